@@ -1,0 +1,43 @@
+#pragma once
+// What the handlers do to the window. Controls are named by their control names.
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tova {
+
+struct ScreenSize {
+    double width = 0; // twips
+    double height = 0;
+};
+
+class Panel {
+  public:
+    virtual ~Panel() = default;
+
+    virtual std::string caption(std::string_view control) const = 0;
+    virtual void setCaption(std::string_view control, const std::string& text) = 0;
+    virtual bool visible(std::string_view control) const = 0;
+    virtual void setVisible(std::string_view control, bool visible) = 0;
+    // Marks an option (and unmarks the rest of its group); raises no click.
+    virtual void setMarked(std::string_view option, bool marked) = 0;
+    virtual bool marked(std::string_view option) const = 0;
+    virtual std::string text(std::string_view textBox) const = 0;
+    virtual void setText(std::string_view textBox, const std::string& text) = 0;
+    virtual void setToolTip(std::string_view control, const std::string& text) = 0;
+
+    // The window's outer size and position, in twips.
+    virtual int height() const = 0;
+    virtual void setHeight(int twips) = 0;
+    virtual int width() const = 0;
+    virtual void move(double left, double top) = 0;
+    virtual ScreenSize screenSize() const = 0;
+
+    // The warning box: exclamation icon, OK, no title of its own, at most one at a time. It opens
+    // after the running handler has finished; afterDismiss runs once the operator has closed it.
+    virtual void warn(const std::string& text, std::function<void()> afterDismiss = {}) = 0;
+    // Unload the window and end the program.
+    virtual void end() = 0;
+};
+
+} // namespace tova

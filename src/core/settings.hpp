@@ -1,0 +1,21 @@
+#pragma once
+// The settings text of the serial control: "speed,parity,data bits,stop bits".
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+namespace tova {
+
+struct LineSettings {
+    int baud = 19200;
+    char parity = 'N';  // N, E, O, M or S
+    int dataBits = 8;   // 5 to 8
+    int stopBits10 = 10; // stop bits times ten: 10, 15 or 20
+};
+
+std::optional<LineSettings> parseSettings(std::string_view text);
+
+// Time n characters occupy the line: start bit, data bits, parity bit and stop bits each.
+std::chrono::microseconds wireTime(std::size_t chars, const LineSettings& s);
+
+} // namespace tova

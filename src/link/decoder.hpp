@@ -1,0 +1,31 @@
+#pragma once
+// Turns the traffic text of a reply to one of the nine queries into plain words.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tova {
+
+struct DecodeResult {
+    std::optional<std::string> label22; // nullopt: Label22 keeps what it shows
+    std::int16_t pressureValue;
+};
+
+constexpr std::string_view kPressureOutOfRange = " Pressure reading out of range";
+
+// sendLine: the last line sent; traffic: Label12's caption (the traffic text of RxBuffer).
+DecodeResult decodeReply(std::string_view sendLine, std::string_view addressPrefix,
+                         std::string_view traffic, std::int16_t pressureValue);
+
+// Reads text as a number the way the pressure reply is read: blanks, tabs and line feeds ignored,
+// optional sign, digits, point, fraction, exponent (E or D), or &H / &O; no number reads as 0.
+double readNumber(std::string_view text);
+
+// Rounds half to even into 16 bits; nullopt when the value does not fit.
+std::optional<std::int16_t> roundTo16(double v);
+
+// The whole pressure computation from a reading; nullopt when out of the 16-bit range.
+std::optional<std::int16_t> pressureHpa(double reading);
+
+} // namespace tova

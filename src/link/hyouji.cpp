@@ -1,0 +1,69 @@
+// Transmission, the traffic display, the receive event and the two traffic timers.
+#include "core/form1.hpp"
+#include "link/decoder.hpp"
+#include "link/traffic.hpp"
+
+namespace tova {
+
+void Form1::transmit(std::string code) {
+    SendLine = frameLine(AddressPrefix, code);
+    Hyouji(SendLine, 1);
+}
+
+void Form1::Hyouji(const std::string& text, std::uint8_t mode) {
+    if (mode == 1) {
+        try {
+            m_serial.output(text);
+        } catch (const SerialError& e) {
+            // Not shown as sent and no reply awaited: the operator is told instead.
+            showPortState();
+            m_panel.warn(e.what());
+            return;
+        }
+    }
+    std::string traffic = trafficText(text);
+    if (mode == 1) {
+        m_panel.setCaption("Label11", traffic);
+        m_timers.timer2.setEnabled(true);
+        AwaitingReply = 1;
+        m_timers.timer4.setEnabled(true);
+        return;
+    }
+    m_panel.setCaption("Label12", traffic);
+    auto decoded = decodeReply(SendLine, AddressPrefix, m_panel.caption("Label12"), PressureValue);
+    PressureValue = decoded.pressureValue;
+    if (decoded.label22) m_panel.setCaption("Label22", *decoded.label22);
+}
+
+void Form1::MSComm1_OnComm() {
+    int kind = m_serial.commEvent();
+    if (kind == comEvReceive) {
+        std::string in = m_serial.input();
+        if (RxBuffer.size() < kRxBufferLimit)
+            RxBuffer.append(in, 0, kRxBufferLimit - RxBuffer.size());
+        AwaitingReply = 0;
+        Hyouji(RxBuffer, 2);
+    } else if (kind == comEventLost) {
+        // The control has closed the port; tell the operator once, with its own words.
+        showPortState();
+        m_panel.warn(m_serial.errorText());
+    }
+}
+
+void Form1::Timer2_Timer() {
+    if (AwaitingReply == 1) m_panel.setCaption("Label12", " X X X X");
+    m_timers.timer2.setEnabled(false);
+    RxBuffer.clear();
+    AwaitingReply = 0;
+}
+
+void Form1::Timer4_Timer() {
+    m_panel.setCaption("Label11", "");
+    m_panel.setCaption("Label12", "");
+    m_panel.setCaption("Label22", "");
+    m_timers.timer4.setEnabled(false);
+}
+
+void Form1::addressChoice(std::string_view prefix) { AddressPrefix = prefix; }
+
+} // namespace tova

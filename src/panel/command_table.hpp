@@ -1,0 +1,37 @@
+#pragma once
+// The one-shot buttons: what each sends, and the few that also set timings.
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tova {
+
+enum class CommandExtra {
+    None,
+    PictureMode, // first Timer2 2000, Timer4 2500
+    Source,      // first Timer2 5000, Timer4 5500
+    MenuTiming,  // after the send: Timer1 200, then AdjustMode 1
+};
+
+struct CommandButton {
+    std::string_view name;
+    std::string_view caption;
+    std::string code;
+    CommandExtra extra = CommandExtra::None;
+};
+
+// One column of the input-source matrix: caption, source word, and its button in rows 1 to 3.
+struct SourceColumn {
+    std::string_view caption;
+    std::string_view word;
+    std::string_view buttons[3];
+};
+
+std::span<const SourceColumn> sourceMatrix();
+
+// Every one-shot button, the 24 source buttons included.
+const std::vector<CommandButton>& commandButtons();
+const CommandButton* findCommandButton(std::string_view name);
+
+} // namespace tova

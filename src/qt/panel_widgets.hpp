@@ -1,0 +1,56 @@
+#pragma once
+// The few widgets whose platform behaviour the panel must change.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QWidget>
+
+namespace tova {
+
+// A command button: Enter on it activates it like the space bar.
+class PanelButton : public QPushButton {
+    Q_OBJECT
+  public:
+    using QPushButton::QPushButton;
+    bool held = false; // acts on press and release; the keyboard does nothing with it
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void paintEvent(QPaintEvent* e) override; // the caption wraps, as on the classic panel
+};
+
+// The free-text box: makes no edit of its own for Ctrl+K (it would delete to the end of the line).
+class CommandBox : public QLineEdit {
+    Q_OBJECT
+  public:
+    using QLineEdit::QLineEdit;
+
+  protected:
+    void keyPressEvent(QKeyEvent* e) override;
+};
+
+// The picture at the top right; reacts to a double-click only.
+class Picture : public QLabel {
+    Q_OBJECT
+  public:
+    using QLabel::QLabel;
+  signals:
+    void doubleClicked();
+
+  protected:
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+};
+
+// The window's surface: the outline of the arrow pad is drawn on it, beneath the controls.
+class Surface : public QWidget {
+    Q_OBJECT
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent* e) override;
+};
+
+bool isServiceKeys(const QKeyEvent* e);
+
+} // namespace tova

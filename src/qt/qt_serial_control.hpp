@@ -1,0 +1,53 @@
+#pragma once
+// The serial control on QSerialPort: port 1 and 2 lead to device paths.
+#include "core/serial_control.hpp"
+#include "core/settings.hpp"
+
+#include <QObject>
+#include <QSerialPort>
+
+#include <array>
+#include <chrono>
+
+namespace tova {
+
+class QtSerialControl : public QObject, public SerialControl {
+    Q_OBJECT
+  public:
+    QtSerialControl(QString com1, QString com2, QObject* parent = nullptr);
+    ~QtSerialControl() override;
+
+    static QString defaultDevice(int port);
+
+    void setCommPort(int port) override;
+    int commPort() const override { return m_port; }
+    void setSettings(const std::string& settings) override;
+    std::string settings() const override { return m_settingsText; }
+    void setPortOpen(bool open) override;
+    bool portOpen() const override { return m_serial.isOpen(); }
+    void output(const std::string& text) override;
+    std::string input() override;
+    int commEvent() const override { return m_event; }
+    void setOnComm(std::function<void()> handler) override { m_onComm = std::move(handler); }
+    std::string devicePath(int port) const override;
+    std::string errorText() const override { return m_error; }
+    bool outputBusy() const override;
+
+  private:
+    void apply(const LineSettings& s);
+    [[noreturn]] void fail(const QString& text);
+    void onError(QSerialPort::SerialPortError e);
+    void raise(int kind);
+
+    QSerialPort m_serial;
+    std::array<QString, 2> m_paths;
+    int m_port = 1;
+    std::string m_settingsText = "9600,N,8,1";
+    LineSettings m_settings{9600};
+    int m_event = 0;
+    std::string m_error;
+    std::function<void()> m_onComm;
+    std::chrono::steady_clock::time_point m_wireFree{};
+};
+
+} // namespace tova

@@ -1,0 +1,107 @@
+#pragma once
+// A virtual projector (or several on one line): the far end of the panel's serial line.
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tova::sim {
+
+using Ms = std::chrono::milliseconds;
+
+inline constexpr char kAck = 6, kNak = 21;
+
+enum class Power { Standby, CountDown, On, CoolingDown };
+
+struct Timings {
+    Ms countDown{30000};
+    Ms coolingDown{60000};
+    Ms reply{30};        // a command or query answered
+    Ms inputChange{2000}; // an input or source change answered
+};
+
+Timings fastTimings(); // power timings of a few seconds, for demos and tests
+
+// One projector's state and what a command does to it.
+class Projector {
+  public:
+    explicit Projector(Timings t = {});
+
+    struct Answer {
+        std::string reply; // ACK, NAK, or the query's reply with its CR
+        Ms delay;
+    };
+    // The command code without address or CR, received at now.
+    Answer handle(std::string_view code, Ms now);
+    void advance(Ms now); // runs the power state machine up to now
+
+    Power power() const { return m_power; }
+    int inputMode() const { return m_inputMode; }
+    std::string_view source() const { return m_source; }
+    bool videoMute() const { return m_videoMute; }
+    bool audioMute() const { return m_audioMute; }
+    bool freeze() const { return m_freeze; }
+    std::uint8_t lampMode() const { return m_lampMode; }
+    int lampHours() const { return m_lampHours; }
+
+    // Replies to the nine queries as the set sends them.
+    std::string statusReply() const;
+    std::string queryReply(std::string_view code) const; // empty: no such query
+
+  private:
+    bool command(std::string_view code, Ms now); // false: refused
+    Timings m_t;
+    Power m_power = Power::Standby;
+    Ms m_since{0};
+    Ms m_lampCounted{0};
+    int m_inputMode = 1;
+    std::string m_source = "DIGITAL";
+    std::string m_sources[3] = {"DIGITAL", "ANALOG", "VIDEO"};
+    bool m_videoMute = false, m_audioMute = false, m_freeze = false, m_noShow = false;
+    std::uint8_t m_lampMode = 0x03;
+    int m_lampHours = 1234;
+    std::uint8_t m_reversal = 0x11;
+    double m_temps[4] = {25.0, 30.5, 28.0, 27.5};
+    int m_pressureReading = 853;
+};
+
+// Everything on one line: framing, addresses, speed and noise.
+class ProjectorLine {
+  public:
+    struct Options {
+        int projectors = 1;
+        int baud = 19200;
+        Timings timings{};
+    };
+    explicit ProjectorLine(Options o);
+
+    struct Out {
+        std::string bytes;
+        Ms at; // when the first byte is ready to go
+    };
+    // Bytes as they arrive from the panel, which sends at lineBaud.
+    std::vector<Out> receive(std::string_view bytes, int lineBaud, Ms now);
+    // Bytes as the panel reads them when the projector sends at our speed and it reads at lineBaud.
+    std::string toPanel(std::string_view bytes, int lineBaud) const;
+    void advance(Ms now);
+
+    int baud() const { return m_baud; }
+    Projector& projector(int id) { return m_sets.at(id - 1); }
+    // The lines received, as logged.
+    std::vector<std::string> takeLog();
+
+  private:
+    std::vector<Out> line(const std::string& line, Ms now);
+    std::vector<Projector> m_sets;
+    int m_baud;
+    std::string m_partial;
+    std::vector<std::string> m_log;
+    mutable std::uint32_t m_noise = 0x2545F491;
+};
+
+// Bytes seen by a receiver at one speed of bytes sent at another: noise, some bytes lost.
+std::string garble(std::string_view bytes, std::uint32_t& seed);
+
+} // namespace tova::sim

@@ -1,0 +1,144 @@
+// The one-shot buttons: what reaches the line, and the timings some of them set.
+#include "fakes.hpp"
+#include "panel/command_table.hpp"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+
+using namespace tova;
+using namespace tova::test;
+
+namespace {
+
+std::string sent(const char* address, const char* button) {
+    Rig r;
+    Rig::load(r);
+    r.form.click(address);
+    r.form.click(button);
+    return r.serial.written;
+}
+
+} // namespace
+
+TEST(Buttons, SampleLinesByteExact) {
+    struct Case {
+        const char* address;
+        const char* button;
+        std::string bytes;
+    } cases[] = {
+        {"Option3", "Command17", "C00\r"},
+        {"Option4", "Command17", "AFFFC00\r"},
+        {"Option8", "Command44", "A004CR0\r"},
+        {"Option3", "Command87", "C03\r"},
+        {"Option3", "Command89", "CF SHUTLVL NORMAL\r"},
+        {"Option4", "Command88", "AFFFCF SHUTLVL ON\r"},
+        {"Option3", "Command31", "C0F\r"},
+        {"Option8", "Command99", "A004CR PRESSURE\r"},
+        {"Option3", "Command63", "CF INPUT1 DIGITAL\r"},
+        {"Option6", "Command76", "A002CF INPUT2 S-VIDEO\r"},
+        {"Option3", "Command86", "CF INPUT3 SDI1\r"},
+        {"Option4", "Command66", "AFFFCF INPUT1 YPBPR\r"},
+        {"Option3", "Command75", "CF INPUT2 YCBCR\r"},
+        {"Option3", "Command80", "CF INPUT3 ANALOG\r"},
+        {"Option3", "Command4", "CF IMAGE STANDPC\r"},
+        {"Option3", "Command39", "CF IMAGE STANDAV\r"},
+        {"Option3", "Command97", "CF FANSPEED MAX\r"},
+        {"Option3", "Command12", "CRA\r"},
+        {"Option3", "Command38", "CR9\r"},
+        {"Option3", "Command3", "C1E\r"},
+        {"Option8", "Command13", "A004C89\r"},
+        {"Option3", "Command56", "C70\r"},
+        {"Option3", "Command58", "C72\r"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sent(c.address, c.button), c.bytes) << c.button;
+}
+
+// Every row, under each address: one line of printable ASCII in one of the four code forms.
+TEST(Buttons, EveryButtonSendsOneWellFormedLine) {
+    const std::regex form("C[0-9A-F]{2}|CR[0-9A-Z]|CF [A-Z0-9]+ [A-Z0-9-]+|CR PRESSURE");
+    const auto& table = commandButtons();
+    EXPECT_EQ(table.size(), 65u);
+    std::set<std::string_view> names;
+    for (const auto& b : table) {
+        EXPECT_TRUE(names.insert(b.name).second) << b.name;
+        EXPECT_TRUE(std::regex_match(b.code, form)) << b.name << " " << b.code;
+        for (auto [option, prefix] : {std::pair{"Option3", ""}, {"Option4", "AFFF"}, {"Option8", "A004"}})
+            EXPECT_EQ(sent(option, std::string(b.name).c_str()), prefix + b.code + "\r") << b.name;
+    }
+    int sources = 0;
+    for (const auto& b : table) sources += b.extra == CommandExtra::Source;
+    EXPECT_EQ(sources, 24);
+}
+
+TEST(Buttons, CaptionsAsWritten) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Command31", "Nopmal"}, {"Command87", "5"}, {"Command13", "A-PC Adj"},
+        {"Command70", "SDI-1"},  {"Command68", "S-VIDEO"}, {"Command99", "PRESSURE"},
+        {"Command38", "PC type"}, {"Command12", "SETTING 2"}};
+    for (auto [name, caption] : cases) EXPECT_EQ(findCommandButton(name)->caption, caption);
+}
+
+TEST(Buttons, TimingsSetAndCarriedOver) {
+    struct Case {
+        const char* first;
+        int timeOutAt;   // of a STATUS sent afterwards without reply
+        int clearAt;
+    } cases[] = {
+        {"Command17", 500, 1000},  // POWER ON sets nothing
+        {"Command10", 2000, 2500}, // REAL
+        {"Command4", 2000, 2500},
+        {"Command63", 5000, 5500}, // a source
+        {"Command86", 5000, 5500},
+    };
+    for (const auto& c : cases) {
+        Rig r;
+        Rig::load(r);
+        r.form.click(c.first);
+        r.clock.advance(10000);
+        r.form.click("Command44");
+        r.clock.advance(c.timeOutAt - 1);
+        EXPECT_EQ(r.label("Label12"), "") << c.first;
+        r.clock.advance(1);
+        EXPECT_EQ(r.label("Label12"), " X X X X") << c.first;
+        r.clock.advance(c.clearAt - c.timeOutAt - 1);
+        EXPECT_EQ(r.label("Label11"), " C R 0 CR ") << c.first;
+        r.clock.advance(1);
+        EXPECT_EQ(r.label("Label11"), "") << c.first;
+    }
+}
+
+TEST(Buttons, TheSourceButtonsOwnLineGetsTheLongTimeOut) {
+    Rig r;
+    Rig::load(r);
+    r.form.click("Command65");
+    r.clock.advance(4999);
+    EXPECT_EQ(r.label("Label12"), "");
+    r.clock.advance(1);
+    EXPECT_EQ(r.label("Label12"), " X X X X");
+}
+
+TEST(Buttons, MenuOnAndAPcAdjSetTheMenuTiming) {
+    for (const char* b : {"Command23", "Command13"}) {
+        Rig r;
+        Rig::load(r);
+        r.t1.setInterval(105);
+        r.form.click(b);
+        EXPECT_EQ(r.t1.interval(), 200) << b;
+        EXPECT_EQ(r.form.AdjustMode, 1) << b;
+        EXPECT_FALSE(r.t1.enabled()) << b;
+        r.form.click("Command24"); // MENU OFF leaves both
+        EXPECT_EQ(r.form.AdjustMode, 1);
+        EXPECT_EQ(r.t1.interval(), 200);
+    }
+}
+
+TEST(Buttons, EachClickTransmitsEvenTwiceInARow) {
+    Rig r;
+    Rig::load(r);
+    r.form.click("Command44");
+    r.form.click("Command44");
+    EXPECT_EQ(r.serial.written, "CR0\rCR0\r");
+    EXPECT_EQ(r.form.SendLine, "CR0\r");
+}

@@ -1,0 +1,169 @@
+#include "link/decoder.hpp"
+#include "link/traffic.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+
+namespace {
+
+// What Label22 shows after the reply to the query (nullopt: unchanged).
+std::optional<std::string> shown(const std::string& query, const std::string& reply,
+                                 const std::string& prefix = "") {
+    return decodeReply(frameLine(prefix, query), prefix, trafficText(reply), 0).label22;
+}
+
+struct Row {
+    const char* query;
+    std::string reply;
+    std::optional<std::string> label22;
+};
+
+} // namespace
+
+TEST(Decoder, EveryRowOfEveryTable) {
+    const Row rows[] = {
+        {"CR0", "00\r", " Power ON"},
+        {"CR0", "80\r", " Stand by"},
+        {"CR0", "40\r", " Count down"},
+        {"CR0", "20\r", " Cooling down"},
+        {"CR0", "10\r", " Power Fail"},
+        {"CR0", "08\r", " Temperature Warning(Power ON)"},
+        {"CR0", "02\r", " NO Key input "},
+        {"CR0", "04\r", " Lamp OFF by PWR Management"},
+        {"CR0", "28\r", " Temperature Warning & cooling down"},
+        {"CR0", "24\r", " Lamp OFF & Tempereture Warning by PWR Management"},
+        {"CR0", "88\r", " Temperature Warning and recoverd"},
+        {"CR0", "21\r", " Cooling down (All Lamp FAIL)"},
+        {"CR0", "81\r", " Cooling down & sutandby (All Lamp FAIL)"},
+        {"CR1", "1\r", " Input mode 1"},
+        {"CR1", "2\r", " Input mode 2"},
+        {"CR1", "3\r", " Input mode 3"},
+        {"CR1", "4\r", " Input mode 4"},
+        {"CR1", "5\r", " Input mode 5"},
+        {"CR4", "11\r", " Normally"},
+        {"CR4", "10\r", " Top/Bottom reversal"},
+        {"CR4", "01\r", " Left/Right reversal"},
+        {"CR4", "00\r", " Top/Bottom , Left/Right reversal"},
+        {"CRA", "00\r", " Video & Audio mute OFF"},
+        {"CRA", "01\r", " Video mute ON"},
+        {"CRA", "02\r", " Audio mute ON"},
+        {"CRA", "03\r", " Video & Audio mute ON"},
+        {"CRA", "80\r", " No signal"},
+        {"CRA", "FF\r", " Stand by"},
+        {"CR7", "00\r", " All OFF : 2 Lamp mode"},
+        {"CR7", "01\r", " No1 ON  : 2 Lamp mode"},
+        {"CR7", "02\r", " No2 ON  : 2 Lamp mode"},
+        {"CR7", "03\r", " No1,2 ON  : 2 Lamp mode"},
+        {"CR7", "10\r", " All OFF : 1 Lamp mode(No1 USE)"},
+        {"CR7", "11\r", " No1 ON  : 1 Lamp mode(No1 USE)"},
+        {"CR7", "20\r", " All OFF : 1 Lamp mode(No2 USE)"},
+        {"CR7", "22\r", " No2 ON  : 1 Lamp mode(No2 USE)"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(shown(r.query, r.reply), r.label22) << r.query << " " << r.reply;
+}
+
+TEST(Decoder, RepliesThatMatchNothingChangeNothing) {
+    const Row rows[] = {
+        {"CR0", "01\r", std::nullopt},  // not one of the thirteen pairs
+        {"CR0", "A0\r", std::nullopt},
+        {"CR1", "6\r", std::nullopt},
+        {"CRA", "ff\r", std::nullopt},  // case matters
+        {"CR0", "0", std::nullopt},     // shorter than the key, for now
+        {"CR0", "", std::nullopt},
+        {"C00", "00\r", std::nullopt},  // a command, not a query
+        {"cr0", "00\r", std::nullopt},  // typed in lower case
+        {"CR0 ", "00\r", std::nullopt},
+        {"CR1", "12\r", " Input mode 1"}, // only the first character counts
+        {"CR0", "00abc", " Power ON"},
+        {"CR0", "80\r", " Stand by"},
+        {"CRA", "80\r", " No signal"},
+    };
+    for (const auto& r : rows) EXPECT_EQ(shown(r.query, r.reply), r.label22) << r.query << " " << r.reply;
+}
+
+TEST(Decoder, AddressMustStillMatch) {
+    EXPECT_EQ(decodeReply("A001CR0\r", "A001", trafficText("00\r"), 0).label22, " Power ON");
+    EXPECT_EQ(decodeReply("A001CR0\r", "", trafficText("00\r"), 0).label22, std::nullopt);
+    EXPECT_EQ(decodeReply("CR0\r", "AFFF", trafficText("00\r"), 0).label22, std::nullopt);
+}
+
+TEST(Decoder, LampHoursTemperaturesAndPcType) {
+    const Row rows[] = {
+        {"CR3", "12345\r", " 1 2 3 4 5 CR  Hour Use"},
+        {"CR3", "ABCDEFGHIJKLMNOPQRSTUVWXY", " A B C D E F G H I J K L M N O P Q R S Hour Use"},
+        {"CR3", "\x06", " ACK  Hour Use"},
+        {"CR6", "0123456789ABCDEFGHIJKLMNOP",
+         "  S1= 0 1 2 3 4 C  ,   S2=  7 8 9 A C  ,   S3= D E F G  C  ,   S4=  K L M N C "},
+        {"CR6", "025.0  30.5  28.0   27.5\r",
+         "  S1= 0 2 5 . 0 C  ,   S2=  3 0 . 5 C  ,   S3= 2 8 . 0  C  ,   S4=  2 7 . 5 C "},
+        {"CR6", "12", "  S1= 1 2  C  ,   S2=  C  ,   S3=  C  ,   S4=  C "},
+        {"CR9", "TM4\r", " T M 4 CR "},
+        {"CR9", "", " "},
+    };
+    for (const auto& r : rows) EXPECT_EQ(shown(r.query, r.reply), r.label22) << r.query << " " << r.reply;
+}
+
+TEST(Decoder, Pressure) {
+    struct Case {
+        std::string reply;
+        std::string label22;
+        std::int16_t pressureValue;
+    } cases[] = {
+        {"853\r", "1013 hPa", 1013},
+        {"1023\r", "1194 hPa", 1194},
+        {"200\r", "318 hPa", 318},
+        {"0\r", "106 hPa", 106},
+        {"\x06", "106 hPa", 106},
+        {"8", "114 hPa", 114},
+        {"85", "196 hPa", 196},
+        {"2.5\r", "108 hPa", 108},
+        {"3.5\r", "110 hPa", 110},
+        {"-12\r", "93 hPa", 93},
+        {"1.5E2\r", "265 hPa", 265},
+        {"1.5D2\r", "265 hPa", 265},
+        {"&O17\r", "122 hPa", 122},
+        {"&H1F\r", "646 hPa", 646}, // "CR " continues the hexadecimal number: &H1FC
+        {"8\t5\n3\r", "114 hPa", 114}, // shown as "? " and "LF ": the reading stops at 8
+        {"-6553\r", "-6865 hPa", -6865},
+        {"6553\r", "7077 hPa", 7077},
+    };
+    for (const auto& c : cases) {
+        auto r = decodeReply("CR PRESSURE\r", "", trafficText(c.reply), 7);
+        EXPECT_EQ(r.label22, c.label22) << c.reply;
+        EXPECT_EQ(r.pressureValue, c.pressureValue) << c.reply;
+    }
+}
+
+TEST(Decoder, PressureOutOfRangeIsSaidAndKeepsTheValue) {
+    for (std::string reply : {"6554\r", "-6554\r", "32767\r", "32768\r", "1E10\r", "1E400\r",
+                              "&HFFFFFFFFF\r", "99999999999999999999\r"}) {
+        auto r = decodeReply("CR PRESSURE\r", "", trafficText(reply), 42);
+        EXPECT_EQ(r.label22, std::string(kPressureOutOfRange)) << reply;
+        EXPECT_EQ(r.pressureValue, 42) << reply;
+    }
+}
+
+TEST(Decoder, ReadsNumbersAsThePressureReplyIsRead) {
+    struct Case {
+        const char* text;
+        double value;
+    } cases[] = {
+        {"", 0},           {"abc", 0},         {" 1 2 ", 12},     {"+7", 7},
+        {"-0.5", -0.5},    {".25", 0.25},      {"1e2", 100},      {"1E", 1},
+        {"1E+", 1},        {"2E-1", 0.2},      {"&HFFFF", -1},    {"&H10000", 65536},
+        {"&o777", 511},    {"&H", 0},          {"&X12", 0},       {"12.5.6", 12.5},
+        {"- 3", -3},       {"1 0 CR ", 10},    {"&HFFFFFFFF", -1}, {"8\t5\n3", 853},
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(readNumber(c.text), c.value) << c.text;
+}
+
+TEST(Decoder, RoundsHalfToEvenInto16Bits) {
+    struct Case {
+        double v;
+        std::optional<std::int16_t> r;
+    } cases[] = {{0.5, 0},          {1.5, 2},          {2.5, 2},       {-2.5, -2},
+                 {32767.4, 32767}, {32767.5, std::nullopt}, {-32768.5, -32768},
+                 {-32768.6, std::nullopt}, {1e300, std::nullopt}};
+    for (const auto& c : cases) EXPECT_EQ(roundTo16(c.v), c.r) << c.v;
+}

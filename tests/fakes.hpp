@@ -1,0 +1,242 @@
+#pragma once
+// Fakes of the three ports, for driving Form1 without a window, a port or a clock.
+#include "core/form1.hpp"
+#include "core/settings.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tova::test {
+
+class FakeClock;
+
+class FakeTimer : public Timer {
+  public:
+    explicit FakeTimer(FakeClock& clock) : m_clock(clock) {}
+    void setInterval(int ms) override;
+    int interval() const override { return m_interval; }
+    void setEnabled(bool on) override;
+    bool enabled() const override { return m_enabled; }
+    void setOnTick(std::function<void()> h) override { m_onTick = std::move(h); }
+
+    long long deadline = 0;
+    std::function<void()> m_onTick;
+    int ticks = 0;
+
+  private:
+    FakeClock& m_clock;
+    int m_interval = 0;
+    bool m_enabled = false;
+};
+
+// Owns "now"; advance() fires due timers in deadline order, re-armed ones included.
+class FakeClock {
+  public:
+    long long now = 0; // ms
+    std::vector<FakeTimer*> timers;
+
+    void advance(long long ms) {
+        const long long end = now + ms;
+        for (;;) {
+            FakeTimer* next = nullptr;
+            for (auto* t : timers)
+                if (t->enabled() && t->deadline <= end && (!next || t->deadline < next->deadline))
+                    next = t;
+            if (!next) break;
+            now = next->deadline;
+            next->deadline = now + std::max(1, next->interval()); // periodic unless stopped
+            ++next->ticks;
+            if (next->m_onTick) next->m_onTick();
+        }
+        now = end;
+    }
+};
+
+inline void FakeTimer::setInterval(int ms) {
+    m_interval = ms;
+    if (m_enabled) deadline = m_clock.now + std::max(1, ms);
+}
+
+inline void FakeTimer::setEnabled(bool on) {
+    m_enabled = on;
+    if (on) deadline = m_clock.now + std::max(1, m_interval);
+}
+
+class FakeSerial : public SerialControl {
+  public:
+    explicit FakeSerial(FakeClock& clock) : m_clock(clock) {}
+
+    // Which ports can be opened, and the text a failure carries.
+    std::map<int, std::string> failOpen;
+    std::string failSettings; // non-empty: setSettings fails with this text
+    std::string written;      // every byte handed over, in order
+    std::vector<std::string> writes;
+    std::vector<std::string> log; // "open 1", "close", "port 2", "settings ..."
+    // Bytes drain at the line rate when set; outputBusy() reports what waits.
+    bool pacing = false;
+
+    void setCommPort(int p) override {
+        if (m_open) fail("Port already open");
+        m_port = p;
+        log.push_back("port " + std::to_string(p));
+    }
+    int commPort() const override { return m_port; }
+    void setSettings(const std::string& s) override {
+        if (!failSettings.empty()) fail(failSettings);
+        m_settings = s;
+        log.push_back("settings " + s);
+    }
+    std::string settings() const override { return m_settings; }
+    void setPortOpen(bool open) override {
+        if (!open) {
+            m_open = false;
+            log.push_back("close");
+            return;
+        }
+        if (m_open) fail("Port already open");
+        if (auto it = failOpen.find(m_port); it != failOpen.end()) fail(it->second);
+        m_open = true;
+        m_error.clear();
+        log.push_back("open " + std::to_string(m_port));
+    }
+    bool portOpen() const override { return m_open; }
+    void output(const std::string& text) override {
+        if (!m_open) throw SerialError("The port is not open");
+        written += text;
+        writes.push_back(text);
+        if (pacing) {
+            queueUntil = std::max<long long>(queueUntil, m_clock.now * 1000) +
+                         wireTime(text.size(), *parseSettings(m_settings)).count();
+            maxQueuedUs = std::max(maxQueuedUs, queueUntil - m_clock.now * 1000);
+        }
+    }
+    std::string input() override { return std::exchange(m_in, {}); }
+    int commEvent() const override { return m_event; }
+    void setOnComm(std::function<void()> h) override { m_onComm = std::move(h); }
+    std::string devicePath(int port) const override { return "/fake/com" + std::to_string(port); }
+    std::string errorText() const override { return m_error; }
+    bool outputBusy() const override { return pacing && queueUntil > m_clock.now * 1000; }
+
+    // The far end sends text.
+    void receive(const std::string& text) {
+        m_in += text;
+        m_event = comEvReceive;
+        if (m_onComm) m_onComm();
+    }
+    // The device vanishes.
+    void lose(const std::string& text) {
+        m_open = false;
+        m_error = text;
+        m_event = comEventLost;
+        if (m_onComm) m_onComm();
+    }
+    void otherEvent(int kind) {
+        m_event = kind;
+        if (m_onComm) m_onComm();
+    }
+
+    long long queueUntil = 0;  // µs: when the last byte handed over has left the wire
+    long long maxQueuedUs = 0; // the longest backlog seen
+
+  private:
+    [[noreturn]] void fail(const std::string& t) {
+        m_error = t;
+        throw SerialError(t);
+    }
+    FakeClock& m_clock;
+    int m_port = 1;
+    std::string m_settings = "9600,N,8,1";
+    bool m_open = false;
+    std::string m_in;
+    int m_event = 0;
+    std::string m_error;
+    std::function<void()> m_onComm;
+};
+
+class FakePanel : public Panel {
+  public:
+    std::map<std::string, std::string, std::less<>> captions;
+    std::set<std::string, std::less<>> hidden{"Frame8", "Command34"};
+    std::set<std::string, std::less<>> markedOptions{"Option3", "Option9"};
+    std::map<std::string, std::string, std::less<>> texts, tips;
+    std::vector<std::string> warnings;
+    std::vector<std::function<void()>> pendingDismiss;
+    int outerHeight = 8730;
+    double left = -1, top = -1;
+    bool ended = false;
+
+    std::string caption(std::string_view c) const override {
+        auto it = captions.find(c);
+        return it == captions.end() ? std::string() : it->second;
+    }
+    void setCaption(std::string_view c, const std::string& t) override {
+        captions.insert_or_assign(std::string(c), t);
+    }
+    bool visible(std::string_view c) const override { return !hidden.contains(c); }
+    void setVisible(std::string_view c, bool on) override {
+        if (!on) hidden.insert(std::string(c));
+        else if (auto it = hidden.find(c); it != hidden.end()) hidden.erase(it);
+    }
+    void setMarked(std::string_view o, bool on) override {
+        static const std::vector<std::set<std::string, std::less<>>> groups{
+            {"Option1", "Option2"}, {"Option9", "Option10"},
+            {"Option3", "Option4", "Option5", "Option6", "Option7", "Option8"}};
+        if (on)
+            for (const auto& g : groups)
+                if (g.contains(o))
+                    for (const auto& other : g) markedOptions.erase(other);
+        if (on) markedOptions.insert(std::string(o));
+        else if (auto it = markedOptions.find(o); it != markedOptions.end()) markedOptions.erase(it);
+    }
+    bool marked(std::string_view o) const override { return markedOptions.contains(o); }
+    std::string text(std::string_view b) const override {
+        auto it = texts.find(b);
+        return it == texts.end() ? std::string() : it->second;
+    }
+    void setText(std::string_view b, const std::string& t) override {
+        texts.insert_or_assign(std::string(b), t);
+    }
+    void setToolTip(std::string_view c, const std::string& t) override {
+        tips.insert_or_assign(std::string(c), t);
+    }
+    int height() const override { return outerHeight; }
+    void setHeight(int t) override { outerHeight = t; }
+    int width() const override { return 9495; }
+    void move(double l, double t) override { left = l, top = t; }
+    ScreenSize screenSize() const override { return {28800, 16200}; }
+    void warn(const std::string& text, std::function<void()> after) override {
+        warnings.push_back(text);
+        if (after) pendingDismiss.push_back(std::move(after));
+    }
+    // The operator closes the warning box.
+    void dismiss() {
+        auto p = std::exchange(pendingDismiss, {});
+        for (auto& f : p) f();
+    }
+    void end() override { ended = true; }
+};
+
+// A Form1 wired to fakes.
+struct Rig {
+    FakeClock clock;
+    FakeTimer t1{clock}, t2{clock}, t3{clock}, t4{clock};
+    FakeSerial serial{clock};
+    FakePanel panel;
+    Form1 form{serial, panel, Timers{t1, t2, t3, t4}};
+
+    Rig() { clock.timers = {&t1, &t2, &t3, &t4}; }
+    // Started as the window starts, with a clean record of what start-up did.
+    static void load(Rig& r) {
+        r.form.Form_Load();
+        r.panel.dismiss();
+        r.serial.log.clear();
+    }
+    std::string label(std::string_view n) const { return panel.caption(n); }
+};
+
+} // namespace tova::test

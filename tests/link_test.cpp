@@ -1,0 +1,157 @@
+// Transmission, traffic display, receive path and the two traffic timers, on a fake clock.
+#include "fakes.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::test;
+
+namespace {
+
+struct Link : ::testing::Test {
+    Rig r;
+    void SetUp() override { Rig::load(r); }
+    void send(const std::string& code) { r.form.SendLine = code + "\r"; r.form.Hyouji(r.form.SendLine, 1); }
+};
+
+} // namespace
+
+TEST_F(Link, TransmissionShowsTheLineAndAwaitsAReply) {
+    r.form.click("Command17");
+    EXPECT_EQ(r.serial.written, "C00\r");
+    EXPECT_EQ(r.label("Label11"), " C 0 0 CR ");
+    EXPECT_EQ(r.form.AwaitingReply, 1);
+    EXPECT_TRUE(r.t2.enabled());
+    EXPECT_TRUE(r.t4.enabled());
+    EXPECT_EQ(r.label("Label12"), ""); // not touched by a transmission
+}
+
+TEST_F(Link, TimeOutMarkOnlyWhenNothingCame) {
+    r.form.click("Command44");
+    r.clock.advance(499);
+    EXPECT_EQ(r.label("Label12"), "");
+    r.clock.advance(1);
+    EXPECT_EQ(r.label("Label12"), " X X X X");
+    EXPECT_FALSE(r.t2.enabled());
+    EXPECT_EQ(r.form.AwaitingReply, 0);
+    r.clock.advance(499);
+    EXPECT_EQ(r.label("Label11"), " C R 0 CR ");
+    r.clock.advance(1); // display clear at 1000 ms
+    EXPECT_EQ(r.label("Label11"), "");
+    EXPECT_EQ(r.label("Label12"), "");
+    EXPECT_FALSE(r.t4.enabled());
+
+    r.form.click("Command44");
+    r.serial.receive("00\r");
+    r.clock.advance(500);
+    EXPECT_EQ(r.label("Label12"), " 0 0 CR "); // a reply came: no mark
+    EXPECT_EQ(r.form.RxBuffer, "");
+}
+
+TEST_F(Link, ReplyInPiecesIsShownAndDecodedAsItGrows) {
+    r.form.click("Command44");
+    r.serial.receive("0");
+    EXPECT_EQ(r.label("Label12"), " 0 ");
+    EXPECT_EQ(r.label("Label22"), "");
+    r.serial.receive("0\r");
+    EXPECT_EQ(r.label("Label12"), " 0 0 CR ");
+    EXPECT_EQ(r.label("Label22"), " Power ON");
+    EXPECT_EQ(r.form.AwaitingReply, 0);
+    r.clock.advance(1000);
+    EXPECT_EQ(r.label("Label22"), ""); // the display clear takes the status too
+}
+
+TEST_F(Link, LateReplyStartsAFreshBufferAndStaysShown) {
+    r.form.click("Command44");
+    r.clock.advance(500);
+    r.serial.receive("80\r");
+    EXPECT_EQ(r.label("Label12"), " 8 0 CR ");
+    EXPECT_EQ(r.label("Label22"), " Stand by");
+    r.clock.advance(600); // both timers have ticked
+    r.serial.receive("00\r"); // arrives after both: stays until a later clear
+    r.clock.advance(5000);
+    EXPECT_EQ(r.label("Label12"), " 8 0 CR 0 0 CR ");
+    EXPECT_EQ(r.form.RxBuffer, "80\r00\r");
+    r.form.click("Command17"); // the next reply is shown behind what is left
+    r.serial.receive("\x06");
+    EXPECT_EQ(r.label("Label12"), " 8 0 CR 0 0 CR ACK ");
+}
+
+TEST_F(Link, LineSentDuringAnOpenExchangeAppendsItsReply) {
+    r.form.click("Command44");
+    r.serial.receive("80\r");
+    r.form.click("Command44"); // before the time-out: the buffer is kept
+    r.serial.receive("00\r");
+    EXPECT_EQ(r.label("Label12"), " 8 0 CR 0 0 CR ");
+    EXPECT_EQ(r.label("Label22"), " Stand by"); // the start of the text is what is decoded
+}
+
+TEST_F(Link, ReceivedBeforeAnySendIsShownButAnswersNoQuery) {
+    r.serial.receive("00\r");
+    EXPECT_EQ(r.label("Label12"), " 0 0 CR ");
+    EXPECT_EQ(r.label("Label22"), "");
+}
+
+TEST_F(Link, AddressOptionsSetOnlyThePrefix) {
+    const std::pair<const char*, const char*> options[] = {
+        {"Option4", "AFFF"}, {"Option5", "A001"}, {"Option6", "A002"},
+        {"Option7", "A003"}, {"Option8", "A004"}, {"Option3", ""}};
+    for (auto [option, prefix] : options) {
+        r.serial.written.clear();
+        r.panel.captions.clear();
+        r.form.click(option);
+        EXPECT_EQ(r.form.AddressPrefix, prefix);
+        EXPECT_EQ(r.serial.written, "");
+        EXPECT_TRUE(r.panel.captions.empty());
+        r.form.click("Command17");
+        EXPECT_EQ(r.serial.written, std::string(prefix) + "C00\r");
+    }
+}
+
+TEST_F(Link, AddressChangedBeforeTheReplyDecodesNothing) {
+    r.form.click("Option5");
+    r.form.click("Command44");
+    r.form.click("Option3");
+    r.serial.receive("00\r");
+    EXPECT_EQ(r.label("Label22"), "");
+    r.form.click("Option5");
+    r.serial.receive("");
+    EXPECT_EQ(r.label("Label22"), " Power ON");
+}
+
+TEST_F(Link, OtherEventKindsAreIgnored) {
+    r.form.click("Command44");
+    r.serial.otherEvent(1004);
+    EXPECT_EQ(r.label("Label12"), "");
+    EXPECT_EQ(r.form.AwaitingReply, 1);
+    EXPECT_TRUE(r.panel.warnings.empty());
+}
+
+TEST_F(Link, ReceivedTextIsBounded) {
+    for (int i = 0; i < 100; ++i) r.serial.receive(std::string(1000, 'x'));
+    EXPECT_EQ(r.form.RxBuffer.size(), kRxBufferLimit);
+    EXPECT_EQ(r.label("Label12").size(), 1 + 2 * kRxBufferLimit);
+}
+
+TEST_F(Link, SendOnAClosedPortIsNotShownAndIsReported) {
+    r.serial.setPortOpen(false);
+    r.form.click("Command17");
+    EXPECT_EQ(r.serial.written, "");
+    EXPECT_EQ(r.label("Label11"), "");
+    EXPECT_EQ(r.form.AwaitingReply, 0);
+    EXPECT_FALSE(r.t2.enabled());
+    ASSERT_EQ(r.panel.warnings.size(), 1u);
+    EXPECT_EQ(r.panel.warnings[0], "The port is not open");
+    r.form.click("Command18");
+    EXPECT_EQ(r.panel.warnings.size(), 2u); // every press on a closed port is reported
+}
+
+TEST_F(Link, DeviceLostIsReportedOnceWithItsOwnText) {
+    r.form.click("Command44");
+    r.serial.lose("Input/output error");
+    ASSERT_EQ(r.panel.warnings.size(), 1u);
+    EXPECT_EQ(r.panel.warnings[0], "Input/output error");
+    EXPECT_NE(r.panel.tips["Command33"].find("closed (Input/output error)"), std::string::npos);
+    r.clock.advance(500);
+    EXPECT_EQ(r.label("Label12"), " X X X X");
+}

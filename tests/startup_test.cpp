@@ -1,0 +1,69 @@
+// Start-up, END and the choice of port and speed.
+#include "fakes.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::test;
+
+TEST(Startup, LeavesTheDocumentedState) {
+    Rig r;
+    r.form.Form_Load();
+    EXPECT_TRUE(r.serial.portOpen());
+    EXPECT_EQ(r.serial.commPort(), 1);
+    EXPECT_EQ(r.serial.settings(), "19200,N,8,1");
+    EXPECT_EQ(r.form.CommSettings, "19200,N,8,1");
+    EXPECT_TRUE(r.panel.marked("Option1"));
+    EXPECT_TRUE(r.panel.marked("Option3"));
+    EXPECT_TRUE(r.panel.marked("Option9"));
+    EXPECT_FALSE(r.panel.visible("Frame8"));
+    EXPECT_EQ(r.form.SendLine, "");
+    EXPECT_EQ(r.form.RxBuffer, "");
+    EXPECT_EQ(r.form.AddressPrefix, "");
+    EXPECT_EQ(r.form.RepeatCode, 0);
+    EXPECT_EQ(r.form.AwaitingReply, 0);
+    EXPECT_EQ(r.serial.written, "");
+    EXPECT_TRUE(r.panel.warnings.empty());
+    for (auto* t : {&r.t1, &r.t2, &r.t3, &r.t4}) EXPECT_FALSE(t->enabled());
+    EXPECT_EQ(r.t1.interval(), 200);
+    EXPECT_EQ(r.t2.interval(), 500);
+    EXPECT_EQ(r.t3.interval(), 5000);
+    EXPECT_EQ(r.t4.interval(), 1000);
+    // Opened by start-up, then closed and opened again by the COM1 choice it marks.
+    std::vector<std::string> expected{"port 1", "settings 19200,N,8,1", "open 1", "close",
+                                      "port 1", "open 1"};
+    EXPECT_EQ(r.serial.log, expected);
+    EXPECT_EQ(r.panel.tips["Command33"], "COM1: /fake/com1, 19200,N,8,1, open");
+}
+
+TEST(Startup, CentresForTheLaidOutSizeThenShrinks) {
+    Rig r;
+    r.form.Form_Load();
+    EXPECT_DOUBLE_EQ(r.panel.left, (28800 - 9495) / 2.0);
+    EXPECT_DOUBLE_EQ(r.panel.top, (16200 - 8730) / 2.0);
+    EXPECT_EQ(r.panel.outerHeight, 5350);
+}
+
+TEST(Startup, PortThatCannotBeOpenedIsReportedOnce) {
+    Rig r;
+    r.serial.failOpen[1] = "No such file or directory";
+    r.form.Form_Load();
+    ASSERT_EQ(r.panel.warnings.size(), 1u);
+    EXPECT_EQ(r.panel.warnings[0], "No such file or directory");
+    r.panel.dismiss();
+    EXPECT_FALSE(r.serial.portOpen());
+    EXPECT_EQ(r.serial.commPort(), 2); // the other port, ready for the operator
+    r.form.click("Command17");           // the panel goes on working
+    EXPECT_EQ(r.panel.warnings.size(), 2u);
+}
+
+TEST(Startup, EndClosesThePortAndEnds) {
+    for (bool open : {true, false}) {
+        Rig r;
+        Rig::load(r);
+        if (!open) r.serial.setPortOpen(false);
+        r.form.click("Command16");
+        EXPECT_FALSE(r.serial.portOpen());
+        EXPECT_TRUE(r.panel.ended);
+    }
+}

@@ -2,6 +2,7 @@
 // Fakes of the three ports, for driving Form1 without a window, a port or a clock.
 #include "core/form1.hpp"
 #include "core/settings.hpp"
+#include "panel/layout_table.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -161,14 +162,23 @@ class FakeSerial : public SerialControl {
 class FakePanel : public Panel {
   public:
     std::map<std::string, std::string, std::less<>> captions;
-    std::set<std::string, std::less<>> hidden{"Frame8", "Command34"};
-    std::set<std::string, std::less<>> markedOptions{"Option3", "Option9"};
+    std::set<std::string, std::less<>> hidden;
+    std::set<std::string, std::less<>> markedOptions;
     std::map<std::string, std::string, std::less<>> texts, tips;
     std::vector<std::string> warnings;
     std::vector<std::function<void()>> pendingDismiss;
     int outerHeight = 8730;
     double left = -1, top = -1;
     bool ended = false;
+
+    // The window as created from the layout.
+    FakePanel() {
+        for (const auto& c : layoutControls()) {
+            captions.emplace(std::string(c.name), std::string(c.caption));
+            if (!c.visible) hidden.insert(std::string(c.name));
+            if (c.marked) markedOptions.insert(std::string(c.name));
+        }
+    }
 
     std::string caption(std::string_view c) const override {
         auto it = captions.find(c);

@@ -1,0 +1,210 @@
+// Held buttons and the arrow pad on a fake clock.
+#include "fakes.hpp"
+#include "panel/hold_table.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::test;
+
+namespace {
+
+struct Hold : ::testing::Test {
+    Rig r;
+    void SetUp() override { Rig::load(r); }
+    // Lines written, as sent.
+    std::vector<std::string> lines() const { return r.serial.writes; }
+    void hold(const char* b, long long ms) {
+        r.form.mouseDown(b);
+        r.clock.advance(ms);
+        r.form.mouseUp(b);
+    }
+};
+
+} // namespace
+
+TEST_F(Hold, PressSendsAtOnceAndRepeatsAtItsPeriod) {
+    struct Case {
+        const char* button;
+        long long heldMs;
+        std::vector<std::string> expected;
+    } cases[] = {
+        {"Command1", 249, {"C09\r"}},
+        {"Command1", 250, {"C09\r", "C09\r"}},
+        {"Command15", 315, {"C47\r", "C47\r", "C47\r", "C47\r"}},
+        {"Command49", 500, {"C31\r", "CF DZOOM DN\r", "CF DZOOM DN\r"}},
+        {"Command48", 250, {"CF DZOOM UP\r", "CF DZOOM UP\r"}},
+        {"Command6", 1000, {"C3F\r", "C3F\r", "C3F\r"}},
+        {"Command59", 105, {"C5D\r", "C5D\r"}},
+        {"Command51", 250, {"CF KEYSTONE DN\r", "CF KEYSTONE DN\r"}},
+    };
+    for (const auto& c : cases) {
+        Rig fresh;
+        Rig::load(fresh);
+        fresh.form.mouseDown(c.button);
+        fresh.clock.advance(c.heldMs);
+        fresh.form.mouseUp(c.button);
+        fresh.clock.advance(5000);
+        EXPECT_EQ(fresh.serial.writes, c.expected) << c.button;
+    }
+}
+
+TEST_F(Hold, PressSetsTheTableIntervals) {
+    for (const auto& b : holdButtons()) {
+        if (b.arrowPad) continue;
+        Rig fresh;
+        Rig::load(fresh);
+        fresh.form.mouseDown(b.name);
+        EXPECT_EQ(fresh.t1.interval(), b.timer1) << b.name;
+        EXPECT_EQ(fresh.t2.interval(), b.timer2) << b.name;
+        EXPECT_EQ(fresh.t4.interval(), b.timer4) << b.name;
+        EXPECT_TRUE(fresh.t1.enabled());
+        EXPECT_EQ(fresh.form.RepeatCode, b.repeatCode);
+    }
+    EXPECT_EQ(holdButtons().size(), 19u);
+}
+
+TEST_F(Hold, ZoomTrafficIsBlankedBetweenRepeats) {
+    r.form.mouseDown("Command15");
+    EXPECT_EQ(r.label("Label11"), " C 4 7 CR ");
+    r.clock.advance(100); // time-out mark, then the clear at the same moment
+    EXPECT_EQ(r.label("Label11"), "");
+    EXPECT_EQ(r.label("Label12"), "");
+    EXPECT_FALSE(r.t2.enabled());
+    r.clock.advance(5);
+    EXPECT_EQ(r.label("Label11"), " C 4 7 CR ");
+}
+
+TEST_F(Hold, ReleaseOrder) {
+    r.form.click("Command44");
+    r.serial.receive("00\r");
+    EXPECT_EQ(r.label("Label22"), " Power ON");
+    r.form.mouseDown("Command1");
+    r.clock.advance(10);
+    r.form.mouseUp("Command1");
+    EXPECT_EQ(r.form.RepeatCode, 0);
+    EXPECT_FALSE(r.t1.enabled());
+    EXPECT_FALSE(r.t2.enabled());
+    EXPECT_TRUE(r.t4.enabled());
+    EXPECT_EQ(r.label("Label11"), "");
+    EXPECT_EQ(r.label("Label12"), "");
+    EXPECT_EQ(r.form.RxBuffer, "");
+    EXPECT_EQ(r.t2.interval(), 500);
+    EXPECT_EQ(r.t4.interval(), 1000);
+    r.clock.advance(999);
+    EXPECT_EQ(r.label("Label22"), " Power ON");
+    r.clock.advance(1);
+    EXPECT_EQ(r.label("Label22"), "");
+    EXPECT_EQ(r.label("Label12"), ""); // no time-out mark for the abandoned line
+    EXPECT_EQ(r.t1.interval(), 250);  // the press's period stays
+}
+
+TEST_F(Hold, ReplyAfterReleaseStartsFromAnEmptyBuffer) {
+    r.form.mouseDown("Command1");
+    r.serial.receive("\x06");
+    r.form.mouseUp("Command1");
+    r.serial.receive("\x06");
+    EXPECT_EQ(r.label("Label12"), " ACK ");
+}
+
+TEST_F(Hold, ArrowPadTimingFollowsAdjustMode) {
+    struct Case {
+        std::vector<const char*> before; // clicks, or held buttons (pressed and released)
+        int period, timeOut, clear;
+    } cases[] = {
+        {{}, 200, 500, 1000},                            // start-up: AdjustMode 0
+        {{"Command23"}, 200, 150, 190},                  // MENU ON
+        {{"Command13"}, 200, 150, 190},                  // A-PC Adj
+        {{"Command48"}, 5, 5, 5},                        // after a D.Zoom release
+        {{"Command23", "Command36"}, 105, 150, 190},     // Focus + held after MENU ON
+        {{"Command23", "Command36", "Command23"}, 200, 150, 190},
+        {{"Command49", "Command24"}, 5, 5, 5},           // MENU OFF changes nothing
+    };
+    for (const auto& c : cases) {
+        Rig f;
+        Rig::load(f);
+        for (const char* b : c.before) {
+            if (f.form.isHeld(b)) {
+                f.form.mouseDown(b);
+                f.form.mouseUp(b);
+            } else {
+                f.form.click(b);
+            }
+        }
+        f.clock.advance(10000);
+        f.serial.writes.clear();
+        f.form.mouseDown("Command5");
+        EXPECT_EQ(f.t1.interval(), c.period);
+        EXPECT_EQ(f.t2.interval(), c.timeOut);
+        EXPECT_EQ(f.t4.interval(), c.clear);
+        f.clock.advance(c.period * 3);
+        f.form.mouseUp("Command5");
+        EXPECT_EQ(f.serial.writes, std::vector<std::string>(4, "C3C\r"))
+            << c.before.size() << " " << c.period;
+    }
+}
+
+TEST_F(Hold, SelectReleaseLeaves14AndSendsNothing) {
+    r.form.mouseDown("Command6");
+    r.form.mouseUp("Command6");
+    EXPECT_EQ(r.form.RepeatCode, 14);
+    r.clock.advance(5000);
+    EXPECT_EQ(lines(), std::vector<std::string>{"C3F\r"});
+}
+
+TEST_F(Hold, DigitalZoomReleaseSetsTheDigitalZoomTiming) {
+    for (const char* b : {"Command48", "Command49"}) {
+        Rig f;
+        Rig::load(f);
+        f.form.mouseDown(b);
+        f.form.mouseUp(b);
+        EXPECT_EQ(f.t1.interval(), 5);
+        EXPECT_EQ(f.form.AdjustMode, 3);
+    }
+}
+
+TEST_F(Hold, KeyboardActivationSendsNothing) {
+    for (const auto& b : holdButtons()) r.form.click(b.name);
+    EXPECT_EQ(r.serial.written, "");
+}
+
+TEST_F(Hold, TickWithNothingHeldSendsNothing) {
+    r.t1.setEnabled(true);
+    r.clock.advance(1000);
+    EXPECT_EQ(r.serial.written, "");
+}
+
+// A repeat never queues behind a line still on the wire.
+TEST(HoldBacklog, NothingQueuedBeyondTheLineInFlight) {
+    struct Case {
+        const char* speed;
+        const char* address;
+        long long lineUs; // wire time of one arrow line
+    } cases[] = {
+        {"Option10", "Option3", 4 * 1041}, {"Option10", "Option5", 8 * 1041},
+        {"Option9", "Option3", 4 * 520},   {"Option9", "Option5", 8 * 520},
+    };
+    for (const auto& c : cases) {
+        Rig r;
+        Rig::load(r);
+        r.serial.pacing = true;
+        r.form.click(c.speed);
+        r.form.click(c.address);
+        r.form.mouseDown("Command48"); // D.Zoom: digital-zoom timing afterwards
+        r.form.mouseUp("Command48");
+        r.clock.advance(1000);
+        r.serial.writes.clear();
+        r.serial.maxQueuedUs = 0;
+        r.form.mouseDown("Command5");
+        r.clock.advance(1000);
+        r.form.mouseUp("Command5");
+        EXPECT_LE(r.serial.maxQueuedUs, c.lineUs + 10) << c.speed << c.address;
+        // Every tick whose wire was free sent: the line rate is used, not wasted.
+        const long long period = std::max<long long>(5000, c.lineUs);
+        const auto ideal = 1000000 / (((c.lineUs + 4999) / 5000) * 5000);
+        EXPECT_GE(static_cast<long long>(r.serial.writes.size()), ideal) << c.speed << c.address;
+        EXPECT_LE(static_cast<long long>(r.serial.writes.size()), 1 + 1000000 / period);
+        // After the release at most the line in flight still goes out.
+        EXPECT_LE(r.serial.queueUntil - r.clock.now * 1000, c.lineUs + 10);
+    }
+}

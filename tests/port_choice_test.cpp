@@ -1,0 +1,136 @@
+// The port and speed choice, with a serial control that fails on demand.
+#include "fakes.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::test;
+
+namespace {
+
+struct PortChoice : ::testing::Test {
+    Rig r;
+    void SetUp() override { Rig::load(r); }
+    void showFrame() { r.form.click("Command33"); }
+    // The operator clicks an option: the window marks it and runs its handler.
+    void choose(const char* option) {
+        r.panel.setMarked(option, true);
+        r.form.click(option);
+    }
+};
+
+} // namespace
+
+TEST_F(PortChoice, OpenPortIsReopenedOnTheChosenPort) {
+    struct Case {
+        int from;
+        const char* option;
+        int to;
+    } cases[] = {{2, "Option1", 1}, {1, "Option1", 1}, {1, "Option2", 2}, {2, "Option2", 2}};
+    for (const auto& c : cases) {
+        Rig f;
+        Rig::load(f);
+        f.serial.setPortOpen(false);
+        f.serial.setCommPort(c.from);
+        f.serial.setPortOpen(true);
+        f.form.click("Command33");
+        f.serial.log.clear();
+        f.form.click(c.option);
+        std::vector<std::string> expected{"close", "port " + std::to_string(c.to),
+                                          "open " + std::to_string(c.to)};
+        EXPECT_EQ(f.serial.log, expected);
+        EXPECT_FALSE(f.panel.visible("Frame8"));
+        EXPECT_TRUE(f.panel.warnings.empty());
+    }
+}
+
+TEST_F(PortChoice, FailureIsReportedAndLeavesTheFrameAndOptions) {
+    r.serial.failOpen[2] = "Device or resource busy";
+    showFrame();
+    choose("Option2");
+    ASSERT_EQ(r.panel.warnings, std::vector<std::string>{"Device or resource busy"});
+    EXPECT_EQ(r.serial.commPort(), 2); // only once the box is dismissed does it change
+    r.panel.dismiss();
+    EXPECT_EQ(r.serial.commPort(), 1);
+    EXPECT_FALSE(r.serial.portOpen());
+    EXPECT_TRUE(r.panel.visible("Frame8"));
+    EXPECT_TRUE(r.panel.marked("Option2"));
+    EXPECT_NE(r.panel.tips["Command33"].find("closed (Device or resource busy)"), std::string::npos);
+}
+
+TEST_F(PortChoice, ClosedPortIsOpenedByTheNextChoice) {
+    // COM2 absent, then COM1 chosen: COM1 opens (the port would otherwise stay closed for good).
+    r.serial.failOpen[2] = "No such file or directory";
+    choose("Option2");
+    r.panel.dismiss();
+    r.serial.log.clear();
+    choose("Option1");
+    EXPECT_TRUE(r.serial.portOpen());
+    EXPECT_EQ(r.serial.commPort(), 1);
+    EXPECT_EQ(r.serial.log, (std::vector<std::string>{"port 1", "open 1"}));
+    EXPECT_FALSE(r.panel.visible("Frame8"));
+    r.form.click("Command17");
+    EXPECT_EQ(r.serial.written, "C00\r");
+}
+
+TEST_F(PortChoice, ClosedPortChoiceThatFailsIsReported) {
+    r.serial.setPortOpen(false);
+    r.serial.failOpen[1] = "Permission denied";
+    showFrame();
+    choose("Option1");
+    EXPECT_EQ(r.panel.warnings, std::vector<std::string>{"Permission denied"});
+    r.panel.dismiss();
+    EXPECT_EQ(r.serial.commPort(), 2);
+    EXPECT_TRUE(r.panel.visible("Frame8"));
+}
+
+TEST_F(PortChoice, SpeedAppliesAtOnceWithoutClosingAndHidesTheFrame) {
+    for (auto [option, settings] : {std::pair{"Option10", "9600,N,8,1"}, {"Option10", "9600,N,8,1"},
+                                    {"Option9", "19200,N,8,1"}}) {
+        showFrame();
+        r.serial.log.clear();
+        choose(option);
+        EXPECT_EQ(r.form.CommSettings, settings);
+        EXPECT_EQ(r.serial.log, std::vector<std::string>{std::string("settings ") + settings});
+        EXPECT_TRUE(r.serial.portOpen());
+        EXPECT_FALSE(r.panel.visible("Frame8"));
+    }
+}
+
+TEST_F(PortChoice, RejectedSpeedIsReportedAndKeepsTheOldOne) {
+    r.serial.failSettings = "Invalid baud rate value";
+    showFrame();
+    choose("Option10");
+    EXPECT_EQ(r.panel.warnings, std::vector<std::string>{"Invalid baud rate value"});
+    EXPECT_EQ(r.form.CommSettings, "19200,N,8,1");
+    EXPECT_TRUE(r.panel.marked("Option9"));
+    EXPECT_TRUE(r.panel.visible("Frame8"));
+}
+
+TEST_F(PortChoice, FrameHidesFiveSecondsAfterTheComButton) {
+    showFrame();
+    EXPECT_TRUE(r.panel.visible("Frame8"));
+    r.clock.advance(3000);
+    showFrame(); // pressed again: the 5 s start over
+    r.clock.advance(4999);
+    EXPECT_TRUE(r.panel.visible("Frame8"));
+    r.clock.advance(1);
+    EXPECT_FALSE(r.panel.visible("Frame8"));
+    EXPECT_FALSE(r.t3.enabled());
+}
+
+TEST_F(PortChoice, ChoiceDoesNotStopTheAutoHide) {
+    showFrame();
+    choose("Option9");
+    EXPECT_TRUE(r.t3.enabled());
+    r.clock.advance(5000);
+    EXPECT_FALSE(r.t3.enabled());
+    EXPECT_FALSE(r.panel.visible("Frame8"));
+}
+
+TEST_F(PortChoice, TooltipFollowsEveryChoice) {
+    choose("Option10");
+    EXPECT_EQ(r.panel.tips["Command33"], "COM1: /fake/com1, 9600,N,8,1, open");
+    choose("Option2");
+    EXPECT_EQ(r.panel.tips["Command33"], "COM2: /fake/com2, 9600,N,8,1, open");
+}

@@ -1,0 +1,143 @@
+// The service keys, the picture, the data button and the free-text command.
+#include "fakes.hpp"
+#include "panel/data_button.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::test;
+
+namespace {
+
+enum Event { Keys, DblClick, DataButton };
+
+struct View {
+    int height;
+    bool buttonVisible;
+    std::string_view caption;
+    int dataShown;
+};
+
+} // namespace
+
+TEST(Service, ViewStateTable) {
+    const View start{5350, false, kShowData, 0}, service{7200, true, kClose, 1},
+        full{9100, true, kClose, 1}, compact{5350, true, kShowData, 0},
+        data{6645, true, kHideData, 0};
+    struct Case {
+        std::vector<Event> events;
+        View after;
+    } cases[] = {
+        {{}, start},
+        {{DblClick}, start}, // before any Ctrl+K
+        {{Keys}, service},
+        {{Keys, DblClick}, full},
+        {{Keys, DataButton}, compact},
+        {{Keys, DblClick, DataButton}, compact},
+        {{Keys, DblClick, DblClick}, full},
+        {{Keys, DataButton, DataButton}, data},
+        {{Keys, DataButton, DataButton, DataButton}, compact},
+        {{Keys, DataButton, DblClick}, compact},
+        {{Keys, DataButton, DataButton, DblClick}, data},
+        {{Keys, DblClick, Keys}, service},
+        {{Keys, DataButton, DataButton, Keys}, service},
+        {{Keys, DataButton, Keys, DblClick}, full},
+    };
+    for (const auto& c : cases) {
+        Rig r;
+        Rig::load(r);
+        for (Event e : c.events) {
+            if (e == Keys) r.form.Form_KeyDown(Form1::kKeyK, Form1::kCtrlMask);
+            if (e == DblClick) r.form.Image1_DblClick();
+            if (e == DataButton) r.form.click("Command34");
+        }
+        EXPECT_EQ(r.panel.outerHeight, c.after.height) << c.events.size();
+        EXPECT_EQ(r.panel.visible("Command34"), c.after.buttonVisible) << c.events.size();
+        EXPECT_EQ(r.panel.caption("Command34"), c.after.caption) << c.events.size();
+        EXPECT_EQ(r.form.DataShown, c.after.dataShown) << c.events.size();
+    }
+}
+
+TEST(Service, OnlyCtrlAloneWithK) {
+    struct Case {
+        int key, shift;
+        bool opens;
+    } cases[] = {
+        {75, 2, true},  {75, 3, false}, {75, 6, false}, {75, 0, false}, {75, 1, false},
+        {75, 4, false}, {74, 2, false}, {75, 7, false}, {75, 2 | 8, true},
+    };
+    for (const auto& c : cases) {
+        Rig r;
+        Rig::load(r);
+        r.form.Form_KeyDown(c.key, c.shift);
+        EXPECT_EQ(r.panel.outerHeight == 7200, c.opens) << c.key << " " << c.shift;
+        EXPECT_EQ(r.form.DataShown == 1, c.opens);
+    }
+}
+
+TEST(Service, DataButtonRestartsTheAutoHide) {
+    Rig r;
+    Rig::load(r);
+    r.form.click("Command33");
+    r.clock.advance(4000);
+    r.form.click("Command34");
+    r.clock.advance(4999);
+    EXPECT_TRUE(r.panel.visible("Frame8"));
+    r.clock.advance(1);
+    EXPECT_FALSE(r.panel.visible("Frame8"));
+}
+
+TEST(Service, SendFramesTheTextExactlyAsTyped) {
+    struct Case {
+        const char* address;
+        std::string typed;
+        std::string bytes;
+    } cases[] = {
+        {"Option3", "", "\r"},
+        {"Option4", "", "AFFF\r"},
+        {"Option4", "CR0", "AFFFCR0\r"},
+        {"Option3", "cr0", "cr0\r"},
+        {"Option3", "  C00 ", "  C00 \r"},
+        {"Option3", "C\x01\x7f", "C\x01\x7f\r"},
+    };
+    for (const auto& c : cases) {
+        Rig r;
+        Rig::load(r);
+        r.form.click(c.address);
+        r.panel.texts["Text1"] = c.typed;
+        r.form.click("Command95");
+        EXPECT_EQ(r.serial.written, c.bytes);
+        EXPECT_EQ(r.form.FreeCommand, c.typed);
+        EXPECT_EQ(r.panel.texts["Text1"], c.typed); // not cleared by sending
+    }
+}
+
+TEST(Service, SentQueryIsDecodedAndGetsTheLongTimeOut) {
+    for (auto [typed, decoded] : {std::pair{"CR0", " Power ON"}, {"cr0", ""}}) {
+        Rig r;
+        Rig::load(r);
+        r.form.click("Option4");
+        r.panel.texts["Text1"] = typed;
+        r.form.click("Command95");
+        r.serial.receive("00\r");
+        EXPECT_EQ(r.label("Label22"), decoded);
+        EXPECT_EQ(r.t2.interval(), 2000);
+        EXPECT_EQ(r.t4.interval(), 2500);
+        r.clock.advance(2499);
+        EXPECT_EQ(r.label("Label12"), " 0 0 CR ");
+        r.clock.advance(1);
+        EXPECT_EQ(r.label("Label12"), "");
+    }
+}
+
+TEST(Service, ClsEmptiesOnlyTheBox) {
+    Rig r;
+    Rig::load(r);
+    r.panel.texts["Text1"] = "C00";
+    r.form.click("Command95");
+    r.form.click("Command96");
+    EXPECT_EQ(r.panel.texts["Text1"], "");
+    EXPECT_EQ(r.label("Label11"), " C 0 0 CR ");
+    EXPECT_EQ(r.form.FreeCommand, "C00");
+    EXPECT_EQ(r.form.SendLine, "C00\r");
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The whole panel, offscreen, on two pseudo-terminals.
+#include "core/form1.hpp"
+#include "pty_peer.hpp"
+#include "qt/main_window.hpp"
+#include "qt/qt_serial_control.hpp"
+#include "qt/qt_timer.hpp"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+
+#include <memory>
+
+namespace tova::test {
+
+// Records the opens and closes the panel asks for.
+class RecordingSerial : public QtSerialControl {
+  public:
+    using QtSerialControl::QtSerialControl;
+    std::vector<std::string> log;
+    void setPortOpen(bool open) override {
+        log.push_back(open ? "open " + std::to_string(commPort()) : "close");
+        QtSerialControl::setPortOpen(open);
+    }
+};
+
+struct WindowRig {
+    PtyPeer com1, com2;
+    RecordingSerial serial;
+    QtTimer t1, t2, t3, t4;
+    MainWindow window;
+    Form1 form;
+
+    explicit WindowRig(QString com1Path = {})
+        : serial(com1Path.isEmpty() ? com1.path() : com1Path, com2.path()),
+          form(serial, window, {t1, t2, t3, t4}) {
+        window.setForm(&form);
+        form.Form_Load();
+        window.show();
+        window.control("Command17")->setFocus();
+        QApplication::setActiveWindow(&window);
+        [[maybe_unused]] bool exposed = QTest::qWaitForWindowExposed(&window);
+    }
+    ~WindowRig() { closeBoxes(); }
+
+    QWidget* w(const char* name) const { return window.control(name); }
+    QAbstractButton* button(const char* name) const { return qobject_cast<QAbstractButton*>(w(name)); }
+    void click(const char* name) { QTest::mouseClick(w(name), Qt::LeftButton); }
+    std::string label(const char* name) const { return window.caption(name); }
+
+    QMessageBox* box() const { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }
+    // Waits for the warning box and dismisses it; returns its text.
+    QString dismissBox() {
+        if (!QTest::qWaitFor([&] { return box() != nullptr; }, 3000)) return {};
+        QString text = box()->text();
+        box()->accept();
+        QApplication::processEvents();
+        return text;
+    }
+    void closeBoxes() {
+        while (auto* b = box()) {
+            b->accept();
+            QApplication::processEvents();
+        }
+    }
+};
+
+} // namespace tova::test

@@ -1,0 +1,200 @@
+// The panel as the operator uses it: real widgets offscreen, real timers, pseudo-terminals.
+#include "panel/data_button.hpp"
+#include "panel/layout_table.hpp"
+#include "window_rig.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+#include <QRadioButton>
+
+using namespace tova;
+using namespace tova::test;
+
+TEST(Window, ButtonsSendTheirLinesToTheFarEnd) {
+    WindowRig r;
+    r.click("Command17");
+    EXPECT_EQ(r.com1.readBytes(4), "C00\r");
+    r.click("Option4"); // ALL
+    r.click("Command76");
+    EXPECT_EQ(r.com1.readBytes(22), "AFFFCF INPUT2 S-VIDEO\r");
+    r.click("Option8");
+    r.click("Command44");
+    EXPECT_EQ(r.com1.readBytes(8), "A004CR0\r");
+    EXPECT_EQ(r.label("Label11"), " A 0 0 4 C R 0 CR ");
+    r.com1.write("00\r");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label22") == " Power ON"; }, 3000));
+    EXPECT_EQ(r.label("Label12"), " 0 0 CR ");
+}
+
+TEST(Window, KeyboardActivatesOneShotButtonsButNotHeldOnes) {
+    WindowRig r;
+    EXPECT_EQ(QApplication::focusWidget(), r.w("Command17")); // focus starts on POWER ON
+    QTest::keyClick(r.w("Command17"), Qt::Key_Space);
+    EXPECT_EQ(r.com1.readBytes(4), "C00\r");
+    r.w("Command18")->setFocus();
+    QTest::keyClick(r.w("Command18"), Qt::Key_Return);
+    EXPECT_EQ(r.com1.readBytes(4), "C01\r");
+    for (const char* held : {"Command1", "Command5", "Command6"}) {
+        r.w(held)->setFocus();
+        for (auto key : {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}) QTest::keyClick(r.w(held), key);
+    }
+    QTest::qWait(300);
+    EXPECT_EQ(r.com1.readNow(), "");
+}
+
+TEST(Window, HeldButtonPressedAndReleasedAtOnceSendsOneLine) {
+    for (auto mouse : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton}) {
+        WindowRig r;
+        QTest::mousePress(r.w("Command1"), mouse);
+        QTest::mouseRelease(r.w("Command1"), mouse);
+        EXPECT_EQ(r.com1.readBytes(4), "C09\r");
+        QTest::qWait(400);
+        EXPECT_EQ(r.com1.readNow(), "") << mouse;
+        EXPECT_FALSE(r.t1.enabled());
+    }
+}
+
+TEST(Window, HeldButtonRepeatsWhileHeld) {
+    WindowRig r;
+    QTest::mousePress(r.w("Command15"), Qt::RightButton); // Zoom +, 105 ms
+    EXPECT_TRUE(r.button("Command15")->isDown());
+    std::string got = r.com1.readBytes(4 * 4, 3000);
+    QTest::mouseRelease(r.w("Command15"), Qt::RightButton);
+    EXPECT_FALSE(r.button("Command15")->isDown());
+    EXPECT_EQ(got, "C47\rC47\rC47\rC47\r");
+}
+
+TEST(Window, ClickOnTheMarkedComOptionReopensThePort) {
+    WindowRig r;
+    EXPECT_TRUE(qobject_cast<QRadioButton*>(r.w("Option1"))->isChecked());
+    r.click("Command33");
+    EXPECT_TRUE(r.w("Frame8")->isVisible());
+    r.serial.log.clear();
+    r.click("Option1");
+    EXPECT_EQ(r.serial.log, (std::vector<std::string>{"close", "open 1"}));
+    EXPECT_FALSE(r.w("Frame8")->isVisible());
+    r.click("Command17");
+    EXPECT_EQ(r.com1.readBytes(4), "C00\r");
+}
+
+TEST(Window, StartUpWithAMissingPortWarnsOnceAndGoesOn) {
+    WindowRig r(QStringLiteral("/nonexistent/tty-of-nobody"));
+    EXPECT_FALSE(r.dismissBox().isEmpty());
+    QTest::qWait(100);
+    EXPECT_EQ(r.box(), nullptr); // once only
+    EXPECT_FALSE(r.serial.portOpen());
+    EXPECT_NE(r.w("Command33")->toolTip().indexOf(QStringLiteral("closed")), -1);
+    // The operator chooses COM2, which is there.
+    r.click("Command33");
+    r.click("Option2");
+    EXPECT_TRUE(r.serial.portOpen());
+    r.click("Command44");
+    EXPECT_EQ(r.com2.readBytes(4), "CR0\r");
+}
+
+TEST(Window, UnpluggedDeviceIsReportedOnceAndAHeldButtonIsReleased) {
+    WindowRig r;
+    QTest::mousePress(r.w("Command15"), Qt::LeftButton);
+    EXPECT_EQ(r.com1.readBytes(4), "C47\r");
+    r.com1.hangUp();
+    const QString text = r.dismissBox();
+    EXPECT_FALSE(text.isEmpty());
+    EXPECT_FALSE(r.serial.portOpen());
+    EXPECT_FALSE(r.t1.enabled()); // the box never leaves a repeat running
+    QTest::qWait(300);
+    EXPECT_EQ(r.box(), nullptr);
+    r.click("Command17"); // a press on the closed port is reported, not shown as sent
+    EXPECT_NE(r.dismissBox().indexOf(QStringLiteral("not open")), -1);
+    EXPECT_EQ(r.label("Label11"), "");
+}
+
+TEST(Window, ServiceKeysAndTheDataButton) {
+    WindowRig r;
+    EXPECT_EQ(r.window.height(), kCompactHeight);
+    EXPECT_TRUE(r.w("Command34")->isHidden());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_K);
+    EXPECT_EQ(r.window.height(), kCompactHeight);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(r.window.height(), kServiceHeight);
+    EXPECT_EQ(r.label("Command34"), kClose);
+    EXPECT_FALSE(r.w("Command34")->isHidden());
+    QTest::mouseDClick(r.w("Image1"), Qt::LeftButton);
+    EXPECT_EQ(r.window.height(), kFullHeight);
+    r.click("Command34");
+    EXPECT_EQ(r.window.height(), kCompactHeight);
+    EXPECT_EQ(r.label("Command34"), kShowData);
+    r.click("Command34");
+    EXPECT_EQ(r.window.height(), kDataHeight);
+    EXPECT_EQ(r.label("Command34"), kHideData);
+    EXPECT_EQ(r.button("Command34")->text().toStdString(), kHideData);
+    QTest::mouseDClick(r.w("Image1"), Qt::LeftButton);
+    EXPECT_EQ(r.window.height(), kDataHeight);
+}
+
+TEST(Window, CtrlKInTheTextBoxKeepsTheTextAndReachesTheBox) {
+    WindowRig r;
+    auto* box = qobject_cast<QLineEdit*>(r.w("Text1"));
+    box->setFocus();
+    QTest::keyClicks(box, "CR0");
+    box->setCursorPosition(0);
+    QTest::keyClick(box, Qt::Key_K, Qt::ControlModifier);
+    EXPECT_EQ(r.window.height(), kServiceHeight);
+    EXPECT_EQ(box->text(), QStringLiteral("CR0"));
+    QTest::keyClick(box, Qt::Key_Return); // Enter sends nothing
+    QTest::qWait(100);
+    EXPECT_EQ(r.com1.readNow(), "");
+}
+
+TEST(Window, SendFramesTheBoxAndDecodesTheReply) {
+    WindowRig r;
+    auto* box = qobject_cast<QLineEdit*>(r.w("Text1"));
+    r.click("Option4");
+    box->setText(QStringLiteral("CR0"));
+    r.click("Command95");
+    EXPECT_EQ(r.com1.readBytes(8), "AFFFCR0\r");
+    r.com1.write("80\r");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label22") == " Stand by"; }, 3000));
+    box->clear();
+    r.click("Command95");
+    EXPECT_EQ(r.com1.readBytes(5), "AFFF\r");
+    r.click("Option3");
+    box->setText(QString::fromUtf8("C\u00e9\U0001F600\u30c7"));
+    r.click("Command95");
+    EXPECT_EQ(r.com1.readBytes(5), "C???\r"); // one "?" for each character beyond ASCII
+    r.click("Command96");
+    EXPECT_EQ(box->text(), QString());
+}
+
+TEST(Window, PixelSizeAtEachHeight) {
+    WindowRig r;
+    for (int h : {kCompactHeight, kDataHeight, kServiceHeight, kFullHeight}) {
+        r.window.setHeight(h);
+        QApplication::processEvents();
+        const int frame = r.window.frameGeometry().height() - r.window.geometry().height();
+        const QImage shot = r.window.grab().toImage();
+        EXPECT_EQ(shot.width(), 633);
+        EXPECT_NEAR(shot.height() + frame, h / 15.0, 1.0) << h;
+        // The panel's grey fills it, and nothing moved: POWER ON stays where it was laid out.
+        EXPECT_EQ(shot.pixelColor(2, 2), QColor(192, 192, 192));
+        EXPECT_EQ(r.w("Command17")->mapTo(&r.window, QPoint(0, 0)), QPoint((120 + 120) / 15 + 0, 56));
+    }
+}
+
+TEST(Window, EveryControlIsBuiltFromTheLayout) {
+    WindowRig r;
+    EXPECT_EQ(r.window.windowTitle(), QStringLiteral("TOVA   M4 & TM4    CONTROL   Ver.1.40 BASE"));
+    for (const auto& c : layoutControls()) {
+        QWidget* w = r.window.control(c.name);
+        ASSERT_NE(w, nullptr) << c.name;
+        EXPECT_EQ(w->objectName().toStdString(), c.name);
+        EXPECT_EQ(w->size(), QSize(qRound(c.width / 15.0), qRound(c.height / 15.0))) << c.name;
+        if (auto* b = qobject_cast<QAbstractButton*>(w); b && c.name != "Command34") {
+            EXPECT_EQ(b->accessibleName().toStdString(), c.caption) << c.name;
+        }
+    }
+    // Tab order follows the table: from POWER ON to its neighbour in the table.
+    EXPECT_EQ(r.w("Command17")->nextInFocusChain(), r.w("Command1"));
+}

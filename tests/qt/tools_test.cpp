@@ -1,0 +1,108 @@
+// tova-send against tova-sim, as processes over a pseudo-terminal; and the panel on the model.
+#include "qt/pty_projector.hpp"
+#include "window_rig.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+using namespace tova;
+using namespace tova::test;
+
+namespace {
+
+QString bin(const char* name) { return QStringLiteral(TOVA_BIN_DIR "/") + QString::fromLatin1(name); }
+
+struct Result {
+    int exitCode;
+    QString out, err;
+};
+
+Result run(const QString& program, const QStringList& args, int ms = 20000) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(ms);
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+// tova-sim started as a process; its device path is the first line it prints.
+struct SimProcess {
+    QProcess p;
+    QString device;
+    explicit SimProcess(QStringList args) {
+        p.start(bin("tova-sim"), args);
+        p.waitForReadyRead(5000);
+        device = QString::fromUtf8(p.readLine()).trimmed();
+    }
+    ~SimProcess() {
+        p.terminate();
+        p.waitForFinished(3000);
+    }
+};
+
+} // namespace
+
+TEST(Tools, PowerOnSequenceThroughStatus) {
+    SimProcess sim({QStringLiteral("--fast")});
+    ASSERT_TRUE(sim.device.startsWith(QStringLiteral("/dev/pts/"))) << sim.device.toStdString();
+    auto send = [&](QStringList codes) {
+        return run(bin("tova-send"), QStringList{QStringLiteral("--device"), sim.device} + codes);
+    };
+    auto r = send({QStringLiteral("CR0"), QStringLiteral("C00"), QStringLiteral("CR0")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("Stand by\nACK\nCount down\n"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return send({QStringLiteral("CR0")}).out == "Power ON\n"; }, 10000));
+    r = send({QStringLiteral("CR1"), QStringLiteral("CR3"), QStringLiteral("CR4"),
+              QStringLiteral("CR6"), QStringLiteral("CR7"), QStringLiteral("CR9"),
+              QStringLiteral("CRA"), QStringLiteral("CR PRESSURE")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral(
+                         "Input mode 1\n0 1 2 3 4 CR  Hour Use\nNormally\n"
+                         "S1= 0 2 5 . 0 C  ,   S2=  3 0 . 5 C  ,   S3= 2 8 . 0  C  ,   S4=  2 7 . 5 C\n"
+                         "No1,2 ON  : 2 Lamp mode\nT M 4 - S I M CR\nVideo & Audio mute OFF\n1013 hPa\n"));
+    r = send({QStringLiteral("--address"), QStringLiteral("all"), QStringLiteral("CF INPUT2 YC"),
+              QStringLiteral("CR1")});
+    EXPECT_EQ(r.out, QStringLiteral("ACK\nInput mode 2\n"));
+}
+
+TEST(Tools, TimeOutAndMissingDevice) {
+    SimProcess sim({QStringLiteral("--projectors"), QStringLiteral("2")});
+    auto r = run(bin("tova-send"), {QStringLiteral("--device"), sim.device, QStringLiteral("--address"),
+                                    QStringLiteral("004"), QStringLiteral("--timeout"),
+                                    QStringLiteral("300"), QStringLiteral("CR0")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.indexOf(QStringLiteral("no reply to CR0 within 300 ms")), -1);
+    r = run(bin("tova-send"), {QStringLiteral("--device"), QStringLiteral("/nonexistent/tty"),
+                               QStringLiteral("CR0")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.indexOf(QStringLiteral("/nonexistent/tty: ")), -1);
+    r = run(bin("tova-send"), {QStringLiteral("CR0")}); // no device: no default that could reach a console
+    EXPECT_EQ(r.exitCode, 2);
+}
+
+TEST(Tools, PanelOnTheModel) {
+    sim::ProjectorLine::Options o;
+    o.timings = {sim::Ms{1500}, sim::Ms{1500}, sim::Ms{20}, sim::Ms{100}};
+    PtyProjector projector(o);
+    WindowRig r(projector.devicePath());
+    r.click("Command17");
+    QTest::qWait(600); // the ACK's exchange has closed: the next reply starts a fresh buffer
+    r.click("Command44");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label22") == " Count down"; }, 3000));
+    QTest::qWait(1000);
+    r.click("Command44");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label22") == " Power ON"; }, 3000));
+}
+
+TEST(Tools, SpeedMismatchIsNoiseAtThePanel) {
+    PtyProjector projector({1, 19200, {}});
+    WindowRig r(projector.devicePath());
+    r.click("Command33");
+    r.click("Option10"); // 9600 against a 19200 projector
+    for (int i = 0; i < 5; ++i) {
+        r.click("Command44");
+        QTest::qWait(120);
+    }
+    EXPECT_NE(r.label("Label22"), " Stand by");
+}

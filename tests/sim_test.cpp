@@ -1,0 +1,131 @@
+// The virtual projector's model, read through the panel's own decoder.
+#include "link/decoder.hpp"
+#include "link/traffic.hpp"
+#include "sim/projector.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::sim;
+
+namespace {
+
+const Timings kT{Ms{3000}, Ms{4000}, Ms{30}, Ms{500}};
+
+std::string decoded(Projector& p, const char* query, Ms now) {
+    auto a = p.handle(query, now);
+    auto r = decodeReply(frameLine("", query), "", trafficText(a.reply), 0);
+    return r.label22.value_or("(nothing)");
+}
+
+} // namespace
+
+TEST(Sim, PowerStateMachine) {
+    Projector p(kT);
+    struct Step {
+        long long at;
+        const char* code; // nullptr: only the status is read
+        char answer;      // ACK, NAK, or 0 for none
+        const char* status;
+    } steps[] = {
+        {0, nullptr, 0, " Stand by"},
+        {10, "C05", kNak, " Stand by"},        // input change refused in standby
+        {20, "C00", kAck, " Count down"},
+        {3019, nullptr, 0, " Count down"},
+        {3020, nullptr, 0, " Power ON"},
+        {3030, "C06", kAck, " Power ON"},
+        {3040, "C00", kAck, " Power ON"},      // already on
+        {4000, "C01", kAck, " Cooling down"},
+        {4010, "C00", kNak, " Cooling down"},  // no power on while cooling
+        {8000, nullptr, 0, " Stand by"},
+        {8010, "CF INPUT1 VIDEO", kNak, " Stand by"},
+    };
+    for (const auto& s : steps) {
+        if (s.code) EXPECT_EQ(p.handle(s.code, Ms{s.at}).reply, std::string(1, s.answer)) << s.at;
+        EXPECT_EQ(decoded(p, "CR0", Ms{s.at}), s.status) << s.at;
+    }
+}
+
+TEST(Sim, EveryQueryDecodesToItsTablesText) {
+    Projector p(kT);
+    p.handle("C00", Ms{0});
+    p.advance(Ms{5000});
+    struct Case {
+        const char* code; // a command first, or nullptr
+        const char* query;
+        const char* shown;
+    } cases[] = {
+        {nullptr, "CR0", " Power ON"},
+        {"C07", "CR1", " Input mode 3"},
+        {"CF INPUT2 YC", "CR1", " Input mode 2"},
+        {nullptr, "CR4", " Normally"},
+        {nullptr, "CR3", " 0 1 2 3 4 CR  Hour Use"},
+        {nullptr, "CR6", "  S1= 0 2 5 . 0 C  ,   S2=  3 0 . 5 C  ,   S3= 2 8 . 0  C  ,   S4=  2 7 . 5 C "},
+        {nullptr, "CRA", " Video & Audio mute OFF"},
+        {"C0B", "CRA", " Audio mute ON"},
+        {"C0D", "CRA", " Video & Audio mute ON"},
+        {"C0C", "CRA", " Video mute ON"},
+        {nullptr, "CR9", " T M 4 - S I M CR "},
+        {nullptr, "CR PRESSURE", "1013 hPa"},
+        {nullptr, "CR7", " No1,2 ON  : 2 Lamp mode"},
+        {"C71", "CR7", " No1 ON  : 1 Lamp mode(No1 USE)"},
+        {"C72", "CR7", " No2 ON  : 1 Lamp mode(No2 USE)"},
+    };
+    for (const auto& c : cases) {
+        if (c.code) EXPECT_EQ(p.handle(c.code, Ms{6000}).reply, std::string(1, kAck)) << c.code;
+        EXPECT_EQ(decoded(p, c.query, Ms{6000}), c.shown) << c.query;
+    }
+    EXPECT_EQ(p.handle("C99", Ms{6000}).reply, std::string(1, kNak));
+    EXPECT_EQ(p.handle("C05", Ms{6000}).delay, kT.inputChange);
+    EXPECT_EQ(p.handle("CR0", Ms{6000}).delay, kT.reply);
+}
+
+TEST(Sim, EveryPanelCommandIsAcceptedWhenOn) {
+    for (const char* code : {"C09", "C0A", "C3C", "C3D", "C3B", "C3A", "C47", "C46", "C4B", "C4A",
+                             "C3F", "CF DZOOM UP", "CF DZOOM DN", "C31", "CF KEYSTONE UP",
+                             "CF KEYSTONE DN", "C5D", "C5E", "C5F", "C60", "CF IMAGE REAL",
+                             "CF SHUTLVL NORMAL", "CF FANSPEED MAX", "C1C", "C89", "C03"}) {
+        Projector p(kT);
+        p.handle("C00", Ms{0});
+        EXPECT_EQ(p.handle(code, Ms{4000}).reply, std::string(1, kAck)) << code;
+    }
+}
+
+TEST(Sim, AddressesOnASharedLine) {
+    ProjectorLine line({3, 19200, kT});
+    struct Case {
+        std::string sent;
+        std::vector<std::string> replies;
+    } cases[] = {
+        {"A001C00\r", {"\x06"}},
+        {"A003CR0\r", {"80\r"}},
+        {"A002CR0\r", {"80\r"}},
+        {"A004CR0\r", {}},           // nobody there
+        {"AFFFCR0\r", {"40\r"}},     // all reached, the first answers
+        {"CR0\r", {"40\r"}},
+        {"AFFFC00\r", {"\x06"}},
+        {"A00", {}},                 // no carriage return yet
+        {"2CR0\r", {"40\r"}},        // the rest of it
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> got;
+        for (const auto& o : line.receive(c.sent, 19200, Ms{100})) got.push_back(o.bytes);
+        EXPECT_EQ(got, c.replies) << c.sent;
+    }
+    EXPECT_EQ(line.projector(3).power(), Power::CountDown); // reached by AFFF
+    ProjectorLine alone({1, 19200, kT});
+    EXPECT_EQ(alone.receive("AFFFCR0\r", 19200, Ms{0}).size(), 1u);
+    EXPECT_EQ(alone.receive("A001CR0\r", 19200, Ms{0}).size(), 1u);
+}
+
+TEST(Sim, SpeedMismatchIsNoiseBothWays) {
+    ProjectorLine line({1, 19200, kT});
+    std::string sent;
+    for (int i = 0; i < 50; ++i) sent += "CR0\r";
+    auto replies = line.receive(sent, 9600, Ms{0});
+    std::size_t understood = 0;
+    for (const auto& r : replies) understood += r.bytes == "80\r";
+    EXPECT_EQ(understood, 0u);
+    EXPECT_NE(line.toPanel("80\r", 9600), "80\r");
+    EXPECT_EQ(line.toPanel("80\r", 19200), "80\r");
+}

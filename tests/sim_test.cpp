@@ -65,6 +65,8 @@ TEST(Sim, EveryQueryDecodesToItsTablesText) {
         {"C0B", "CRA", " Audio mute ON"},
         {"C0D", "CRA", " Video & Audio mute ON"},
         {"C0C", "CRA", " Video mute ON"},
+        {"C03", "CRA", " No signal"},
+        {"C05", "CR1", " Input mode 1"},
         {nullptr, "CR9", " T M 4 - S I M CR "},
         {nullptr, "CR PRESSURE", "1013 hPa"},
         {nullptr, "CR7", " No1,2 ON  : 2 Lamp mode"},

@@ -72,8 +72,10 @@ std::string Projector::queryReply(std::string_view code) const {
         r = temp(m_temps[0], 5) + "  " + temp(m_temps[1], 4) + "  " + temp(m_temps[2], 4) +
             "   " + temp(m_temps[3], 4);
     } else if (code == "CRA") {
+        // Input 5 has nothing connected: no signal.
         if (m_power != Power::On) r = "FF";
-        else r = twoHex((m_videoMute || m_noShow ? 1 : 0) | (m_audioMute ? 2 : 0));
+        else if (m_inputMode == 5) r = "80";
+        else r = twoHex((m_noShow ? 1 : 0) | (m_audioMute ? 2 : 0));
     } else if (code == "CR9") r = "TM4-SIM";
     else if (code == "CR PRESSURE") r = std::to_string(m_pressureReading);
     else if (code == "CR7") r = twoHex(m_lampMode);
@@ -96,7 +98,7 @@ bool Projector::command(std::string_view code, Ms now) {
             m_since = now;
             m_freeze = false;
         }
-        return m_power != Power::CountDown;
+        return true;
     }
     if (m_power != Power::On) return false; // everything else needs a lit projector
     static constexpr std::string_view kModes[] = {"C05", "C06", "C07", "C08", "C03"};
@@ -120,15 +122,25 @@ bool Projector::command(std::string_view code, Ms now) {
             }
         return false;
     }
-    if (code == "C0B") return m_audioMute = true;
-    if (code == "C0C") return !(m_audioMute = false);
-    if (code == "C0D") return m_noShow = true;
-    if (code == "C0E") return !(m_noShow = false);
-    if (code == "C43") return m_freeze = true;
-    if (code == "C44") return !(m_freeze = false);
-    if (code == "C70") return (m_lampMode = 0x03), true;
-    if (code == "C71") return (m_lampMode = 0x11), true;
-    if (code == "C72") return (m_lampMode = 0x22), true;
+    struct Switch {
+        std::string_view code;
+        bool* flag;
+        bool value;
+    };
+    const Switch switches[] = {{"C0B", &m_audioMute, true}, {"C0C", &m_audioMute, false},
+                               {"C0D", &m_noShow, true},    {"C0E", &m_noShow, false},
+                               {"C43", &m_freeze, true},    {"C44", &m_freeze, false}};
+    for (const auto& s : switches)
+        if (code == s.code) {
+            *s.flag = s.value;
+            return true;
+        }
+    const std::pair<std::string_view, std::uint8_t> lamps[] = {{"C70", 0x03}, {"C71", 0x11}, {"C72", 0x22}};
+    for (auto [c, mode] : lamps)
+        if (code == c) {
+            m_lampMode = mode;
+            return true;
+        }
     static constexpr std::string_view kAccepted[] = {
         "C0F", "C10", "C1C", "C1D", "C89", "C27", "C8A", "C1E", "C09", "C0A", "C3A", "C3B",
         "C3C", "C3D", "C3F", "C47", "C46", "C4B", "C4A", "C31", "C5D", "C5E", "C5F", "C60",

@@ -40,7 +40,7 @@ class Projector {
     Power power() const { return m_power; }
     int inputMode() const { return m_inputMode; }
     std::string_view source() const { return m_source; }
-    bool videoMute() const { return m_videoMute; }
+    bool videoMute() const { return m_noShow; }
     bool audioMute() const { return m_audioMute; }
     bool freeze() const { return m_freeze; }
     std::uint8_t lampMode() const { return m_lampMode; }
@@ -59,7 +59,7 @@ class Projector {
     int m_inputMode = 1;
     std::string m_source = "DIGITAL";
     std::string m_sources[3] = {"DIGITAL", "ANALOG", "VIDEO"};
-    bool m_videoMute = false, m_audioMute = false, m_freeze = false, m_noShow = false;
+    bool m_audioMute = false, m_freeze = false, m_noShow = false; // no show: video muted
     std::uint8_t m_lampMode = 0x03;
     int m_lampHours = 1234;
     std::uint8_t m_reversal = 0x11;

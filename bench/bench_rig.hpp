@@ -1,0 +1,83 @@
+#pragma once
+// The whole panel offscreen on a pseudo-terminal, for measuring; and small measuring helpers.
+#include "core/form1.hpp"
+#include "qt/main_window.hpp"
+#include "qt/qt_serial_control.hpp"
+#include "qt/qt_timer.hpp"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fcntl.h>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace tova::bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+inline double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return 0;
+    std::sort(v.begin(), v.end());
+    auto i = static_cast<std::size_t>(p / 100.0 * double(v.size() - 1) + 0.5);
+    return v[std::min(i, v.size() - 1)];
+}
+
+// Runs the event loop for ms (QTest::qWait sleeps between its turns, which would skew timers).
+inline void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+inline long residentKb() {
+    long pages = 0, rss = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &rss) != 2) rss = 0;
+        std::fclose(f);
+    }
+    return rss * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+struct Master {
+    int fd = -1;
+    QString slave;
+    Master() {
+        fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 || ::grantpt(fd) || ::unlockpt(fd)) throw std::runtime_error("no pty");
+        slave = QString::fromLocal8Bit(::ptsname(fd));
+    }
+    ~Master() { ::close(fd); }
+    std::size_t drain() {
+        char b[65536];
+        std::size_t total = 0;
+        for (ssize_t n; (n = ::read(fd, b, sizeof b)) > 0;) total += std::size_t(n);
+        return total;
+    }
+};
+
+struct PanelRig {
+    Master com1, com2;
+    QtSerialControl serial{com1.slave, com2.slave};
+    QtTimer t1, t2, t3, t4;
+    MainWindow window;
+    Form1 form{serial, window, {t1, t2, t3, t4}};
+    PanelRig() {
+        window.setForm(&form);
+        form.Form_Load();
+        window.show();
+        [[maybe_unused]] bool exposed = QTest::qWaitForWindowExposed(&window);
+    }
+    QWidget* w(const char* n) const { return window.control(n); }
+};
+
+} // namespace tova::bench

@@ -155,3 +155,29 @@ TEST_F(Link, DeviceLostIsReportedOnceWithItsOwnText) {
     r.clock.advance(500);
     EXPECT_EQ(r.label("Label12"), " X X X X");
 }
+
+// Each query's reply split at every byte boundary: shown whole and decoded as in one piece.
+TEST(LinkSplit, EveryQueryAtEveryBoundary) {
+    const std::pair<const char*, std::string> replies[] = {
+        {"Command44", "00\r"},   {"Command45", "3\r"},   {"Command46", "01234\r"},
+        {"Command47", "10\r"},   {"Command54", "025.0  30.5  28.0   27.5\r"},
+        {"Command55", "22\r"},   {"Command38", "TM4\r"}, {"Command12", "FF\r"},
+        {"Command99", "853\r"},
+    };
+    for (const auto& [button, reply] : replies) {
+        Rig whole;
+        Rig::load(whole);
+        whole.form.click(button);
+        whole.serial.receive(reply);
+        for (std::size_t cut = 1; cut < reply.size(); ++cut) {
+            Rig r;
+            Rig::load(r);
+            r.form.click(button);
+            r.serial.receive(reply.substr(0, cut));
+            r.serial.receive(reply.substr(cut));
+            EXPECT_EQ(r.label("Label12"), whole.label("Label12")) << button << " " << cut;
+            EXPECT_EQ(r.label("Label22"), whole.label("Label22")) << button << " " << cut;
+        }
+        EXPECT_NE(whole.label("Label22"), "") << button;
+    }
+}

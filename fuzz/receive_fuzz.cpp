@@ -1,0 +1,7 @@
+// libFuzzer entry: scripts/fuzz builds it with clang, ASan and UBSan.
+#include "receive_path.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    tova::fuzz::receivePath(data, size);
+    return 0;
+}

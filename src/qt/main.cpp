@@ -2,9 +2,10 @@
 #include "core/form1.hpp"
 #include "qt/main_window.hpp"
 #include "qt/options.hpp"
-#include "qt/pty_projector.hpp"
+#include "qt/projector_endpoint.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "qt/qt_timer.hpp"
+#include "qt/tracing_serial.hpp"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -13,10 +14,24 @@
 #include <cstdio>
 #include <memory>
 
+namespace {
+
+void setNames() {
+    QCoreApplication::setApplicationName(QStringLiteral("tova-control"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.40"));
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    if (tova::wantsHelpOnly(argc, argv)) { // no display needed for these
+        QCoreApplication app(argc, argv);
+        setNames();
+        tova::parsePanelOptions(QCoreApplication::arguments());
+        return 0;
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tova-control"));
-    QApplication::setApplicationVersion(QStringLiteral("1.40"));
+    setNames();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     const tova::PanelOptions opts = tova::parsePanelOptions(QApplication::arguments());
 
@@ -38,7 +53,18 @@ int main(int argc, char** argv) {
                      qPrintable(com1), qPrintable(com2));
     }
 
-    tova::QtSerialControl serial(com1, com2);
+    tova::QtSerialControl port(com1, com2);
+    std::unique_ptr<tova::TracingSerial> traced;
+    if (!opts.trace.isEmpty()) {
+        try {
+            traced = std::make_unique<tova::TracingSerial>(port, opts.trace);
+        } catch (const tova::SerialError& e) {
+            std::fprintf(stderr, "tova-control: --trace %s: %s\n", qPrintable(opts.trace), e.what());
+            return 1;
+        }
+    }
+    tova::SerialControl& serial = traced ? static_cast<tova::SerialControl&>(*traced) : port;
+
     tova::QtTimer timer1, timer2, timer3, timer4;
     tova::MainWindow window;
     tova::Form1 form(serial, window, {timer1, timer2, timer3, timer4});

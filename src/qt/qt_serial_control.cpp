@@ -1,6 +1,6 @@
 #include "qt/qt_serial_control.hpp"
 
-#include <QMetaObject>
+#include <QUrl>
 
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
@@ -9,15 +9,33 @@
 
 namespace tova {
 
+namespace {
+constexpr int kConnectTimeoutMs = 3000;
+}
+
 QtSerialControl::QtSerialControl(QString com1, QString com2, QObject* parent)
     : QObject(parent), m_paths{std::move(com1), std::move(com2)} {
     connect(&m_serial, &QSerialPort::readyRead, this, [this] { raise(comEvReceive); });
-    connect(&m_serial, &QSerialPort::errorOccurred, this, &QtSerialControl::onError);
+    connect(&m_serial, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
+        // Read and resource errors repeat for ever on a vanished device: close at once.
+        if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError ||
+            e == QSerialPort::WriteError || e == QSerialPort::PermissionError)
+            if (m_serial.isOpen()) lost(m_serial.errorString());
+    });
+    connect(&m_tcp, &QTcpSocket::readyRead, this, [this] { raise(comEvReceive); });
+    connect(&m_tcp, &QTcpSocket::errorOccurred, this, [this] {
+        if (m_tcpOpen) lost(m_tcp.errorString());
+    });
+    connect(&m_tcp, &QTcpSocket::disconnected, this, [this] {
+        if (m_tcpOpen) lost(tr("The remote host closed the connection"));
+    });
 }
 
 QtSerialControl::~QtSerialControl() {
     m_onComm = nullptr;
+    m_tcpOpen = false;
     if (m_serial.isOpen()) m_serial.close();
+    m_tcp.abort();
 }
 
 QString QtSerialControl::defaultDevice(int port) {
@@ -28,9 +46,15 @@ QString QtSerialControl::defaultDevice(int port) {
 #endif
 }
 
+bool QtSerialControl::isTcp(const QString& path) {
+    return path.startsWith(QLatin1String("tcp://"), Qt::CaseInsensitive);
+}
+
 std::string QtSerialControl::devicePath(int port) const {
     if (port < 1 || port > 2) return {};
-    return m_paths[static_cast<std::size_t>(port - 1)].toStdString();
+    const QString& path = m_paths[static_cast<std::size_t>(port - 1)];
+    if (isTcp(path)) return path.toStdString() + " (raw TCP: the speed setting does not apply)";
+    return path.toStdString();
 }
 
 void QtSerialControl::fail(const QString& text) {
@@ -38,8 +62,16 @@ void QtSerialControl::fail(const QString& text) {
     throw SerialError(m_error);
 }
 
+bool QtSerialControl::portOpen() const { return m_serial.isOpen() || m_tcpOpen; }
+
+QIODevice* QtSerialControl::device() {
+    if (m_tcpOpen) return &m_tcp;
+    if (m_serial.isOpen()) return &m_serial;
+    return nullptr;
+}
+
 void QtSerialControl::setCommPort(int port) {
-    if (m_serial.isOpen()) fail(tr("Port already open"));
+    if (portOpen()) fail(tr("Port already open"));
     if (port < 1 || port > 2) fail(tr("Invalid port number %1").arg(port));
     m_port = port;
 }
@@ -63,55 +95,83 @@ void QtSerialControl::apply(const LineSettings& s) {
 void QtSerialControl::setSettings(const std::string& text) {
     auto s = parseSettings(text);
     if (!s) fail(tr("Invalid settings: %1").arg(QString::fromStdString(text)));
-    if (m_serial.isOpen()) apply(*s); // applied to the open port; it stays open
+    // Applied to an open port, which stays open; a raw TCP link only keeps them.
+    if (m_serial.isOpen()) apply(*s);
     m_settings = *s;
     m_settingsText = text;
 }
 
+void QtSerialControl::openTcp(const QString& path) {
+    const QUrl url(path);
+    if (!url.isValid() || url.host().isEmpty() || url.port() <= 0)
+        fail(tr("Invalid address %1 (expected tcp://HOST:PORT)").arg(path));
+    m_tcp.abort();
+    m_tcp.connectToHost(url.host(), static_cast<quint16>(url.port()));
+    if (!m_tcp.waitForConnected(kConnectTimeoutMs)) {
+        const QString text = m_tcp.errorString();
+        m_tcp.abort();
+        fail(text);
+    }
+    m_tcp.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_tcpOpen = true;
+}
+
 void QtSerialControl::setPortOpen(bool open) {
     if (!open) {
+        m_tcpOpen = false;
+        m_tcp.abort();
         if (m_serial.isOpen()) m_serial.close();
         return;
     }
-    if (m_serial.isOpen()) fail(tr("Port already open"));
-    m_serial.setPortName(m_paths[static_cast<std::size_t>(m_port - 1)]);
-    if (!m_serial.open(QIODevice::ReadWrite)) {
-        QString text = m_serial.errorString();
-        m_serial.clearError();
-        fail(text);
-    }
-    try {
-        apply(m_settings);
-    } catch (const SerialError&) {
-        m_serial.close();
-        throw;
+    if (portOpen()) fail(tr("Port already open"));
+    const QString& path = m_paths[static_cast<std::size_t>(m_port - 1)];
+    if (isTcp(path)) {
+        openTcp(path);
+    } else {
+        m_serial.setPortName(path);
+        if (!m_serial.open(QIODevice::ReadWrite)) {
+            QString text = m_serial.errorString();
+            m_serial.clearError();
+            fail(text);
+        }
+        try {
+            apply(m_settings);
+        } catch (const SerialError&) {
+            m_serial.close();
+            throw;
+        }
     }
     m_error.clear();
     m_wireFree = {};
 }
 
 void QtSerialControl::output(const std::string& text) {
-    if (!m_serial.isOpen()) {
-        QString why = m_error.empty() ? tr("The port is not open")
-                                      : tr("The port is not open: %1").arg(QString::fromStdString(m_error));
+    QIODevice* d = device();
+    if (!d) {
+        QString why = m_error.empty()
+                          ? tr("The port is not open")
+                          : tr("The port is not open: %1").arg(QString::fromStdString(m_error));
         throw SerialError(why.toStdString());
     }
-    qint64 n = m_serial.write(text.data(), static_cast<qint64>(text.size()));
-    if (n != static_cast<qint64>(text.size())) fail(m_serial.errorString());
+    qint64 n = d->write(text.data(), static_cast<qint64>(text.size()));
+    if (n != static_cast<qint64>(text.size())) fail(d->errorString());
     // Start writing now rather than on the next turn of the event loop.
-    m_serial.flush();
+    if (m_tcpOpen) m_tcp.flush();
+    else m_serial.flush();
     auto now = std::chrono::steady_clock::now();
     m_wireFree = std::max(now, m_wireFree) + wireTime(text.size(), m_settings);
 }
 
 std::string QtSerialControl::input() {
-    QByteArray in = m_serial.isOpen() ? m_serial.readAll() : QByteArray();
-    return in.toStdString();
+    QIODevice* d = device();
+    return d ? d->readAll().toStdString() : std::string();
 }
 
 bool QtSerialControl::outputBusy() const {
-    if (!m_serial.isOpen()) return false;
-    if (std::chrono::steady_clock::now() < m_wireFree || m_serial.bytesToWrite() > 0) return true;
+    if (!portOpen()) return false;
+    if (std::chrono::steady_clock::now() < m_wireFree) return true;
+    if (m_tcpOpen) return m_tcp.bytesToWrite() > 0;
+    if (m_serial.bytesToWrite() > 0) return true;
 #ifdef Q_OS_UNIX
     int queued = 0;
     if (::ioctl(m_serial.handle(), TIOCOUTQ, &queued) == 0 && queued > 0) return true;
@@ -119,21 +179,18 @@ bool QtSerialControl::outputBusy() const {
     return false;
 }
 
+void QtSerialControl::lost(const QString& text) {
+    m_error = text.toStdString();
+    m_tcpOpen = false;
+    m_tcp.abort();
+    if (m_serial.isOpen()) m_serial.close();
+    m_serial.clearError();
+    raise(comEventLost);
+}
+
 void QtSerialControl::raise(int kind) {
     m_event = kind;
     if (m_onComm) m_onComm();
-}
-
-void QtSerialControl::onError(QSerialPort::SerialPortError e) {
-    if (e == QSerialPort::NoError) return;
-    // Read and resource errors repeat for ever on a vanished device: close at once.
-    const bool lost = e == QSerialPort::ResourceError || e == QSerialPort::ReadError ||
-                      e == QSerialPort::WriteError || e == QSerialPort::PermissionError;
-    if (!lost || !m_serial.isOpen()) return;
-    m_error = m_serial.errorString().toStdString();
-    m_serial.close();
-    m_serial.clearError();
-    raise(comEventLost);
 }
 
 } // namespace tova

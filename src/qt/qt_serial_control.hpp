@@ -1,10 +1,12 @@
 #pragma once
-// The serial control on QSerialPort: port 1 and 2 lead to device paths.
+// The serial control on QSerialPort: port 1 and 2 lead to device paths. A path of the form
+// tcp://HOST:PORT leads to a serial device server in raw TCP mode instead.
 #include "core/serial_control.hpp"
 #include "core/settings.hpp"
 
 #include <QObject>
 #include <QSerialPort>
+#include <QTcpSocket>
 
 #include <array>
 #include <chrono>
@@ -18,13 +20,14 @@ class QtSerialControl : public QObject, public SerialControl {
     ~QtSerialControl() override;
 
     static QString defaultDevice(int port);
+    static bool isTcp(const QString& path);
 
     void setCommPort(int port) override;
     int commPort() const override { return m_port; }
     void setSettings(const std::string& settings) override;
     std::string settings() const override { return m_settingsText; }
     void setPortOpen(bool open) override;
-    bool portOpen() const override { return m_serial.isOpen(); }
+    bool portOpen() const override;
     void output(const std::string& text) override;
     std::string input() override;
     int commEvent() const override { return m_event; }
@@ -34,12 +37,16 @@ class QtSerialControl : public QObject, public SerialControl {
     bool outputBusy() const override;
 
   private:
+    QIODevice* device(); // the open link, serial or TCP
     void apply(const LineSettings& s);
+    void openTcp(const QString& url);
     [[noreturn]] void fail(const QString& text);
-    void onError(QSerialPort::SerialPortError e);
+    void lost(const QString& text);
     void raise(int kind);
 
     QSerialPort m_serial;
+    QTcpSocket m_tcp;
+    bool m_tcpOpen = false;
     std::array<QString, 2> m_paths;
     int m_port = 1;
     std::string m_settingsText = "9600,N,8,1";

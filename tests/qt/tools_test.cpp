@@ -1,5 +1,5 @@
 // tova-send against tova-sim, as processes over a pseudo-terminal; and the panel on the model.
-#include "qt/pty_projector.hpp"
+#include "qt/projector_endpoint.hpp"
 #include "window_rig.hpp"
 
 #include <gtest/gtest.h>

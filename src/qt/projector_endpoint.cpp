@@ -1,0 +1,147 @@
+#include "qt/projector_endpoint.hpp"
+
+#include "core/settings.hpp"
+#include "link/traffic.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <termios.h>
+#include <unistd.h>
+
+namespace tova {
+
+namespace {
+
+int baudOf(speed_t s) {
+    switch (s) {
+    case B1200: return 1200;
+    case B2400: return 2400;
+    case B4800: return 4800;
+    case B9600: return 9600;
+    case B19200: return 19200;
+    case B38400: return 38400;
+    case B57600: return 57600;
+    case B115200: return 115200;
+    default: return 0;
+    }
+}
+
+QString shown(const std::string& bytes) { return QString::fromStdString(trafficText(bytes)); }
+
+} // namespace
+
+ProjectorEndpoint::ProjectorEndpoint(sim::ProjectorLine::Options options, QObject* parent)
+    : QObject(parent), m_line(options) {
+    m_clock.start();
+    m_pump.setSingleShot(true);
+    m_pump.setTimerType(Qt::PreciseTimer);
+    connect(&m_pump, &QTimer::timeout, this, &ProjectorEndpoint::pump);
+}
+
+void ProjectorEndpoint::received(const char* data, std::size_t n) {
+    const int baud = lineBaud();
+    for (auto& out : m_line.receive(std::string_view(data, n), baud, now())) {
+        std::string bytes = m_line.toPanel(out.bytes, baud);
+        QTimer::singleShot(std::max<qint64>(0, (out.at - now()).count()), Qt::PreciseTimer, this,
+                           [this, bytes, reply = out.bytes] {
+                               if (log) log(QStringLiteral("reply:%1").arg(shown(reply)));
+                               m_out += bytes;
+                               pump();
+                           });
+    }
+    if (log)
+        for (const auto& l : m_line.takeLog()) log(QStringLiteral("line: %1").arg(shown(l)));
+}
+
+void ProjectorEndpoint::pump() {
+    // Bytes leave at the line rate: 10 bits a character at the speed the line is set to.
+    const qint64 charUs = wireTime(1, LineSettings{lineBaud()}).count();
+    const qint64 nowUs = m_clock.nsecsElapsed() / 1000;
+    m_nextCharUs = std::max(m_nextCharUs, nowUs);
+    std::size_t due = 0;
+    while (due < m_out.size() && m_nextCharUs + static_cast<qint64>(due) * charUs <= nowUs) ++due;
+    if (due > 0) {
+        const qint64 n = send(m_out.data(), static_cast<qint64>(due));
+        if (n > 0) {
+            m_out.erase(0, static_cast<std::size_t>(n));
+            m_nextCharUs += n * charUs;
+        }
+    }
+    if (!m_out.empty())
+        m_pump.start(static_cast<int>(std::max<qint64>(1, (m_nextCharUs - nowUs) / 1000)));
+}
+
+PtyProjector::PtyProjector(sim::ProjectorLine::Options options, QObject* parent)
+    : ProjectorEndpoint(options, parent) {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+        throw std::runtime_error(std::string("pseudo-terminal: ") + std::strerror(errno));
+    m_slavePath = QString::fromLocal8Bit(::ptsname(m_master));
+    m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_slave < 0) throw std::runtime_error(std::string("pseudo-terminal: ") + std::strerror(errno));
+    termios t{};
+    ::tcgetattr(m_slave, &t);
+    ::cfmakeraw(&t);
+    const speed_t speed = options.baud == 9600 ? B9600 : B19200;
+    ::cfsetispeed(&t, speed);
+    ::cfsetospeed(&t, speed);
+    ::tcsetattr(m_slave, TCSANOW, &t);
+    m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
+        char buf[4096];
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n > 0) received(buf, static_cast<std::size_t>(n));
+    });
+}
+
+PtyProjector::~PtyProjector() {
+    m_notifier.reset();
+    if (m_slave >= 0) ::close(m_slave);
+    if (m_master >= 0) ::close(m_master);
+}
+
+int PtyProjector::lineBaud() const {
+    termios t{};
+    if (::tcgetattr(m_slave, &t) != 0) return model().baud();
+    const int b = baudOf(::cfgetospeed(&t));
+    return b ? b : model().baud();
+}
+
+qint64 PtyProjector::send(const char* data, qint64 n) {
+    return ::write(m_master, data, static_cast<std::size_t>(n));
+}
+
+TcpProjector::TcpProjector(sim::ProjectorLine::Options options, const QHostAddress& host,
+                           quint16 port, QObject* parent)
+    : ProjectorEndpoint(options, parent) {
+    if (!m_server.listen(host, port))
+        throw std::runtime_error("listen on " + host.toString().toStdString() + ":" +
+                                 std::to_string(port) + ": " + m_server.errorString().toStdString());
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* s = m_server.nextPendingConnection()) {
+            if (m_client) m_client->abort(); // the newest client takes the port over
+            m_client = s;
+            clearOutput();
+            connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            connect(s, &QTcpSocket::readyRead, this, [this, s] {
+                const QByteArray in = s->readAll();
+                if (s == m_client) received(in.constData(), static_cast<std::size_t>(in.size()));
+            });
+            if (log) log(QStringLiteral("client %1 connected").arg(s->peerAddress().toString()));
+        }
+    });
+}
+
+void TcpProjector::dropClient() {
+    if (m_client) m_client->abort();
+}
+
+qint64 TcpProjector::send(const char* data, qint64 n) {
+    if (!m_client) return n; // nobody listening: the bytes are lost, as on an open line
+    return m_client->write(data, n);
+}
+
+} // namespace tova

@@ -1,0 +1,84 @@
+#pragma once
+// The virtual projector at the end of a line: on a pseudo-terminal (the panel opens the slave
+// side like a serial port) or behind a TCP port (like a serial device server in raw mode).
+#include "sim/projector.hpp"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QString>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace tova {
+
+// The model, its reply delays, and bytes leaving at the line rate.
+class ProjectorEndpoint : public QObject {
+    Q_OBJECT
+  public:
+    explicit ProjectorEndpoint(sim::ProjectorLine::Options options, QObject* parent = nullptr);
+    sim::ProjectorLine& model() { return m_line; }
+    const sim::ProjectorLine& model() const { return m_line; }
+    // Each line received and each reply sent, for a log.
+    std::function<void(const QString&)> log;
+
+  protected:
+    void received(const char* data, std::size_t n);
+    virtual qint64 send(const char* data, qint64 n) = 0;
+    virtual int lineBaud() const { return m_line.baud(); }
+    void clearOutput() { m_out.clear(); }
+
+  private:
+    void pump();
+    sim::Ms now() const { return sim::Ms(m_clock.elapsed()); }
+
+    sim::ProjectorLine m_line;
+    QElapsedTimer m_clock;
+    QTimer m_pump;
+    std::string m_out;       // bytes waiting for the wire
+    qint64 m_nextCharUs = 0; // when the next byte may go
+};
+
+class PtyProjector : public ProjectorEndpoint {
+    Q_OBJECT
+  public:
+    // Throws std::runtime_error when no pseudo-terminal can be had.
+    explicit PtyProjector(sim::ProjectorLine::Options options, QObject* parent = nullptr);
+    ~PtyProjector() override;
+    QString devicePath() const { return m_slavePath; }
+
+  protected:
+    qint64 send(const char* data, qint64 n) override;
+    int lineBaud() const override; // as the panel has set its side
+
+  private:
+    int m_master = -1;
+    int m_slave = -1; // kept open so that the master never sees a hang-up between the panel's opens
+    QString m_slavePath;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+class TcpProjector : public ProjectorEndpoint {
+    Q_OBJECT
+  public:
+    // Throws std::runtime_error when the address cannot be listened on.
+    TcpProjector(sim::ProjectorLine::Options options, const QHostAddress& host, quint16 port,
+                 QObject* parent = nullptr);
+    quint16 port() const { return m_server.serverPort(); }
+    void dropClient(); // as a device server that loses its network
+
+  protected:
+    qint64 send(const char* data, qint64 n) override;
+
+  private:
+    QTcpServer m_server;
+    QPointer<QTcpSocket> m_client; // one client at a time, like a device server's port
+};
+
+} // namespace tova

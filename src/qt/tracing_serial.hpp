@@ -1,0 +1,35 @@
+#pragma once
+// Keeps a trace of the line: every line sent and every piece received, with its time.
+#include "core/serial_control.hpp"
+
+#include <QFile>
+#include <QString>
+
+namespace tova {
+
+class TracingSerial : public SerialControl {
+  public:
+    // Appends to path; throws SerialError with the system's text when it cannot be opened.
+    TracingSerial(SerialControl& inner, const QString& path);
+
+    void setCommPort(int port) override { m_inner.setCommPort(port); }
+    int commPort() const override { return m_inner.commPort(); }
+    void setSettings(const std::string& s) override;
+    std::string settings() const override { return m_inner.settings(); }
+    void setPortOpen(bool open) override;
+    bool portOpen() const override { return m_inner.portOpen(); }
+    void output(const std::string& text) override;
+    std::string input() override;
+    int commEvent() const override { return m_inner.commEvent(); }
+    void setOnComm(std::function<void()> handler) override;
+    std::string devicePath(int port) const override { return m_inner.devicePath(port); }
+    std::string errorText() const override { return m_inner.errorText(); }
+    bool outputBusy() const override { return m_inner.outputBusy(); }
+
+  private:
+    void note(const char* what, const std::string& text);
+    SerialControl& m_inner;
+    QFile m_file;
+};
+
+} // namespace tova

@@ -107,7 +107,8 @@ TEST(Network, SavedDevicesAndTheTrace) {
         p.waitForFinished(3000);
         return seen;
     };
-    auto kept = start({QStringLiteral("--save"), QStringLiteral("--com1"), QStringLiteral("/nonexistent/kept-one")},
+    auto kept = start({QStringLiteral("--save"), QStringLiteral("--com1"), QStringLiteral("/nonexistent/kept-one"),
+                       QStringLiteral("--com2"), QStringLiteral("/nonexistent/kept-two")},
                       "devices kept in");
     EXPECT_TRUE(kept.contains("devices kept in")) << kept.toStdString();
     // Started again without devices: the kept one is used, as the trace shows.
@@ -117,6 +118,9 @@ TEST(Network, SavedDevicesAndTheTrace) {
     const QByteArray log = f.readAll();
     EXPECT_TRUE(log.contains("SET \"19200,N,8,1\"")) << log.toStdString();
     EXPECT_TRUE(log.contains("ERR \"COM1 /nonexistent/kept-one: ")) << log.toStdString();
+    QFile conf(home.filePath(QStringLiteral("tova-control/tova-control.conf")));
+    ASSERT_TRUE(conf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(conf.readAll().contains("com2=/nonexistent/kept-two"));
 }
 
 TEST(Network, TraceRecordsWhatWasSentAndReceived) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QRadioButton>
 
@@ -137,11 +138,20 @@ TEST(Window, ServiceKeysAndTheDataButton) {
 TEST(Window, CtrlKInTheTextBoxKeepsTheTextAndReachesTheBox) {
     WindowRig r;
     auto* box = qobject_cast<QLineEdit*>(r.w("Text1"));
+    struct Seen : QObject {
+        int ks = 0;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_K) ++ks;
+            return false;
+        }
+    } seen;
+    box->installEventFilter(&seen);
     box->setFocus();
     QTest::keyClicks(box, "CR0");
     box->setCursorPosition(0);
     QTest::keyClick(box, Qt::Key_K, Qt::ControlModifier);
     EXPECT_EQ(r.window.height(), kServiceHeight);
+    EXPECT_EQ(seen.ks, 1); // passed on to the box after the window saw it
     EXPECT_EQ(box->text(), QStringLiteral("CR0"));
     QTest::keyClick(box, Qt::Key_Return); // Enter sends nothing
     QTest::qWait(100);
@@ -181,6 +191,14 @@ TEST(Window, PixelSizeAtEachHeight) {
         EXPECT_EQ(shot.pixelColor(2, 2), QColor(192, 192, 192));
         EXPECT_EQ(r.w("Command17")->mapTo(&r.window, QPoint(0, 0)), QPoint((120 + 120) / 15 + 0, 56));
     }
+    // Below the window's edge controls are clipped, not hidden: the keyboard still reaches them.
+    r.window.setHeight(kCompactHeight);
+    QApplication::processEvents();
+    EXPECT_TRUE(r.w("Command99")->isVisible());
+    r.w("Command99")->setFocus();
+    EXPECT_EQ(QApplication::focusWidget(), r.w("Command99"));
+    QTest::keyClick(r.w("Command99"), Qt::Key_Space);
+    EXPECT_EQ(r.com1.readBytes(12), "CR PRESSURE\r");
 }
 
 TEST(Window, EveryControlIsBuiltFromTheLayout) {

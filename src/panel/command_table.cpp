@@ -1,4 +1,5 @@
 #include "panel/command_table.hpp"
+#include "panel/find_named.hpp"
 
 #include <array>
 
@@ -79,9 +80,7 @@ const std::vector<CommandButton>& commandButtons() {
 }
 
 const CommandButton* findCommandButton(std::string_view name) {
-    for (const auto& b : commandButtons())
-        if (b.name == name) return &b;
-    return nullptr;
+    return findNamed(commandButtons(), name);
 }
 
 } // namespace tova

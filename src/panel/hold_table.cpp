@@ -1,4 +1,5 @@
 #include "panel/hold_table.hpp"
+#include "panel/find_named.hpp"
 
 #include <array>
 
@@ -42,9 +43,7 @@ std::span<const HoldButton> holdButtons() { return kPress; }
 std::span<const RepeatEntry> repeatTable() { return kRepeat; }
 
 const HoldButton* findHoldButton(std::string_view name) {
-    for (const auto& b : kPress)
-        if (b.name == name) return &b;
-    return nullptr;
+    return findNamed(kPress, name);
 }
 
 std::string_view repeatCodeFor(std::uint8_t repeatCode) {

@@ -1,4 +1,5 @@
 #include "panel/layout_table.hpp"
+#include "panel/find_named.hpp"
 
 #include "core/form1.hpp"
 #include "panel/command_table.hpp"
@@ -209,9 +210,7 @@ const std::vector<LayoutControl>& layoutControls() {
 }
 
 const LayoutControl* findLayoutControl(std::string_view name) {
-    for (const auto& c : layoutControls())
-        if (c.name == name) return &c;
-    return nullptr;
+    return findNamed(layoutControls(), name);
 }
 
 FontSpec fontSpec(FontCode code) {

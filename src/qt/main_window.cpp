@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 
 namespace tova {
 
@@ -141,6 +142,7 @@ void MainWindow::build() {
         }
         case Kind::TextBox: {
             auto* t = new CommandBox(parent);
+            t->setMaxLength(std::numeric_limits<int>::max()); // no length limit
             t->setAccessibleName(QStringLiteral("CMD"));
             w = t;
             break;

@@ -53,7 +53,7 @@ void ProjectorEndpoint::received(const char* data, std::size_t n) {
                            });
     }
     if (log)
-        for (const auto& l : m_line.takeLog()) log(QStringLiteral("line: %1").arg(shown(l)));
+        for (const auto& l : m_line.takeLog()) log(QStringLiteral("line:%1").arg(shown(l)));
 }
 
 void ProjectorEndpoint::pump() {

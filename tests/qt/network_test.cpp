@@ -98,7 +98,7 @@ TEST(Network, SavedDevicesAndTheTrace) {
         p.setProcessEnvironment(env);
         p.start(bin("tova-control"), args);
         QByteArray seen;
-        QTest::qWaitFor([&] {
+        [[maybe_unused]] const bool arrived = QTest::qWaitFor([&] {
             seen += p.readAllStandardError();
             QFile f(trace);
             return seen.contains(waitFor) || (f.open(QIODevice::ReadOnly) && f.readAll().contains(waitFor));

@@ -25,23 +25,23 @@ TEST(Sim, PowerStateMachine) {
     struct Step {
         long long at;
         const char* code; // nullptr: only the status is read
-        char answer;      // ACK, NAK, or 0 for none
+        const char* answer; // ACK, the refusal, or nullptr for none
         const char* status;
     } steps[] = {
-        {0, nullptr, 0, " Stand by"},
-        {10, "C05", kNak, " Stand by"},        // input change refused in standby
-        {20, "C00", kAck, " Count down"},
-        {3019, nullptr, 0, " Count down"},
-        {3020, nullptr, 0, " Power ON"},
-        {3030, "C06", kAck, " Power ON"},
-        {3040, "C00", kAck, " Power ON"},      // already on
-        {4000, "C01", kAck, " Cooling down"},
-        {4010, "C00", kNak, " Cooling down"},  // no power on while cooling
-        {8000, nullptr, 0, " Stand by"},
-        {8010, "CF INPUT1 VIDEO", kNak, " Stand by"},
+        {0, nullptr, nullptr, " Stand by"},
+        {10, "C05", "ERR\r", " Stand by"},        // input change refused in standby
+        {20, "C00", "\x06", " Count down"},
+        {3019, nullptr, nullptr, " Count down"},
+        {3020, nullptr, nullptr, " Power ON"},
+        {3030, "C06", "\x06", " Power ON"},
+        {3040, "C00", "\x06", " Power ON"},      // already on
+        {4000, "C01", "\x06", " Cooling down"},
+        {4010, "C00", "ERR\r", " Cooling down"},  // no power on while cooling
+        {8000, nullptr, nullptr, " Stand by"},
+        {8010, "CF INPUT1 VIDEO", "ERR\r", " Stand by"},
     };
     for (const auto& s : steps) {
-        if (s.code) EXPECT_EQ(p.handle(s.code, Ms{s.at}).reply, std::string(1, s.answer)) << s.at;
+        if (s.code) EXPECT_EQ(p.handle(s.code, Ms{s.at}).reply, s.answer) << s.at;
         EXPECT_EQ(decoded(p, "CR0", Ms{s.at}), s.status) << s.at;
     }
 }
@@ -77,7 +77,7 @@ TEST(Sim, EveryQueryDecodesToItsTablesText) {
         if (c.code) EXPECT_EQ(p.handle(c.code, Ms{6000}).reply, std::string(1, kAck)) << c.code;
         EXPECT_EQ(decoded(p, c.query, Ms{6000}), c.shown) << c.query;
     }
-    EXPECT_EQ(p.handle("C99", Ms{6000}).reply, std::string(1, kNak));
+    EXPECT_EQ(p.handle("C99", Ms{6000}).reply, "ERR\r");
     EXPECT_EQ(p.handle("C05", Ms{6000}).delay, kT.inputChange);
     EXPECT_EQ(p.handle("CR0", Ms{6000}).delay, kT.reply);
 }

@@ -17,10 +17,10 @@ namespace {
 
 enum Exit { kOk = 0, kTimedOut = 1, kPortFailed = 2 };
 
-// A reply is complete at its carriage return, or when it is a lone acknowledgement or refusal.
+// A reply is complete at its carriage return, or when it is a lone acknowledgement.
 bool complete(const std::string& r) {
     if (r.empty()) return false;
-    if (r.size() == 1 && (r[0] == tova::sim::kAck || r[0] == tova::sim::kNak)) return true;
+    if (r.size() == 1 && r[0] == tova::sim::kAck) return true;
     return r.find('\r') != std::string::npos;
 }
 

@@ -158,7 +158,7 @@ Projector::Answer Projector::handle(std::string_view code, Ms now) {
     bool inputChange = startsWith(code, "CF INPUT") || code == "C05" || code == "C06" ||
                        code == "C07" || code == "C08" || code == "C03";
     bool ok = command(code, now);
-    return {std::string(1, ok ? kAck : kNak), ok && inputChange ? m_t.inputChange : m_t.reply};
+    return {ok ? std::string(1, kAck) : std::string(kRefused), ok && inputChange ? m_t.inputChange : m_t.reply};
 }
 
 ProjectorLine::ProjectorLine(Options o) : m_baud(o.baud) {

@@ -11,7 +11,9 @@ namespace tova::sim {
 
 using Ms = std::chrono::milliseconds;
 
-inline constexpr char kAck = 6, kNak = 21;
+inline constexpr char kAck = 6;
+// A refused command: readable in the panel's traffic display, unlike a NAK's "? ".
+inline constexpr std::string_view kRefused = "ERR\r";
 
 enum class Power { Standby, CountDown, On, CoolingDown };
 
@@ -30,7 +32,7 @@ class Projector {
     explicit Projector(Timings t = {});
 
     struct Answer {
-        std::string reply; // ACK, NAK, or the query's reply with its CR
+        std::string reply; // ACK, kRefused, or the query's reply with its CR
         Ms delay;
     };
     // The command code without address or CR, received at now.

@@ -27,10 +27,10 @@ void Form1::click(std::string_view c) {
     if (findCommandButton(c)) return commandClick(c);
     for (const auto& a : kAddressOptions)
         if (a.name == c) return addressChoice(a.prefix);
-    if (c == "Option1") return portChoice(1);
-    if (c == "Option2") return portChoice(2);
-    if (c == "Option9") return speedChoice(kSettings19200);
-    if (c == "Option10") return speedChoice(kSettings9600);
+    if (c == "Option1") return Option1_Click();
+    if (c == "Option2") return Option2_Click();
+    if (c == "Option9") return Option9_Click();
+    if (c == "Option10") return Option10_Click();
     if (c == "Command16") return Command16_Click();
     if (c == "Command33") return Command33_Click();
     if (c == "Command34") return Command34_Click();
@@ -75,7 +75,7 @@ void Form1::Form_Load() {
 
     bool wasMarked = m_panel.marked("Option1");
     m_panel.setMarked("Option1", true);
-    if (!wasMarked) portChoice(1);
+    if (!wasMarked) Option1_Click(); // marking an option raises its click
     showPortState();
 }
 

@@ -57,8 +57,10 @@ class Form1 {
     void Command16_Click();
 
     // Port and speed choice.
-    void portChoice(int port);    // Option1_Click, Option2_Click
-    void speedChoice(std::string_view settings); // Option9_Click, Option10_Click
+    void Option1_Click() { portChoice(1); }
+    void Option2_Click() { portChoice(2); }
+    void Option9_Click() { speedChoice(kSettings19200); }
+    void Option10_Click() { speedChoice(kSettings9600); }
     void Command33_Click();
     void Timer3_Timer();
 
@@ -86,6 +88,8 @@ class Form1 {
     static constexpr int kKeyK = 75, kShiftMask = 1, kCtrlMask = 2, kAltMask = 4;
 
   private:
+    void portChoice(int port);
+    void speedChoice(std::string_view settings);
     void transmit(std::string code);  // SendLine := AddressPrefix & code & CR; Hyouji mode 1
     void showPortState();             // the COM button's tooltip
 

@@ -66,7 +66,7 @@ TEST(Network, ServerClosingMidSessionIsToldOnceAndChoosingAgainReconnects) {
     r.click("Command33");
     r.click("Option1");
     ASSERT_TRUE(r.serial.portOpen());
-    QTest::qWait(600);
+    ASSERT_TRUE(r.waitExchangeClosed());
     r.click("Command12");
     ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label22") == " Stand by"; }, 3000));
 }

@@ -83,16 +83,18 @@ TEST(Tools, TimeOutAndMissingDevice) {
 
 TEST(Tools, PanelOnTheModel) {
     sim::ProjectorLine::Options o;
-    o.timings = {sim::Ms{1500}, sim::Ms{1500}, sim::Ms{20}, sim::Ms{100}};
+    o.timings = {sim::Ms{2500}, sim::Ms{1500}, sim::Ms{20}, sim::Ms{100}};
     PtyProjector projector(o);
     WindowRig r(projector.devicePath());
     r.click("Command17");
-    QTest::qWait(600); // the ACK's exchange has closed: the next reply starts a fresh buffer
+    ASSERT_TRUE(r.waitExchangeClosed()); // the ACK's exchange: the next reply starts afresh
     r.click("Command44");
     ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label22") == " Count down"; }, 3000));
-    QTest::qWait(1000);
-    r.click("Command44");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label22") == " Power ON"; }, 3000));
+    // Asked again whenever the last exchange has closed, until the set is on.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        if (!r.t2.enabled() && r.form.RxBuffer.empty()) r.click("Command44");
+        return r.label("Label22") == " Power ON";
+    }, 10000));
 }
 
 TEST(Tools, SpeedMismatchIsNoiseAtThePanel) {

@@ -50,6 +50,11 @@ struct WindowRig {
     void click(const char* name) { QTest::mouseClick(w(name), Qt::LeftButton); }
     std::string label(const char* name) const { return window.caption(name); }
 
+    // Until the reply time-out has closed the last exchange: the next reply starts afresh.
+    bool waitExchangeClosed() {
+        return QTest::qWaitFor([&] { return !t2.enabled() && form.RxBuffer.empty(); }, 10000);
+    }
+
     QMessageBox* box() const { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }
     // Waits for the warning box and dismisses it; returns its text.
     QString dismissBox() {

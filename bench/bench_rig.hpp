@@ -1,9 +1,7 @@
 #pragma once
 // The whole panel offscreen on a pseudo-terminal, for measuring; and small measuring helpers.
-#include "core/form1.hpp"
-#include "qt/main_window.hpp"
+#include "qt/panel_assembly.hpp"
 #include "qt/qt_serial_control.hpp"
-#include "qt/qt_timer.hpp"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -68,13 +66,11 @@ struct Master {
 struct PanelRig {
     Master com1, com2;
     QtSerialControl serial{com1.slave, com2.slave};
-    QtTimer t1, t2, t3, t4;
-    MainWindow window;
-    Form1 form{serial, window, {t1, t2, t3, t4}};
+    PanelAssembly panel{serial};
+    MainWindow& window = panel.window;
+    Form1& form = panel.form;
     PanelRig() {
-        window.setForm(&form);
-        form.Form_Load();
-        window.show();
+        panel.show();
         [[maybe_unused]] bool exposed = QTest::qWaitForWindowExposed(&window);
     }
     QWidget* w(const char* n) const { return window.control(n); }

@@ -1,10 +1,9 @@
 // tova-control: the operator panel.
-#include "core/form1.hpp"
-#include "qt/main_window.hpp"
 #include "qt/options.hpp"
+#include "qt/panel_assembly.hpp"
+#include "qt/program_names.hpp"
 #include "qt/projector_endpoint.hpp"
 #include "qt/qt_serial_control.hpp"
-#include "qt/qt_timer.hpp"
 #include "qt/tracing_serial.hpp"
 
 #include <QApplication>
@@ -14,24 +13,15 @@
 #include <cstdio>
 #include <memory>
 
-namespace {
-
-void setNames() {
-    QCoreApplication::setApplicationName(QStringLiteral("tova-control"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.40"));
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
     if (tova::wantsHelpOnly(argc, argv)) { // no display needed for these
         QCoreApplication app(argc, argv);
-        setNames();
+        tova::setProgramNames("tova-control");
         tova::parsePanelOptions(QCoreApplication::arguments());
         return 0;
     }
     QApplication app(argc, argv);
-    setNames();
+    tova::setProgramNames("tova-control");
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     const tova::PanelOptions opts = tova::parsePanelOptions(QApplication::arguments());
 
@@ -65,13 +55,9 @@ int main(int argc, char** argv) {
     }
     tova::SerialControl& serial = traced ? static_cast<tova::SerialControl&>(*traced) : port;
 
-    tova::QtTimer timer1, timer2, timer3, timer4;
-    tova::MainWindow window;
-    tova::Form1 form(serial, window, {timer1, timer2, timer3, timer4});
-    window.setForm(&form);
-    form.Form_Load();
-    window.show();
-    if (QWidget* first = window.control("Command17")) first->setFocus();
+    tova::PanelAssembly panel(serial);
+    panel.show();
+    tova::MainWindow& window = panel.window;
 
     if (!opts.screenshot.isEmpty()) {
         QTimer::singleShot(600, &window, [&] {

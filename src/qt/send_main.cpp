@@ -2,6 +2,7 @@
 #include "core/form1.hpp"
 #include "link/decoder.hpp"
 #include "link/traffic.hpp"
+#include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "sim/projector.hpp"
 
@@ -34,8 +35,7 @@ std::string trimmed(std::string s) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tova-send"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.40"));
+    tova::setProgramNames("tova-send");
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Sends projector command codes as the panel frames them (address, code, carriage\n"

@@ -1,4 +1,5 @@
 // tova-sim: a virtual projector on a pseudo-terminal, for work without the real set.
+#include "qt/program_names.hpp"
 #include "qt/projector_endpoint.hpp"
 
 #include <QCommandLineParser>
@@ -21,8 +22,7 @@ void onSignal(int) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tova-sim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.40"));
+    tova::setProgramNames("tova-sim");
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "A virtual projector on a pseudo-terminal (or a TCP port with --listen). Prints the\n"

@@ -1,10 +1,8 @@
 #pragma once
 // The whole panel, offscreen, on two pseudo-terminals.
-#include "core/form1.hpp"
 #include "pty_peer.hpp"
-#include "qt/main_window.hpp"
+#include "qt/panel_assembly.hpp"
 #include "qt/qt_serial_control.hpp"
-#include "qt/qt_timer.hpp"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -29,17 +27,14 @@ class RecordingSerial : public QtSerialControl {
 struct WindowRig {
     PtyPeer com1, com2;
     RecordingSerial serial;
-    QtTimer t1, t2, t3, t4;
-    MainWindow window;
-    Form1 form;
+    PanelAssembly panel;
+    MainWindow& window = panel.window;
+    Form1& form = panel.form;
+    QtTimer &t1 = panel.timer1, &t2 = panel.timer2, &t3 = panel.timer3, &t4 = panel.timer4;
 
     explicit WindowRig(QString com1Path = {})
-        : serial(com1Path.isEmpty() ? com1.path() : com1Path, com2.path()),
-          form(serial, window, {t1, t2, t3, t4}) {
-        window.setForm(&form);
-        form.Form_Load();
-        window.show();
-        window.control("Command17")->setFocus();
+        : serial(com1Path.isEmpty() ? com1.path() : com1Path, com2.path()), panel(serial) {
+        panel.show();
         QApplication::setActiveWindow(&window);
         [[maybe_unused]] bool exposed = QTest::qWaitForWindowExposed(&window);
     }

@@ -1,6 +1,7 @@
 #pragma once
 // The whole panel offscreen on a pseudo-terminal, for measuring; and small measuring helpers.
 #include "qt/panel_assembly.hpp"
+#include "qt/pseudo_terminal.hpp"
 #include "qt/qt_serial_control.hpp"
 
 #include <QApplication>
@@ -47,14 +48,9 @@ inline long residentKb() {
 }
 
 struct Master {
-    int fd = -1;
-    QString slave;
-    Master() {
-        fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0 || ::grantpt(fd) || ::unlockpt(fd)) throw std::runtime_error("no pty");
-        slave = QString::fromLocal8Bit(::ptsname(fd));
-    }
-    ~Master() { ::close(fd); }
+    PseudoTerminal pty;
+    int fd = pty.master();
+    QString slave = QString::fromStdString(pty.slavePath());
     std::size_t drain() {
         char b[65536];
         std::size_t total = 0;

@@ -5,15 +5,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace tova::fuzz {
 
-inline void receivePath(const std::uint8_t* data, std::size_t size) {
+// Returns what invariant broke, or nothing.
+inline std::string receivePath(const std::uint8_t* data, std::size_t size) {
     static const char* const kSent[] = {"Command44", "Command45", "Command46", "Command47",
                                         "Command54", "Command55", "Command38", "Command12",
                                         "Command99", "Command17", "Command95"};
     static const char* const kAddress[] = {"Option3", "Option4", "Option5", "Option8"};
-    if (size < 2) return;
+    if (size < 2) return {};
     test::Rig r;
     test::Rig::load(r);
     r.form.click(kAddress[data[1] % 4]);
@@ -30,7 +32,10 @@ inline void receivePath(const std::uint8_t* data, std::size_t size) {
         i += n;
     }
     // The display must stay a function of the start of the received text.
-    if (r.form.RxBuffer.size() > kRxBufferLimit) __builtin_trap();
+    if (r.form.RxBuffer.size() > kRxBufferLimit)
+        return "RxBuffer holds " + std::to_string(r.form.RxBuffer.size()) + " bytes";
+    if (r.label("Label12").size() > 1 + 4 * kRxBufferLimit) return "Label12 outgrew RxBuffer";
+    return {};
 }
 
 } // namespace tova::fuzz

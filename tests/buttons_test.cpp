@@ -1,6 +1,7 @@
 // The one-shot buttons: what reaches the line, and the timings some of them set.
 #include "fakes.hpp"
 #include "panel/command_table.hpp"
+#include "panel/layout_table.hpp"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +93,7 @@ TEST(Buttons, CaptionsAsWritten) {
         {"Command31", "Nopmal"}, {"Command87", "5"}, {"Command13", "A-PC Adj"},
         {"Command70", "SDI-1"},  {"Command68", "S-VIDEO"}, {"Command99", "PRESSURE"},
         {"Command38", "PC type"}, {"Command12", "SETTING 2"}};
-    for (auto [name, caption] : cases) EXPECT_EQ(findCommandButton(name)->caption, caption);
+    for (auto [name, caption] : cases) EXPECT_EQ(findLayoutControl(name)->caption, caption);
 }
 
 TEST(Buttons, TimingsSetAndCarriedOver) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <map>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,7 +28,6 @@ class FakeTimer : public Timer {
 
     long long deadline = 0;
     std::function<void()> m_onTick;
-    int ticks = 0;
 
   private:
     FakeClock& m_clock;
@@ -51,7 +51,6 @@ class FakeClock {
             if (!next) break;
             now = next->deadline;
             next->deadline = now + std::max(1, next->interval()); // periodic unless stopped
-            ++next->ticks;
             if (next->m_onTick) next->m_onTick();
         }
         now = end;
@@ -87,12 +86,12 @@ class FakeSerial : public SerialControl {
         log.push_back("port " + std::to_string(p));
     }
     int commPort() const override { return m_port; }
-    void setSettings(const std::string& s) override {
+    void setSettings(const LineSettings& s) override {
         if (!failSettings.empty()) fail(failSettings);
         m_settings = s;
-        log.push_back("settings " + s);
+        log.push_back("settings " + formatSettings(s));
     }
-    std::string settings() const override { return m_settings; }
+    LineSettings settings() const override { return m_settings; }
     void setPortOpen(bool open) override {
         if (!open) {
             m_open = false;
@@ -106,13 +105,13 @@ class FakeSerial : public SerialControl {
         log.push_back("open " + std::to_string(m_port));
     }
     bool portOpen() const override { return m_open; }
-    void output(const std::string& text) override {
+    void output(std::string_view text) override {
         if (!m_open) throw SerialError("The port is not open");
         written += text;
-        writes.push_back(text);
+        writes.emplace_back(text);
         if (pacing) {
             queueUntil = std::max<long long>(queueUntil, m_clock.now * 1000) +
-                         wireTime(text.size(), *parseSettings(m_settings)).count();
+                         wireTime(text.size(), m_settings).count();
             maxQueuedUs = std::max(maxQueuedUs, queueUntil - m_clock.now * 1000);
         }
     }
@@ -151,7 +150,7 @@ class FakeSerial : public SerialControl {
     }
     FakeClock& m_clock;
     int m_port = 1;
-    std::string m_settings = "9600,N,8,1";
+    LineSettings m_settings{9600};
     bool m_open = false;
     std::string m_in;
     int m_event = 0;
@@ -159,13 +158,20 @@ class FakeSerial : public SerialControl {
     std::function<void()> m_onComm;
 };
 
+// A misspelt control name fails the test that uses it.
+inline const LayoutControl& known(std::string_view name) {
+    const LayoutControl* c = findLayoutControl(name);
+    if (!c) throw std::logic_error("unknown control name \"" + std::string(name) + "\"");
+    return *c;
+}
+
 class FakePanel : public Panel {
   public:
     std::map<std::string, std::string, std::less<>> captions;
     std::set<std::string, std::less<>> hidden;
     std::set<std::string, std::less<>> markedOptions;
     std::map<std::string, std::string, std::less<>> texts, tips;
-    std::vector<std::string> warnings;
+    std::vector<std::string> warnings; // every box shown
     std::vector<std::function<void()>> pendingDismiss;
     int outerHeight = 8730;
     double left = -1, top = -1;
@@ -181,47 +187,48 @@ class FakePanel : public Panel {
     }
 
     std::string caption(std::string_view c) const override {
+        known(c);
         auto it = captions.find(c);
         return it == captions.end() ? std::string() : it->second;
     }
     void setCaption(std::string_view c, const std::string& t) override {
-        captions.insert_or_assign(std::string(c), t);
+        captions.insert_or_assign(std::string(known(c).name), t);
     }
-    bool visible(std::string_view c) const override { return !hidden.contains(c); }
+    bool visible(std::string_view c) const override { return !hidden.contains(known(c).name); }
     void setVisible(std::string_view c, bool on) override {
+        known(c);
         if (!on) hidden.insert(std::string(c));
         else if (auto it = hidden.find(c); it != hidden.end()) hidden.erase(it);
     }
+    // Options exclude the others of their container, as on the window.
     void setMarked(std::string_view o, bool on) override {
-        static const std::vector<std::set<std::string, std::less<>>> groups{
-            {"Option1", "Option2"}, {"Option9", "Option10"},
-            {"Option3", "Option4", "Option5", "Option6", "Option7", "Option8"}};
+        const LayoutControl& option = known(o);
         if (on)
-            for (const auto& g : groups)
-                if (g.contains(o))
-                    for (const auto& other : g) markedOptions.erase(other);
+            for (const auto& c : layoutControls())
+                if (c.kind == Kind::Option && c.container == option.container)
+                    markedOptions.erase(std::string(c.name));
         if (on) markedOptions.insert(std::string(o));
         else if (auto it = markedOptions.find(o); it != markedOptions.end()) markedOptions.erase(it);
     }
-    bool marked(std::string_view o) const override { return markedOptions.contains(o); }
+    bool marked(std::string_view o) const override { return markedOptions.contains(known(o).name); }
     std::string text(std::string_view b) const override {
-        auto it = texts.find(b);
+        auto it = texts.find(known(b).name);
         return it == texts.end() ? std::string() : it->second;
     }
     void setText(std::string_view b, const std::string& t) override {
-        texts.insert_or_assign(std::string(b), t);
+        texts.insert_or_assign(std::string(known(b).name), t);
     }
     void setToolTip(std::string_view c, const std::string& t) override {
-        tips.insert_or_assign(std::string(c), t);
+        tips.insert_or_assign(std::string(known(c).name), t);
     }
     int height() const override { return outerHeight; }
     void setHeight(int t) override { outerHeight = t; }
     int width() const override { return 9495; }
     void move(double l, double t) override { left = l, top = t; }
     ScreenSize screenSize() const override { return {28800, 16200}; }
-    void warn(const std::string& text, std::function<void()> after) override {
+    void showWarning(const std::string& text, std::function<void()> onClosed) override {
         warnings.push_back(text);
-        if (after) pendingDismiss.push_back(std::move(after));
+        pendingDismiss.push_back(std::move(onClosed));
     }
     // The operator closes the warning box.
     void dismiss() {

@@ -49,19 +49,40 @@ TEST_F(Hold, PressSendsAtOnceAndRepeatsAtItsPeriod) {
     }
 }
 
-TEST_F(Hold, PressSetsTheTableIntervals) {
-    for (const auto& b : holdButtons()) {
-        if (b.arrowPad) continue;
+TEST_F(Hold, PressSetsItsIntervals) {
+    struct Case {
+        const char* button;
+        int timer1, timer2, timer4;
+        int repeatCode;
+    } cases[] = {
+        {"Command1", 250, 200, 245, 1},   {"Command2", 250, 200, 245, 2},
+        {"Command15", 105, 100, 100, 7},  {"Command37", 105, 100, 100, 10},
+        {"Command49", 250, 200, 245, 18}, {"Command50", 250, 200, 245, 19},
+        {"Command61", 105, 100, 100, 24}, {"Command6", 500, 200, 245, 13},
+    };
+    for (const auto& c : cases) {
         Rig fresh;
         Rig::load(fresh);
-        fresh.form.mouseDown(b.name);
-        EXPECT_EQ(fresh.t1.interval(), b.timer1) << b.name;
-        EXPECT_EQ(fresh.t2.interval(), b.timer2) << b.name;
-        EXPECT_EQ(fresh.t4.interval(), b.timer4) << b.name;
+        fresh.form.mouseDown(c.button);
+        EXPECT_EQ(fresh.t1.interval(), c.timer1) << c.button;
+        EXPECT_EQ(fresh.t2.interval(), c.timer2) << c.button;
+        EXPECT_EQ(fresh.t4.interval(), c.timer4) << c.button;
         EXPECT_TRUE(fresh.t1.enabled());
-        EXPECT_EQ(fresh.form.RepeatCode, b.repeatCode);
+        EXPECT_EQ(fresh.form.RepeatCode, c.repeatCode) << c.button;
     }
     EXPECT_EQ(holdButtons().size(), 19u);
+}
+
+TEST_F(Hold, OnePointerHoldsOneButton) {
+    EXPECT_TRUE(r.form.mouseDown("Command1"));
+    EXPECT_FALSE(r.form.mouseDown("Command15")); // a second button while the first is held
+    r.form.mouseUp("Command15");                  // its release is not the held one's
+    EXPECT_TRUE(r.t1.enabled());
+    EXPECT_EQ(r.form.releaseHeld(), "Command1");
+    EXPECT_FALSE(r.t1.enabled());
+    EXPECT_EQ(r.form.releaseHeld(), "");
+    EXPECT_FALSE(r.form.mouseDown("Command17")); // not a held button
+    EXPECT_EQ(r.serial.writes, std::vector<std::string>{"C09\r"});
 }
 
 TEST_F(Hold, ZoomTrafficIsBlankedBetweenRepeats) {

@@ -11,7 +11,6 @@ namespace {
 struct Link : ::testing::Test {
     Rig r;
     void SetUp() override { Rig::load(r); }
-    void send(const std::string& code) { r.form.SendLine = code + "\r"; r.form.Hyouji(r.form.SendLine, 1); }
 };
 
 } // namespace
@@ -142,6 +141,9 @@ TEST_F(Link, SendOnAClosedPortIsNotShownAndIsReported) {
     EXPECT_FALSE(r.t2.enabled());
     ASSERT_EQ(r.panel.warnings.size(), 1u);
     EXPECT_EQ(r.panel.warnings[0], "The port is not open");
+    r.form.click("Command18"); // while the box is open: the operator has been told
+    EXPECT_EQ(r.panel.warnings.size(), 1u);
+    r.panel.dismiss();
     r.form.click("Command18");
     EXPECT_EQ(r.panel.warnings.size(), 2u); // every press on a closed port is reported
 }

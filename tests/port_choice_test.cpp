@@ -98,13 +98,54 @@ TEST_F(PortChoice, SpeedAppliesAtOnceWithoutClosingAndHidesTheFrame) {
 }
 
 TEST_F(PortChoice, RejectedSpeedIsReportedAndKeepsTheOldOne) {
-    r.serial.failSettings = "Invalid baud rate value";
-    showFrame();
-    choose("Option10");
-    EXPECT_EQ(r.panel.warnings, std::vector<std::string>{"Invalid baud rate value"});
-    EXPECT_EQ(r.form.CommSettings, "19200,N,8,1");
-    EXPECT_TRUE(r.panel.marked("Option9"));
-    EXPECT_TRUE(r.panel.visible("Frame8"));
+    struct Case {
+        const char* inForce;  // the option whose speed is set first
+        const char* rejected; // the option the serial control refuses
+        const char* settings;
+    } cases[] = {{"Option9", "Option10", "19200,N,8,1"}, {"Option10", "Option9", "9600,N,8,1"}};
+    for (const auto& c : cases) {
+        Rig f;
+        Rig::load(f);
+        f.panel.setMarked(c.inForce, true);
+        f.form.click(c.inForce);
+        f.serial.failSettings = "Invalid baud rate value";
+        f.form.click("Command33");
+        f.panel.setMarked(c.rejected, true);
+        f.form.click(c.rejected);
+        EXPECT_EQ(f.panel.warnings, std::vector<std::string>{"Invalid baud rate value"});
+        EXPECT_EQ(f.form.CommSettings, c.settings);
+        EXPECT_TRUE(f.panel.marked(c.inForce)) << c.inForce;
+        EXPECT_FALSE(f.panel.marked(c.rejected)) << c.rejected;
+        EXPECT_TRUE(f.panel.visible("Frame8"));
+    }
+}
+
+TEST(Settings, TextsParsedAndWrittenAgain) {
+    struct Case {
+        const char* text;
+        std::optional<LineSettings> parsed;
+        long long wireUsFor10; // ten characters on the wire
+    } cases[] = {
+        {"19200,N,8,1", LineSettings{19200, 'N', 8, 10}, 5208},
+        {"9600,N,8,1", LineSettings{9600, 'N', 8, 10}, 10416},
+        {"9600,e,7,2", LineSettings{9600, 'E', 7, 20}, 11458},
+        {"1200,O,5,1.5", LineSettings{1200, 'O', 5, 15}, 70833},
+        {"19200,N,8", std::nullopt, 0},
+        {"fast,N,8,1", std::nullopt, 0},
+        {"19200,X,8,1", std::nullopt, 0},
+        {"19200,N,9,1", std::nullopt, 0},
+        {"19200,N,8,3", std::nullopt, 0},
+        {"0,N,8,1", std::nullopt, 0},
+        {"", std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        const auto s = parseSettings(c.text);
+        EXPECT_EQ(s, c.parsed) << c.text;
+        if (!s) continue;
+        EXPECT_EQ(parseSettings(formatSettings(*s)), s) << c.text;
+        EXPECT_EQ(wireTime(10, *s).count(), c.wireUsFor10) << c.text;
+    }
+    EXPECT_EQ(formatSettings(LineSettings{9600}), "9600,N,8,1");
 }
 
 TEST_F(PortChoice, FrameHidesFiveSecondsAfterTheComButton) {

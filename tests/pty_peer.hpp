@@ -1,5 +1,7 @@
 #pragma once
 // The far end of a pseudo-terminal, standing where a projector would be.
+#include "qt/pseudo_terminal.hpp"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
@@ -15,25 +17,21 @@
 
 namespace tova::test {
 
+// Runs every event that is due now, without sleeping: a fault that repeats itself (an error
+// raised again and again, a second box) shows within these turns.
+inline void drainEvents() {
+    for (int i = 0; i < 50; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
 class PtyPeer {
   public:
-    PtyPeer() {
-        m_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (m_fd < 0 || ::grantpt(m_fd) != 0 || ::unlockpt(m_fd) != 0)
-            throw std::runtime_error("no pseudo-terminal");
-        m_path = QString::fromLocal8Bit(::ptsname(m_fd));
-    }
-    ~PtyPeer() { hangUp(); }
-    PtyPeer(const PtyPeer&) = delete;
-    PtyPeer& operator=(const PtyPeer&) = delete;
-
-    QString path() const { return m_path; }
-    int fd() const { return m_fd; }
+    QString path() const { return QString::fromStdString(m_pty.slavePath()); }
+    int fd() const { return m_pty.master(); }
 
     void write(const std::string& bytes) {
         std::size_t done = 0;
         while (done < bytes.size()) {
-            ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+            ssize_t n = ::write(fd(), bytes.data() + done, bytes.size() - done);
             if (n > 0) done += static_cast<std::size_t>(n);
             else if (errno == EAGAIN) pollFor(POLLOUT, 100);
             else throw std::runtime_error("pty write failed");
@@ -44,7 +42,7 @@ class PtyPeer {
         std::string out;
         char buf[4096];
         for (;;) {
-            ssize_t n = ::read(m_fd, buf, sizeof buf);
+            ssize_t n = ::read(fd(), buf, sizeof buf);
             if (n <= 0) return out;
             out.append(buf, static_cast<std::size_t>(n));
         }
@@ -63,22 +61,18 @@ class PtyPeer {
     // The line speed the panel has set on its side.
     int speed() const {
         termios t{};
-        ::tcgetattr(m_fd, &t);
+        ::tcgetattr(fd(), &t);
         speed_t s = ::cfgetospeed(&t);
         return s == B9600 ? 9600 : s == B19200 ? 19200 : 0;
     }
-    void hangUp() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
-    }
+    void hangUp() { m_pty.hangUp(); }
 
   private:
     void pollFor(short events, int ms) {
-        pollfd p{m_fd, events, 0};
+        pollfd p{fd(), events, 0};
         ::poll(&p, 1, ms);
     }
-    int m_fd = -1;
-    QString m_path;
+    PseudoTerminal m_pty;
 };
 
 } // namespace tova::test

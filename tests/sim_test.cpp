@@ -41,7 +41,9 @@ TEST(Sim, PowerStateMachine) {
         {8010, "CF INPUT1 VIDEO", "ERR\r", " Stand by"},
     };
     for (const auto& s : steps) {
-        if (s.code) EXPECT_EQ(p.handle(s.code, Ms{s.at}).reply, s.answer) << s.at;
+        if (s.code) {
+            EXPECT_EQ(p.handle(s.code, Ms{s.at}).reply, s.answer) << s.at;
+        }
         EXPECT_EQ(decoded(p, "CR0", Ms{s.at}), s.status) << s.at;
     }
 }
@@ -74,7 +76,9 @@ TEST(Sim, EveryQueryDecodesToItsTablesText) {
         {"C72", "CR7", " No2 ON  : 1 Lamp mode(No2 USE)"},
     };
     for (const auto& c : cases) {
-        if (c.code) EXPECT_EQ(p.handle(c.code, Ms{6000}).reply, std::string(1, kAck)) << c.code;
+        if (c.code) {
+            EXPECT_EQ(p.handle(c.code, Ms{6000}).reply, std::string(1, kAck)) << c.code;
+        }
         EXPECT_EQ(decoded(p, c.query, Ms{6000}), c.shown) << c.query;
     }
     EXPECT_EQ(p.handle("C99", Ms{6000}).reply, "ERR\r");

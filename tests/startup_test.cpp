@@ -11,7 +11,7 @@ TEST(Startup, LeavesTheDocumentedState) {
     r.form.Form_Load();
     EXPECT_TRUE(r.serial.portOpen());
     EXPECT_EQ(r.serial.commPort(), 1);
-    EXPECT_EQ(r.serial.settings(), "19200,N,8,1");
+    EXPECT_EQ(formatSettings(r.serial.settings()), "19200,N,8,1");
     EXPECT_EQ(r.form.CommSettings, "19200,N,8,1");
     EXPECT_TRUE(r.panel.marked("Option1"));
     EXPECT_TRUE(r.panel.marked("Option3"));

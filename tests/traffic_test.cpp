@@ -1,3 +1,4 @@
+#include "link/reply_rule.hpp"
 #include "link/traffic.hpp"
 
 #include <gtest/gtest.h>
@@ -42,17 +43,62 @@ TEST(Traffic, TextOfLinesAndReplies) {
     for (const auto& c : cases) EXPECT_EQ(trafficText(c.text), c.shown) << c.shown;
 }
 
-// Every one of the 256 codes against the token table.
-TEST(Traffic, TokenOfEveryCode) {
-    for (int code = 0; code < 256; ++code) {
-        std::string expected;
-        if (code == 6) expected = "ACK ";
-        else if (code == 20) expected = "&";
-        else if (code == 13) expected = "CR ";
-        else if (code == 10) expected = "LF ";
-        else if (code < 32) expected = "? ";
-        else if (code <= 122) expected = std::string(1, char(code)) + " ";
-        else expected = "? ";
-        EXPECT_EQ(trafficText(std::string(1, char(code))), " " + expected) << "code " << code;
+// The token table at each of its boundaries.
+TEST(Traffic, TokensAtTheBoundaries) {
+    struct Case {
+        int code;
+        std::string token;
+    } cases[] = {
+        {0, "? "},   {5, "? "},   {6, "ACK "}, {7, "? "},   {9, "? "},  {10, "LF "}, {11, "? "},
+        {12, "? "},  {13, "CR "}, {14, "? "},  {19, "? "},  {20, "&"},  {21, "? "},  {31, "? "},
+        {32, "  "},  {33, "! "},  {48, "0 "},  {65, "A "},  {122, "z "}, {123, "? "}, {126, "? "},
+        {127, "? "}, {128, "? "}, {200, "? "}, {255, "? "},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(trafficText(std::string(1, static_cast<char>(c.code))), " " + c.token) << c.code;
+}
+
+TEST(Traffic, TypedTextOneBytePerCharacter) {
+    struct Case {
+        std::string utf8;
+        std::string bytes;
+    } cases[] = {
+        {"CR0", "CR0"},
+        {"", ""},
+        {"C\x01\x7f", "C\x01\x7f"},            // control characters as typed
+        {"C\xc3\xa9", "C?"},                   // two bytes, one character
+        {"\xe3\x83\x87\xe3\x80\x80", "??"},     // Japanese and an ideographic blank
+        {"\xf0\x9f\x98\x80!", "?!"},           // four bytes, one character
+        {"\xc3", "?"},                          // cut short at the end
+        {"\x80" "A", "?A"},                        // a stray continuation byte
+        {"\xe3\x83" "A", "?A"},                    // cut short before an ASCII character
+    };
+    for (const auto& c : cases) EXPECT_EQ(typedBytes(c.utf8), c.bytes) << c.utf8;
+}
+
+TEST(Traffic, ReplyRule) {
+    struct Case {
+        std::string received;
+        ReplyKind kind;
+        std::size_t length;
+    } cases[] = {
+        {"", ReplyKind::Incomplete, 0},
+        {"00", ReplyKind::Incomplete, 0},
+        {"\x06", ReplyKind::Acknowledged, 1},
+        {"\x06" "00\r", ReplyKind::Acknowledged, 1}, // a leading ACK ends it at once
+        {"\x15", ReplyKind::Refused, 1},
+        {"ERR\r", ReplyKind::Refused, 4},
+        {"ERR", ReplyKind::Incomplete, 0},
+        {"ERR2\r80\r", ReplyKind::Refused, 5},
+        {"00\r", ReplyKind::Answered, 3},
+        {"00\r80\r", ReplyKind::Answered, 3},
+        {"\r", ReplyKind::Answered, 1},
+        {"ER\r", ReplyKind::Answered, 3},
+        {"0\x06\r", ReplyKind::Answered, 3}, // only a leading ACK counts
+    };
+    for (const auto& c : cases) {
+        const Reply r = readReply(c.received);
+        EXPECT_EQ(r.kind, c.kind) << trafficText(c.received);
+        EXPECT_EQ(r.length, c.length) << trafficText(c.received);
     }
 }

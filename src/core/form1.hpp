@@ -1,12 +1,14 @@
 #pragma once
 // The window's state and its handlers. The handlers live beside what they do: start-up, END and
 // the port choice in core/, traffic in link/, the buttons and the service view in panel/.
+#include "core/constants.hpp"
+#include "core/controls.hpp"
 #include "core/panel.hpp"
 #include "core/serial_control.hpp"
 #include "core/timer.hpp"
+#include "core/warning_box.hpp"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,14 +21,14 @@ struct Timers {
     Timer& timer4; // clears the traffic display
 };
 
-// Start-up values of the timers.
-inline constexpr int kTimer1Start = 200, kTimer2Start = 500, kTimer3Start = 5000, kTimer4Start = 1000;
-// Window heights in twips.
-inline constexpr int kCompactHeight = 5350, kDataHeight = 6645, kServiceHeight = 7200,
-                     kFullHeight = 9100, kDataThreshold = 6000;
-inline constexpr std::string_view kSettings19200 = "19200,N,8,1", kSettings9600 = "9600,N,8,1";
-// Received text beyond this is dropped: the display and every decoding read only its start.
-inline constexpr std::size_t kRxBufferLimit = 4096;
+// What Hyouji does with its text.
+enum HyoujiMode : std::uint8_t {
+    kHyoujiTransmit = 1, // send it and show it as sent
+    kHyoujiReceived = 2, // show it as received and decode it (any value but 1 does this)
+};
+
+struct CommandButton;
+struct HoldButton;
 
 class Form1 {
   public:
@@ -47,10 +49,14 @@ class Form1 {
     std::string AddressPrefix;
 
     // Events by control name, as the window delivers them.
-    void click(std::string_view control);     // buttons and options (mouse or keyboard)
-    void mouseDown(std::string_view control); // held buttons, any mouse button
+    void click(std::string_view control); // buttons and options (mouse or keyboard)
+    // A held button goes down under any mouse button; false when it is no held button or another
+    // is held already (one pointer holds one button).
+    bool mouseDown(std::string_view control);
     void mouseUp(std::string_view control);
-    bool isHeld(std::string_view control) const;
+    // Releases the held button, if any, as its own release would; returns its name.
+    std::string releaseHeld();
+    static bool isHeld(std::string_view control);
 
     // Start-up and END.
     void Form_Load();
@@ -72,9 +78,9 @@ class Form1 {
     void addressChoice(std::string_view prefix); // Option3_Click to Option8_Click
 
     // Buttons.
-    void commandClick(std::string_view control);
-    void holdPress(std::string_view control);
-    void holdRelease(std::string_view control);
+    void commandClick(const CommandButton& button);
+    void holdPress(const HoldButton& button);
+    void holdRelease(const HoldButton& button);
     void Timer1_Timer();
 
     // Service view and free text.
@@ -90,12 +96,14 @@ class Form1 {
   private:
     void portChoice(int port);
     void speedChoice(std::string_view settings);
-    void transmit(std::string code);  // SendLine := AddressPrefix & code & CR; Hyouji mode 1
-    void showPortState();             // the COM button's tooltip
+    void transmit(std::string_view code); // SendLine := AddressPrefix & code & CR; Hyouji mode 1
+    void showPortState();                 // the COM button's tooltip
 
     SerialControl& m_serial;
     Panel& m_panel;
     Timers m_timers;
+    WarningBox m_warning;
+    std::string m_held; // the held button the pointer holds down
 };
 
 } // namespace tova

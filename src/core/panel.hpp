@@ -22,6 +22,7 @@ class Panel {
     // Marks an option (and unmarks the rest of its group); raises no click.
     virtual void setMarked(std::string_view option, bool marked) = 0;
     virtual bool marked(std::string_view option) const = 0;
+    // The text box's text as typed, in UTF-8.
     virtual std::string text(std::string_view textBox) const = 0;
     virtual void setText(std::string_view textBox, const std::string& text) = 0;
     virtual void setToolTip(std::string_view control, const std::string& text) = 0;
@@ -33,9 +34,9 @@ class Panel {
     virtual void move(double left, double top) = 0;
     virtual ScreenSize screenSize() const = 0;
 
-    // The warning box: exclamation icon, OK, no title of its own, at most one at a time. It opens
-    // after the running handler has finished; afterDismiss runs once the operator has closed it.
-    virtual void warn(const std::string& text, std::function<void()> afterDismiss = {}) = 0;
+    // Opens a warning box (exclamation icon, OK, no title of its own) after the running handler
+    // has finished; onClosed runs once the operator has dismissed it. WarningBox decides when.
+    virtual void showWarning(const std::string& text, std::function<void()> onClosed) = 0;
     // Unload the window and end the program.
     virtual void end() = 0;
 };

@@ -1,8 +1,11 @@
 #pragma once
 // The window's serial-communications control, as the handlers see it.
+#include "core/settings.hpp"
+
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tova {
 
@@ -25,13 +28,13 @@ class SerialControl {
     // Port number 1 or 2; names the port the next open uses. Throws on an open port.
     virtual void setCommPort(int port) = 0;
     virtual int commPort() const = 0;
-    // "19200,N,8,1" or "9600,N,8,1"; applied at once to an open port, which stays open.
-    virtual void setSettings(const std::string& settings) = 0;
-    virtual std::string settings() const = 0;
+    // Applied at once to an open port, which stays open.
+    virtual void setSettings(const LineSettings& settings) = 0;
+    virtual LineSettings settings() const = 0;
     virtual void setPortOpen(bool open) = 0;
     virtual bool portOpen() const = 0;
     // Writes every byte of text as given, adding nothing.
-    virtual void output(const std::string& text) = 0;
+    virtual void output(std::string_view text) = 0;
     // Everything received and not yet read; it is no longer waiting afterwards.
     virtual std::string input() = 0;
     virtual int commEvent() const = 0;

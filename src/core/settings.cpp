@@ -46,6 +46,11 @@ std::optional<LineSettings> parseSettings(std::string_view text) {
     return s;
 }
 
+std::string formatSettings(const LineSettings& s) {
+    std::string stop = s.stopBits10 == 15 ? "1.5" : std::to_string(s.stopBits10 / 10);
+    return std::to_string(s.baud) + ',' + s.parity + ',' + std::to_string(s.dataBits) + ',' + stop;
+}
+
 std::chrono::microseconds wireTime(std::size_t chars, const LineSettings& s) {
     // In tenths of a bit, so that 1.5 stop bits stay exact.
     long long tenths = 10 + 10LL * s.dataBits + (s.parity == 'N' ? 0 : 10) + s.stopBits10;

@@ -5,19 +5,18 @@
 namespace tova {
 
 struct AddressOption {
-    std::string_view name;
-    std::string_view caption;
+    std::string_view name;   // the option; its caption is the layout's
     std::string_view prefix;
 };
 
 // The six address options and the prefix each puts ahead of every command code.
 inline constexpr std::array<AddressOption, 6> kAddressOptions{{
-    {"Option3", "SINGLE", ""},
-    {"Option4", "ALL", "AFFF"},
-    {"Option5", "001", "A001"},
-    {"Option6", "002", "A002"},
-    {"Option7", "003", "A003"},
-    {"Option8", "004", "A004"},
+    {"Option3", ""},
+    {"Option4", "AFFF"},
+    {"Option5", "A001"},
+    {"Option6", "A002"},
+    {"Option7", "A003"},
+    {"Option8", "A004"},
 }};
 
 } // namespace tova

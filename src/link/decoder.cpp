@@ -104,7 +104,7 @@ double readRadix(std::string_view s, int radix) {
         if (d >= radix) break;
         any = true;
         if (v > (~0ULL >> 4)) return HUGE_VAL; // far beyond any 32-bit value
-        v = v * radix + d;
+        v = v * static_cast<unsigned>(radix) + static_cast<unsigned>(d);
     }
     if (!any) return 0;
     // As typed literals: up to 16 bits wraps into a 16-bit value, up to 32 bits into 32 bits.

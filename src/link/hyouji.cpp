@@ -5,34 +5,34 @@
 
 namespace tova {
 
-void Form1::transmit(std::string code) {
+void Form1::transmit(std::string_view code) {
     SendLine = frameLine(AddressPrefix, code);
-    Hyouji(SendLine, 1);
+    Hyouji(SendLine, kHyoujiTransmit);
 }
 
 void Form1::Hyouji(const std::string& text, std::uint8_t mode) {
-    if (mode == 1) {
+    if (mode == kHyoujiTransmit) {
         try {
             m_serial.output(text);
         } catch (const SerialError& e) {
             // Not shown as sent and no reply awaited: the operator is told instead.
             showPortState();
-            m_panel.warn(e.what());
+            m_warning.warn(e.what());
             return;
         }
     }
     std::string traffic = trafficText(text);
-    if (mode == 1) {
-        m_panel.setCaption("Label11", traffic);
+    if (mode == kHyoujiTransmit) {
+        m_panel.setCaption(ctl::Label11, traffic);
         m_timers.timer2.setEnabled(true);
         AwaitingReply = 1;
         m_timers.timer4.setEnabled(true);
         return;
     }
-    m_panel.setCaption("Label12", traffic);
-    auto decoded = decodeReply(SendLine, AddressPrefix, m_panel.caption("Label12"), PressureValue);
+    m_panel.setCaption(ctl::Label12, traffic);
+    auto decoded = decodeReply(SendLine, AddressPrefix, m_panel.caption(ctl::Label12), PressureValue);
     PressureValue = decoded.pressureValue;
-    if (decoded.label22) m_panel.setCaption("Label22", *decoded.label22);
+    if (decoded.label22) m_panel.setCaption(ctl::Label22, *decoded.label22);
 }
 
 void Form1::MSComm1_OnComm() {
@@ -42,25 +42,25 @@ void Form1::MSComm1_OnComm() {
         if (RxBuffer.size() < kRxBufferLimit)
             RxBuffer.append(in, 0, kRxBufferLimit - RxBuffer.size());
         AwaitingReply = 0;
-        Hyouji(RxBuffer, 2);
+        Hyouji(RxBuffer, kHyoujiReceived);
     } else if (kind == comEventLost) {
         // The control has closed the port; tell the operator once, with its own words.
         showPortState();
-        m_panel.warn(m_serial.errorText());
+        m_warning.warn(m_serial.errorText());
     }
 }
 
 void Form1::Timer2_Timer() {
-    if (AwaitingReply == 1) m_panel.setCaption("Label12", " X X X X");
+    if (AwaitingReply == 1) m_panel.setCaption(ctl::Label12, " X X X X");
     m_timers.timer2.setEnabled(false);
     RxBuffer.clear();
     AwaitingReply = 0;
 }
 
 void Form1::Timer4_Timer() {
-    m_panel.setCaption("Label11", "");
-    m_panel.setCaption("Label12", "");
-    m_panel.setCaption("Label22", "");
+    m_panel.setCaption(ctl::Label11, "");
+    m_panel.setCaption(ctl::Label12, "");
+    m_panel.setCaption(ctl::Label22, "");
     m_timers.timer4.setEnabled(false);
 }
 

@@ -9,12 +9,35 @@ std::string frameLine(std::string_view addressPrefix, std::string_view code) {
     return line;
 }
 
+std::string typedBytes(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        if (lead < 0x80) {
+            out.push_back(static_cast<char>(lead));
+            ++i;
+            continue;
+        }
+        // The length the lead byte announces; a sequence cut short counts as its bytes so far.
+        const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        std::size_t n = 1;
+        while (n < len && i + n < utf8.size() &&
+               (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80)
+            ++n;
+        out.push_back('?');
+        i += n;
+    }
+    return out;
+}
+
 std::string_view trafficToken(unsigned char c, char (&scratch)[3]) {
     // The order of the tests matters: 20 and the named controls come before "below 32".
-    if (c == 6) return "ACK ";
-    if (c == 20) return "&";
-    if (c == 13) return "CR ";
-    if (c == 10) return "LF ";
+    if (c == kAck) return "ACK ";
+    if (c == kDc4) return "&";
+    if (c == kCR) return "CR ";
+    if (c == kLF) return "LF ";
     if (c < 32 || c > 122) return "? ";
     scratch[0] = static_cast<char>(c);
     scratch[1] = ' ';
@@ -25,7 +48,7 @@ std::string trafficText(std::string_view text) {
     std::string out(1, ' ');
     out.reserve(1 + 2 * text.size());
     char scratch[3];
-    for (unsigned char c : text) out.append(trafficToken(c, scratch));
+    for (char c : text) out.append(trafficToken(static_cast<unsigned char>(c), scratch));
     return out;
 }
 

@@ -5,10 +5,18 @@
 
 namespace tova {
 
+constexpr char kAck = 6;   // acknowledgement
+constexpr char kNak = 21;  // negative acknowledgement
+constexpr char kDc4 = 20;  // shown as "&" with no blank
 constexpr char kCR = '\r';
+constexpr char kLF = '\n';
 
 // AddressPrefix & code & CR, joined with nothing in between.
 std::string frameLine(std::string_view addressPrefix, std::string_view code);
+
+// Text typed as UTF-8, one byte per character: a character beyond ASCII (or a byte that is no
+// valid UTF-8) becomes one "?", never several bytes a projector would read as several characters.
+std::string typedBytes(std::string_view utf8);
 
 // Display form of one character: "ACK ", "&", "CR ", "LF ", "? " or the character and a blank.
 std::string_view trafficToken(unsigned char c, char (&scratch)[3]);

@@ -19,53 +19,55 @@ constexpr std::array<SourceColumn, 8> kSources{{
     {"SDI-1", "SDI1", {"Command70", "Command78", "Command86"}},
 }};
 
+constexpr std::string_view kSourceRows[3] = {"source row 1", "source row 2", "source row 3"};
+
 std::vector<CommandButton> build() {
     std::vector<CommandButton> t{
-        {"Command17", "ON", "C00"},       // POWER
-        {"Command18", "OFF", "C01"},
-        {"Command27", "1", "C05"},        // INPUT MODE SET
-        {"Command28", "2", "C06"},
-        {"Command29", "3", "C07"},
-        {"Command53", "4", "C08"},
-        {"Command87", "5", "C03"},
-        {"Command19", "ON", "C0B"},       // SOUND MUTE
-        {"Command20", "OFF", "C0C"},
-        {"Command21", "ON", "C0D"},       // NO SHOW
-        {"Command22", "OFF", "C0E"},
-        {"Command31", "Nopmal", "C0F"},   // AV Size
-        {"Command32", "Full", "C10"},
-        {"Command23", "ON", "C1C", MenuTiming}, // MENU
-        {"Command24", "OFF", "C1D"},
-        {"Command25", "ON", "C43"},       // FREEZE
-        {"Command26", "OFF", "C44"},
-        {"Command88", "ON", "CF SHUTLVL ON"}, // SHUT
-        {"Command89", "OFF", "CF SHUTLVL NORMAL"},
-        {"Command97", "MAX", "CF FANSPEED MAX"}, // FAN SPEED
-        {"Command98", "NOR", "CF FANSPEED NOR"},
-        {"Command56", "2 LAMP", "C70"},   // LAMP SELECT
-        {"Command57", "1", "C71"},
-        {"Command58", "2", "C72"},
-        {"Command13", "A-PC Adj", "C89", MenuTiming}, // right column
-        {"Command30", "IMAGE", "C27"},
-        {"Command14", "P-TIMER", "C8A"},
-        {"Command3", "DISPLAY CLEAR", "C1E"},
-        {"Command4", "STAND PC", "CF IMAGE STANDPC", PictureMode},
-        {"Command10", "REAL", "CF IMAGE REAL", PictureMode},
-        {"Command11", "CINEMA", "CF IMAGE CINEMA", PictureMode},
-        {"Command39", "STAND AV", "CF IMAGE STANDAV", PictureMode},
-        {"Command44", "STATUS", "CR0"},   // queries
-        {"Command45", "MODE", "CR1"},
-        {"Command46", "L-TIME", "CR3"},
-        {"Command47", "SETTING", "CR4"},
-        {"Command54", "TEMP", "CR6"},
-        {"Command55", "L-MODE", "CR7"},
-        {"Command38", "PC type", "CR9"},
-        {"Command12", "SETTING 2", "CRA"},
-        {"Command99", "PRESSURE", "CR PRESSURE"},
+        {"Command17", "POWER", "C00"},
+        {"Command18", "POWER", "C01"},
+        {"Command27", "INPUT MODE SET", "C05"},
+        {"Command28", "INPUT MODE SET", "C06"},
+        {"Command29", "INPUT MODE SET", "C07"},
+        {"Command53", "INPUT MODE SET", "C08"},
+        {"Command87", "INPUT MODE SET", "C03"},
+        {"Command19", "SOUND MUTE", "C0B"},
+        {"Command20", "SOUND MUTE", "C0C"},
+        {"Command21", "NO SHOW", "C0D"},
+        {"Command22", "NO SHOW", "C0E"},
+        {"Command31", "AV Size", "C0F"},
+        {"Command32", "AV Size", "C10"},
+        {"Command23", "MENU", "C1C", MenuTiming},
+        {"Command24", "MENU", "C1D"},
+        {"Command25", "FREEZE", "C43"},
+        {"Command26", "FREEZE", "C44"},
+        {"Command88", "SHUT", "CF SHUTLVL ON"},
+        {"Command89", "SHUT", "CF SHUTLVL NORMAL"},
+        {"Command97", "FAN SPEED", "CF FANSPEED MAX"},
+        {"Command98", "FAN SPEED", "CF FANSPEED NOR"},
+        {"Command56", "LAMP SELECT", "C70"},
+        {"Command57", "LAMP SELECT", "C71"},
+        {"Command58", "LAMP SELECT", "C72"},
+        {"Command13", "right column", "C89", MenuTiming},
+        {"Command30", "right column", "C27"},
+        {"Command14", "right column", "C8A"},
+        {"Command3", "right column", "C1E"},
+        {"Command4", "picture mode", "CF IMAGE STANDPC", PictureMode},
+        {"Command10", "picture mode", "CF IMAGE REAL", PictureMode},
+        {"Command11", "picture mode", "CF IMAGE CINEMA", PictureMode},
+        {"Command39", "picture mode", "CF IMAGE STANDAV", PictureMode},
+        {"Command44", "queries", "CR0"},
+        {"Command45", "queries", "CR1"},
+        {"Command46", "queries", "CR3"},
+        {"Command47", "queries", "CR4"},
+        {"Command54", "queries", "CR6"},
+        {"Command55", "queries", "CR7"},
+        {"Command38", "queries", "CR9"},
+        {"Command12", "queries", "CRA"},
+        {"Command99", "queries", "CR PRESSURE"},
     };
     for (int row = 1; row <= 3; ++row)
         for (const auto& col : kSources)
-            t.push_back({col.buttons[row - 1], col.caption,
+            t.push_back({col.buttons[row - 1], kSourceRows[row - 1],
                          "CF INPUT" + std::to_string(row) + " " + std::string(col.word), Source});
     return t;
 }
@@ -81,6 +83,11 @@ const std::vector<CommandButton>& commandButtons() {
 
 const CommandButton* findCommandButton(std::string_view name) {
     return findNamed(commandButtons(), name);
+}
+
+std::string_view codeOf(std::string_view name) {
+    const CommandButton* b = findCommandButton(name);
+    return b ? std::string_view(b->code) : std::string_view();
 }
 
 } // namespace tova

@@ -15,8 +15,8 @@ enum class CommandExtra {
 };
 
 struct CommandButton {
-    std::string_view name;
-    std::string_view caption;
+    std::string_view name; // its caption is the layout's
+    std::string_view group;
     std::string code;
     CommandExtra extra = CommandExtra::None;
 };
@@ -33,5 +33,7 @@ std::span<const SourceColumn> sourceMatrix();
 // Every one-shot button, the 24 source buttons included.
 const std::vector<CommandButton>& commandButtons();
 const CommandButton* findCommandButton(std::string_view name);
+// The code the named button sends; empty for a name that is no one-shot button.
+std::string_view codeOf(std::string_view name);
 
 } // namespace tova

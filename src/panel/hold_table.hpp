@@ -9,24 +9,18 @@ namespace tova {
 constexpr int kUnchanged = -1; // arrow pad: the interval is left as it is
 
 struct HoldButton {
-    std::string_view name;
-    std::string_view caption;
-    std::string_view group;
+    std::string_view name;  // its caption is the layout's
+    std::string_view group; // the caption of the label above it, for listings
     std::uint8_t repeatCode;
     std::string_view pressCode;
+    std::string_view tickCode;       // what each tick resends while RepeatCode names this row
     int timer1, timer2, timer4;      // ms; kUnchanged for the arrow pad's
     bool arrowPad = false;           // time-out and display delay from AdjustMode
     bool digitalZoom = false;        // release sets Timer1 5 and AdjustMode 3
     std::uint8_t releaseCode = 0;    // RepeatCode left by the release
 };
 
-struct RepeatEntry {
-    std::uint8_t repeatCode;
-    std::string_view code;
-};
-
 std::span<const HoldButton> holdButtons();
-std::span<const RepeatEntry> repeatTable();
 const HoldButton* findHoldButton(std::string_view name);
 // The code a tick sends for a RepeatCode; empty when the value has none.
 std::string_view repeatCodeFor(std::uint8_t repeatCode);

@@ -1,10 +1,12 @@
 #include "panel/layout_table.hpp"
 #include "panel/find_named.hpp"
 
-#include "core/form1.hpp"
+#include "core/constants.hpp"
 #include "panel/command_table.hpp"
+#include "link/address_table.hpp"
 #include "panel/data_button.hpp"
 
+#include <algorithm>
 #include <array>
 
 namespace tova {
@@ -230,6 +232,18 @@ FontSpec fontSpec(FontCode code) {
 }
 
 std::span<const OutlineLine> outlineLines() { return kLines; }
+
+const std::string_view* addressPrefixFor(std::string_view caption) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (const auto& a : kAddressOptions) {
+        const std::string_view own = findLayoutControl(a.name)->caption;
+        if (own.size() == caption.size() &&
+            std::equal(own.begin(), own.end(), caption.begin(),
+                       [&](char x, char y) { return lower(x) == lower(y); }))
+            return &a.prefix;
+    }
+    return nullptr;
+}
 std::span<const TimerStart> timerStarts() { return kTimers; }
 
 } // namespace tova

@@ -9,6 +9,11 @@ namespace tova {
 
 enum class Kind { Frame, Label, Button, Option, TextBox, Picture };
 enum class Align { Left, Center, Right };
+// Font codes: G is the fixed-pitch face (IPAGothic here), P the proportional one (IPAPGothic);
+// the number is the size in points (8_25 is 8.25); B is bold. W is the window font.
+//   W: G 9 bold    G9: G 9       G8_25: G 8.25    G8_25B: G 8.25 bold
+//   G9_75: G 9.75  G9_75B: G 9.75 bold             P7_5: P 7.5
+//   P9: P 9        P9B: P 9 bold P9_75B: P 9.75 bold
 enum class FontCode { W, G9, G8_25, G8_25B, G9_75, G9_75B, P7_5, P9, P9B, P9_75B };
 
 using Rgb = std::uint32_t; // 0xRRGGBB
@@ -52,7 +57,6 @@ inline constexpr std::string_view kWindowCaption = "TOVA   M4 & TM4    CONTROL  
 inline constexpr int kClientWidth = 9495, kClientHeight = 8730;
 inline constexpr Rgb kWindowBack = kGrey, kOutlineColour = 0x8080FF;
 inline constexpr int kTwipsPerPixel = 15;
-inline constexpr int kImageWidthPixels = 80, kImageHeightPixels = 26;
 
 // In creation order: containers before their contents, later controls above earlier ones.
 const std::vector<LayoutControl>& layoutControls();
@@ -60,5 +64,9 @@ const LayoutControl* findLayoutControl(std::string_view name);
 FontSpec fontSpec(FontCode code);
 std::span<const OutlineLine> outlineLines();
 std::span<const TimerStart> timerStarts();
+
+// The prefix of the address option whose caption is caption, in any case ("single", "ALL",
+// "001"); nullptr when no option has it.
+const std::string_view* addressPrefixFor(std::string_view caption);
 
 } // namespace tova

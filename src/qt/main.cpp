@@ -2,7 +2,7 @@
 #include "qt/options.hpp"
 #include "qt/panel_assembly.hpp"
 #include "qt/program_names.hpp"
-#include "qt/projector_endpoint.hpp"
+#include "sim_qt/projector_endpoint.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "qt/tracing_serial.hpp"
 
@@ -13,17 +13,26 @@
 #include <cstdio>
 #include <memory>
 
+namespace {
+// Help, version or an error: printed, and the program ends with its status.
+int finish(const tova::ParsedOptions& r) {
+    std::fputs(qPrintable(r.message), r.toStdout ? stdout : stderr);
+    return r.exitCode;
+}
+} // namespace
+
 int main(int argc, char** argv) {
     if (tova::wantsHelpOnly(argc, argv)) { // no display needed for these
         QCoreApplication app(argc, argv);
         tova::setProgramNames("tova-control");
-        tova::parsePanelOptions(QCoreApplication::arguments());
-        return 0;
+        return finish(tova::parsePanelOptions(QCoreApplication::arguments()));
     }
     QApplication app(argc, argv);
     tova::setProgramNames("tova-control");
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
-    const tova::PanelOptions opts = tova::parsePanelOptions(QApplication::arguments());
+    const tova::ParsedOptions parsed = tova::parsePanelOptions(QApplication::arguments());
+    if (parsed.exitCode >= 0) return finish(parsed);
+    const tova::PanelOptions& opts = parsed.options;
 
     std::unique_ptr<tova::PtyProjector> sim1, sim2;
     QString com1 = opts.com1, com2 = opts.com2;

@@ -2,20 +2,16 @@
 // The one window: every widget built from the layout table, and the Panel the handlers drive.
 #include "core/panel.hpp"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <functional>
 #include <map>
 #include <string>
-#include <vector>
-
-class QMessageBox;
 
 namespace tova {
 
 class Form1;
-class Surface;
+class InputRouter;
 
 class MainWindow : public QWidget, public Panel {
     Q_OBJECT
@@ -23,7 +19,9 @@ class MainWindow : public QWidget, public Panel {
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    void setForm(Form1* form) { m_form = form; }
+    // Connects the widgets' events to the handlers.
+    void setForm(Form1* form);
+    // The control of that name; an unknown name is a fault of the program and is logged.
     QWidget* control(std::string_view name) const;
 
     std::string caption(std::string_view control) const override;
@@ -40,32 +38,23 @@ class MainWindow : public QWidget, public Panel {
     int width() const override;
     void move(double left, double top) override;
     ScreenSize screenSize() const override;
-    void warn(const std::string& text, std::function<void()> afterDismiss) override;
+    void showWarning(const std::string& text, std::function<void()> onClosed) override;
     void end() override;
 
     using QWidget::setVisible;
 
   protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* e) override;
 
   private:
-    void build();
     void applyHeight();
     int frameHeightPixels() const;
-    void releaseHeld();
 
     Form1* m_form = nullptr;
-    Surface* m_surface = nullptr;
+    InputRouter* m_input = nullptr;
     std::map<std::string, QWidget*, std::less<>> m_controls;
     std::map<std::string, std::string, std::less<>> m_captions;
     int m_outerHeight; // twips
-    std::string m_held; // the held button now pressed
-    QPointer<QMessageBox> m_box;
-    std::vector<std::function<void()>> m_afterBox;
 };
-
-// Bytes of the text typed into the box: one per character, "?" for every character beyond ASCII.
-std::string typedBytes(const QString& text);
 
 } // namespace tova

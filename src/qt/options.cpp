@@ -7,7 +7,6 @@
 #include <QSettings>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace tova {
@@ -19,15 +18,13 @@ bool wantsHelpOnly(int argc, char** argv) {
     return false;
 }
 
-PanelOptions parsePanelOptions(const QStringList& arguments) {
+ParsedOptions parsePanelOptions(const QStringList& arguments) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Operator panel for video projectors controlled by text commands over RS-232C.\n"
         "Each button sends one command line on COM1 or COM2; replies to the status queries\n"
         "are shown in plain words. Ctrl+K, then a double-click on the picture, opens the\n"
         "service view with the traffic, the address choice and a free-text command box."));
-    p.addHelpOption();
-    p.addVersionOption();
     QCommandLineOption com1(QStringLiteral("com1"),
                             QStringLiteral("Device behind COM1 (default %1), or tcp://HOST:PORT "
                                            "for a serial device server in raw TCP mode.")
@@ -57,20 +54,31 @@ PanelOptions parsePanelOptions(const QStringList& arguments) {
                                   QStringLiteral("Set the window to <twips> (5350, 6645, 7200 or "
                                                  "9100) before the screenshot."),
                                   QStringLiteral("twips"));
+    const QCommandLineOption help = p.addHelpOption();
+    const QCommandLineOption version = p.addVersionOption();
     p.addOptions({com1, com2, save, trace, demo, shot, shotHeight});
-    p.process(arguments);
-    if (!p.positionalArguments().isEmpty()) {
-        std::fprintf(stderr, "tova-control: unexpected argument '%s' (see --help)\n",
-                     qPrintable(p.positionalArguments().first()));
-        std::exit(2);
+    ParsedOptions r;
+    auto usage = [&](const QString& text) {
+        r.exitCode = 2;
+        r.message = QStringLiteral("tova-control: %1 (see --help)\n").arg(text);
+        return r;
+    };
+    if (!p.parse(arguments)) return usage(p.errorText());
+    if (p.isSet(help) || p.isSet(version)) {
+        r.exitCode = 0;
+        r.toStdout = true;
+        r.message = p.isSet(help) ? p.helpText()
+                                  : QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                                  QCoreApplication::applicationVersion());
+        return r;
     }
-    if (p.isSet(save) && p.isSet(demo)) {
-        std::fprintf(stderr, "tova-control: --save keeps real devices; it cannot be used with --demo\n");
-        std::exit(2);
-    }
+    if (!p.positionalArguments().isEmpty())
+        return usage(QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
+    if (p.isSet(save) && p.isSet(demo))
+        return usage(QStringLiteral("--save keeps real devices; it cannot be used with --demo"));
 
     QSettings kept(QStringLiteral("tova-control"), QStringLiteral("tova-control"));
-    PanelOptions o;
+    PanelOptions& o = r.options;
     auto device = [&](const QCommandLineOption& opt, const QString& key, int port) {
         if (p.isSet(opt)) {
             if (p.isSet(save)) kept.setValue(key, p.value(opt));
@@ -83,9 +91,9 @@ PanelOptions parsePanelOptions(const QStringList& arguments) {
     if (p.isSet(save)) {
         kept.sync();
         if (kept.status() != QSettings::NoError) {
-            std::fprintf(stderr, "tova-control: cannot save the devices to %s\n",
-                         qPrintable(kept.fileName()));
-            std::exit(1);
+            r.exitCode = 1;
+            r.message = QStringLiteral("tova-control: cannot save the devices to %1\n").arg(kept.fileName());
+            return r;
         }
         std::fprintf(stderr, "tova-control: devices kept in %s\n", qPrintable(kept.fileName()));
     }
@@ -93,7 +101,7 @@ PanelOptions parsePanelOptions(const QStringList& arguments) {
     o.trace = p.value(trace);
     o.screenshot = p.value(shot);
     o.screenshotHeight = p.value(shotHeight).toInt();
-    return o;
+    return r;
 }
 
 } // namespace tova

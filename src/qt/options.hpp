@@ -12,11 +12,19 @@ struct PanelOptions {
     int screenshotHeight = 0; // twips; 0: as the window stands
 };
 
+// What the command line asks for: run with these options, or end at once with exitCode after
+// printing message (help, version or an error) to standard output or error.
+struct ParsedOptions {
+    PanelOptions options;
+    int exitCode = -1; // -1: run the panel
+    QString message;
+    bool toStdout = false;
+};
+
 // True when the command line only asks for help or the version (no window needed).
 bool wantsHelpOnly(int argc, char** argv);
 
-// Parses the command line; prints help, version or errors and exits for those. The devices come
-// from the command line, else from what --save stored, else from the defaults.
-PanelOptions parsePanelOptions(const QStringList& arguments);
+// The devices come from the command line, else from what --save stored, else from the defaults.
+ParsedOptions parsePanelOptions(const QStringList& arguments);
 
 } // namespace tova

@@ -19,7 +19,7 @@ struct PanelAssembly {
     }
     void show() {
         window.show();
-        if (QWidget* first = window.control("Command17")) first->setFocus();
+        if (QWidget* first = window.control(ctl::Command17)) first->setFocus();
     }
 };
 

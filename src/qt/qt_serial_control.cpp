@@ -92,13 +92,10 @@ void QtSerialControl::apply(const LineSettings& s) {
     if (!ok) fail(m_serial.errorString());
 }
 
-void QtSerialControl::setSettings(const std::string& text) {
-    auto s = parseSettings(text);
-    if (!s) fail(tr("Invalid settings: %1").arg(QString::fromStdString(text)));
+void QtSerialControl::setSettings(const LineSettings& s) {
     // Applied to an open port, which stays open; a raw TCP link only keeps them.
-    if (m_serial.isOpen()) apply(*s);
-    m_settings = *s;
-    m_settingsText = text;
+    if (m_serial.isOpen()) apply(s);
+    m_settings = s;
 }
 
 void QtSerialControl::openTcp(const QString& path) {
@@ -145,7 +142,7 @@ void QtSerialControl::setPortOpen(bool open) {
     m_wireFree = {};
 }
 
-void QtSerialControl::output(const std::string& text) {
+void QtSerialControl::output(std::string_view text) {
     QIODevice* d = device();
     if (!d) {
         QString why = m_error.empty()

@@ -24,11 +24,11 @@ class QtSerialControl : public QObject, public SerialControl {
 
     void setCommPort(int port) override;
     int commPort() const override { return m_port; }
-    void setSettings(const std::string& settings) override;
-    std::string settings() const override { return m_settingsText; }
+    void setSettings(const LineSettings& settings) override;
+    LineSettings settings() const override { return m_settings; }
     void setPortOpen(bool open) override;
     bool portOpen() const override;
-    void output(const std::string& text) override;
+    void output(std::string_view text) override;
     std::string input() override;
     int commEvent() const override { return m_event; }
     void setOnComm(std::function<void()> handler) override { m_onComm = std::move(handler); }
@@ -49,7 +49,6 @@ class QtSerialControl : public QObject, public SerialControl {
     bool m_tcpOpen = false;
     std::array<QString, 2> m_paths;
     int m_port = 1;
-    std::string m_settingsText = "9600,N,8,1";
     LineSettings m_settings{9600};
     int m_event = 0;
     std::string m_error;

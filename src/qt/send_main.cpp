@@ -1,10 +1,11 @@
 // tova-send: the panel's protocol from the command line, for scripts.
-#include "core/form1.hpp"
+#include "core/settings.hpp"
 #include "link/decoder.hpp"
+#include "link/reply_rule.hpp"
 #include "link/traffic.hpp"
+#include "panel/layout_table.hpp"
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
-#include "sim/projector.hpp"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -12,18 +13,12 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <map>
 
 namespace {
 
 enum Exit { kOk = 0, kTimedOut = 1, kPortFailed = 2 };
 
-// A reply is complete at its carriage return, or when it is a lone acknowledgement.
-bool complete(const std::string& r) {
-    if (r.empty()) return false;
-    if (r.size() == 1 && r[0] == tova::sim::kAck) return true;
-    return r.find('\r') != std::string::npos;
-}
+bool complete(const std::string& r) { return tova::readReply(r).kind != tova::ReplyKind::Incomplete; }
 
 std::string trimmed(std::string s) {
     while (!s.empty() && s.front() == ' ') s.erase(s.begin());
@@ -69,14 +64,11 @@ int main(int argc, char** argv) {
                             QStringLiteral("CODE..."));
     p.process(app);
 
-    const std::map<QString, std::string> prefixes{{"single", ""},   {"all", "AFFF"},
-                                                  {"001", "A001"}, {"002", "A002"},
-                                                  {"003", "A003"}, {"004", "A004"}};
-    const auto prefix = prefixes.find(p.value(address));
+    const std::string_view* prefix = tova::addressPrefixFor(p.value(address).toStdString());
     const QString baud = p.value(speed);
     bool timeoutOk = true;
     const int fixedTimeout = p.isSet(timeout) ? p.value(timeout).toInt(&timeoutOk) : 0;
-    if (!p.isSet(device) || p.positionalArguments().isEmpty() || prefix == prefixes.end() ||
+    if (!p.isSet(device) || p.positionalArguments().isEmpty() || !prefix ||
         (baud != "19200" && baud != "9600") || !timeoutOk || fixedTimeout < 0) {
         std::fprintf(stderr, "tova-send: needs --device PATH and at least one CODE; --speed 19200 "
                              "or 9600; --address single, all or 001 to 004 (see --help)\n");
@@ -92,7 +84,7 @@ int main(int argc, char** argv) {
     });
     try {
         serial.setCommPort(1);
-        serial.setSettings(baud.toStdString() + ",N,8,1");
+        serial.setSettings(tova::LineSettings{baud.toInt()});
         serial.setPortOpen(true);
     } catch (const tova::SerialError& e) {
         std::fprintf(stderr, "tova-send: %s: %s\n", qPrintable(p.value(device)), e.what());
@@ -105,7 +97,7 @@ int main(int argc, char** argv) {
     QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
     for (const QString& code : p.positionalArguments()) {
         const std::string c = code.toStdString();
-        const std::string line = tova::frameLine(prefix->second, c);
+        const std::string line = tova::frameLine(*prefix, c);
         reply.clear();
         try {
             serial.output(line);
@@ -134,7 +126,7 @@ int main(int argc, char** argv) {
             std::printf("\n");
             continue;
         }
-        auto decoded = tova::decodeReply(line, prefix->second, traffic, 0);
+        auto decoded = tova::decodeReply(line, *prefix, traffic, 0);
         std::printf("%s\n", trimmed(decoded.label22 ? *decoded.label22 : traffic).c_str());
     }
     // Let the last line leave before the port closes.

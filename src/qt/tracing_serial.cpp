@@ -19,9 +19,9 @@ void TracingSerial::note(const char* what, const std::string& text) {
     m_file.flush(); // a trace must survive a crash or a pulled plug
 }
 
-void TracingSerial::setSettings(const std::string& s) {
+void TracingSerial::setSettings(const LineSettings& s) {
     m_inner.setSettings(s);
-    note("SET", s);
+    note("SET", formatSettings(s));
 }
 
 void TracingSerial::setPortOpen(bool open) {
@@ -36,7 +36,7 @@ void TracingSerial::setPortOpen(bool open) {
     note(open ? "OPEN" : "CLOSE", port);
 }
 
-void TracingSerial::output(const std::string& text) {
+void TracingSerial::output(std::string_view text) {
     try {
         m_inner.output(text);
     } catch (const SerialError& e) {

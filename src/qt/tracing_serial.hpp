@@ -14,11 +14,11 @@ class TracingSerial : public SerialControl {
 
     void setCommPort(int port) override { m_inner.setCommPort(port); }
     int commPort() const override { return m_inner.commPort(); }
-    void setSettings(const std::string& s) override;
-    std::string settings() const override { return m_inner.settings(); }
+    void setSettings(const LineSettings& s) override;
+    LineSettings settings() const override { return m_inner.settings(); }
     void setPortOpen(bool open) override;
     bool portOpen() const override { return m_inner.portOpen(); }
-    void output(const std::string& text) override;
+    void output(std::string_view text) override;
     std::string input() override;
     int commEvent() const override { return m_inner.commEvent(); }
     void setOnComm(std::function<void()> handler) override;

@@ -1,6 +1,9 @@
 #include "sim/projector.hpp"
 
+#include "core/controls.hpp"
 #include "link/traffic.hpp"
+#include "panel/command_table.hpp"
+#include "panel/hold_table.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -32,8 +35,6 @@ void Projector::advance(Ms now) {
 
 namespace {
 
-bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
-
 std::string twoHex(unsigned v) {
     char b[3];
     std::snprintf(b, sizeof b, "%02X", v & 0xFF);
@@ -59,32 +60,52 @@ std::string Projector::statusReply() const {
 }
 
 std::string Projector::queryReply(std::string_view code) const {
+    auto is = [&](std::string_view control) { return code == codeOf(control); };
     std::string r;
-    if (code == "CR0") r = statusReply();
-    else if (code == "CR1") r = std::to_string(m_inputMode);
-    else if (code == "CR3") {
+    if (is(ctl::Command44)) r = statusReply();
+    else if (is(ctl::Command45)) r = std::to_string(m_inputMode);
+    else if (is(ctl::Command46)) {
         char b[8];
         std::snprintf(b, sizeof b, "%05d", m_lampHours % 100000);
         r = b;
-    } else if (code == "CR4") r = twoHex(m_reversal);
-    else if (code == "CR6") {
+    } else if (is(ctl::Command47)) r = twoHex(m_reversal);
+    else if (is(ctl::Command54)) {
         // The fields stand where the panel cuts them: 1-5, 8-11, 14-17 and 21-24.
         r = temp(m_temps[0], 5) + "  " + temp(m_temps[1], 4) + "  " + temp(m_temps[2], 4) +
             "   " + temp(m_temps[3], 4);
-    } else if (code == "CRA") {
+    } else if (is(ctl::Command12)) {
         // Input 5 has nothing connected: no signal.
         if (m_power != Power::On) r = "FF";
         else if (m_inputMode == 5) r = "80";
-        else r = twoHex((m_noShow ? 1 : 0) | (m_audioMute ? 2 : 0));
-    } else if (code == "CR9") r = "TM4-SIM";
-    else if (code == "CR PRESSURE") r = std::to_string(m_pressureReading);
-    else if (code == "CR7") r = twoHex(m_lampMode);
+        else r = twoHex((m_noShow ? 1u : 0u) | (m_audioMute ? 2u : 0u));
+    } else if (is(ctl::Command38)) r = "TM4-SIM";
+    else if (is(ctl::Command99)) r = std::to_string(m_pressureReading);
+    else if (is(ctl::Command55)) r = twoHex(m_lampMode);
     else return {};
     return r + kCR;
 }
 
+// Any code of the panel's tables: a one-shot button or a held button's press or tick.
+static bool panelCode(std::string_view code) {
+    for (const auto& b : commandButtons())
+        if (b.code == code) return true;
+    for (const auto& b : holdButtons())
+        if (b.pressCode == code || b.tickCode == code) return true;
+    return false;
+}
+
+bool Projector::inputChange(std::string_view code) {
+    const CommandButton* b = nullptr;
+    for (const auto& row : commandButtons())
+        if (row.code == code) b = &row;
+    if (b && b->extra == CommandExtra::Source) return true;
+    return std::any_of(ctl::kInputModeSet.begin(), ctl::kInputModeSet.end(),
+                       [&](std::string_view c) { return code == codeOf(c); });
+}
+
 bool Projector::command(std::string_view code, Ms now) {
-    if (code == "C00") {
+    auto is = [&](std::string_view control) { return code == codeOf(control); };
+    if (is(ctl::Command17)) {
         if (m_power == Power::CoolingDown) return false;
         if (m_power == Power::Standby) {
             m_power = Power::CountDown;
@@ -92,73 +113,41 @@ bool Projector::command(std::string_view code, Ms now) {
         }
         return true;
     }
-    if (code == "C01") {
+    if (is(ctl::Command18)) {
         if (m_power == Power::On || m_power == Power::CountDown) {
             m_power = Power::CoolingDown;
             m_since = now;
-            m_freeze = false;
         }
         return true;
     }
+    if (!panelCode(code)) return false;
     if (m_power != Power::On) return false; // everything else needs a lit projector
-    static constexpr std::string_view kModes[] = {"C05", "C06", "C07", "C08", "C03"};
-    for (int i = 0; i < 5; ++i)
-        if (code == kModes[i]) {
-            m_inputMode = i + 1;
-            if (i < 3) m_source = m_sources[i];
-            return true;
-        }
-    if (startsWith(code, "CF INPUT") && code.size() > 10 && code[9] == ' ' && code[8] >= '1' &&
-        code[8] <= '3') {
-        static constexpr std::string_view kWords[] = {"DIGITAL", "ANALOG", "VIDEO", "YPBPR",
-                                                      "YCBCR",   "S-VIDEO", "YC",   "SDI1"};
-        auto word = code.substr(10);
-        for (auto w : kWords)
-            if (word == w) {
-                m_inputMode = code[8] - '0';
-                m_sources[m_inputMode - 1] = std::string(w);
-                m_source = w;
-                return true;
-            }
-        return false;
-    }
-    struct Switch {
-        std::string_view code;
-        bool* flag;
-        bool value;
-    };
-    const Switch switches[] = {{"C0B", &m_audioMute, true}, {"C0C", &m_audioMute, false},
-                               {"C0D", &m_noShow, true},    {"C0E", &m_noShow, false},
-                               {"C43", &m_freeze, true},    {"C44", &m_freeze, false}};
-    for (const auto& s : switches)
-        if (code == s.code) {
-            *s.flag = s.value;
-            return true;
-        }
-    const std::pair<std::string_view, std::uint8_t> lamps[] = {{"C70", 0x03}, {"C71", 0x11}, {"C72", 0x22}};
+    for (std::size_t i = 0; i < ctl::kInputModeSet.size(); ++i)
+        if (is(ctl::kInputModeSet[i])) m_inputMode = static_cast<int>(i) + 1;
+    for (int row = 1; row <= 3; ++row)
+        for (const auto& col : sourceMatrix())
+            if (is(col.buttons[row - 1])) m_inputMode = row;
+    const std::pair<std::string_view, bool*> switches[] = {
+        {ctl::Command19, &m_audioMute}, {ctl::Command21, &m_noShow}};
+    const std::pair<std::string_view, bool*> offs[] = {
+        {ctl::Command20, &m_audioMute}, {ctl::Command22, &m_noShow}};
+    for (auto [c, flag] : switches)
+        if (is(c)) *flag = true;
+    for (auto [c, flag] : offs)
+        if (is(c)) *flag = false;
+    const std::pair<std::string_view, std::uint8_t> lamps[] = {
+        {ctl::Command56, 0x03}, {ctl::Command57, 0x11}, {ctl::Command58, 0x22}};
     for (auto [c, mode] : lamps)
-        if (code == c) {
-            m_lampMode = mode;
-            return true;
-        }
-    static constexpr std::string_view kAccepted[] = {
-        "C0F", "C10", "C1C", "C1D", "C89", "C27", "C8A", "C1E", "C09", "C0A", "C3A", "C3B",
-        "C3C", "C3D", "C3F", "C47", "C46", "C4B", "C4A", "C31", "C5D", "C5E", "C5F", "C60",
-        "CF SHUTLVL ON", "CF SHUTLVL NORMAL", "CF FANSPEED MAX", "CF FANSPEED NOR",
-        "CF IMAGE STANDPC", "CF IMAGE REAL", "CF IMAGE CINEMA", "CF IMAGE STANDAV",
-        "CF DZOOM UP", "CF DZOOM DN", "CF KEYSTONE UP", "CF KEYSTONE DN"};
-    for (auto a : kAccepted)
-        if (code == a) return true;
-    return false;
+        if (is(c)) m_lampMode = mode;
+    return true;
 }
 
 Projector::Answer Projector::handle(std::string_view code, Ms now) {
     advance(now);
     if (auto q = queryReply(code); !q.empty()) return {q, m_t.reply};
-    bool inputChange = startsWith(code, "CF INPUT") || code == "C05" || code == "C06" ||
-                       code == "C07" || code == "C08" || code == "C03";
-    bool ok = command(code, now);
-    return {ok ? std::string(1, kAck) : std::string(kRefused), ok && inputChange ? m_t.inputChange : m_t.reply};
+    const bool ok = command(code, now);
+    return {ok ? std::string(1, kAck) : std::string(kRefused),
+            ok && inputChange(code) ? m_t.inputChange : m_t.reply};
 }
 
 ProjectorLine::ProjectorLine(Options o) : m_baud(o.baud) {
@@ -218,7 +207,7 @@ std::vector<ProjectorLine::Out> ProjectorLine::line(const std::string& l, Ms now
     std::vector<Out> out;
     for (int id = 1; id <= static_cast<int>(m_sets.size()); ++id) {
         if (target != 0 && target != id) continue;
-        auto answer = m_sets[id - 1].handle(code, now);
+        auto answer = m_sets[static_cast<std::size_t>(id - 1)].handle(code, now);
         // Of several sets reached at once only the first answers, so that replies never collide.
         if (out.empty()) out.push_back({answer.reply, now + answer.delay});
     }

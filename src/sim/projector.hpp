@@ -2,7 +2,6 @@
 // A virtual projector (or several on one line): the far end of the panel's serial line.
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,7 +10,6 @@ namespace tova::sim {
 
 using Ms = std::chrono::milliseconds;
 
-inline constexpr char kAck = 6;
 // A refused command: readable in the panel's traffic display, unlike a NAK's "? ".
 inline constexpr std::string_view kRefused = "ERR\r";
 
@@ -40,28 +38,18 @@ class Projector {
     void advance(Ms now); // runs the power state machine up to now
 
     Power power() const { return m_power; }
-    int inputMode() const { return m_inputMode; }
-    std::string_view source() const { return m_source; }
-    bool videoMute() const { return m_noShow; }
-    bool audioMute() const { return m_audioMute; }
-    bool freeze() const { return m_freeze; }
-    std::uint8_t lampMode() const { return m_lampMode; }
-    int lampHours() const { return m_lampHours; }
-
-    // Replies to the nine queries as the set sends them.
-    std::string statusReply() const;
-    std::string queryReply(std::string_view code) const; // empty: no such query
 
   private:
-    bool command(std::string_view code, Ms now); // false: refused
+    std::string statusReply() const;
+    std::string queryReply(std::string_view code) const; // empty: no such query
+    bool command(std::string_view code, Ms now);         // false: refused
+    static bool inputChange(std::string_view code);      // answered only after switching
     Timings m_t;
     Power m_power = Power::Standby;
     Ms m_since{0};
     Ms m_lampCounted{0};
     int m_inputMode = 1;
-    std::string m_source = "DIGITAL";
-    std::string m_sources[3] = {"DIGITAL", "ANALOG", "VIDEO"};
-    bool m_audioMute = false, m_freeze = false, m_noShow = false; // no show: video muted
+    bool m_audioMute = false, m_noShow = false; // no show: video muted
     std::uint8_t m_lampMode = 0x03;
     int m_lampHours = 1234;
     std::uint8_t m_reversal = 0x11;
@@ -90,7 +78,7 @@ class ProjectorLine {
     void advance(Ms now);
 
     int baud() const { return m_baud; }
-    Projector& projector(int id) { return m_sets.at(id - 1); }
+    Projector& projector(int id) { return m_sets.at(static_cast<std::size_t>(id - 1)); }
     // The lines received, as logged.
     std::vector<std::string> takeLog();
 

@@ -1,5 +1,5 @@
 // Serial over the network (a device server in raw TCP mode), kept devices and the trace.
-#include "qt/projector_endpoint.hpp"
+#include "sim_qt/projector_endpoint.hpp"
 #include "qt/tracing_serial.hpp"
 #include "window_rig.hpp"
 
@@ -49,7 +49,7 @@ TEST(Network, RefusedConnectionAtStartIsReportedLikeAMissingPort) {
     WindowRig r(tcpUrl(port));
     const QString text = r.dismissBox();
     EXPECT_NE(text.indexOf(QStringLiteral("refused"), 0, Qt::CaseInsensitive), -1) << text.toStdString();
-    QTest::qWait(100);
+    drainEvents();
     EXPECT_EQ(r.box(), nullptr);
     EXPECT_FALSE(r.serial.portOpen());
 }
@@ -60,7 +60,7 @@ TEST(Network, ServerClosingMidSessionIsToldOnceAndChoosingAgainReconnects) {
     ASSERT_TRUE(r.serial.portOpen());
     server.dropClient();
     EXPECT_FALSE(r.dismissBox().isEmpty());
-    QTest::qWait(200);
+    drainEvents();
     EXPECT_EQ(r.box(), nullptr);
     EXPECT_FALSE(r.serial.portOpen());
     r.click("Command33");
@@ -131,7 +131,7 @@ TEST(Network, TraceRecordsWhatWasSentAndReceived) {
     TracingSerial traced(port, path);
     std::string got;
     traced.setOnComm([&] { got += traced.input(); });
-    traced.setSettings("19200,N,8,1");
+    traced.setSettings(LineSettings{19200});
     traced.setPortOpen(true);
     traced.output("C00\r");
     EXPECT_EQ(device.readBytes(4), "C00\r");

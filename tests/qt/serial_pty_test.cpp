@@ -24,7 +24,7 @@ struct SerialPty : ::testing::Test {
             if (serial.commEvent() == comEvReceive) pieces.push_back(serial.input());
         });
         serial.setCommPort(1);
-        serial.setSettings("19200,N,8,1");
+        serial.setSettings(LineSettings{19200});
         serial.setPortOpen(true);
     }
 };
@@ -51,19 +51,12 @@ TEST_F(SerialPty, ReplyInTwoPiecesGivesTwoReceiveEvents) {
 
 TEST_F(SerialPty, SettingsApplyToTheOpenPort) {
     EXPECT_EQ(peer.speed(), 19200);
-    serial.setSettings("9600,N,8,1");
+    serial.setSettings(LineSettings{9600});
     EXPECT_TRUE(serial.portOpen());
     EXPECT_EQ(peer.speed(), 9600);
-    EXPECT_EQ(serial.settings(), "9600,N,8,1");
+    EXPECT_EQ(serial.settings(), LineSettings{9600});
     serial.output("C01\r");
     EXPECT_EQ(peer.readBytes(4), "C01\r");
-}
-
-TEST_F(SerialPty, RejectedSettingsKeepTheOldOnes) {
-    for (const char* bad : {"19200,N,8", "fast,N,8,1", "19200,X,8,1", "19200,N,9,1", ""}) {
-        EXPECT_THROW(serial.setSettings(bad), SerialError) << bad;
-        EXPECT_EQ(serial.settings(), "19200,N,8,1");
-    }
 }
 
 TEST_F(SerialPty, PeerHangingUpClosesThePortOnce) {
@@ -73,7 +66,7 @@ TEST_F(SerialPty, PeerHangingUpClosesThePortOnce) {
     EXPECT_FALSE(serial.errorText().empty());
     // No spin: the error is not raised again while the event loop runs on.
     const auto before = events.size();
-    QTest::qWait(200);
+    drainEvents();
     EXPECT_EQ(events.size(), before);
     EXPECT_THROW(serial.output("C00\r"), SerialError);
 }
@@ -81,7 +74,7 @@ TEST_F(SerialPty, PeerHangingUpClosesThePortOnce) {
 TEST_F(SerialPty, FailuresCarryTheSerialLayersText) {
     serial.setPortOpen(false);
     QtSerialControl missing(QStringLiteral("/nonexistent/tty-of-nobody"), other.path());
-    missing.setSettings("19200,N,8,1");
+    missing.setSettings(LineSettings{19200});
     try {
         missing.setPortOpen(true);
         FAIL() << "opened a missing device";
@@ -107,7 +100,7 @@ TEST_F(SerialPty, PortNumberChoosesTheDevice) {
 }
 
 TEST_F(SerialPty, OutputIsBusyForItsWireTime) {
-    serial.setSettings("9600,N,8,1");
+    serial.setSettings(LineSettings{9600});
     serial.output(std::string(96, 'x')); // 100 ms on the wire at 9600 baud
     EXPECT_TRUE(serial.outputBusy());
     peer.readBytes(96);

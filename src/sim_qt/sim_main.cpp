@@ -1,6 +1,6 @@
 // tova-sim: a virtual projector on a pseudo-terminal, for work without the real set.
 #include "qt/program_names.hpp"
-#include "qt/projector_endpoint.hpp"
+#include "sim_qt/projector_endpoint.hpp"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "qt/projector_endpoint.hpp"
+#include "sim_qt/projector_endpoint.hpp"
 
 #include "core/settings.hpp"
 #include "link/traffic.hpp"
@@ -76,11 +76,7 @@ void ProjectorEndpoint::pump() {
 
 PtyProjector::PtyProjector(sim::ProjectorLine::Options options, QObject* parent)
     : ProjectorEndpoint(options, parent) {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-        throw std::runtime_error(std::string("pseudo-terminal: ") + std::strerror(errno));
-    m_slavePath = QString::fromLocal8Bit(::ptsname(m_master));
-    m_slave = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    m_slave = ::open(m_pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_slave < 0) throw std::runtime_error(std::string("pseudo-terminal: ") + std::strerror(errno));
     termios t{};
     ::tcgetattr(m_slave, &t);
@@ -89,10 +85,10 @@ PtyProjector::PtyProjector(sim::ProjectorLine::Options options, QObject* parent)
     ::cfsetispeed(&t, speed);
     ::cfsetospeed(&t, speed);
     ::tcsetattr(m_slave, TCSANOW, &t);
-    m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+    m_notifier = std::make_unique<QSocketNotifier>(m_pty.master(), QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
         char buf[4096];
-        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
         if (n > 0) received(buf, static_cast<std::size_t>(n));
     });
 }
@@ -100,7 +96,6 @@ PtyProjector::PtyProjector(sim::ProjectorLine::Options options, QObject* parent)
 PtyProjector::~PtyProjector() {
     m_notifier.reset();
     if (m_slave >= 0) ::close(m_slave);
-    if (m_master >= 0) ::close(m_master);
 }
 
 int PtyProjector::lineBaud() const {
@@ -111,7 +106,7 @@ int PtyProjector::lineBaud() const {
 }
 
 qint64 PtyProjector::send(const char* data, qint64 n) {
-    return ::write(m_master, data, static_cast<std::size_t>(n));
+    return ::write(m_pty.master(), data, static_cast<std::size_t>(n));
 }
 
 TcpProjector::TcpProjector(sim::ProjectorLine::Options options, const QHostAddress& host,

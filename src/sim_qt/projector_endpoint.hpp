@@ -1,6 +1,7 @@
 #pragma once
 // The virtual projector at the end of a line: on a pseudo-terminal (the panel opens the slave
 // side like a serial port) or behind a TCP port (like a serial device server in raw mode).
+#include "qt/pseudo_terminal.hpp"
 #include "sim/projector.hpp"
 
 #include <QElapsedTimer>
@@ -51,16 +52,15 @@ class PtyProjector : public ProjectorEndpoint {
     // Throws std::runtime_error when no pseudo-terminal can be had.
     explicit PtyProjector(sim::ProjectorLine::Options options, QObject* parent = nullptr);
     ~PtyProjector() override;
-    QString devicePath() const { return m_slavePath; }
+    QString devicePath() const { return QString::fromStdString(m_pty.slavePath()); }
 
   protected:
     qint64 send(const char* data, qint64 n) override;
     int lineBaud() const override; // as the panel has set its side
 
   private:
-    int m_master = -1;
+    PseudoTerminal m_pty;
     int m_slave = -1; // kept open so that the master never sees a hang-up between the panel's opens
-    QString m_slavePath;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 

@@ -1,0 +1,133 @@
+#include "qt/widget_factory.hpp"
+
+#include "core/form1.hpp"
+#include "panel/layout_table.hpp"
+#include "qt/panel_widgets.hpp"
+
+#include <QButtonGroup>
+#include <QFrame>
+#include <QPixmap>
+#include <QRadioButton>
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace tova {
+namespace {
+
+int px(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
+
+QFont fontFor(FontCode code) {
+    const FontSpec s = fontSpec(code);
+    // IPAGothic and IPAPGothic stand in for the fixed-pitch and proportional Japanese faces.
+    QFont f(s.proportional ? QStringLiteral("IPAPGothic") : QStringLiteral("IPAGothic"));
+    f.setPixelSize(qRound(s.points * 96.0 / 72.0)); // sized as at 96 dpi, like the geometry
+    f.setBold(s.bold);
+    f.setStyleHint(s.proportional ? QFont::SansSerif : QFont::Monospace);
+    return f;
+}
+
+void paint(QWidget* w, const LayoutControl& c) {
+    QPalette pal = w->palette();
+    if (c.back != kPlatformColour) {
+        pal.setColor(QPalette::Window, QColor::fromRgb(c.back));
+        pal.setColor(QPalette::Button, QColor::fromRgb(c.back));
+        w->setAutoFillBackground(c.kind != Kind::Button);
+    }
+    pal.setColor(QPalette::WindowText, QColor::fromRgb(c.fore));
+    pal.setColor(QPalette::ButtonText, QColor::fromRgb(c.fore));
+    w->setPalette(pal);
+}
+
+Qt::Alignment alignmentOf(Align a) {
+    switch (a) {
+    case Align::Center: return Qt::AlignCenter;
+    case Align::Right: return Qt::AlignRight | Qt::AlignVCenter;
+    case Align::Left: break;
+    }
+    return Qt::AlignLeft | Qt::AlignVCenter;
+}
+
+QWidget* make(const LayoutControl& c, QWidget* parent, std::map<std::string_view, QButtonGroup*>& groups) {
+    switch (c.kind) {
+    case Kind::Frame: {
+        auto* f = new QFrame(parent);
+        f->setFrameStyle(QFrame::Box | QFrame::Sunken); // etched, as a frame without caption
+        return f;
+    }
+    case Kind::Label: {
+        auto* l = new QLabel(qs(c.caption), parent);
+        l->setTextFormat(Qt::PlainText);
+        l->setAlignment(alignmentOf(c.align));
+        if (c.border) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setAccessibleName(qs(c.caption));
+        return l;
+    }
+    case Kind::Button: {
+        auto* b = new PanelButton(buttonText(c.caption), parent);
+        b->held = Form1::isHeld(c.name);
+        b->setAutoDefault(false);
+        b->setAccessibleName(qs(c.caption));
+        return b;
+    }
+    case Kind::Option: {
+        auto* o = new QRadioButton(qs(c.caption), parent);
+        o->setAccessibleName(qs(c.caption));
+        auto& g = groups[c.container];
+        if (!g) g = new QButtonGroup(parent);
+        g->addButton(o);
+        o->setChecked(c.marked);
+        return o;
+    }
+    case Kind::TextBox: {
+        auto* t = new CommandBox(parent);
+        t->setMaxLength(std::numeric_limits<int>::max()); // no length limit
+        t->setAccessibleName(QStringLiteral("CMD"));
+        return t;
+    }
+    case Kind::Picture: {
+        auto* p = new Picture(parent);
+        p->setPixmap(QPixmap(QStringLiteral(":/tova/image1.png")));
+        p->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        p->setAccessibleName(QStringLiteral("TOVA"));
+        return p;
+    }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QString qs(std::string_view s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
+
+QString buttonText(std::string_view caption) {
+    return qs(caption).replace(QLatin1Char('&'), QStringLiteral("&&")); // no mnemonics
+}
+
+std::map<std::string, QWidget*, std::less<>> buildControls(QWidget* surface) {
+    std::map<std::string, QWidget*, std::less<>> controls;
+    std::map<std::string_view, QButtonGroup*> groups;
+    std::vector<std::pair<int, QWidget*>> tabOrder;
+    for (const LayoutControl& c : layoutControls()) {
+        QWidget* parent = c.container.empty() ? surface : controls.find(c.container)->second;
+        QWidget* w = make(c, parent, groups);
+        w->setObjectName(qs(c.name));
+        w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+        w->setFont(fontFor(c.font));
+        paint(w, c);
+        w->setVisible(c.visible);
+        if (c.kind == Kind::Label || c.kind == Kind::Frame || c.kind == Kind::Picture)
+            w->setFocusPolicy(Qt::NoFocus);
+        else
+            tabOrder.emplace_back(c.tab, w);
+        controls.emplace(std::string(c.name), w);
+    }
+    std::sort(tabOrder.begin(), tabOrder.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < tabOrder.size(); ++i)
+        QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    return controls;
+}
+
+} // namespace tova

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 
@@ -232,4 +235,18 @@ TEST(Window, AMisspeltControlNameIsLogged) {
     ASSERT_EQ(seen.size(), 2);
     EXPECT_NE(seen[0].indexOf(QStringLiteral("\"Lable11\"")), -1) << seen[0].toStdString();
     EXPECT_EQ(r.label("Command17"), "ON");
+}
+
+TEST(Window, ThePictureIsDrawn) {
+    WindowRig r;
+    auto* picture = qobject_cast<QLabel*>(r.w("Image1"));
+    ASSERT_NE(picture, nullptr);
+    const QPixmap pixmap = picture->pixmap();
+    ASSERT_FALSE(pixmap.isNull());
+    EXPECT_EQ(pixmap.size(), QSize(80, 26));
+    const QImage shot = r.window.grab(picture->geometry()).toImage();
+    std::set<QRgb> colours;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x) colours.insert(shot.pixel(x, y));
+    EXPECT_GT(colours.size(), 2u); // a picture, not one flat colour
 }

@@ -123,7 +123,14 @@ TEST(Decoder, Pressure) {
         {"1.5E2\r", "265 hPa", 265},
         {"1.5D2\r", "265 hPa", 265},
         {"&O17\r", "122 hPa", 122},
-        {"&H1F\r", "646 hPa", 646}, // "CR " continues the hexadecimal number: &H1FC
+        {"&H1F\r", "139 hPa", 139}, // the reading ends at "CR ": its C is no digit
+        {"&H1C\r", "135 hPa", 135},
+        {"&H355\r", "1013 hPa", 1013},
+        {"&H1\x06", "107 hPa", 107},  // nor the A and C of "ACK "
+        {"&H\r", "106 hPa", 106},
+        {"&H1\n", "107 hPa", 107},
+        {"&H1\x14" "C", "107 hPa", 107}, // the DC4's "&" ends it too
+        {"&HC\r", "118 hPa", 118}, // a received C is a digit
         {"8\t5\n3\r", "114 hPa", 114}, // shown as "? " and "LF ": the reading stops at 8
         {"-6553\r", "-6865 hPa", -6865},
         {"6553\r", "7077 hPa", 7077},
@@ -156,6 +163,14 @@ TEST(Decoder, ReadsNumbersAsThePressureReplyIsRead) {
         {"- 3", -3},       {"1 0 CR ", 10},    {"&HFFFFFFFF", -1}, {"8\t5\n3", 853},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(readNumber(c.text), c.value) << c.text;
+    // The reading's text: the traffic text up to the first token of no printable character.
+    const std::pair<std::string, std::string> parts[] = {
+        {" 8 5 3 CR ", " 8 5 3 "}, {" & H 1 F CR ", " & H 1 F "}, {" & H 1 ACK ", " & H 1 "},
+        {" C R ", " C R "},         {" 1 ? 2 ", " 1 "},           {" 1 &A ", " 1 "},
+        {" & H ", " & H "},         {" ", " "},                   {"", ""},
+        {" 1 LF ", " 1 "},
+    };
+    for (const auto& [traffic, part] : parts) EXPECT_EQ(printablePart(traffic), part) << traffic;
 }
 
 TEST(Decoder, RoundsHalfToEvenInto16Bits) {

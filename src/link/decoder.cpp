@@ -115,6 +115,14 @@ double readRadix(std::string_view s, int radix) {
 
 } // namespace
 
+std::string_view printablePart(std::string_view traffic) {
+    // After the leading blank, a printable character's token is the character and a blank. The
+    // tokens "CR ", "ACK ", "LF ", "? " and "&" are not: the letter C is "C ", never "CR".
+    std::size_t i = traffic.empty() ? 0 : 1;
+    while (i + 1 < traffic.size() && traffic[i + 1] == ' ' && traffic[i] != '?') i += 2;
+    return traffic.substr(0, i);
+}
+
 double readNumber(std::string_view text) {
     std::string s;
     for (char c : text)
@@ -174,7 +182,7 @@ DecodeResult decodeReply(std::string_view sendLine, std::string_view addressPref
     else if (is("CRA")) r.label22 = lookup(traffic, 4, kMute);
     else if (is("CR9")) r.label22 = std::string(traffic);
     else if (is("CR PRESSURE")) {
-        if (auto hpa = pressureHpa(readNumber(traffic))) {
+        if (auto hpa = pressureHpa(readNumber(printablePart(traffic)))) {
             r.pressureValue = *hpa;
             r.label22 = std::to_string(*hpa) + " hPa";
         } else {

@@ -18,6 +18,10 @@ constexpr std::string_view kPressureOutOfRange = " Pressure reading out of range
 DecodeResult decodeReply(std::string_view sendLine, std::string_view addressPrefix,
                          std::string_view traffic, std::int16_t pressureValue);
 
+// The traffic text up to its first token that is not a single printable character ("CR ",
+// "ACK ", "LF ", "? ", "&"): the pressure reading ends there.
+std::string_view printablePart(std::string_view traffic);
+
 // Reads text as a number the way the pressure reply is read: blanks, tabs and line feeds ignored,
 // optional sign, digits, point, fraction, exponent (E or D), or &H / &O; no number reads as 0.
 double readNumber(std::string_view text);

@@ -1,5 +1,6 @@
 // Transmission, traffic display, receive path and the two traffic timers, on a fake clock.
 #include "fakes.hpp"
+#include "link/traffic.hpp"
 
 #include <gtest/gtest.h>
 
@@ -71,9 +72,29 @@ TEST_F(Link, LateReplyStartsAFreshBufferAndStaysShown) {
     r.clock.advance(5000);
     EXPECT_EQ(r.label("Label12"), " 8 0 CR 0 0 CR ");
     EXPECT_EQ(r.form.RxBuffer, "80\r00\r");
-    r.form.click("Command17"); // the next reply is shown behind what is left
+    r.form.click("Command17"); // no exchange open: the next reply starts afresh
     r.serial.receive("\x06");
-    EXPECT_EQ(r.label("Label12"), " 8 0 CR 0 0 CR ACK ");
+    EXPECT_EQ(r.label("Label12"), " ACK ");
+}
+
+// An input change is acknowledged after switching, long after its time-out.
+TEST_F(Link, LateAcknowledgementDoesNotSpoilTheNextQuery) {
+    struct Case {
+        const char* query;
+        std::string reply;
+        std::string decoded;
+    } cases[] = {{"Command44", "00\r", " Power ON"}, {"Command99", "853\r", "1013 hPa"}};
+    for (const auto& c : cases) {
+        Rig f;
+        Rig::load(f);
+        f.form.click("Command27"); // INPUT MODE SET 1
+        f.clock.advance(1200);
+        f.serial.receive("\x06"); // the late ACK
+        f.form.click(c.query);
+        f.serial.receive(c.reply);
+        EXPECT_EQ(f.label("Label22"), c.decoded) << c.query;
+        EXPECT_EQ(f.label("Label12"), trafficText(c.reply)) << c.query;
+    }
 }
 
 TEST_F(Link, LineSentDuringAnOpenExchangeAppendsItsReply) {

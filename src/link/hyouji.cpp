@@ -23,6 +23,9 @@ void Form1::Hyouji(const std::string& text, std::uint8_t mode) {
     }
     std::string traffic = trafficText(text);
     if (mode == kHyoujiTransmit) {
+        // A line sent while no exchange is open starts afresh: a late reply to an earlier line
+        // (an input change is acknowledged only after switching) is not read as this one's.
+        if (!m_timers.timer2.enabled()) RxBuffer.clear();
         m_panel.setCaption(ctl::Label11, traffic);
         m_timers.timer2.setEnabled(true);
         AwaitingReply = 1;

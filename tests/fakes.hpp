@@ -71,8 +71,12 @@ class FakeSerial : public SerialControl {
   public:
     explicit FakeSerial(FakeClock& clock) : m_clock(clock) {}
 
-    // Which ports can be opened, and the text a failure carries.
-    std::map<int, std::string> failOpen;
+    // Which ports cannot be opened, and how they fail.
+    struct Fault {
+        SerialFault fault;
+        std::string text;
+    };
+    std::map<int, Fault> failOpen;
     std::string failSettings; // non-empty: setSettings fails with this text
     std::string written;      // every byte handed over, in order
     std::vector<std::string> writes;
@@ -81,13 +85,13 @@ class FakeSerial : public SerialControl {
     bool pacing = false;
 
     void setCommPort(int p) override {
-        if (m_open) fail("Port already open");
+        if (m_open) fail({SerialFault::Other, "Port already open"});
         m_port = p;
         log.push_back("port " + std::to_string(p));
     }
     int commPort() const override { return m_port; }
     void setSettings(const LineSettings& s) override {
-        if (!failSettings.empty()) fail(failSettings);
+        if (!failSettings.empty()) fail({SerialFault::Other, failSettings});
         m_settings = s;
         log.push_back("settings " + formatSettings(s));
     }
@@ -98,15 +102,17 @@ class FakeSerial : public SerialControl {
             log.push_back("close");
             return;
         }
-        if (m_open) fail("Port already open");
+        if (m_open) fail({SerialFault::Other, "Port already open"});
         if (auto it = failOpen.find(m_port); it != failOpen.end()) fail(it->second);
         m_open = true;
-        m_error.clear();
+        m_last = {};
         log.push_back("open " + std::to_string(m_port));
     }
     bool portOpen() const override { return m_open; }
     void output(std::string_view text) override {
-        if (!m_open) throw SerialError("The port is not open");
+        if (!m_open)
+            throw SerialError({m_port, devicePath(m_port), SerialFault::NotOpen,
+                               m_last.port == m_port ? m_last.text : std::string()});
         written += text;
         writes.emplace_back(text);
         if (pacing) {
@@ -119,7 +125,7 @@ class FakeSerial : public SerialControl {
     int commEvent() const override { return m_event; }
     void setOnComm(std::function<void()> h) override { m_onComm = std::move(h); }
     std::string devicePath(int port) const override { return "/fake/com" + std::to_string(port); }
-    std::string errorText() const override { return m_error; }
+    SerialFailure lastFailure() const override { return m_last; }
     bool outputBusy() const override { return pacing && queueUntil > m_clock.now * 1000; }
 
     // The far end sends text.
@@ -131,7 +137,7 @@ class FakeSerial : public SerialControl {
     // The device vanishes.
     void lose(const std::string& text) {
         m_open = false;
-        m_error = text;
+        m_last = {m_port, devicePath(m_port), SerialFault::Disconnected, text};
         m_event = comEventLost;
         if (m_onComm) m_onComm();
     }
@@ -144,9 +150,9 @@ class FakeSerial : public SerialControl {
     long long maxQueuedUs = 0; // the longest backlog seen
 
   private:
-    [[noreturn]] void fail(const std::string& t) {
-        m_error = t;
-        throw SerialError(t);
+    [[noreturn]] void fail(const Fault& f) {
+        m_last = {m_port, devicePath(m_port), f.fault, f.text};
+        throw SerialError(m_last);
     }
     FakeClock& m_clock;
     int m_port = 1;
@@ -154,7 +160,7 @@ class FakeSerial : public SerialControl {
     bool m_open = false;
     std::string m_in;
     int m_event = 0;
-    std::string m_error;
+    SerialFailure m_last;
     std::function<void()> m_onComm;
 };
 

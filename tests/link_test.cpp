@@ -161,7 +161,7 @@ TEST_F(Link, SendOnAClosedPortIsNotShownAndIsReported) {
     EXPECT_EQ(r.form.AwaitingReply, 0);
     EXPECT_FALSE(r.t2.enabled());
     ASSERT_EQ(r.panel.warnings.size(), 1u);
-    EXPECT_EQ(r.panel.warnings[0], "The port is not open");
+    EXPECT_EQ(r.panel.warnings[0], "COM1 (/fake/com1): not open");
     r.form.click("Command18"); // while the box is open: the operator has been told
     EXPECT_EQ(r.panel.warnings.size(), 1u);
     r.panel.dismiss();
@@ -173,8 +173,11 @@ TEST_F(Link, DeviceLostIsReportedOnceWithItsOwnText) {
     r.form.click("Command44");
     r.serial.lose("Input/output error");
     ASSERT_EQ(r.panel.warnings.size(), 1u);
-    EXPECT_EQ(r.panel.warnings[0], "Input/output error");
-    EXPECT_NE(r.panel.tips["Command33"].find("closed (Input/output error)"), std::string::npos);
+    EXPECT_EQ(r.panel.warnings[0], "COM1 (/fake/com1): the device was disconnected (Input/output error)");
+    EXPECT_EQ(r.panel.tips["Command33"], "COM1: /fake/com1, 19200,N,8,1, closed; last failure: " + r.panel.warnings[0]);
+    r.panel.dismiss();
+    r.form.click("Command44"); // a press on the lost port says why it is closed
+    EXPECT_EQ(r.panel.warnings.back(), "COM1 (/fake/com1): not open (Input/output error)");
     r.clock.advance(500);
     EXPECT_EQ(r.label("Label12"), " X X X X");
 }

@@ -45,22 +45,25 @@ TEST_F(PortChoice, OpenPortIsReopenedOnTheChosenPort) {
 }
 
 TEST_F(PortChoice, FailureIsReportedAndLeavesTheFrameAndOptions) {
-    r.serial.failOpen[2] = "Device or resource busy";
+    r.serial.failOpen[2] = {SerialFault::InUse, "Permission error while locking the device"};
     showFrame();
     choose("Option2");
-    ASSERT_EQ(r.panel.warnings, std::vector<std::string>{"Device or resource busy"});
+    const std::string said =
+        "COM2 (/fake/com2): in use by another program (Permission error while locking the device)";
+    ASSERT_EQ(r.panel.warnings, std::vector<std::string>{said});
     EXPECT_EQ(r.serial.commPort(), 2); // only once the box is dismissed does it change
     r.panel.dismiss();
     EXPECT_EQ(r.serial.commPort(), 1);
     EXPECT_FALSE(r.serial.portOpen());
     EXPECT_TRUE(r.panel.visible("Frame8"));
     EXPECT_TRUE(r.panel.marked("Option2"));
-    EXPECT_NE(r.panel.tips["Command33"].find("closed (Device or resource busy)"), std::string::npos);
+    // The failure stays with COM2, where it happened, though the port number is 1 now.
+    EXPECT_EQ(r.panel.tips["Command33"], "COM1: /fake/com1, 19200,N,8,1, closed; last failure: " + said);
 }
 
 TEST_F(PortChoice, ClosedPortIsOpenedByTheNextChoice) {
     // COM2 absent, then COM1 chosen: COM1 opens (the port would otherwise stay closed for good).
-    r.serial.failOpen[2] = "No such file or directory";
+    r.serial.failOpen[2] = {SerialFault::NoDevice, "No such file or directory"};
     choose("Option2");
     r.panel.dismiss();
     r.serial.log.clear();
@@ -75,10 +78,11 @@ TEST_F(PortChoice, ClosedPortIsOpenedByTheNextChoice) {
 
 TEST_F(PortChoice, ClosedPortChoiceThatFailsIsReported) {
     r.serial.setPortOpen(false);
-    r.serial.failOpen[1] = "Permission denied";
+    r.serial.failOpen[1] = {SerialFault::NoPermission, "Permission denied"};
     showFrame();
     choose("Option1");
-    EXPECT_EQ(r.panel.warnings, std::vector<std::string>{"Permission denied"});
+    EXPECT_EQ(r.panel.warnings, std::vector<std::string>{
+                                    "COM1 (/fake/com1): no permission to open it (Permission denied)"});
     r.panel.dismiss();
     EXPECT_EQ(r.serial.commPort(), 2);
     EXPECT_TRUE(r.panel.visible("Frame8"));
@@ -112,7 +116,7 @@ TEST_F(PortChoice, RejectedSpeedIsReportedAndKeepsTheOldOne) {
         f.form.click("Command33");
         f.panel.setMarked(c.rejected, true);
         f.form.click(c.rejected);
-        EXPECT_EQ(f.panel.warnings, std::vector<std::string>{"Invalid baud rate value"});
+        EXPECT_EQ(f.panel.warnings, std::vector<std::string>{"COM1 (/fake/com1): Invalid baud rate value"});
         EXPECT_EQ(f.form.CommSettings, c.settings);
         EXPECT_TRUE(f.panel.marked(c.inForce)) << c.inForce;
         EXPECT_FALSE(f.panel.marked(c.rejected)) << c.rejected;

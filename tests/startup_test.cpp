@@ -46,10 +46,10 @@ TEST(Startup, CentresForTheLaidOutSizeThenShrinks) {
 
 TEST(Startup, PortThatCannotBeOpenedIsReportedOnce) {
     Rig r;
-    r.serial.failOpen[1] = "No such file or directory";
+    r.serial.failOpen[1] = {SerialFault::NoDevice, "No such file or directory"};
     r.form.Form_Load();
     ASSERT_EQ(r.panel.warnings.size(), 1u);
-    EXPECT_EQ(r.panel.warnings[0], "No such file or directory");
+    EXPECT_EQ(r.panel.warnings[0], "COM1 (/fake/com1): no such device (No such file or directory)");
     r.panel.dismiss();
     EXPECT_FALSE(r.serial.portOpen());
     EXPECT_EQ(r.serial.commPort(), 2); // the other port, ready for the operator

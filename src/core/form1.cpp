@@ -116,7 +116,9 @@ void Form1::showPortState() {
         tip += "open";
     } else {
         tip += "closed";
-        if (auto err = m_serial.errorText(); !err.empty()) tip += " (" + err + ")";
+        // Each failure stays with the port it happened on, whichever port is chosen now.
+        if (auto last = m_serial.lastFailure(); !last.text.empty())
+            tip += "; last failure: " + describe(last);
     }
     m_panel.setToolTip(ctl::Command33, tip);
 }

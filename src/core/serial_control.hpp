@@ -9,10 +9,38 @@
 
 namespace tova {
 
-// A failed serial operation; what() is the serial layer's own description.
+// What kind of failure the serial layer met, for a plain reading of its own words.
+enum class SerialFault {
+    Other,        // the serial layer's words are all there is
+    NoDevice,     // nothing at that path
+    InUse,        // held by another program
+    NoPermission, // the user may not open it
+    Disconnected, // unplugged, hung up, or the connection dropped
+    NotOpen,      // an operation that needs an open port
+    Console,      // an active system console: never opened
+    NoAnswer,     // a device server that does not take the connection in time
+    Refused,      // a device server that refused the connection
+};
+
+struct SerialFailure {
+    int port = 0;        // the port it happened on, 1 or 2; 0 when none is concerned
+    std::string device;  // where that port leads
+    SerialFault fault = SerialFault::Other;
+    std::string text;    // the serial layer's own words; empty: no failure
+};
+
+// As the operator reads it: the port and its device first, a plain reading where the serial
+// layer's words would mislead, and those words in brackets.
+std::string describe(const SerialFailure& f);
+
+// A failed serial operation; what() is the failure described.
 class SerialError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit SerialError(SerialFailure f) : std::runtime_error(describe(f)), m_failure(std::move(f)) {}
+    const SerialFailure& failure() const { return m_failure; }
+
+  private:
+    SerialFailure m_failure;
 };
 
 // Event kinds reported by commEvent().
@@ -33,18 +61,20 @@ class SerialControl {
     virtual LineSettings settings() const = 0;
     virtual void setPortOpen(bool open) = 0;
     virtual bool portOpen() const = 0;
-    // Writes every byte of text as given, adding nothing.
+    // Writes every byte of text as given, adding nothing. Throws when the bytes cannot be handed
+    // over, also when the device fails during the hand-over.
     virtual void output(std::string_view text) = 0;
     // Everything received and not yet read; it is no longer waiting afterwards.
     virtual std::string input() = 0;
     virtual int commEvent() const = 0;
-    // Raised on the window's thread whenever received characters wait, and on other events.
+    // Raised on the window's thread whenever received characters wait, and on other events;
+    // never while a call into the control is running.
     virtual void setOnComm(std::function<void()> handler) = 0;
 
     // Where port n leads (a device path), for the operator's information.
     virtual std::string devicePath(int port) const = 0;
-    // Text of the last failure (also of the one behind comEventLost).
-    virtual std::string errorText() const = 0;
+    // The last failure (also the one behind comEventLost); its text is empty when none came.
+    virtual SerialFailure lastFailure() const = 0;
     // True while the last output still occupies the line: its wire time at the current speed
     // has not passed since it was handed over, or bytes still wait in a buffer or driver queue.
     virtual bool outputBusy() const = 0;

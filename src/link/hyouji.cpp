@@ -49,7 +49,7 @@ void Form1::MSComm1_OnComm() {
     } else if (kind == comEventLost) {
         // The control has closed the port; tell the operator once, with its own words.
         showPortState();
-        m_warning.warn(m_serial.errorText());
+        m_warning.warn(describe(m_serial.lastFailure()));
     }
 }
 

@@ -57,7 +57,7 @@ int main(int argc, char** argv) {
     if (!opts.trace.isEmpty()) {
         try {
             traced = std::make_unique<tova::TracingSerial>(port, opts.trace);
-        } catch (const tova::SerialError& e) {
+        } catch (const std::exception& e) {
             std::fprintf(stderr, "tova-control: --trace %s: %s\n", qPrintable(opts.trace), e.what());
             return 1;
         }

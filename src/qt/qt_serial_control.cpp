@@ -1,17 +1,16 @@
 #include "qt/qt_serial_control.hpp"
 
+#include "qt/console_guard.hpp"
+
 #include <QUrl>
 
 #ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
 #endif
 
 namespace tova {
-
-namespace {
-constexpr int kConnectTimeoutMs = 3000;
-}
 
 QtSerialControl::QtSerialControl(QString com1, QString com2, QObject* parent)
     : QObject(parent), m_paths{std::move(com1), std::move(com2)} {
@@ -42,7 +41,8 @@ QString QtSerialControl::defaultDevice(int port) {
 #ifdef Q_OS_WIN
     return QStringLiteral("COM%1").arg(port);
 #else
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+    // USB adapters: the built-in first port is often the system console.
+    return QStringLiteral("/dev/ttyUSB%1").arg(port - 1);
 #endif
 }
 
@@ -57,9 +57,9 @@ std::string QtSerialControl::devicePath(int port) const {
     return path.toStdString();
 }
 
-void QtSerialControl::fail(const QString& text) {
-    m_error = text.toStdString();
-    throw SerialError(m_error);
+void QtSerialControl::fail(SerialFault fault, const QString& text) {
+    m_last = {m_port, path(), fault, text.toStdString()};
+    throw SerialError(m_last);
 }
 
 bool QtSerialControl::portOpen() const { return m_serial.isOpen() || m_tcpOpen; }
@@ -71,8 +71,8 @@ QIODevice* QtSerialControl::device() {
 }
 
 void QtSerialControl::setCommPort(int port) {
-    if (portOpen()) fail(tr("Port already open"));
-    if (port < 1 || port > 2) fail(tr("Invalid port number %1").arg(port));
+    if (portOpen()) fail(SerialFault::Other, tr("Port already open"));
+    if (port < 1 || port > 2) fail(SerialFault::Other, tr("Invalid port number %1").arg(port));
     m_port = port;
 }
 
@@ -89,7 +89,7 @@ void QtSerialControl::apply(const LineSettings& s) {
               m_serial.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) &&
               m_serial.setParity(parity) && m_serial.setStopBits(stop) &&
               m_serial.setFlowControl(QSerialPort::NoFlowControl);
-    if (!ok) fail(m_serial.errorString());
+    if (!ok) fail(SerialFault::Other, m_serial.errorString());
 }
 
 void QtSerialControl::setSettings(const LineSettings& s) {
@@ -101,16 +101,49 @@ void QtSerialControl::setSettings(const LineSettings& s) {
 void QtSerialControl::openTcp(const QString& path) {
     const QUrl url(path);
     if (!url.isValid() || url.host().isEmpty() || url.port() <= 0)
-        fail(tr("Invalid address %1 (expected tcp://HOST:PORT)").arg(path));
+        fail(SerialFault::Other, tr("Invalid address %1 (expected tcp://HOST:PORT)").arg(path));
     m_tcp.abort();
     m_tcp.connectToHost(url.host(), static_cast<quint16>(url.port()));
     if (!m_tcp.waitForConnected(kConnectTimeoutMs)) {
+        const auto error = m_tcp.error();
         const QString text = m_tcp.errorString();
         m_tcp.abort();
-        fail(text);
+        fail(error == QAbstractSocket::ConnectionRefusedError ? SerialFault::Refused
+             : error == QAbstractSocket::SocketTimeoutError   ? SerialFault::NoAnswer
+             : error == QAbstractSocket::HostNotFoundError    ? SerialFault::NoDevice
+                                                              : SerialFault::Other,
+             text);
     }
     m_tcp.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_tcp.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     m_tcpOpen = true;
+}
+
+void QtSerialControl::openSerial(const QString& path) {
+    if (!m_ownConsoles) m_consoles = activeConsoles();
+    if (const std::string console = consoleBehind(path.toStdString(), m_consoles); !console.empty())
+        fail(SerialFault::Console, tr("%1 is an active system console").arg(QString::fromStdString(console)));
+    m_serial.setPortName(path);
+    if (!m_serial.open(QIODevice::ReadWrite)) {
+        const auto error = m_serial.error();
+        const QString text = m_serial.errorString();
+        m_serial.clearError();
+        SerialFault fault = SerialFault::Other;
+        if (error == QSerialPort::DeviceNotFoundError) fault = SerialFault::NoDevice;
+#ifdef Q_OS_UNIX
+        // A lock held by another program reads as a permission error: tell them apart.
+        else if (error == QSerialPort::PermissionError)
+            fault = ::access(path.toLocal8Bit().constData(), R_OK | W_OK) == 0 ? SerialFault::InUse
+                                                                                : SerialFault::NoPermission;
+#endif
+        fail(fault, text);
+    }
+    try {
+        apply(m_settings);
+    } catch (const SerialError&) {
+        m_serial.close();
+        throw;
+    }
 }
 
 void QtSerialControl::setPortOpen(bool open) {
@@ -120,41 +153,31 @@ void QtSerialControl::setPortOpen(bool open) {
         if (m_serial.isOpen()) m_serial.close();
         return;
     }
-    if (portOpen()) fail(tr("Port already open"));
+    if (portOpen()) fail(SerialFault::Other, tr("Port already open"));
     const QString& path = m_paths[static_cast<std::size_t>(m_port - 1)];
-    if (isTcp(path)) {
-        openTcp(path);
-    } else {
-        m_serial.setPortName(path);
-        if (!m_serial.open(QIODevice::ReadWrite)) {
-            QString text = m_serial.errorString();
-            m_serial.clearError();
-            fail(text);
-        }
-        try {
-            apply(m_settings);
-        } catch (const SerialError&) {
-            m_serial.close();
-            throw;
-        }
-    }
-    m_error.clear();
+    if (isTcp(path)) openTcp(path);
+    else openSerial(path);
+    m_last = {};
     m_wireFree = {};
 }
 
 void QtSerialControl::output(std::string_view text) {
     QIODevice* d = device();
     if (!d) {
-        QString why = m_error.empty()
-                          ? tr("The port is not open")
-                          : tr("The port is not open: %1").arg(QString::fromStdString(m_error));
-        throw SerialError(why.toStdString());
+        // A closed port names the failure that closed it, when it was this port's.
+        const std::string why = m_last.port == m_port ? m_last.text : std::string();
+        SerialFailure f{m_port, path(), SerialFault::NotOpen, why};
+        throw SerialError(f);
     }
-    qint64 n = d->write(text.data(), static_cast<qint64>(text.size()));
-    if (n != static_cast<qint64>(text.size())) fail(d->errorString());
-    // Start writing now rather than on the next turn of the event loop.
-    if (m_tcpOpen) m_tcp.flush();
-    else m_serial.flush();
+    const qint64 n = d->write(text.data(), static_cast<qint64>(text.size()));
+    // Start writing now rather than on the next turn of the event loop; a device that fails
+    // during the hand-over is lost by now.
+    if (n == static_cast<qint64>(text.size())) {
+        if (m_tcpOpen) m_tcp.flush();
+        else m_serial.flush();
+    }
+    if (!portOpen()) throw SerialError(m_last);
+    if (n != static_cast<qint64>(text.size())) fail(SerialFault::Other, d->errorString());
     auto now = std::chrono::steady_clock::now();
     m_wireFree = std::max(now, m_wireFree) + wireTime(text.size(), m_settings);
 }
@@ -177,12 +200,13 @@ bool QtSerialControl::outputBusy() const {
 }
 
 void QtSerialControl::lost(const QString& text) {
-    m_error = text.toStdString();
+    m_last = {m_port, path(), SerialFault::Disconnected, text.toStdString()};
     m_tcpOpen = false;
     m_tcp.abort();
     if (m_serial.isOpen()) m_serial.close();
     m_serial.clearError();
-    raise(comEventLost);
+    // Told after whatever call into the control is running now has returned.
+    QMetaObject::invokeMethod(this, [this] { raise(comEventLost); }, Qt::QueuedConnection);
 }
 
 void QtSerialControl::raise(int kind) {

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <chrono>
+#include <vector>
 
 namespace tova {
 
@@ -33,14 +34,21 @@ class QtSerialControl : public QObject, public SerialControl {
     int commEvent() const override { return m_event; }
     void setOnComm(std::function<void()> handler) override { m_onComm = std::move(handler); }
     std::string devicePath(int port) const override;
-    std::string errorText() const override { return m_error; }
+    SerialFailure lastFailure() const override { return m_last; }
     bool outputBusy() const override;
+
+    // The system consoles this control refuses to open (by default the active ones).
+    void setConsoles(std::vector<std::string> devices) { m_consoles = std::move(devices); m_ownConsoles = true; }
+    // How long a device server may take to accept the connection.
+    static constexpr int kConnectTimeoutMs = 3000;
 
   private:
     QIODevice* device(); // the open link, serial or TCP
+    std::string path() const { return m_paths[static_cast<std::size_t>(m_port - 1)].toStdString(); }
     void apply(const LineSettings& s);
+    void openSerial(const QString& path);
     void openTcp(const QString& url);
-    [[noreturn]] void fail(const QString& text);
+    [[noreturn]] void fail(SerialFault fault, const QString& text);
     void lost(const QString& text);
     void raise(int kind);
 
@@ -51,9 +59,11 @@ class QtSerialControl : public QObject, public SerialControl {
     int m_port = 1;
     LineSettings m_settings{9600};
     int m_event = 0;
-    std::string m_error;
+    SerialFailure m_last;
     std::function<void()> m_onComm;
     std::chrono::steady_clock::time_point m_wireFree{};
+    std::vector<std::string> m_consoles;
+    bool m_ownConsoles = false;
 };
 
 } // namespace tova

@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
         if (!complete(reply)) loop.exec();
         timer.stop();
         if (!serial.portOpen()) {
-            std::fprintf(stderr, "tova-send: %s\n", serial.errorText().c_str());
+            std::fprintf(stderr, "tova-send: %s\n", tova::describe(serial.lastFailure()).c_str());
             return kPortFailed;
         }
         const std::string traffic = tova::trafficText(reply);

@@ -9,7 +9,7 @@ namespace tova {
 TracingSerial::TracingSerial(SerialControl& inner, const QString& path)
     : m_inner(inner), m_file(path) {
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        throw SerialError(m_file.errorString().toStdString());
+        throw std::runtime_error(m_file.errorString().toStdString());
 }
 
 void TracingSerial::note(const char* what, const std::string& text) {
@@ -54,7 +54,7 @@ std::string TracingSerial::input() {
 
 void TracingSerial::setOnComm(std::function<void()> handler) {
     m_inner.setOnComm([this, handler = std::move(handler)] {
-        if (m_inner.commEvent() == comEventLost) note("LOST", m_inner.errorText());
+        if (m_inner.commEvent() == comEventLost) note("LOST", describe(m_inner.lastFailure()));
         if (handler) handler();
     });
 }

@@ -9,7 +9,7 @@ namespace tova {
 
 class TracingSerial : public SerialControl {
   public:
-    // Appends to path; throws SerialError with the system's text when it cannot be opened.
+    // Appends to path; throws std::runtime_error with the system's text when it cannot be opened.
     TracingSerial(SerialControl& inner, const QString& path);
 
     void setCommPort(int port) override { m_inner.setCommPort(port); }
@@ -23,7 +23,7 @@ class TracingSerial : public SerialControl {
     int commEvent() const override { return m_inner.commEvent(); }
     void setOnComm(std::function<void()> handler) override;
     std::string devicePath(int port) const override { return m_inner.devicePath(port); }
-    std::string errorText() const override { return m_inner.errorText(); }
+    SerialFailure lastFailure() const override { return m_inner.lastFailure(); }
     bool outputBusy() const override { return m_inner.outputBusy(); }
 
   private:

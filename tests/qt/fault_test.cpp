@@ -23,7 +23,8 @@ TEST(Faults, PortHeldByAnotherProgram) {
     other.setPortOpen(true); // the other program has it
     WindowRig r(device.path());
     const QString text = r.dismissBox();
-    EXPECT_FALSE(text.isEmpty());
+    EXPECT_TRUE(text.startsWith(QStringLiteral("COM1 (%1): in use by another program (").arg(device.path())))
+        << text.toStdString();
     EXPECT_FALSE(r.serial.portOpen());
     other.setPortOpen(false); // it lets go; the operator chooses COM1 again
     r.click("Command33");
@@ -131,4 +132,20 @@ TEST(Faults, LongAndStrangeFreeText) {
     box->setText(QString::fromUtf8("\u00c400\u3000"));
     r.click("Command95");
     EXPECT_EQ(r.com1.readBytes(5), "?00?\r");
+}
+
+// The device vanishes just before a press: the write fails during the hand-over.
+TEST(Faults, WriteThatFailsIsNotShownAsSent) {
+    WindowRig r;
+    r.com1.hangUp();
+    r.click("Command17"); // at once, before the event loop has seen the hang-up
+    EXPECT_EQ(r.label("Label11"), "");
+    EXPECT_FALSE(r.t2.enabled()); // no reply awaited: no " X X X X" will follow
+    EXPECT_EQ(r.form.AwaitingReply, 0);
+    const QString text = r.dismissBox();
+    EXPECT_TRUE(text.startsWith(QStringLiteral("COM1 (%1): ").arg(r.com1.path()))) << text.toStdString();
+    drainEvents();
+    EXPECT_EQ(r.box(), nullptr); // one box for the press and the loss together
+    EXPECT_NE(r.label("Label12"), " X X X X");
+    EXPECT_FALSE(r.serial.portOpen());
 }

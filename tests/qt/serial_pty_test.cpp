@@ -1,10 +1,14 @@
 // The real serial control over a pseudo-terminal.
 #include "pty_peer.hpp"
+#include "qt/console_guard.hpp"
 #include "qt/qt_serial_control.hpp"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 
 using namespace tova;
 using namespace tova::test;
@@ -61,9 +65,12 @@ TEST_F(SerialPty, SettingsApplyToTheOpenPort) {
 
 TEST_F(SerialPty, PeerHangingUpClosesThePortOnce) {
     peer.hangUp();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !serial.portOpen(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !events.empty() && events.back() == comEventLost; }, 5000));
+    EXPECT_FALSE(serial.portOpen());
     EXPECT_EQ(std::count(events.begin(), events.end(), int(comEventLost)), 1);
-    EXPECT_FALSE(serial.errorText().empty());
+    EXPECT_EQ(serial.lastFailure().fault, SerialFault::Disconnected);
+    EXPECT_EQ(serial.lastFailure().port, 1);
+    EXPECT_FALSE(serial.lastFailure().text.empty());
     // No spin: the error is not raised again while the event loop runs on.
     const auto before = events.size();
     drainEvents();
@@ -79,12 +86,53 @@ TEST_F(SerialPty, FailuresCarryTheSerialLayersText) {
         missing.setPortOpen(true);
         FAIL() << "opened a missing device";
     } catch (const SerialError& e) {
-        EXPECT_FALSE(std::string(e.what()).empty());
-        EXPECT_EQ(missing.errorText(), e.what());
+        EXPECT_EQ(e.failure().fault, SerialFault::NoDevice);
+        EXPECT_EQ(describe(missing.lastFailure()), e.what());
+        EXPECT_EQ(std::string(e.what()).rfind("COM1 (/nonexistent/tty-of-nobody): no such device (", 0), 0u)
+            << e.what();
     }
     EXPECT_FALSE(missing.portOpen());
     EXPECT_THROW(missing.output("C00\r"), SerialError);
     EXPECT_THROW(serial.setCommPort(3), SerialError);
+}
+
+// Whatever name leads to an active console, the console is never opened.
+TEST_F(SerialPty, TheSystemConsoleIsRefused) {
+    QTemporaryDir sys, links;
+    ASSERT_TRUE(QDir(sys.path()).mkpath(QStringLiteral("class/tty/console")));
+    ASSERT_TRUE(QDir(sys.path()).mkpath(QStringLiteral("class/tty/tty0")));
+    const std::string name = other.path().toStdString().substr(5); // "pts/N"
+    auto put = [&](const char* file, const std::string& text) {
+        QFile f(sys.filePath(QString::fromLatin1(file)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray::fromStdString(text + "\n"));
+    };
+    put("class/tty/console/active", "ttyS9 " + name);
+    const auto consoles = activeConsoles(sys.path().toStdString());
+    EXPECT_EQ(consoles, (std::vector<std::string>{"/dev/ttyS9", other.path().toStdString()}));
+    put("class/tty/console/active", "tty0");
+    put("class/tty/tty0/active", name); // tty0 is whichever terminal is in use
+    EXPECT_EQ(activeConsoles(sys.path().toStdString()),
+              (std::vector<std::string>{other.path().toStdString(), "/dev/tty0"}));
+
+    const QString link = links.filePath(QStringLiteral("projector"));
+    ASSERT_TRUE(QFile::link(other.path(), link)); // another name for the same device
+    for (const QString& path : {other.path(), link}) {
+        QtSerialControl guarded(path, path);
+        guarded.setConsoles(consoles);
+        try {
+            guarded.setPortOpen(true);
+            FAIL() << "opened the console as " << path.toStdString();
+        } catch (const SerialError& e) {
+            EXPECT_EQ(e.failure().fault, SerialFault::Console);
+            EXPECT_NE(std::string(e.what()).find("the system console"), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(guarded.portOpen());
+    }
+    QtSerialControl free(peer.path(), peer.path()); // a device that is no console opens
+    free.setConsoles(consoles);
+    serial.setPortOpen(false);
+    EXPECT_NO_THROW(free.setPortOpen(true));
 }
 
 TEST_F(SerialPty, PortNumberChoosesTheDevice) {

@@ -1,0 +1,33 @@
+#include "core/serial_control.hpp"
+
+namespace tova {
+namespace {
+
+std::string_view reading(SerialFault f) {
+    switch (f) {
+    case SerialFault::Other: return {};
+    case SerialFault::NoDevice: return "no such device";
+    case SerialFault::InUse: return "in use by another program";
+    case SerialFault::NoPermission: return "no permission to open it";
+    case SerialFault::Disconnected: return "the device was disconnected";
+    case SerialFault::NotOpen: return "not open";
+    case SerialFault::Console: return "the system console, never opened here";
+    case SerialFault::NoAnswer: return "the device server does not answer";
+    case SerialFault::Refused: return "the device server refused the connection";
+    }
+    return {};
+}
+
+} // namespace
+
+std::string describe(const SerialFailure& f) {
+    std::string out;
+    if (f.port != 0) out = "COM" + std::to_string(f.port) + " (" + f.device + "): ";
+    const std::string_view plain = reading(f.fault);
+    if (plain.empty()) return out + f.text;
+    out += plain;
+    if (!f.text.empty()) out += " (" + f.text + ")";
+    return out;
+}
+
+} // namespace tova

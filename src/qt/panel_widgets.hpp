@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QWidget>
 
 namespace tova {
@@ -17,6 +18,19 @@ class PanelButton : public QPushButton {
   protected:
     void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override; // the caption wraps, as on the classic panel
+
+  private:
+    QStringList wrappedLines(const QString& caption, int width) const;
+};
+
+// An option button that takes a click anywhere in its place, not only on its mark and caption.
+class PanelOption : public QRadioButton {
+    Q_OBJECT
+  public:
+    using QRadioButton::QRadioButton;
+
+  protected:
+    bool hitButton(const QPoint& pos) const override { return rect().contains(pos); }
 };
 
 // The free-text box: makes no edit of its own for Ctrl+K (it would delete to the end of the line).

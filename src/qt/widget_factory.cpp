@@ -7,7 +7,6 @@
 #include <QButtonGroup>
 #include <QFrame>
 #include <QPixmap>
-#include <QRadioButton>
 
 #include <algorithm>
 #include <limits>
@@ -72,7 +71,7 @@ QWidget* make(const LayoutControl& c, QWidget* parent, std::map<std::string_view
         return b;
     }
     case Kind::Option: {
-        auto* o = new QRadioButton(qs(c.caption), parent);
+        auto* o = new PanelOption(qs(c.caption), parent);
         o->setAccessibleName(qs(c.caption));
         auto& g = groups[c.container];
         if (!g) g = new QButtonGroup(parent);

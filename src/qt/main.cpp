@@ -13,25 +13,19 @@
 #include <cstdio>
 #include <memory>
 
-namespace {
-// Help, version or an error: printed, and the program ends with its status.
-int finish(const tova::ParsedOptions& r) {
-    std::fputs(qPrintable(r.message), r.toStdout ? stdout : stderr);
-    return r.exitCode;
-}
-} // namespace
-
 int main(int argc, char** argv) {
-    if (tova::wantsHelpOnly(argc, argv)) { // no display needed for these
-        QCoreApplication app(argc, argv);
-        tova::setProgramNames("tova-control");
-        return finish(tova::parsePanelOptions(QCoreApplication::arguments()));
+    // The command line first: help, version and mistakes need no display.
+    tova::setProgramNames("tova-control");
+    const QStringList arguments = tova::argumentsOf(argc, argv);
+    const tova::ParsedOptions parsed = tova::parsePanelOptions(arguments);
+    std::fputs(qPrintable(parsed.notice), stderr);
+    if (!parsed.outcome.goOn()) return tova::finish(parsed.outcome);
+    if (const QString why = tova::missingDisplay(arguments); !why.isEmpty()) {
+        std::fprintf(stderr, "tova-control: %s\n", qPrintable(why));
+        return 1;
     }
     QApplication app(argc, argv);
-    tova::setProgramNames("tova-control");
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
-    const tova::ParsedOptions parsed = tova::parsePanelOptions(QApplication::arguments());
-    if (parsed.exitCode >= 0) return finish(parsed);
     const tova::PanelOptions& opts = parsed.options;
 
     std::unique_ptr<tova::PtyProjector> sim1, sim2;

@@ -100,8 +100,11 @@ void MainWindow::setToolTip(std::string_view c, const std::string& text) {
     if (QWidget* w = control(c)) w->setToolTip(QString::fromStdString(text));
 }
 
-int MainWindow::frameHeightPixels() const {
-    return isVisible() ? frameGeometry().height() - geometry().height() : 0;
+QMargins MainWindow::frame() const {
+    if (!isVisible()) return {};
+    const QRect outer = frameGeometry(), inner = geometry();
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
 }
 
 void MainWindow::setHeight(int twips) {
@@ -111,17 +114,60 @@ void MainWindow::setHeight(int twips) {
 
 void MainWindow::applyHeight() {
     // Outer height: what the platform's frame takes comes off the client area.
-    const int client = std::max(1, px(m_outerHeight) - frameHeightPixels());
+    const QMargins f = frame();
+    const int client = std::max(1, px(m_outerHeight) - f.top() - f.bottom());
     setFixedSize(px(kClientWidth), client);
 }
 
 int MainWindow::width() const {
-    return (QWidget::width() + (isVisible() ? frameGeometry().width() - geometry().width() : 0)) *
-           kTwipsPerPixel;
+    const QMargins f = frame();
+    return (QWidget::width() + f.left() + f.right()) * kTwipsPerPixel;
 }
 
 void MainWindow::move(double left, double top) {
+    m_place = Place{left, top, double(width()), double(height())};
+    applyPlace();
+}
+
+void MainWindow::applyPlace() {
+    // The handlers centred the window for the outer size they knew; before the window manager
+    // has framed it that is the client area alone. With the frame the laid-out window is larger,
+    // and its centre stays where they put it.
+    const QMargins f = frame();
+    const double width = (px(kClientWidth) + f.left() + f.right()) * double(kTwipsPerPixel);
+    const double height = (px(kClientHeight) + f.top() + f.bottom()) * double(kTwipsPerPixel);
+    const double left = m_place->left - (width - m_place->width) / 2;
+    const double top = m_place->top - (height - m_place->height) / 2;
     QWidget::move(qRound(left / kTwipsPerPixel), qRound(top / kTwipsPerPixel));
+}
+
+void MainWindow::followFrame() {
+    const QMargins f = frame();
+    if (f == m_frameFollowed) return;
+    const bool firstFrame = m_frameFollowed.isNull();
+    m_frameFollowed = f;
+    applyHeight();
+    if (m_place && firstFrame) applyPlace(); // later on the operator may have moved it
+}
+
+bool MainWindow::event(QEvent* e) {
+    const bool done = QWidget::event(e);
+    switch (e->type()) {
+    case QEvent::Show:
+        // The frame is known once the window manager has framed the window, which may come
+        // after the window is shown: look again while it settles.
+        for (int ms : {0, 50, 200, 500, 1000, 2000})
+            QTimer::singleShot(ms, this, [this] { followFrame(); });
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::WindowStateChange:
+        followFrame();
+        break;
+    default:
+        break;
+    }
+    return done;
 }
 
 ScreenSize MainWindow::screenSize() const {
@@ -129,12 +175,6 @@ ScreenSize MainWindow::screenSize() const {
     if (!s) return {};
     return {double(s->geometry().width() * kTwipsPerPixel),
             double(s->geometry().height() * kTwipsPerPixel)};
-}
-
-void MainWindow::showEvent(QShowEvent* e) {
-    QWidget::showEvent(e);
-    // The frame's size is known once the window is shown.
-    QTimer::singleShot(0, this, [this] { applyHeight(); });
 }
 
 void MainWindow::showWarning(const std::string& text, std::function<void()> onClosed) {

@@ -2,10 +2,12 @@
 // The one window: every widget built from the layout table, and the Panel the handlers drive.
 #include "core/panel.hpp"
 
+#include <QMargins>
 #include <QWidget>
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 
 namespace tova {
@@ -44,11 +46,20 @@ class MainWindow : public QWidget, public Panel {
     using QWidget::setVisible;
 
   protected:
-    void showEvent(QShowEvent* e) override;
+    bool event(QEvent* e) override;
 
   private:
+    QMargins frame() const; // what the window manager's frame takes, in pixels
+    void followFrame();     // the height and the start-up place, with the frame as it is now
     void applyHeight();
-    int frameHeightPixels() const;
+    void applyPlace();
+
+    // The place the handlers asked for, and the outer size they computed it from (twips).
+    struct Place {
+        double left, top, width, height;
+    };
+    std::optional<Place> m_place;
+    QMargins m_frameFollowed; // the frame the height and place were last applied with
 
     Form1* m_form = nullptr;
     InputRouter* m_input = nullptr;

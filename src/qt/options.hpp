@@ -1,4 +1,6 @@
 #pragma once
+#include "qt/command_line.hpp"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,19 +14,18 @@ struct PanelOptions {
     int screenshotHeight = 0; // twips; 0: as the window stands
 };
 
-// What the command line asks for: run with these options, or end at once with exitCode after
-// printing message (help, version or an error) to standard output or error.
+// What the command line asks for: run with these options, or end as the outcome says.
 struct ParsedOptions {
     PanelOptions options;
-    int exitCode = -1; // -1: run the panel
-    QString message;
-    bool toStdout = false;
+    CommandLineOutcome outcome;
+    QString notice; // what was done on the way (--save), for standard error
 };
 
-// True when the command line only asks for help or the version (no window needed).
-bool wantsHelpOnly(int argc, char** argv);
-
-// The devices come from the command line, else from what --save stored, else from the defaults.
+// The devices come from the command line, else from what --save kept, else from the defaults.
+// Needs no application object: it runs before the window system is touched.
 ParsedOptions parsePanelOptions(const QStringList& arguments);
+
+// Why the window cannot be shown here, or empty: no display for the platform that would be used.
+QString missingDisplay(const QStringList& arguments);
 
 } // namespace tova

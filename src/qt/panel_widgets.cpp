@@ -12,16 +12,54 @@
 
 namespace tova {
 
+namespace {
+bool activationKey(int key) { return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter; }
+} // namespace
+
+PanelButton::PanelButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
+    m_keyRelease.setSingleShot(true);
+    m_keyRelease.setInterval(kAutoRepeatGapMs);
+    connect(&m_keyRelease, &QTimer::timeout, this, &PanelButton::keyLetGo);
+}
+
+// A key held on a button is one press. The X server's auto-repeat sends release and press
+// pairs that are not always flagged as such: a release that a press of the same key follows
+// within a few milliseconds is one of them, and the key counts as held until a release stands.
 void PanelButton::keyPressEvent(QKeyEvent* e) {
-    if (!held && !e->isAutoRepeat() && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
-        click();
-        return;
-    }
-    if (held && (e->key() == Qt::Key_Space || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
+    if (!activationKey(e->key())) return QPushButton::keyPressEvent(e);
+    if (held) {
         e->ignore(); // a held button is not activated from the keyboard
         return;
     }
-    QPushButton::keyPressEvent(e);
+    e->accept();
+    if (m_key != 0) {
+        if (e->key() == m_key) m_keyRelease.stop(); // still held: its release was a repeat
+        return;
+    }
+    m_key = e->key();
+    if (m_key == Qt::Key_Space) setDown(true); // the space bar acts at its release
+    else click();                              // Enter at its press
+}
+
+void PanelButton::keyReleaseEvent(QKeyEvent* e) {
+    if (!activationKey(e->key()) || held) return QPushButton::keyReleaseEvent(e);
+    e->accept();
+    if (e->key() == m_key && !e->isAutoRepeat()) m_keyRelease.start();
+}
+
+void PanelButton::keyLetGo() {
+    const int key = std::exchange(m_key, 0);
+    if (key == Qt::Key_Space && isDown()) {
+        setDown(false);
+        click();
+    }
+}
+
+void PanelButton::focusOutEvent(QFocusEvent* e) {
+    m_key = 0; // a key that leaves with the focus activates nothing
+    m_keyRelease.stop();
+    setDown(false);
+    QPushButton::focusOutEvent(e);
 }
 
 void PanelButton::paintEvent(QPaintEvent*) {

@@ -4,23 +4,31 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <QWidget>
 
 namespace tova {
 
-// A command button: Enter on it activates it like the space bar.
+// A command button: Enter on it activates it like the space bar; a key held on it is one press.
 class PanelButton : public QPushButton {
     Q_OBJECT
   public:
-    using QPushButton::QPushButton;
+    explicit PanelButton(const QString& text, QWidget* parent = nullptr);
     bool held = false; // acts on press and release; the keyboard does nothing with it
+    // A release followed by a press within this time is the key's auto-repeat.
+    static constexpr int kAutoRepeatGapMs = 40;
 
   protected:
     void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
     void paintEvent(QPaintEvent* e) override; // the caption wraps, as on the classic panel
 
   private:
     QStringList wrappedLines(const QString& caption, int width) const;
+    void keyLetGo();
+    int m_key = 0; // the activation key held on the button
+    QTimer m_keyRelease;
 };
 
 // An option button that takes a click anywhere in its place, not only on its mark and caption.

@@ -30,7 +30,7 @@ void TracingSerial::setPortOpen(bool open) {
     try {
         m_inner.setPortOpen(open);
     } catch (const SerialError& e) {
-        note("ERR", port + ": " + e.what());
+        note("ERR", e.what()); // names its port
         throw;
     }
     note(open ? "OPEN" : "CLOSE", port);

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 using namespace tova;
 using namespace tova::test;
@@ -18,8 +21,10 @@ struct Result {
     QString out, err;
 };
 
-Result run(const QString& program, const QStringList& args, int ms = 20000) {
+Result run(const QString& program, const QStringList& args, int ms = 20000,
+           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
     QProcess p;
+    p.setProcessEnvironment(env);
     p.start(program, args);
     p.waitForFinished(ms);
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
@@ -107,4 +112,65 @@ TEST(Tools, SpeedMismatchIsNoiseAtThePanel) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !r.t2.enabled(); }, 3000));
     }
     EXPECT_NE(r.label("Label22"), " Stand by");
+}
+
+TEST(Tools, PanelWithoutADisplayOrWithBadOptionsSaysSo) {
+    QProcessEnvironment bare = QProcessEnvironment::systemEnvironment();
+    for (const char* v : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) bare.remove(QString::fromLatin1(v));
+    QTemporaryDir home;
+    bare.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    const QString panel = bin("tova-control");
+    auto r = run(panel, {QStringLiteral("--com1"), QStringLiteral("/nonexistent/a")}, 10000, bare);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.indexOf(QStringLiteral("no display")), -1) << r.err.toStdString();
+    struct Case {
+        QStringList args;
+        int status;
+        const char* said;
+    } cases[] = {
+        {{QStringLiteral("--bogus")}, 64, "bogus"},
+        {{QStringLiteral("--screenshot-height"), QStringLiteral("5000")}, 64, "5350, 6645, 7200 or 9100"},
+        {{QStringLiteral("--screenshot-height"), QStringLiteral("abc")}, 64, "5350, 6645, 7200 or 9100"},
+        {{QStringLiteral("--save")}, 64, "nothing to keep"},
+        {{QStringLiteral("--save"), QStringLiteral("--demo"), QStringLiteral("--com1"), QStringLiteral("x")}, 64, "--demo"},
+        {{QStringLiteral("stray")}, 64, "unexpected argument"},
+        {{QStringLiteral("--version")}, 0, ""},
+        {{QStringLiteral("--help")}, 0, ""},
+    };
+    for (const auto& c : cases) {
+        r = run(panel, c.args, 10000, bare);
+        EXPECT_EQ(r.exitCode, c.status) << c.args.join(' ').toStdString();
+        EXPECT_NE(r.err.indexOf(QString::fromLatin1(c.said)), -1) << r.err.toStdString();
+    }
+    // An explicit platform that needs no display server runs.
+    QProcess p;
+    p.setProcessEnvironment(bare);
+    const QString shot = home.filePath(QStringLiteral("shot.png"));
+    p.start(panel, {QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("--com1"),
+                    QStringLiteral("/nonexistent/a"), QStringLiteral("--screenshot"), shot});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(shot); }, 10000)) << p.readAllStandardError().toStdString();
+    p.kill();
+    p.waitForFinished(3000);
+}
+
+TEST(Tools, SaveLeavesACorruptSettingsFileAsItIs) {
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
+    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("tova-control")));
+    const QString conf = home.filePath(QStringLiteral("tova-control/tova-control.conf"));
+    const QByteArray corrupt("[General\ncom1=/dev/kept\n\x01\xff");
+    {
+        QFile f(conf);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(corrupt);
+    }
+    auto r = run(bin("tova-control"), {QStringLiteral("--save"), QStringLiteral("--com1"), QStringLiteral("/dev/new")},
+                 10000, env);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.indexOf(QStringLiteral("cannot be read")), -1) << r.err.toStdString();
+    EXPECT_NE(r.err.indexOf(QStringLiteral("kept nothing")), -1) << r.err.toStdString();
+    QFile f(conf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), corrupt);
 }

@@ -331,3 +331,24 @@ TEST(Window, TheArrowPadOutlineHasClosedCorners) {
         EXPECT_EQ(shot.pixelColor(mid), outline) << l.name;
     }
 }
+
+// Auto-repeat reaches the button as release and press pairs, some of them not flagged.
+TEST(Window, AKeyHeldOnAButtonIsOnePress) {
+    for (auto key : {Qt::Key_Space, Qt::Key_Return}) {
+        WindowRig r;
+        QWidget* on = r.w("Command17");
+        on->setFocus();
+        QTest::keyPress(on, key);
+        for (int i = 0; i < 10; ++i) { // the X server's repeat, flagged as such or not
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(), i % 2 == 1);
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QString(), i % 2 == 1);
+            QApplication::sendEvent(on, &release);
+            QApplication::sendEvent(on, &press);
+        }
+        QTest::keyRelease(on, key);
+        EXPECT_EQ(r.com1.readBytes(4), "C00\r");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !r.button("Command17")->isDown(); }, 2000));
+        r.click("Command18"); // a marker: a second C00 would arrive before it
+        EXPECT_EQ(r.com1.readBytes(4), "C01\r") << key;
+    }
+}

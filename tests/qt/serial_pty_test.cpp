@@ -107,9 +107,9 @@ TEST_F(SerialPty, TheSystemConsoleIsRefused) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray::fromStdString(text + "\n"));
     };
-    put("class/tty/console/active", "ttyS9 " + name);
+    put("class/tty/console/active", "hvc9 " + name);
     const auto consoles = activeConsoles(sys.path().toStdString());
-    EXPECT_EQ(consoles, (std::vector<std::string>{"/dev/ttyS9", other.path().toStdString()}));
+    EXPECT_EQ(consoles, (std::vector<std::string>{"/dev/hvc9", other.path().toStdString()}));
     put("class/tty/console/active", "tty0");
     put("class/tty/tty0/active", name); // tty0 is whichever terminal is in use
     EXPECT_EQ(activeConsoles(sys.path().toStdString()),

@@ -37,6 +37,11 @@ class PtyPeer {
             else throw std::runtime_error("pty write failed");
         }
     }
+    // As much of bytes as the line takes now, without waiting (a flood); the count.
+    std::size_t writeSome(const std::string& bytes) {
+        const ssize_t n = ::write(fd(), bytes.data(), bytes.size());
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
     // Everything readable now, without waiting.
     std::string readNow() {
         std::string out;

@@ -3,6 +3,8 @@
 
 #include "core/settings.hpp"
 
+#include <optional>
+
 namespace tova {
 
 Form1::Form1(SerialControl& serial, Panel& panel, Timers timers)
@@ -38,17 +40,25 @@ void Form1::Form_Load() {
     AwaitingReply = 0;
     RxBuffer.clear();
 
+    std::optional<SerialError> failed;
     try {
         m_serial.setCommPort(1);
         m_serial.setSettings(*parseSettings(CommSettings));
         m_serial.setPortOpen(true);
-    } catch (const SerialError&) {
-        // The COM1 choice below opens the port again and reports a failure once.
+    } catch (const SerialError& e) {
+        failed = e;
     }
 
     bool wasMarked = m_panel.marked(ctl::Option1);
     m_panel.setMarked(ctl::Option1, true);
-    if (!wasMarked) Option1_Click(); // marking an option raises its click
+    if (!wasMarked) {
+        // Marking COM1 raises its click: the COM1 choice. The port has just been opened on COM1
+        // (or has just failed to), so the choice's close and open again would change nothing but
+        // cost a second try (a second connect to a device server that does not answer); its
+        // outcome is applied as it stands: the frame hidden, or the failure told once.
+        if (failed) portFailed(*failed, 2);
+        else m_panel.setVisible(ctl::Frame8, false);
+    }
     showPortState();
 }
 
@@ -69,18 +79,22 @@ void Form1::portChoice(int port) {
         // A closed port is opened too: otherwise one failure would keep it closed for good.
         m_serial.setPortOpen(true);
     } catch (const SerialError& e) {
-        showPortState();
-        m_warning.warn(e.what(), [this, other] {
-            try {
-                if (!m_serial.portOpen()) m_serial.setCommPort(other);
-            } catch (const SerialError&) {
-            }
-            showPortState();
-        });
+        portFailed(e, other);
         return;
     }
     m_panel.setVisible(ctl::Frame8, false);
     showPortState();
+}
+
+void Form1::portFailed(const SerialError& e, int other) {
+    showPortState();
+    m_warning.warn(e.what(), [this, other] {
+        try {
+            if (!m_serial.portOpen()) m_serial.setCommPort(other);
+        } catch (const SerialError&) {
+        }
+        showPortState();
+    });
 }
 
 void Form1::speedChoice(std::string_view settings) {

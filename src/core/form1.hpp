@@ -90,11 +90,16 @@ class Form1 {
     void Command95_Click();
     void Command96_Click();
 
+    // Tells the operator something that is no port's doing (a trace that stopped), in the one
+    // warning box.
+    void tell(const std::string& text) { m_warning.warn(text); }
+
     // Key code of K and the modifier bits of the shift state.
     static constexpr int kKeyK = 75, kShiftMask = 1, kCtrlMask = 2, kAltMask = 4;
 
   private:
     void portChoice(int port);
+    void portFailed(const SerialError& e, int other); // told; the other port once dismissed
     void speedChoice(std::string_view settings);
     void transmit(std::string_view code); // SendLine := AddressPrefix & code & CR; Hyouji mode 1
     void showPortState();                 // the COM button's tooltip

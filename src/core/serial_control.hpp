@@ -78,6 +78,8 @@ class SerialControl {
     // True while the last output still occupies the line: its wire time at the current speed
     // has not passed since it was handed over, or bytes still wait in a buffer or driver queue.
     virtual bool outputBusy() const = 0;
+    // Told when a line's reply did not come within its time-out, for a trace of the line.
+    virtual void noteNoReply() {}
 };
 
 } // namespace tova

@@ -170,25 +170,48 @@ std::optional<std::int16_t> pressureHpa(double reading) {
     return roundTo16((product / 1024.0 - 0.204) / 0.00459 + 150.0);
 }
 
+namespace {
+
+using Decode = std::optional<std::string> (*)(std::string_view traffic, std::int16_t& pressureValue);
+
+std::optional<std::string> pressure(std::string_view traffic, std::int16_t& pressureValue) {
+    auto hpa = pressureHpa(readNumber(printablePart(traffic)));
+    if (!hpa) return std::string(kPressureOutOfRange);
+    pressureValue = *hpa;
+    return std::to_string(*hpa) + " hPa";
+}
+
+// The nine queries, in the order their lines are compared with the last line sent.
+constexpr std::pair<std::string_view, Decode> kDecodings[] = {
+    {"CR0", [](std::string_view t, std::int16_t&) { return lookup(t, 4, kStatus); }},
+    {"CR1", [](std::string_view t, std::int16_t&) { return lookup(t, 2, kInputMode); }},
+    {"CR4", [](std::string_view t, std::int16_t&) { return lookup(t, 4, kReversal); }},
+    {"CR3", [](std::string_view t, std::int16_t&) -> std::optional<std::string> {
+         return std::string(t.substr(0, 38)) + " Hour Use";
+     }},
+    {"CR6", [](std::string_view t, std::int16_t&) -> std::optional<std::string> { return temperatures(t); }},
+    {"CRA", [](std::string_view t, std::int16_t&) { return lookup(t, 4, kMute); }},
+    {"CR9", [](std::string_view t, std::int16_t&) -> std::optional<std::string> { return std::string(t); }},
+    {"CR PRESSURE", pressure},
+    {"CR7", [](std::string_view t, std::int16_t&) { return lookup(t, 4, kLampMode); }},
+};
+
+} // namespace
+
+bool isQueryCode(std::string_view code) {
+    for (const auto& [query, decode] : kDecodings)
+        if (query == code) return true;
+    return false;
+}
+
 DecodeResult decodeReply(std::string_view sendLine, std::string_view addressPrefix,
                          std::string_view traffic, std::int16_t pressureValue) {
     DecodeResult r{std::nullopt, pressureValue};
-    auto is = [&](std::string_view code) { return sendLine == frameLine(addressPrefix, code); };
-    if (is("CR0")) r.label22 = lookup(traffic, 4, kStatus);
-    else if (is("CR1")) r.label22 = lookup(traffic, 2, kInputMode);
-    else if (is("CR4")) r.label22 = lookup(traffic, 4, kReversal);
-    else if (is("CR3")) r.label22 = std::string(traffic.substr(0, 38)) + " Hour Use";
-    else if (is("CR6")) r.label22 = temperatures(traffic);
-    else if (is("CRA")) r.label22 = lookup(traffic, 4, kMute);
-    else if (is("CR9")) r.label22 = std::string(traffic);
-    else if (is("CR PRESSURE")) {
-        if (auto hpa = pressureHpa(readNumber(printablePart(traffic)))) {
-            r.pressureValue = *hpa;
-            r.label22 = std::to_string(*hpa) + " hPa";
-        } else {
-            r.label22 = std::string(kPressureOutOfRange);
+    for (const auto& [query, decode] : kDecodings)
+        if (sendLine == frameLine(addressPrefix, query)) {
+            r.label22 = decode(traffic, r.pressureValue);
+            break;
         }
-    } else if (is("CR7")) r.label22 = lookup(traffic, 4, kLampMode);
     return r;
 }
 

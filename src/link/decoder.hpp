@@ -14,6 +14,9 @@ struct DecodeResult {
 
 constexpr std::string_view kPressureOutOfRange = " Pressure reading out of range";
 
+// One of the nine query codes whose replies are decoded.
+bool isQueryCode(std::string_view code);
+
 // sendLine: the last line sent; traffic: Label12's caption (the traffic text of RxBuffer).
 DecodeResult decodeReply(std::string_view sendLine, std::string_view addressPrefix,
                          std::string_view traffic, std::int16_t pressureValue);

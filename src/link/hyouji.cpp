@@ -54,7 +54,10 @@ void Form1::MSComm1_OnComm() {
 }
 
 void Form1::Timer2_Timer() {
-    if (AwaitingReply == 1) m_panel.setCaption(ctl::Label12, " X X X X");
+    if (AwaitingReply == 1) {
+        m_panel.setCaption(ctl::Label12, " X X X X");
+        m_serial.noteNoReply();
+    }
     m_timers.timer2.setEnabled(false);
     RxBuffer.clear();
     AwaitingReply = 0;

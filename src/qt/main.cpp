@@ -10,10 +10,14 @@
 #include <QStyleFactory>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
+    // A trace that cannot be written is told about, never the end of the panel.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     // The command line first: help, version and mistakes need no display.
     tova::setProgramNames("tova-control");
     const QStringList arguments = tova::argumentsOf(argc, argv);
@@ -59,6 +63,11 @@ int main(int argc, char** argv) {
     tova::SerialControl& serial = traced ? static_cast<tova::SerialControl&>(*traced) : port;
 
     tova::PanelAssembly panel(serial);
+    if (traced)
+        traced->setOnFailure([&](const std::string& text) {
+            std::fprintf(stderr, "tova-control: %s\n", text.c_str());
+            panel.form.tell(text);
+        });
     panel.show();
     tova::MainWindow& window = panel.window;
 

@@ -22,8 +22,9 @@ QtSerialControl::QtSerialControl(QString com1, QString com2, QObject* parent)
             if (m_serial.isOpen()) lost(m_serial.errorString());
     });
     connect(&m_tcp, &QTcpSocket::readyRead, this, [this] { raise(comEvReceive); });
-    connect(&m_tcp, &QTcpSocket::errorOccurred, this, [this] {
-        if (m_tcpOpen) lost(m_tcp.errorString());
+    connect(&m_tcp, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+        // A wait that timed out leaves the connection as it was.
+        if (m_tcpOpen && e != QAbstractSocket::SocketTimeoutError) lost(m_tcp.errorString());
     });
     connect(&m_tcp, &QTcpSocket::disconnected, this, [this] {
         if (m_tcpOpen) lost(tr("The remote host closed the connection"));
@@ -182,6 +183,19 @@ void QtSerialControl::output(std::string_view text) {
     m_wireFree = std::max(now, m_wireFree) + wireTime(text.size(), m_settings);
 }
 
+std::size_t QtSerialControl::discardInput() {
+    if (m_tcpOpen) return static_cast<std::size_t>(m_tcp.readAll().size());
+    if (!m_serial.isOpen()) return 0;
+    std::size_t n = static_cast<std::size_t>(m_serial.bytesAvailable());
+#ifdef Q_OS_UNIX
+    int queued = 0;
+    if (::ioctl(m_serial.handle(), FIONREAD, &queued) == 0 && queued > 0) n += static_cast<std::size_t>(queued);
+#endif
+    m_serial.clear(QSerialPort::Input);
+    m_serial.readAll();
+    return n;
+}
+
 std::string QtSerialControl::input() {
     QIODevice* d = device();
     return d ? d->readAll().toStdString() : std::string();
@@ -189,7 +203,11 @@ std::string QtSerialControl::input() {
 
 bool QtSerialControl::outputBusy() const {
     if (!portOpen()) return false;
-    if (std::chrono::steady_clock::now() < m_wireFree) return true;
+    return std::chrono::steady_clock::now() < m_wireFree || bytesWaiting();
+}
+
+bool QtSerialControl::bytesWaiting() const {
+    if (!portOpen()) return false;
     if (m_tcpOpen) return m_tcp.bytesToWrite() > 0;
     if (m_serial.bytesToWrite() > 0) return true;
 #ifdef Q_OS_UNIX

@@ -36,6 +36,11 @@ class QtSerialControl : public QObject, public SerialControl {
     std::string devicePath(int port) const override;
     SerialFailure lastFailure() const override { return m_last; }
     bool outputBusy() const override;
+    // True while bytes handed over still wait in Qt's buffer or the driver's queue.
+    bool bytesWaiting() const;
+    // Drops every received byte not read yet, a serial driver's input queue included; their
+    // count. What a network socket holds arrives as events first.
+    std::size_t discardInput();
 
     // The system consoles this control refuses to open (by default the active ones).
     void setConsoles(std::vector<std::string> devices) { m_consoles = std::move(devices); m_ownConsoles = true; }

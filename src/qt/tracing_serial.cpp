@@ -4,19 +4,72 @@
 
 #include <QDateTime>
 
-namespace tova {
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
-TracingSerial::TracingSerial(SerialControl& inner, const QString& path)
-    : m_inner(inner), m_file(path) {
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text))
-        throw std::runtime_error(m_file.errorString().toStdString());
+namespace tova {
+namespace {
+
+const char* kindOf(mode_t mode) {
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+    if (S_ISSOCK(mode)) return "a socket";
+    return "no regular file";
+}
+
+} // namespace
+
+TracingSerial::TracingSerial(SerialControl& inner, const QString& path) : m_inner(inner), m_path(path) {
+    const QByteArray p = path.toLocal8Bit();
+    auto refuse = [&](const std::string& why) {
+        throw std::runtime_error(why + "; a trace is written to a regular file only");
+    };
+    struct stat st {};
+    if (::stat(p.constData(), &st) == 0 && !S_ISREG(st.st_mode)) refuse(std::string("it is ") + kindOf(st.st_mode));
+    // Opened without waiting, so that a FIFO put there meanwhile cannot hang the program.
+    m_fd = ::open(p.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (m_fd < 0) throw std::runtime_error(std::strerror(errno));
+    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const mode_t mode = st.st_mode;
+        ::close(m_fd);
+        m_fd = -1;
+        refuse(std::string("it is ") + kindOf(mode));
+    }
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+}
+
+TracingSerial::~TracingSerial() {
+    if (m_fd >= 0) ::close(m_fd);
 }
 
 void TracingSerial::note(const char* what, const std::string& text) {
+    if (m_failed) return;
     const QByteArray stamp =
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
-    m_file.write(stamp + ' ' + what + " \"" + QByteArray::fromStdString(text) + "\"\n");
-    m_file.flush(); // a trace must survive a crash or a pulled plug
+    const std::string line = stamp.toStdString() + ' ' + what + " \"" + text + "\"\n";
+    // One write per line, straight to the file: a trace must survive a crash or a pulled plug.
+    // A line that does not go out whole is taken back, so the file holds whole lines only.
+    const off_t before = ::lseek(m_fd, 0, SEEK_END);
+    const ssize_t n = ::write(m_fd, line.data(), line.size());
+    if (n == static_cast<ssize_t>(line.size())) return;
+    const std::string why = n < 0 ? std::strerror(errno) : "the file cannot grow (no space, or a size limit)";
+    if (n > 0 && before >= 0 && ::ftruncate(m_fd, before) != 0) {
+        // Nothing more can be done about a file that cannot even be cut back.
+    }
+    m_failed = true;
+    m_failure = "The trace " + m_path.toStdString() + " stopped: " + why +
+                ". It keeps every line written before; the panel goes on without it.";
+    if (m_onFailure) m_onFailure(m_failure);
+}
+
+void TracingSerial::setOnFailure(std::function<void(const std::string&)> tell) {
+    m_onFailure = std::move(tell);
+    if (m_failed && m_onFailure) m_onFailure(m_failure);
 }
 
 void TracingSerial::setSettings(const LineSettings& s) {
@@ -25,6 +78,7 @@ void TracingSerial::setSettings(const LineSettings& s) {
 }
 
 void TracingSerial::setPortOpen(bool open) {
+    const bool wasOpen = m_inner.portOpen();
     const std::string port =
         "COM" + std::to_string(m_inner.commPort()) + " " + m_inner.devicePath(m_inner.commPort());
     try {
@@ -33,7 +87,8 @@ void TracingSerial::setPortOpen(bool open) {
         note("ERR", e.what()); // names its port
         throw;
     }
-    note(open ? "OPEN" : "CLOSE", port);
+    if (open) note("OPEN", port);
+    else if (wasOpen) note("CLOSE", port); // a port that never opened is not closed either
 }
 
 void TracingSerial::output(std::string_view text) {
@@ -43,7 +98,8 @@ void TracingSerial::output(std::string_view text) {
         note("ERR", e.what());
         throw;
     }
-    note("TX", trafficText(text));
+    m_lastSent = trafficText(text);
+    note("TX", m_lastSent);
 }
 
 std::string TracingSerial::input() {
@@ -51,6 +107,8 @@ std::string TracingSerial::input() {
     if (!in.empty()) note("RX", trafficText(in));
     return in;
 }
+
+void TracingSerial::noteNoReply() { note("TIMEOUT", "no reply to" + m_lastSent); }
 
 void TracingSerial::setOnComm(std::function<void()> handler) {
     m_inner.setOnComm([this, handler = std::move(handler)] {

@@ -1,16 +1,27 @@
 #pragma once
-// Keeps a trace of the line: every line sent and every piece received, with its time.
+// Keeps a trace of the line: every line sent and every piece received, a missing reply, each
+// failure with its port, with the time to the millisecond. The trace is a regular file that is
+// only ever appended to in whole lines.
 #include "core/serial_control.hpp"
 
-#include <QFile>
 #include <QString>
+
+#include <functional>
 
 namespace tova {
 
 class TracingSerial : public SerialControl {
   public:
-    // Appends to path; throws std::runtime_error with the system's text when it cannot be opened.
+    // Appends to path, which must be a regular file (or not exist yet); throws std::runtime_error
+    // saying why not. A FIFO, a device or a folder is refused at once, never waited on.
     TracingSerial(SerialControl& inner, const QString& path);
+    ~TracingSerial() override;
+    TracingSerial(const TracingSerial&) = delete;
+    TracingSerial& operator=(const TracingSerial&) = delete;
+
+    // Told once when the trace can no longer be written (a full disk, a size limit); at once if
+    // that has happened already.
+    void setOnFailure(std::function<void(const std::string&)> tell);
 
     void setCommPort(int port) override { m_inner.setCommPort(port); }
     int commPort() const override { return m_inner.commPort(); }
@@ -25,11 +36,17 @@ class TracingSerial : public SerialControl {
     std::string devicePath(int port) const override { return m_inner.devicePath(port); }
     SerialFailure lastFailure() const override { return m_inner.lastFailure(); }
     bool outputBusy() const override { return m_inner.outputBusy(); }
+    void noteNoReply() override;
 
   private:
     void note(const char* what, const std::string& text);
     SerialControl& m_inner;
-    QFile m_file;
+    QString m_path;
+    int m_fd = -1;
+    bool m_failed = false;
+    std::string m_failure; // what stopped the trace
+    std::function<void(const std::string&)> m_onFailure;
+    std::string m_lastSent;
 };
 
 } // namespace tova

@@ -4,6 +4,7 @@
 #include "link/traffic.hpp"
 #include "panel/command_table.hpp"
 #include "panel/hold_table.hpp"
+#include "panel/vocabulary.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -94,15 +95,6 @@ static bool panelCode(std::string_view code) {
     return false;
 }
 
-bool Projector::inputChange(std::string_view code) {
-    const CommandButton* b = nullptr;
-    for (const auto& row : commandButtons())
-        if (row.code == code) b = &row;
-    if (b && b->extra == CommandExtra::Source) return true;
-    return std::any_of(ctl::kInputModeSet.begin(), ctl::kInputModeSet.end(),
-                       [&](std::string_view c) { return code == codeOf(c); });
-}
-
 bool Projector::command(std::string_view code, Ms now) {
     auto is = [&](std::string_view control) { return code == codeOf(control); };
     if (is(ctl::Command17)) {
@@ -147,7 +139,7 @@ Projector::Answer Projector::handle(std::string_view code, Ms now) {
     if (auto q = queryReply(code); !q.empty()) return {q, m_t.reply};
     const bool ok = command(code, now);
     return {ok ? std::string(1, kAck) : std::string(kRefused),
-            ok && inputChange(code) ? m_t.inputChange : m_t.reply};
+            ok && switchesInput(code) ? m_t.inputChange : m_t.reply};
 }
 
 ProjectorLine::ProjectorLine(Options o) : m_baud(o.baud) {

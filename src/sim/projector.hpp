@@ -43,7 +43,6 @@ class Projector {
     std::string statusReply() const;
     std::string queryReply(std::string_view code) const; // empty: no such query
     bool command(std::string_view code, Ms now);         // false: refused
-    static bool inputChange(std::string_view code);      // answered only after switching
     Timings m_t;
     Power m_power = Power::Standby;
     Ms m_since{0};
@@ -76,6 +75,8 @@ class ProjectorLine {
     // Bytes as the panel reads them when the projector sends at our speed and it reads at lineBaud.
     std::string toPanel(std::string_view bytes, int lineBaud) const;
     void advance(Ms now);
+    // A new party on the line: a line it did not finish is not the next one's start.
+    void dropPartial() { m_partial.clear(); }
 
     int baud() const { return m_baud; }
     Projector& projector(int id) { return m_sets.at(static_cast<std::size_t>(id - 1)); }

@@ -46,7 +46,8 @@ void ProjectorEndpoint::received(const char* data, std::size_t n) {
     for (auto& out : m_line.receive(std::string_view(data, n), baud, now())) {
         std::string bytes = m_line.toPanel(out.bytes, baud);
         QTimer::singleShot(std::max<qint64>(0, (out.at - now()).count()), Qt::PreciseTimer, this,
-                           [this, bytes, reply = out.bytes] {
+                           [this, bytes, reply = out.bytes, session = m_session] {
+                               if (session != m_session) return; // its client has gone
                                if (log) log(QStringLiteral("reply:%1").arg(shown(reply)));
                                m_out += bytes;
                                pump();
@@ -119,8 +120,11 @@ TcpProjector::TcpProjector(sim::ProjectorLine::Options options, const QHostAddre
         while (QTcpSocket* s = m_server.nextPendingConnection()) {
             if (m_client) m_client->abort(); // the newest client takes the port over
             m_client = s;
-            clearOutput();
-            connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            newSession();
+            connect(s, &QTcpSocket::disconnected, this, [this, s] {
+                if (s == m_client) newSession(); // its replies still to come go nowhere
+                s->deleteLater();
+            });
             connect(s, &QTcpSocket::readyRead, this, [this, s] {
                 const QByteArray in = s->readAll();
                 if (s == m_client) received(in.constData(), static_cast<std::size_t>(in.size()));

@@ -33,7 +33,12 @@ class ProjectorEndpoint : public QObject {
     void received(const char* data, std::size_t n);
     virtual qint64 send(const char* data, qint64 n) = 0;
     virtual int lineBaud() const { return m_line.baud(); }
-    void clearOutput() { m_out.clear(); }
+    // A new client: the replies owed to the last one, queued or still to come, are dropped.
+    void newSession() {
+        ++m_session;
+        m_out.clear();
+        m_line.dropPartial();
+    }
 
   private:
     void pump();
@@ -43,6 +48,7 @@ class ProjectorEndpoint : public QObject {
     QElapsedTimer m_clock;
     QTimer m_pump;
     std::string m_out;       // bytes waiting for the wire
+    unsigned m_session = 0;  // replies are owed to the session of the line they answer
     qint64 m_nextCharUs = 0; // when the next byte may go
 };
 

@@ -1,52 +1,21 @@
 // tova-send against tova-sim, as processes over a pseudo-terminal; and the panel on the model.
 #include "sim_qt/projector_endpoint.hpp"
+#include "processes.hpp"
 #include "window_rig.hpp"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QProcess>
 #include <QTemporaryDir>
 
 using namespace tova;
 using namespace tova::test;
 
-namespace {
-
-QString bin(const char* name) { return QStringLiteral(TOVA_BIN_DIR "/") + QString::fromLatin1(name); }
-
-struct Result {
-    int exitCode;
-    QString out, err;
-};
-
-Result run(const QString& program, const QStringList& args, int ms = 20000,
-           const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(program, args);
-    p.waitForFinished(ms);
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
-
-// tova-sim started as a process; its device path is the first line it prints.
-struct SimProcess {
-    QProcess p;
-    QString device;
-    explicit SimProcess(QStringList args) {
-        p.start(bin("tova-sim"), args);
-        p.waitForReadyRead(5000);
-        device = QString::fromUtf8(p.readLine()).trimmed();
-    }
-    ~SimProcess() {
-        p.terminate();
-        p.waitForFinished(3000);
-    }
-};
-
-} // namespace
 
 TEST(Tools, PowerOnSequenceThroughStatus) {
     SimProcess sim({QStringLiteral("--fast")});
@@ -71,19 +40,17 @@ TEST(Tools, PowerOnSequenceThroughStatus) {
     EXPECT_EQ(r.out, QStringLiteral("ACK\nInput mode 2\n"));
 }
 
-TEST(Tools, TimeOutAndMissingDevice) {
+TEST(Tools, AddressNobodyAnswersTimesOut) {
     SimProcess sim({QStringLiteral("--projectors"), QStringLiteral("2")});
     auto r = run(bin("tova-send"), {QStringLiteral("--device"), sim.device, QStringLiteral("--address"),
                                     QStringLiteral("004"), QStringLiteral("--timeout"),
-                                    QStringLiteral("300"), QStringLiteral("CR0")});
+                                    QStringLiteral("300"), QStringLiteral("CR0"), QStringLiteral("--address")});
+    EXPECT_EQ(r.exitCode, 64); // the last --address lacks its value
+    r = run(bin("tova-send"), {QStringLiteral("--device"), sim.device, QStringLiteral("--address"),
+                               QStringLiteral("004"), QStringLiteral("--timeout"), QStringLiteral("300"),
+                               QStringLiteral("CR0")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.indexOf(QStringLiteral("no reply to CR0 within 300 ms")), -1);
-    r = run(bin("tova-send"), {QStringLiteral("--device"), QStringLiteral("/nonexistent/tty"),
-                               QStringLiteral("CR0")});
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.indexOf(QStringLiteral("/nonexistent/tty: ")), -1);
-    r = run(bin("tova-send"), {QStringLiteral("CR0")}); // no device: no default that could reach a console
-    EXPECT_EQ(r.exitCode, 2);
 }
 
 TEST(Tools, PanelOnTheModel) {
@@ -173,4 +140,74 @@ TEST(Tools, SaveLeavesACorruptSettingsFileAsItIs) {
     QFile f(conf);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), corrupt);
+}
+
+TEST(Tools, SimulatorLinkReplacesOnlyASymbolicLink) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("precious"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("keep me\n");
+    }
+    auto r = run(bin("tova-sim"), {QStringLiteral("--link"), file}, 5000);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.indexOf(QStringLiteral("no symbolic link")), -1) << r.err.toStdString();
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("keep me\n"));
+    EXPECT_EQ(run(bin("tova-sim"), {QStringLiteral("--link"), dir.path()}, 5000).exitCode, 1);
+    EXPECT_TRUE(QFileInfo(dir.path()).isDir());
+    // A symbolic link (an old one, say) is replaced, and removed again at the end.
+    const QString link = dir.filePath(QStringLiteral("projector"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/nonexistent/old"), link));
+    SimProcess sim({QStringLiteral("--link"), link});
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), sim.device);
+    sim.p.terminate();
+    ASSERT_TRUE(sim.p.waitForFinished(3000));
+    EXPECT_FALSE(QFileInfo(link).isSymLink());
+}
+
+// Replies belong to the client that asked: one that leaves takes its replies with it.
+TEST(Tools, EachTcpClientGetsOnlyItsOwnReplies) {
+    sim::ProjectorLine::Options o;
+    o.timings = sim::fastTimings(); // replies after 30 ms
+    TcpProjector server(o, QHostAddress::LocalHost, 0);
+    {
+        QTcpSocket first;
+        first.connectToHost(QHostAddress::LocalHost, server.port());
+        ASSERT_TRUE(first.waitForConnected(3000));
+        first.write("CR9\rCR");
+        ASSERT_TRUE(first.waitForBytesWritten(3000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.model().takeLog().size() == 1; }, 3000));
+    } // gone before its reply and with half a line
+    QTcpSocket second;
+    second.connectToHost(QHostAddress::LocalHost, server.port());
+    ASSERT_TRUE(second.waitForConnected(3000));
+    second.write("1\r");
+    QByteArray got;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        got += second.readAll();
+        return got.contains('\r');
+    }, 3000));
+    EXPECT_EQ(got, QByteArray("ERR\r")); // "1" alone, not "CR1": the old half line was dropped
+    second.write("CR0\r"); // a stray reply to the first client would come before this one's
+    got.clear();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        got += second.readAll();
+        return got.contains('\r');
+    }, 3000));
+    EXPECT_EQ(got, QByteArray("80\r"));
+}
+
+TEST(Tools, Ipv6Everywhere) {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHostIPv6, 0)) GTEST_SKIP() << "this machine has no ::1";
+    probe.close();
+    SimProcess sim({QStringLiteral("--listen"), QStringLiteral("[::1]:0")});
+    ASSERT_TRUE(sim.device.startsWith(QStringLiteral("tcp://[::1]:"))) << sim.device.toStdString();
+    auto r = run(bin("tova-send"), {QStringLiteral("--device"), sim.device, QStringLiteral("CR0")});
+    EXPECT_EQ(r.out, QStringLiteral("Stand by\n")) << r.err.toStdString();
+    WindowRig w(sim.device); // and the panel
+    ASSERT_TRUE(w.serial.portOpen());
 }

@@ -1,0 +1,33 @@
+#include "panel/vocabulary.hpp"
+
+#include "core/controls.hpp"
+#include "panel/command_table.hpp"
+#include "panel/hold_table.hpp"
+#include "panel/layout_table.hpp"
+
+#include <algorithm>
+
+namespace tova {
+
+std::vector<VocabularyEntry> commandVocabulary() {
+    std::vector<VocabularyEntry> out;
+    auto caption = [](std::string_view name) { return std::string(findLayoutControl(name)->caption); };
+    for (const auto& b : commandButtons()) out.push_back({b.code, b.group, caption(b.name)});
+    for (const auto& b : holdButtons()) {
+        out.push_back({std::string(b.pressCode), b.group, caption(b.name) + " (held)"});
+        if (b.tickCode != b.pressCode)
+            out.push_back({std::string(b.tickCode), b.group, caption(b.name) + " (held, repeated)"});
+    }
+    return out;
+}
+
+bool switchesInput(std::string_view code) {
+    if (const auto& t = commandButtons(); std::any_of(t.begin(), t.end(), [&](const CommandButton& b) {
+            return b.extra == CommandExtra::Source && b.code == code;
+        }))
+        return true;
+    return std::any_of(ctl::kInputModeSet.begin(), ctl::kInputModeSet.end(),
+                       [&](std::string_view c) { return code == codeOf(c); });
+}
+
+} // namespace tova

@@ -103,7 +103,10 @@ class FakeSerial : public SerialControl {
             return;
         }
         if (m_open) fail({SerialFault::Other, "Port already open"});
-        if (auto it = failOpen.find(m_port); it != failOpen.end()) fail(it->second);
+        if (auto it = failOpen.find(m_port); it != failOpen.end()) {
+            log.push_back("open " + std::to_string(m_port) + " failed");
+            fail(it->second);
+        }
         m_open = true;
         m_last = {};
         log.push_back("open " + std::to_string(m_port));

@@ -49,6 +49,8 @@ TEST(Startup, PortThatCannotBeOpenedIsReportedOnce) {
     r.form.Form_Load();
     ASSERT_EQ(r.panel.warnings.size(), 1u);
     EXPECT_EQ(r.panel.warnings[0], "COM1 (/fake/com1): no such device (No such file or directory)");
+    // Tried once: a device that does not answer holds the start-up up once, not twice.
+    EXPECT_EQ(r.serial.log, (std::vector<std::string>{"port 1", "settings 19200,N,8,1", "open 1 failed"}));
     r.panel.dismiss();
     EXPECT_FALSE(r.serial.portOpen());
     EXPECT_EQ(r.serial.commPort(), 2); // the other port, ready for the operator

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Measures the panel: press to wire, repeat accuracy, backlog after release, a receive flood,
 // start-up and idle wake-ups. Prints one table; never fails on a time.
 #include "bench_rig.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The whole panel offscreen on a pseudo-terminal, for measuring; and small measuring helpers.
 #include "qt/panel_assembly.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer entry: scripts/fuzz builds it with clang, ASan and UBSan.
 #include "receive_path.hpp"
 

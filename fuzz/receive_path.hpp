@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One fuzz input driven through the receive path and the decoder: a line is sent (one of the nine
 // queries or an ordinary command, under one of the addresses), then the rest arrives in chunks.

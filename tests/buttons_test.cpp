@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one-shot buttons: what reaches the line, and the timings some of them set.
 #include "fakes.hpp"
 #include "panel/command_table.hpp"

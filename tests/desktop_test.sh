@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the window tests on a real X server (Xvfb, on a display it chooses itself) under the
 # openbox window manager: frames, title bars, focus and key auto-repeat as on a desktop.
 set -euo pipefail

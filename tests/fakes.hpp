@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Fakes of the three ports, for driving Form1 without a window, a port or a clock.
 #include "core/form1.hpp"

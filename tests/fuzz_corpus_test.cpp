@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Replays the fuzzer's corpus through the receive path: inputs that once found new paths.
 #include "../fuzz/receive_path.hpp"
 

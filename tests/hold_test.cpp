@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Held buttons and the arrow pad on a fake clock.
 #include "fakes.hpp"
 #include "panel/hold_table.hpp"

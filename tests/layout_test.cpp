@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tables agree with each other and describe a window that holds together.
 #include "fakes.hpp"
 #include "core/form1.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Transmission, traffic display, receive path and the two traffic timers, on a fake clock.
 #include "fakes.hpp"
 #include "link/traffic.hpp"

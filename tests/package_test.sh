@@ -1,26 +1,58 @@
 #!/usr/bin/env bash
-# Builds the Debian package, unpacks it into a temporary root and runs each program from there.
+# SPDX-License-Identifier: MIT
+# Builds the Debian package, checks it as Debian would (lintian, the desktop entry, the AppStream
+# metadata), unpacks it into a temporary root and runs each program from there.
 set -euo pipefail
 build="$1"
+for tool in help2man lintian desktop-file-validate appstreamcli; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "package test skipped: $tool is missing (scripts/setup installs it)"
+    exit 0
+  fi
+done
 root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 cd "$build"
 cpack -G DEB -B "$root/out" >/dev/null
 deb=$(ls "$root"/out/tova-control_*.deb)
+fail() { echo "package test: $*"; exit 1; }
+
 depends=$(dpkg-deb --field "$deb" Depends)
-for need in libqt6widgets6 libqt6serialport6 libqt6network6 qt6-qpa-plugins fonts-ipafont-gothic; do
-  grep -q "$need" <<<"$depends" || { echo "package does not depend on $need: $depends"; exit 1; }
+for need in libqt6widgets6 libqt6serialport6 libqt6network6 qt6-qpa-plugins; do
+  grep -q "$need" <<<"$depends" || fail "no dependency on $need: $depends"
 done
+grep -q fonts-ipafont-gothic <<<"$(dpkg-deb --field "$deb" Recommends)" || fail "the IPA fonts are not recommended"
+[ "$(dpkg-deb --field "$deb" Version)" = 1.40.0 ] || fail "version $(dpkg-deb --field "$deb" Version)"
+
+# lintian: no error and no warning; what it only informs about is shown.
+lintian_out=$(lintian -I --pedantic --tag-display-limit 0 "$deb" 2>&1 | grep -v 'root privileges' || true)
+if grep -E '^[EW]:' <<<"$lintian_out"; then fail "lintian reports the lines above"; fi
+[ -z "$lintian_out" ] || echo "lintian (informational): $lintian_out"
+
 dpkg-deb -x "$deb" "$root/fs"
-for f in usr/share/applications/tova-control.desktop usr/share/metainfo/tova-control.metainfo.xml \
-         usr/share/icons/hicolor/128x128/apps/tova-control.png usr/share/man/man1/tova-control.1 \
-         usr/share/man/man1/tova-sim.1 usr/share/man/man1/tova-send.1; do
-  [ -s "$root/fs/$f" ] || { echo "missing from the package: $f"; exit 1; }
+share="$root/fs/usr/share"
+validate=$(desktop-file-validate "$share/applications/tova-control.desktop" 2>&1 || true)
+[ -z "$validate" ] || fail "desktop-file-validate: $validate"
+# AppStream: nothing but the warnings about the component id (no domain of our own yet).
+appstream=$(appstreamcli validate --no-net --explain "$share/metainfo/tova-control.metainfo.xml" 2>&1 || true)
+if grep -E '^[EW]:' <<<"$appstream" | grep -vE 'cid-desktopapp-is-not-rdns|cid-contains-hyphen'; then
+  fail "appstreamcli reports the lines above"
+fi
+
+for f in applications/tova-control.desktop metainfo/tova-control.metainfo.xml \
+         icons/hicolor/128x128/apps/tova-control.png doc/tova-control/copyright doc/tova-control/changelog.gz \
+         man/man1/tova-control.1.gz man/man1/tova-sim.1.gz man/man1/tova-send.1.gz; do
+  [ -s "$share/$f" ] || fail "missing from the package: $f"
 done
+page=$(zcat "$share/man/man1/tova-send.1.gz")
+for section in "EXIT STATUS" "EXAMPLES" "SEE ALSO" "COMMAND CODES"; do
+  grep -q "^\.SH \"\?$section" <<<"$page" || fail "tova-send's manual page has no $section"
+done
+grep -q "^\.SH \"\?FILES" <<<"$(zcat "$share/man/man1/tova-control.1.gz")" || fail "tova-control's page has no FILES"
 for prog in tova-control tova-sim tova-send; do
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/fs/usr/bin/$prog" --help)
-  grep -q "Usage: .*$prog" <<<"$out" || { echo "$prog --help printed: $out"; exit 1; }
-  grep -q -- "--help" <<<"$out" || { echo "$prog --help lists no options"; exit 1; }
+  grep -q "Usage: $prog" <<<"$out" || fail "$prog --help printed: $out"
+  [ "$(env -u DISPLAY "$root/fs/usr/bin/$prog" --version)" = "$prog 1.40.0" ] || fail "$prog --version"
+  file "$root/fs/usr/bin/$prog" | grep -q ", stripped" || fail "$prog is not stripped"
 done
-file "$root/fs/usr/bin/tova-control" | grep -q ", stripped" || { echo "tova-control is not stripped"; exit 1; }
-echo "1 passed, 0 failed"
+echo "package test passed"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The port and speed choice, with a serial control that fails on demand.
 #include "fakes.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The far end of a pseudo-terminal, standing where a projector would be.
 #include "qt/pseudo_terminal.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The virtual projector's model, read through the panel's own decoder.
 #include "link/decoder.hpp"
 #include "link/traffic.hpp"

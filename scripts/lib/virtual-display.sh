@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by scripts and tests: a virtual X display of our own, never one already in use.
 #   start_virtual_display [WIDTHxHEIGHT] [wm]
 # sets DISPLAY to a display Xvfb chose itself (-displayfd), starts openbox in it when asked,

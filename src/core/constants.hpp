@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Timer intervals, window heights and line settings that several handlers share. Milliseconds,
 // twips and settings texts, each written once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Names of the controls the handlers and the window's adapter address by name. A misspelt name
 // does not compile; the window and the test panel reject any name their layout does not hold.

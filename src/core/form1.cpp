@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up, END and the choice of port and speed.
 #include "core/form1.hpp"
 

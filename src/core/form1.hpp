@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's state and its handlers. The handlers live beside what they do: start-up, END and
 // the port choice in core/, traffic in link/, the buttons and the service view in panel/.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What the handlers do to the window. Controls are named by their control names.
 #include <functional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window's serial-communications control, as the handlers see it.
 #include "core/settings.hpp"

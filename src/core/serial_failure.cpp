@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/serial_control.hpp"
 
 namespace tova {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The settings text of the serial control: "speed,parity,data bits,stop bits".
 #include <chrono>

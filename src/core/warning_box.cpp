@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/warning_box.hpp"
 
 #include <utility>

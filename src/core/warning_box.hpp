@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one warning box: at most one is open. A warning raised while it is open adds nothing the
 // operator has not been told; what was to follow its dismissal still follows it.

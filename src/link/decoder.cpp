@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/decoder.hpp"
 
 #include "link/traffic.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Turns the traffic text of a reply to one of the nine queries into plain words.
 #include <cstdint>

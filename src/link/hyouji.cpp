@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Transmission, the traffic display, the receive event and the two traffic timers.
 #include "core/form1.hpp"
 #include "link/decoder.hpp"

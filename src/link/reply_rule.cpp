@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/reply_rule.hpp"
 
 #include "link/traffic.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // When a reply on the line is complete, and what it says. Used by the panel's tools, the bridge
 // and the tests alike: complete at a leading ACK, a leading NAK or the first CR; a refusal when

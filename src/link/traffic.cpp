@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "link/traffic.hpp"
 
 namespace tova {

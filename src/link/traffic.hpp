@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The command line as it goes out, and the character-by-character display form of traffic.
 #include <string>

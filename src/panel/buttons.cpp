@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one-shot buttons, the held buttons and the repeat timer.
 #include "core/form1.hpp"
 #include "panel/command_table.hpp"

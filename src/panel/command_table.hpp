@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one-shot buttons: what each sends, and the few that also set timings.
 #include <span>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Events by control name: one lookup from the name to its handler, and the one held button.
 #include "core/form1.hpp"
 #include "link/address_table.hpp"

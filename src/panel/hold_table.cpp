@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/hold_table.hpp"
 #include "panel/find_named.hpp"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The buttons that act while held: what the press sends and sets, and what a tick resends.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The window as laid out: every control, frame, outline line and timer. Twips throughout.
 #include <cstdint>

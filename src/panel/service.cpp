@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The service keys, the picture, the data button and the free-text command.
 #include "core/form1.hpp"
 #include "link/traffic.hpp"

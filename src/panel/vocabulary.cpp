@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "panel/vocabulary.hpp"
 
 #include "core/controls.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Every command code the panel can send, with its panel group and caption: for listings, and
 // for what a code is (a query, an input change) wherever a code arrives without its button.

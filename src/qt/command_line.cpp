@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/command_line.hpp"
 
 #include <QCoreApplication>

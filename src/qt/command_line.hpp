@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The command line of every program: help, version and usage errors alike. A usage error ends
 // the program with status 64 (EX_USAGE), never with 1, which scripts read as a failure.

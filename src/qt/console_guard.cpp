@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/console_guard.hpp"
 
 #include <fstream>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The system console must never be taken over: on many servers and virtual machines the first
 // serial port is it. Devices are compared by device number, so any name for one is caught.

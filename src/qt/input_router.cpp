@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/input_router.hpp"
 
 #include "core/form1.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Routes the operator's input to the handlers: clicks and option clicks by control name, the
 // press and release of held buttons, the double-click on the picture, and every key to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A byte string as a JSON string: quotes and backslashes escaped, control characters and every
 // byte beyond ASCII as \u00XX (the protocol's characters are bytes, not UTF-8).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/line_session.hpp"
 
 #include "core/constants.hpp"

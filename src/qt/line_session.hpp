@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One exchange after another on a line, for a program that waits for each reply: the line out,
 // its reply by the reply rule, bounded waits, and nothing of one code's reply read as another's.

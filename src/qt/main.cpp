@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tova-control: the operator panel.
 #include "qt/options.hpp"
 #include "qt/panel_assembly.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window as the handlers see it: captions, visibility, marks, heights and the warning box.
 #include "qt/main_window.hpp"
 

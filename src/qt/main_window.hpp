@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The one window: every widget built from the layout table, and the Panel the handlers drive.
 #include "core/panel.hpp"

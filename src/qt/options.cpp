@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/options.hpp"
 
 #include "core/constants.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The panel put together on a serial control: its timers, its window and Form1, started up.
 #include "core/form1.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/panel_widgets.hpp"
 
 #include "panel/layout_table.hpp"

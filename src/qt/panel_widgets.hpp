@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The few widgets whose platform behaviour the panel must change.
 #include <QLabel>

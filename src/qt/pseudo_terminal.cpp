@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/pseudo_terminal.hpp"
 
 #include <cerrno>

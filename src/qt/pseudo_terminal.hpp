@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A pseudo-terminal's master side: the far end of a line whose slave side is opened like a
 // serial port. Used by the virtual projector, the tests and the benchmarks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/qt_serial_control.hpp"
 
 #include "qt/console_guard.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The serial control on QSerialPort: port 1 and 2 lead to device paths. A path of the form
 // tcp://HOST:PORT leads to a serial device server in raw TCP mode instead.

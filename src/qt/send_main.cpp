@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tova-send: the panel's protocol from the command line, for scripts and show control.
 #include "core/settings.hpp"
 #include "link/decoder.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/tracing_serial.hpp"
 
 #include "link/traffic.hpp"

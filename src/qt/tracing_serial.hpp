@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Keeps a trace of the line: every line sent and every piece received, a missing reply, each
 // failure with its port, with the time to the millisecond. The trace is a regular file that is

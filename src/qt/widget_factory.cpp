@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "qt/widget_factory.hpp"
 
 #include "core/form1.hpp"

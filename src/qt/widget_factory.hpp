@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Builds every control of the layout table on the window's surface, in one loop.
 #include <QString>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/projector.hpp"
 
 #include "core/controls.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A virtual projector (or several on one line): the far end of the panel's serial line.
 #include <chrono>

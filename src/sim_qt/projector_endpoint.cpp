@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim_qt/projector_endpoint.hpp"
 
 #include "core/settings.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The virtual projector at the end of a line: on a pseudo-terminal (the panel opens the slave
 // side like a serial port) or behind a TCP port (like a serial device server in raw mode).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tova-sim: a virtual projector on a pseudo-terminal, for work without the real set.
 #include "qt/command_line.hpp"
 #include "qt/program_names.hpp"

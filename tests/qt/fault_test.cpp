@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the operator meets in a live room: ports that vanish or are taken, noise, long text.
 #include "link/traffic.hpp"
 #include "window_rig.hpp"

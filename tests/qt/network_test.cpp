@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Serial over the network (a device server in raw TCP mode), kept devices and the trace.
 #include "sim_qt/projector_endpoint.hpp"
 #include "qt/tracing_serial.hpp"

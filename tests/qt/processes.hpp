@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The programs run as processes by the tests, with the event loop running meanwhile so that
 // peers in the test process go on answering.

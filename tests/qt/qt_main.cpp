@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the Qt tests inside an application: offscreen, no display needed.
 #include <QApplication>
 #include <QStyleFactory>

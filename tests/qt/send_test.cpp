@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tova-send as scripts meet it: every line it prints and every exit status, against the virtual
 // projector and against peers of the test's own that answer late, refuse, flood or vanish.
 #include "processes.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real serial control over a pseudo-terminal.
 #include "pty_peer.hpp"
 #include "qt/console_guard.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // tova-send against tova-sim, as processes over a pseudo-terminal; and the panel on the model.
 #include "sim_qt/projector_endpoint.hpp"
 #include "processes.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The whole panel, offscreen, on two pseudo-terminals.
 #include "pty_peer.hpp"

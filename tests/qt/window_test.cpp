@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The panel as the operator uses it: real widgets offscreen, real timers, pseudo-terminals.
 #include "panel/data_button.hpp"
 #include <QFontMetrics>

@@ -1,0 +1,84 @@
+# SPDX-License-Identifier: MIT
+# What the programs need on a system: install rules, manual pages, the Debian package.
+include(GNUInstallDirs)
+set(doc ${CMAKE_INSTALL_DATADIR}/doc/tova-control)
+
+# Stripped for the package as Debian strips, the compiler's notes too.
+set(CMAKE_STRIP ${PROJECT_SOURCE_DIR}/cmake/debian-strip)
+install(TARGETS ${TOVA_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES data/tova-control.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES data/tova-control.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
+install(FILES data/tova-control.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES data/debian/copyright DESTINATION ${doc})
+
+find_program(GZIP gzip REQUIRED)
+function(tova_gzip source target)
+  add_custom_command(OUTPUT ${target}
+    COMMAND ${GZIP} -9nc ${source} > ${target}
+    DEPENDS ${source} VERBATIM)
+endfunction()
+tova_gzip(${PROJECT_SOURCE_DIR}/data/debian/changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+add_custom_target(changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${doc})
+
+# Manual pages: each program's --help, with the sections of data/man/PROGRAM.h2m; tova-send's
+# also lists the command codes from its own --list, so the page and the program never differ.
+find_program(HELP2MAN help2man)
+if(HELP2MAN)
+  set(name_tova-control "operator panel for projectors controlled over RS-232C")
+  set(name_tova-sim "virtual projector on a pseudo-terminal or TCP port")
+  set(name_tova-send "send projector commands and print the decoded replies")
+  set(name_tova-bridge "serve a projector's serial line as PJLink devices and a shared line")
+  set(man ${CMAKE_BINARY_DIR}/man)
+  add_custom_command(OUTPUT ${man}/tova-send.codes.h2m
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${man}
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:tova-send> -DOUTPUT=${man}/tova-send.codes.h2m
+            -P ${PROJECT_SOURCE_DIR}/cmake/CommandCodesPage.cmake
+    DEPENDS tova-send ${PROJECT_SOURCE_DIR}/cmake/CommandCodesPage.cmake VERBATIM)
+  foreach(prog ${TOVA_PROGRAMS})
+    set(includes --include=${PROJECT_SOURCE_DIR}/data/man/${prog}.h2m)
+    set(depends ${prog} ${PROJECT_SOURCE_DIR}/data/man/${prog}.h2m)
+    if(prog STREQUAL "tova-send")
+      list(APPEND includes --include=${man}/tova-send.codes.h2m)
+      list(APPEND depends ${man}/tova-send.codes.h2m)
+    endif()
+    add_custom_command(OUTPUT ${man}/${prog}.1
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${man}
+      COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+              ${HELP2MAN} --no-info --section=1 "--name=${name_${prog}}" ${includes}
+              --output=${man}/${prog}.1 $<TARGET_FILE:${prog}>
+      DEPENDS ${depends} VERBATIM)
+    tova_gzip(${man}/${prog}.1 ${man}/${prog}.1.gz)
+    list(APPEND man_pages ${man}/${prog}.1.gz)
+  endforeach()
+  add_custom_target(man ALL DEPENDS ${man_pages})
+  install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# The Debian package (scripts/package).
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tova-control)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "tova-control")
+set(CPACK_PACKAGE_CONTACT "tova-control authors <tova-control@example.org>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tova-control.example.org/")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "operator panel for projectors controlled over RS-232C")
+# The lines after the synopsis, each within 80 columns; CPack indents them and marks the
+# empty line between the paragraphs.
+set(CPACK_PACKAGE_DESCRIPTION "One fixed window of buttons sends text command lines to video projectors on
+COM1 or COM2, or through a serial device server over raw TCP. It shows the
+traffic character by character and decodes the replies to the status queries
+into plain words.
+
+With it come tova-send, which speaks the same protocol from scripts and show
+control, and tova-sim, a virtual projector for work without hardware.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION video)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+# Loaded at run time, so not found by the library scan: Qt's platform plugins. The IPA fonts
+# give the panel its look and its Japanese captions; it runs without them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic")
+include(CPack)

@@ -10,6 +10,9 @@ install(FILES data/tova-control.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/app
 install(FILES data/tova-control.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
 install(FILES data/tova-control.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES data/debian/copyright DESTINATION ${doc})
+# The bridge's service, for one line per instance; installed, not enabled.
+install(FILES data/systemd/tova-bridge@.service DESTINATION /lib/systemd/system)
+install(FILES data/systemd/tova-bridge.default DESTINATION ${doc}/examples)
 
 find_program(GZIP gzip REQUIRED)
 function(tova_gzip source target)
@@ -71,7 +74,9 @@ traffic character by character and decodes the replies to the status queries
 into plain words.
 
 With it come tova-send, which speaks the same protocol from scripts and show
-control, and tova-sim, a virtual projector for work without hardware.")
+control; tova-bridge, which serves the serial line to many clients at once, as
+PJLink Class 1 devices and as a shared raw line; and tova-sim, a virtual
+projector for work without hardware.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)

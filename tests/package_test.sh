@@ -41,7 +41,8 @@ fi
 
 for f in applications/tova-control.desktop metainfo/tova-control.metainfo.xml \
          icons/hicolor/128x128/apps/tova-control.png doc/tova-control/copyright doc/tova-control/changelog.gz \
-         man/man1/tova-control.1.gz man/man1/tova-sim.1.gz man/man1/tova-send.1.gz; do
+         man/man1/tova-control.1.gz man/man1/tova-sim.1.gz man/man1/tova-send.1.gz \
+         man/man1/tova-bridge.1.gz doc/tova-control/examples/tova-bridge.default; do
   [ -s "$share/$f" ] || fail "missing from the package: $f"
 done
 page=$(zcat "$share/man/man1/tova-send.1.gz")
@@ -49,7 +50,12 @@ for section in "EXIT STATUS" "EXAMPLES" "SEE ALSO" "COMMAND CODES"; do
   grep -q "^\.SH \"\?$section" <<<"$page" || fail "tova-send's manual page has no $section"
 done
 grep -q "^\.SH \"\?FILES" <<<"$(zcat "$share/man/man1/tova-control.1.gz")" || fail "tova-control's page has no FILES"
-for prog in tova-control tova-sim tova-send; do
+unit="$root/fs/lib/systemd/system/tova-bridge@.service"
+[ -s "$unit" ] || fail "no service for tova-bridge"
+for key in "DynamicUser=yes" "SupplementaryGroups=dialout" "Restart=on-failure" "After=network-online.target"; do
+  grep -qx "$key" "$unit" || fail "the service lacks $key"
+done
+for prog in tova-control tova-sim tova-send tova-bridge; do
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/fs/usr/bin/$prog" --help)
   grep -q "Usage: $prog" <<<"$out" || fail "$prog --help printed: $out"
   [ "$(env -u DISPLAY "$root/fs/usr/bin/$prog" --version)" = "$prog 1.40.0" ] || fail "$prog --version"

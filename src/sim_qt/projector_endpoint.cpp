@@ -121,14 +121,20 @@ TcpProjector::TcpProjector(sim::ProjectorLine::Options options, const QHostAddre
         while (QTcpSocket* s = m_server.nextPendingConnection()) {
             if (m_client) m_client->abort(); // the newest client takes the port over
             m_client = s;
+            m_clientObject = s;
             newSession();
-            connect(s, &QTcpSocket::disconnected, this, [this, s] {
-                if (s == m_client) newSession(); // its replies still to come go nowhere
-                s->deleteLater();
+            // Compared as the object it was: it may be half destroyed when it says so.
+            connect(s, &QTcpSocket::disconnected, this, [this, object = static_cast<QObject*>(s)] {
+                if (object == m_clientObject) {
+                    m_clientObject = nullptr;
+                    newSession(); // its replies still to come go nowhere
+                }
+                object->deleteLater();
             });
             connect(s, &QTcpSocket::readyRead, this, [this, s] {
                 const QByteArray in = s->readAll();
-                if (s == m_client) received(in.constData(), static_cast<std::size_t>(in.size()));
+                if (static_cast<QObject*>(s) == m_clientObject)
+                    received(in.constData(), static_cast<std::size_t>(in.size()));
             });
             if (log) log(QStringLiteral("client %1 connected").arg(s->peerAddress().toString()));
         }

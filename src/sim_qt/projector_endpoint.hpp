@@ -86,6 +86,7 @@ class TcpProjector : public ProjectorEndpoint {
   private:
     QTcpServer m_server;
     QPointer<QTcpSocket> m_client; // one client at a time, like a device server's port
+    QObject* m_clientObject = nullptr; // the same, for comparing only
 };
 
 } // namespace tova

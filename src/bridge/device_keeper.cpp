@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#include "bridge/device_keeper.hpp"
+
+namespace tova::bridge {
+
+DeviceKeeper::DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& queue, LineSettings settings)
+    : m_line(line), m_retry(retry), m_queue(queue), m_settings(settings) {
+    m_retry.setEnabled(false);
+    m_retry.setInterval(kRetryMs);
+    m_retry.setOnTick([this] { tryOpen(); });
+    m_line.setOnComm([this] {
+        if (m_line.commEvent() == comEvReceive) m_queue.received(m_line.input());
+        else if (m_line.commEvent() == comEventLost) lost();
+    });
+}
+
+void DeviceKeeper::start() {
+    m_queue.setLineUp(false);
+    tryOpen();
+}
+
+void DeviceKeeper::tryOpen() {
+    try {
+        m_line.setCommPort(1);
+        m_line.setSettings(m_settings);
+        m_line.setPortOpen(true);
+    } catch (const SerialError& e) {
+        if (log && m_state != e.what()) log(std::string(e.what()) + "; trying again every 2 s");
+        m_state = e.what();
+        m_retry.setEnabled(true);
+        return;
+    }
+    m_retry.setEnabled(false);
+    if (log) log("COM1 (" + m_line.devicePath(1) + "): open; serving");
+    m_state = "open";
+    m_queue.setLineUp(true);
+}
+
+void DeviceKeeper::lost() {
+    const std::string why = describe(m_line.lastFailure());
+    if (log) log(why + "; trying again every 2 s");
+    m_state = why;
+    m_queue.setLineUp(false);
+    if (onDown) onDown();
+    m_retry.setEnabled(true);
+}
+
+} // namespace tova::bridge

@@ -1,0 +1,39 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// Keeps the serial line open for the bridge: opens it at start, and when it fails (an unplugged
+// adapter, a dropped device-server connection) tells the queue, and tries again every 2 s until
+// it is back. Each change of state is logged once, not each try.
+#include "bridge/exchange_queue.hpp"
+#include "core/serial_control.hpp"
+#include "core/timer.hpp"
+
+#include <functional>
+#include <string>
+
+namespace tova::bridge {
+
+class DeviceKeeper {
+  public:
+    static constexpr int kRetryMs = 2000;
+
+    DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& queue, LineSettings settings);
+    DeviceKeeper(const DeviceKeeper&) = delete;
+    DeviceKeeper& operator=(const DeviceKeeper&) = delete;
+
+    std::function<void(const std::string&)> log;
+    std::function<void()> onDown; // the line has failed: shared-line clients are closed
+
+    void start();
+    bool up() const { return m_line.portOpen(); }
+
+  private:
+    void tryOpen();
+    void lost();
+    SerialControl& m_line;
+    Timer& m_retry;
+    ExchangeQueue& m_queue;
+    LineSettings m_settings;
+    std::string m_state; // what was last logged about the device
+};
+
+} // namespace tova::bridge

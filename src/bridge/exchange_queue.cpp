@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+#include "bridge/exchange_queue.hpp"
+
+#include "core/constants.hpp"
+#include "link/address_table.hpp"
+#include "link/decoder.hpp"
+#include "link/traffic.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace tova::bridge {
+namespace {
+
+// A query line: its code, after an address prefix, is one of the nine queries.
+bool isQueryLine(std::string_view line) {
+    if (!line.empty() && line.back() == kCR) line.remove_suffix(1);
+    for (const auto& a : kAddressOptions)
+        if (!a.prefix.empty() && line.starts_with(a.prefix)) {
+            line.remove_prefix(a.prefix.size());
+            break;
+        }
+    return isQueryCode(line);
+}
+
+} // namespace
+
+ExchangeQueue::ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard)
+    : m_line(line), m_timeout(timeout), m_guard(guard) {
+    m_timeout.setEnabled(false);
+    m_guard.setEnabled(false);
+    m_guard.setInterval(kGuardMs);
+    m_timeout.setOnTick([this] { timedOut(); });
+    m_guard.setOnTick([this] { quiet(); });
+}
+
+std::size_t ExchangeQueue::waiting(ClientId client) const {
+    auto it = m_queues.find(client);
+    return it == m_queues.end() ? 0 : it->second.size();
+}
+
+Submitted ExchangeQueue::submit(ClientId client, std::string line, int timeoutMs, Done done) {
+    if (!m_up) return Submitted::LineDown;
+    auto& own = m_queues[client];
+    for (const auto& l : own)
+        if (l->bytes == line) return Submitted::Duplicate;
+    if (own.size() >= kMaxWaiting) return Submitted::Full;
+    const bool query = isQueryLine(line);
+    // An identical query that another client sends next shares its exchange, provided this
+    // client has nothing before it: then neither client's replies come out of order.
+    const bool inFlight = m_open && std::any_of(m_open->waiters.begin(), m_open->waiters.end(),
+                                                [&](const Waiter& w) { return w.client == client; });
+    if (query && own.empty() && !inFlight)
+        for (auto& [other, lines] : m_queues)
+            if (other != client && !lines.empty() && lines.front()->bytes == line) {
+                LinePtr shared = lines.front();
+                shared->waiters.push_back({client, std::move(done)});
+                own.push_back(shared);
+                return Submitted::Shared;
+            }
+    auto l = std::make_shared<Line>(Line{std::move(line), timeoutMs, query, {}});
+    l->waiters.push_back({client, std::move(done)});
+    own.push_back(std::move(l));
+    pump();
+    return Submitted::Queued;
+}
+
+void ExchangeQueue::forget(ClientId client) {
+    if (m_open)
+        std::erase_if(m_open->waiters, [&](const Waiter& w) { return w.client == client; });
+    if (auto it = m_queues.find(client); it != m_queues.end()) {
+        for (const auto& l : it->second)
+            std::erase_if(l->waiters, [&](const Waiter& w) { return w.client == client; });
+        m_queues.erase(it);
+    }
+}
+
+void ExchangeQueue::pump() {
+    if (m_open || m_guarding || !m_up) return;
+    std::erase_if(m_queues, [](const auto& q) { return q.second.empty(); });
+    while (!m_queues.empty()) {
+        // Round the clients in turn: the first with a line waiting after the one served last.
+        auto it = m_queues.upper_bound(m_lastServed);
+        if (it == m_queues.end()) it = m_queues.begin();
+        m_lastServed = it->first;
+        LinePtr line = it->second.front();
+        // Out of every queue that holds it (a shared query is at the front of each).
+        for (auto& [c, lines] : m_queues)
+            if (!lines.empty() && lines.front() == line) lines.pop_front();
+        std::erase_if(m_queues, [](const auto& q) { return q.second.empty(); });
+        if (line->waiters.empty()) continue; // everyone who asked has gone
+        m_open = line;
+        m_in.clear();
+        ++m_exchanges;
+        if (verbose && log) log("exchange" + trafficText(line->bytes));
+        try {
+            m_line.output(line->bytes);
+        } catch (const SerialError& e) {
+            if (log) log(std::string("cannot send: ") + e.what());
+            finish({ExchangeResult::LineDown, {}, {}});
+            return;
+        }
+        m_timeout.setInterval(line->timeoutMs);
+        m_timeout.setEnabled(true);
+        return;
+    }
+}
+
+void ExchangeQueue::received(std::string_view bytes) {
+    if (!m_open) {
+        if (m_guarding) m_guard.setEnabled(true); // not quiet yet: the guard starts over
+        if (log) log("dropped, nobody asked:" + trafficText(bytes.substr(0, 64)));
+        return;
+    }
+    m_in.append(bytes.substr(0, kRxBufferLimit - std::min(kRxBufferLimit, m_in.size())));
+    const Reply r = readReply(m_in);
+    if (r.kind == ReplyKind::Incomplete) return;
+    m_timeout.setEnabled(false);
+    if (m_in.size() > r.length && log)
+        log("dropped after the reply:" + trafficText(std::string_view(m_in).substr(r.length, 64)));
+    finish({ExchangeResult::Replied, r, m_in.substr(0, r.length)});
+}
+
+void ExchangeQueue::timedOut() {
+    m_timeout.setEnabled(false);
+    // A late reply may still be on its way: the line must be quiet before the next line.
+    m_guarding = true;
+    m_guard.setEnabled(true);
+    finish({ExchangeResult::TimedOut, {}, {}});
+}
+
+void ExchangeQueue::quiet() {
+    m_guard.setEnabled(false);
+    m_guarding = false;
+    pump();
+}
+
+void ExchangeQueue::finish(ExchangeResult result) {
+    LinePtr line = std::exchange(m_open, nullptr);
+    if (line) {
+        if (verbose && log)
+            log("reply" + (result.outcome == ExchangeResult::Replied ? trafficText(result.bytes)
+                                                                     : std::string(" none")));
+        // The callbacks may submit the next line; the line is free for it by now.
+        for (auto& w : std::exchange(line->waiters, {})) w.done(result);
+    }
+    pump();
+}
+
+void ExchangeQueue::setLineUp(bool up) {
+    m_up = up;
+    if (up) {
+        pump();
+        return;
+    }
+    m_timeout.setEnabled(false);
+    m_guard.setEnabled(false);
+    m_guarding = false;
+    std::vector<Waiter> told;
+    if (m_open) told = std::exchange(m_open->waiters, {});
+    m_open = nullptr;
+    for (auto& [client, lines] : m_queues)
+        for (auto& l : lines)
+            for (auto& w : std::exchange(l->waiters, {})) told.push_back(std::move(w));
+    m_queues.clear();
+    for (auto& w : told) w.done({ExchangeResult::LineDown, {}, {}});
+}
+
+} // namespace tova::bridge

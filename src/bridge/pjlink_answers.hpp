@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// What the projector's replies mean in PJLink: the mapping of the bridge, as pure functions of
+// the reply bytes. An answer is the result text ("1", "OK", "000000") or an error ("ERR4").
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tova::bridge {
+
+// PJLink codes of input modes 1 to 5.
+using Inputs = std::array<std::string, 5>;
+inline const Inputs kDefaultInputs{"11", "12", "13", "14", "15"};
+
+// The mute state set through the bridge, for a projector that cannot tell it (no signal).
+struct MuteState {
+    std::optional<bool> video, audio;
+};
+
+std::string powerAnswer(std::string_view statusReply);       // POWR ? from CR0
+std::string errorStatusAnswer(std::string_view statusReply); // ERST ? from CR0
+std::string inputAnswer(std::string_view modeReply, const Inputs& inputs); // INPT ? from CR1
+std::string muteAnswer(std::string_view muteReply, const MuteState& set);  // AVMT ? from CRA
+std::string lampAnswer(std::string_view hoursReply, std::string_view modeReply); // LAMP ? from CR3, CR7
+std::string modelAnswer(std::string_view reply);             // INF2 ? from CR9
+
+// "11 31 21 22 32" or "11,31,21,22,32": five PJLink input codes (type 1-5, number 1-9).
+std::optional<Inputs> parseInputs(std::string_view text);
+
+} // namespace tova::bridge

@@ -1,0 +1,220 @@
+// SPDX-License-Identifier: MIT
+#include "bridge/pjlink_session.hpp"
+
+#include "bridge/md5.hpp"
+#include "core/constants.hpp"
+#include "core/controls.hpp"
+#include "link/traffic.hpp"
+#include "panel/command_table.hpp"
+#include "panel/vocabulary.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace tova::bridge {
+namespace {
+
+bool lowerHex(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// A set command's answer: acknowledged, refused (the projector cannot now), or no answer.
+std::string setAnswer(const ExchangeResult& r) {
+    if (r.outcome != ExchangeResult::Replied) return "ERR4";
+    if (r.reply.kind == ReplyKind::Acknowledged) return "OK";
+    if (r.reply.kind == ReplyKind::Refused) return "ERR3";
+    return "ERR4";
+}
+
+// A query's answer, read from the reply by read.
+std::string queryAnswer(const ExchangeResult& r, const std::function<std::string(std::string_view)>& read) {
+    if (r.outcome != ExchangeResult::Replied) return "ERR4";
+    if (r.reply.kind == ReplyKind::Refused) return "ERR3";
+    if (r.reply.kind != ReplyKind::Answered) return "ERR4";
+    return read(r.bytes);
+}
+
+} // namespace
+
+PjlinkSession::PjlinkSession(ClientId id, const ProjectorConfig& config, MuteState& mute,
+                             ExchangeQueue& queue, Timer& idle, std::string random)
+    : m_id(id), m_config(config), m_mute(mute), m_queue(queue), m_idle(idle),
+      m_random(std::move(random)), m_authenticated(!config.password) {
+    m_idle.setEnabled(false);
+    m_idle.setInterval(kIdleMs);
+    m_idle.setOnTick([this] {
+        if (m_running) m_idle.setEnabled(true); // a request on its way is not idleness
+        else hangUp();
+    });
+}
+
+PjlinkSession::~PjlinkSession() {
+    m_idle.setOnTick({});
+    m_queue.forget(m_id);
+}
+
+void PjlinkSession::start() {
+    send(m_config.password ? "PJLINK 1 " + m_random + "\r" : std::string("PJLINK 0\r"));
+    m_idle.setEnabled(true);
+}
+
+void PjlinkSession::hangUp() {
+    if (m_closed) return;
+    m_closed = true;
+    m_idle.setEnabled(false);
+    close();
+}
+
+void PjlinkSession::received(std::string_view bytes) {
+    if (m_closed) return;
+    m_idle.setEnabled(true);
+    for (char c : bytes) {
+        if (m_closed) return;
+        if (c == '\n' && m_partial.empty()) continue; // a line feed after the CR of the last line
+        const std::size_t limit = m_authenticated ? kMaxLine : kMaxFirstLine;
+        if (c != kCR) {
+            // A line longer than a request can be is no request: the connection ends.
+            if (m_partial.size() + 1 >= limit) return hangUp();
+            m_partial.push_back(c);
+            continue;
+        }
+        line(std::exchange(m_partial, {}));
+    }
+}
+
+void PjlinkSession::line(std::string text) {
+    if (!m_authenticated) {
+        const std::string expected = md5Hex(m_random + *m_config.password);
+        if (text.size() < 32 || !lowerHex(text.substr(0, 32)) || text.substr(0, 32) != expected) {
+            send("PJLINK ERRA\r");
+            return hangUp();
+        }
+        m_authenticated = true;
+        text.erase(0, 32);
+        if (text.empty()) return;
+    }
+    if (m_running && m_waiting.size() + 1 >= kMaxWaiting) {
+        // More requests than a client may have waiting: this one is refused at once.
+        const std::string command = text.size() >= 6 ? text.substr(2, 4) : std::string("    ");
+        return answer(command, "ERR3");
+    }
+    m_waiting.push_back(std::move(text));
+    next();
+}
+
+void PjlinkSession::next() {
+    while (!m_running && !m_waiting.empty() && !m_closed) {
+        const std::string request = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        if (request.size() < 6 || request[0] != '%') continue; // no command to answer for
+        const std::string command = request.substr(2, 4);
+        if (request[1] != '1') {
+            answer(command, "ERR1"); // not class 1
+            continue;
+        }
+        if (request.size() < 8 || request[6] != ' ') {
+            answer(command, "ERR2");
+            continue;
+        }
+        m_running = true;
+        run(command, request.substr(7));
+    }
+}
+
+void PjlinkSession::answer(const std::string& command, const std::string& result) {
+    if (m_closed) return;
+    send("%1" + command + "=" + result + "\r");
+    m_idle.setEnabled(true);
+}
+
+void PjlinkSession::exchange(std::string_view button, std::function<void(const ExchangeResult&)> then) {
+    const std::string code(codeOf(button));
+    const int timeout = switchesInput(code) ? kSourceReplyTimeout : kTimer2Start;
+    const Submitted s = m_queue.submit(m_id, frameLine(m_config.prefix, code), timeout, then);
+    if (s == Submitted::Queued || s == Submitted::Shared) return;
+    // Not on the line: no device (ERR4), or this client has too many lines waiting (ERR3).
+    ExchangeResult r;
+    r.outcome = ExchangeResult::LineDown;
+    if (s == Submitted::Full || s == Submitted::Duplicate) {
+        r.outcome = ExchangeResult::Replied;
+        r.reply.kind = ReplyKind::Refused;
+    }
+    then(r);
+}
+
+void PjlinkSession::run(const std::string& command, const std::string& parameter) {
+    auto done = [this, command](const std::string& result) {
+        answer(command, result);
+        m_running = false;
+        next();
+    };
+    const bool query = parameter == "?";
+    auto ask = [&](std::string_view button, std::function<std::string(std::string_view)> read) {
+        exchange(button, [done, read](const ExchangeResult& r) { done(queryAnswer(r, read)); });
+    };
+    if (command == "POWR") {
+        if (query) return ask(ctl::Command44, powerAnswer);
+        if (parameter == "1" || parameter == "0")
+            return exchange(parameter == "1" ? ctl::Command17 : ctl::Command18,
+                            [done](const ExchangeResult& r) { done(setAnswer(r)); });
+        return done("ERR2");
+    }
+    if (command == "INPT") {
+        if (query)
+            return ask(ctl::Command45, [this](std::string_view r) { return inputAnswer(r, m_config.inputs); });
+        const auto& in = m_config.inputs;
+        const auto it = std::find(in.begin(), in.end(), parameter);
+        if (it == in.end()) return done("ERR2");
+        return exchange(ctl::kInputModeSet[static_cast<std::size_t>(it - in.begin())],
+                        [done](const ExchangeResult& r) { done(setAnswer(r)); });
+    }
+    if (command == "AVMT") {
+        if (query) return ask(ctl::Command12, [this](std::string_view r) { return muteAnswer(r, m_mute); });
+        if (parameter.size() != 2 || parameter[0] < '1' || parameter[0] > '3' || (parameter[1] != '0' && parameter[1] != '1'))
+            return done("ERR2");
+        const bool on = parameter[1] == '1';
+        const bool video = parameter[0] != '2', audio = parameter[0] != '1';
+        auto audioStep = [this, done, on, audio]() {
+            if (!audio) return done("OK");
+            exchange(on ? ctl::Command19 : ctl::Command20, [this, done, on](const ExchangeResult& r) {
+                const std::string a = setAnswer(r);
+                if (a == "OK") m_mute.audio = on;
+                done(a);
+            });
+        };
+        if (!video) return audioStep();
+        return exchange(on ? ctl::Command21 : ctl::Command22, [this, done, on, audioStep](const ExchangeResult& r) {
+            const std::string a = setAnswer(r);
+            if (a != "OK") return done(a); // both only when the first was acknowledged
+            m_mute.video = on;
+            audioStep();
+        });
+    }
+    if (!query) {
+        const bool known = command == "ERST" || command == "LAMP" || command == "INST" || command == "NAME" ||
+                           command == "INF1" || command == "INF2" || command == "INFO" || command == "CLSS";
+        return done(known ? "ERR2" : "ERR1");
+    }
+    if (command == "ERST") return ask(ctl::Command44, errorStatusAnswer);
+    if (command == "LAMP")
+        return exchange(ctl::Command46, [this, done](const ExchangeResult& hours) {
+            if (hours.outcome != ExchangeResult::Replied || hours.reply.kind != ReplyKind::Answered)
+                return done(queryAnswer(hours, {}));
+            exchange(ctl::Command55, [done, h = hours.bytes](const ExchangeResult& mode) {
+                done(queryAnswer(mode, [&](std::string_view m) { return lampAnswer(h, m); }));
+            });
+        });
+    if (command == "INST") {
+        std::string list;
+        for (const auto& i : m_config.inputs) list += (list.empty() ? "" : " ") + i;
+        return done(list);
+    }
+    if (command == "NAME") return done(m_config.name);
+    if (command == "INF1") return done("TOVA");
+    if (command == "INF2") return ask(ctl::Command38, modelAnswer);
+    if (command == "INFO") return done(m_config.info);
+    if (command == "CLSS") return done("1");
+    return done("ERR1");
+}
+
+} // namespace tova::bridge

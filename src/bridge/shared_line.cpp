@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: MIT
+#include "bridge/shared_line.hpp"
+
+#include "core/constants.hpp"
+#include "link/address_table.hpp"
+#include "link/traffic.hpp"
+#include "panel/vocabulary.hpp"
+
+#include <utility>
+
+namespace tova::bridge {
+
+SharedLineClient::SharedLineClient(ClientId id, ExchangeQueue& queue) : m_id(id), m_queue(queue) {}
+
+SharedLineClient::~SharedLineClient() { m_queue.forget(m_id); }
+
+void SharedLineClient::received(std::string_view bytes) {
+    for (char c : bytes) {
+        if (m_closed) return;
+        if (c != kCR) {
+            if (m_partial.size() >= kMaxLine) { // endless bytes without a line end
+                m_closed = true;
+                if (log) log("cut off: " + std::to_string(kMaxLine) + " bytes without a carriage return");
+                close();
+                return;
+            }
+            m_partial.push_back(c);
+            continue;
+        }
+        std::string line = std::exchange(m_partial, {}) + kCR;
+        std::string_view code(line.data(), line.size() - 1);
+        for (const auto& a : kAddressOptions)
+            if (!a.prefix.empty() && code.starts_with(a.prefix)) code.remove_prefix(a.prefix.size());
+        const int timeout = switchesInput(code) ? kSourceReplyTimeout : kTimer2Start;
+        const Submitted s = m_queue.submit(m_id, line, timeout, [this](const ExchangeResult& r) {
+            if (r.outcome == ExchangeResult::Replied) send(r.bytes);
+        });
+        if (log && s == Submitted::Duplicate) log("dropped, the same line waits already:" + trafficText(line));
+        if (log && s == Submitted::Full) log("dropped, 16 lines wait already:" + trafficText(line));
+        if (log && s == Submitted::LineDown) log("dropped, the device is not there:" + trafficText(line));
+    }
+}
+
+} // namespace tova::bridge

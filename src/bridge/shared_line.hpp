@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// A client of the shared line, as of a serial device server in raw TCP mode: each line it sends
+// (up to its CR) is one exchange in its turn, and it receives exactly the reply to its own line.
+#include "bridge/exchange_queue.hpp"
+
+#include <functional>
+#include <string>
+
+namespace tova::bridge {
+
+class SharedLineClient {
+  public:
+    static constexpr std::size_t kMaxLine = 4096; // bytes without a CR: cut off
+
+    SharedLineClient(ClientId id, ExchangeQueue& queue);
+    ~SharedLineClient();
+    SharedLineClient(const SharedLineClient&) = delete;
+    SharedLineClient& operator=(const SharedLineClient&) = delete;
+
+    std::function<void(const std::string&)> send; // bytes to the client
+    std::function<void()> close;
+    std::function<void(const std::string&)> log;
+
+    void received(std::string_view bytes);
+
+  private:
+    ClientId m_id;
+    ExchangeQueue& m_queue;
+    std::string m_partial;
+    bool m_closed = false;
+};
+
+} // namespace tova::bridge

@@ -1,0 +1,169 @@
+// SPDX-License-Identifier: MIT
+// tova-bridge: the projector's serial line on the network, as PJLink Class 1 devices and as a
+// shared raw line, for many clients at once.
+#include "bridge_qt/bridge_server.hpp"
+#include "qt/command_line.hpp"
+#include "qt/program_names.hpp"
+#include "qt/qt_serial_control.hpp"
+#include "qt/tracing_serial.hpp"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+void onSignal(int) {
+    char c = 1;
+    [[maybe_unused]] auto n = ::write(g_signalPipe[1], &c, 1); // only this is safe in a handler
+}
+
+void say(const QString& text) {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    std::fprintf(stderr, "%s tova-bridge: %s\n", qPrintable(stamp), qPrintable(text));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    tova::setProgramNames("tova-bridge");
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Owns a projector's serial line and serves it to many clients at once: as PJLink\n"
+        "Class 1 devices (one listener per projector on the line) and as a shared raw line for\n"
+        "the panel and tova-send (tcp://HOST:PORT). One line goes out at a time; each reply goes\n"
+        "to the client whose line it answers; clients take turns. When the device fails, PJLink\n"
+        "requests are answered ERR4, shared-line clients are closed, and the device is opened\n"
+        "again every 2 s until it is back.\n"
+        "\n"
+        "Exit status: 0 after SIGINT or SIGTERM, 2 when a listener cannot be bound, 64 for a\n"
+        "usage error. A device missing at start is not fatal: it is waited for."));
+    QCommandLineOption device(QStringLiteral("device"),
+                              QStringLiteral("The serial device, or tcp://HOST:PORT of a device server (required)."),
+                              QStringLiteral("path"));
+    QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("19200 (default) or 9600."),
+                             QStringLiteral("baud"), QStringLiteral("19200"));
+    QCommandLineOption pjlink(QStringLiteral("pjlink"),
+                              QStringLiteral("Serve a projector as a PJLink Class 1 device. <spec> is "
+                                             "HOST:PORT[/ADDRESS][,name=TEXT][,inputs=LIST]: port 4352 is PJLink's; "
+                                             "/001 to /004 addresses the projector as the panel's PJ Select does, "
+                                             "without it the lines go unaddressed; name= and inputs= set its own. "
+                                             "Given once per projector on the line."),
+                              QStringLiteral("spec"));
+    QCommandLineOption share(QStringLiteral("share"),
+                             QStringLiteral("Serve the line raw on HOST:PORT, like a serial device server, for the "
+                                            "panel and tova-send (tcp://HOST:PORT)."),
+                             QStringLiteral("host:port"));
+    QCommandLineOption passwordFile(QStringLiteral("password-file"),
+                                    QStringLiteral("PJLink password (its first line, up to 32 characters) for every "
+                                                   "projector; without it PJLink needs none."),
+                                    QStringLiteral("file"));
+    QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Projector name for NAME ? (default TOVA M4)."),
+                            QStringLiteral("text"));
+    QCommandLineOption inputs(QStringLiteral("inputs"),
+                              QStringLiteral("PJLink inputs of input modes 1 to 5 (default 11,12,13,14,15)."),
+                              QStringLiteral("list"));
+    QCommandLineOption maxClients(QStringLiteral("max-clients"),
+                                  QStringLiteral("Connections served at once, all listeners together (default 32)."),
+                                  QStringLiteral("n"), QStringLiteral("32"));
+    QCommandLineOption trace(QStringLiteral("trace"),
+                             QStringLiteral("Append every line sent and received, with its time, to <file>."),
+                             QStringLiteral("file"));
+    QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every exchange on the line too."));
+    p.addOptions({device, speed, pjlink, share, passwordFile, name, inputs, maxClients, trace, verbose});
+    if (auto o = tova::parseCommandLine(p, tova::argumentsOf(argc, argv)); !o.goOn()) return tova::finish(o);
+    auto usage = [](const QString& text) { return tova::finish(tova::usageError(text)); };
+    if (!p.positionalArguments().isEmpty())
+        return usage(QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
+    if (!p.isSet(device)) return usage(QStringLiteral("--device is required"));
+    if (!p.isSet(pjlink) && !p.isSet(share)) return usage(QStringLiteral("give --pjlink or --share, or both"));
+
+    tova::BridgeOptions o;
+    o.verbose = p.isSet(verbose);
+    const QString baud = p.value(speed);
+    if (baud != QLatin1String("19200") && baud != QLatin1String("9600")) return usage(QStringLiteral("--speed takes 19200 or 9600"));
+    o.settings = tova::LineSettings{baud.toInt()};
+    bool ok = false;
+    o.maxClients = p.value(maxClients).toInt(&ok);
+    if (!ok || o.maxClients < 1) return usage(QStringLiteral("--max-clients takes a number above 0"));
+    if (p.isSet(name)) {
+        o.defaults.name = p.value(name).toStdString();
+        if (o.defaults.name.empty() || o.defaults.name.size() > 64) return usage(QStringLiteral("--name takes 1 to 64 characters"));
+    }
+    if (p.isSet(inputs)) {
+        auto in = tova::bridge::parseInputs(p.value(inputs).toStdString());
+        if (!in) return usage(QStringLiteral("--inputs takes five PJLink inputs, such as 11,12,13,14,15"));
+        o.defaults.inputs = *in;
+    }
+    o.defaults.info = "tova-bridge " + QCoreApplication::applicationVersion().toStdString();
+    for (const QString& spec : p.values(pjlink)) {
+        auto r = tova::bridge::parseListenerSpec(spec.toStdString(), true);
+        if (auto* why = std::get_if<std::string>(&r))
+            return usage(QStringLiteral("--pjlink %1: %2").arg(spec, QString::fromStdString(*why)));
+        o.pjlink.push_back(std::get<tova::bridge::ListenerSpec>(r));
+    }
+    if (p.isSet(share)) {
+        auto r = tova::bridge::parseListenerSpec(p.value(share).toStdString(), false);
+        if (auto* why = std::get_if<std::string>(&r))
+            return usage(QStringLiteral("--share %1: %2").arg(p.value(share), QString::fromStdString(*why)));
+        o.share = std::get<tova::bridge::ListenerSpec>(r);
+    }
+    if (p.isSet(passwordFile)) {
+        // Read from a file, never from the command line, where every user could see it.
+        const QString path = p.value(passwordFile);
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) return usage(QStringLiteral("--password-file %1: %2").arg(path, f.errorString()));
+        const QByteArray password = f.readLine().trimmed();
+        if (password.isEmpty() || password.size() > 32)
+            return usage(QStringLiteral("--password-file %1: its first line is the password, 1 to 32 characters").arg(path));
+        o.defaults.password = password.toStdString();
+        struct stat st {};
+        if (::stat(path.toLocal8Bit().constData(), &st) == 0 && (st.st_mode & S_IROTH))
+            say(QStringLiteral("warning: %1 is readable by every user of this computer (chmod o-r %1)").arg(path));
+    }
+
+    QCoreApplication app(argc, argv);
+    tova::QtSerialControl port(p.value(device), p.value(device));
+    std::unique_ptr<tova::TracingSerial> traced;
+    if (p.isSet(trace)) {
+        try {
+            traced = std::make_unique<tova::TracingSerial>(port, p.value(trace));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tova-bridge: --trace %s: %s\n", qPrintable(p.value(trace)), e.what());
+            return 1;
+        }
+        traced->setOnFailure([](const std::string& text) { say(QString::fromStdString(text)); });
+    }
+    tova::SerialControl& line = traced ? static_cast<tova::SerialControl&>(*traced) : port;
+    tova::BridgeServer server(o, line);
+    server.log = say;
+    QString why;
+    if (!server.listen(why)) {
+        std::fprintf(stderr, "tova-bridge: cannot listen on %s\n", qPrintable(why));
+        return 2;
+    }
+    if (::pipe(g_signalPipe) != 0) return 1;
+    QSocketNotifier stop(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, &app, [] {
+        say(QStringLiteral("stopping"));
+        QCoreApplication::quit();
+    });
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    server.start();
+    const int rc = QCoreApplication::exec();
+    try {
+        line.setPortOpen(false);
+    } catch (const tova::SerialError&) {
+    }
+    return rc;
+}

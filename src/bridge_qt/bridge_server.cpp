@@ -1,0 +1,149 @@
+// SPDX-License-Identifier: MIT
+#include "bridge_qt/bridge_server.hpp"
+
+#include <QRandomGenerator>
+#include <QTcpSocket>
+
+namespace tova {
+namespace {
+
+QString peer(const QTcpSocket* s) {
+    const QHostAddress a = s->peerAddress();
+    return (a.protocol() == QAbstractSocket::IPv6Protocol ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2"))
+        .arg(a.toString())
+        .arg(s->peerPort());
+}
+
+// Eight hexadecimal digits from the system's random source, for a PJLink greeting.
+std::string randomValue() {
+    return QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')).toStdString();
+}
+
+} // namespace
+
+BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
+    : m_options(std::move(options)), m_queue(line, m_timeout, m_guard),
+      m_keeper(line, m_retry, m_queue, m_options.settings) {
+    m_queue.verbose = m_options.verbose;
+    m_queue.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
+    m_keeper.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
+    m_keeper.onDown = [this] {
+        // Shared-line clients are closed like a device server's clients; PJLink clients stay and
+        // are answered ERR4 until the device is back.
+        std::vector<int> shared;
+        for (const auto& [id, c] : m_connections)
+            if (c.shared) shared.push_back(id);
+        for (int id : shared) m_connections[id].socket->disconnectFromHost();
+    };
+    for (const auto& spec : m_options.pjlink) {
+        auto l = std::make_unique<Listener>();
+        l->spec = spec;
+        l->config = m_options.defaults;
+        l->config.prefix = spec.prefix;
+        if (spec.name) l->config.name = *spec.name;
+        if (spec.inputs) l->config.inputs = *spec.inputs;
+        m_listeners.push_back(std::move(l));
+    }
+    if (m_options.share) {
+        auto l = std::make_unique<Listener>();
+        l->spec = *m_options.share;
+        l->pjlink = false;
+        m_listeners.push_back(std::move(l));
+    }
+}
+
+BridgeServer::~BridgeServer() {
+    for (auto& [id, c] : m_connections) {
+        c.pjlink.reset();
+        c.shared.reset();
+        c.socket->disconnect(this);
+        c.socket->abort();
+        c.socket->deleteLater();
+    }
+}
+
+void BridgeServer::say(const QString& text) const {
+    if (log) log(text);
+}
+
+bool BridgeServer::listen(QString& error) {
+    for (auto& l : m_listeners) {
+        const QHostAddress host(QString::fromStdString(l->spec.host));
+        const QString where = QStringLiteral("%1:%2").arg(QString::fromStdString(l->spec.host)).arg(l->spec.port);
+        if (host.isNull()) {
+            error = QStringLiteral("%1: not an IP address").arg(where);
+            return false;
+        }
+        if (!l->server.listen(host, static_cast<quint16>(l->spec.port))) {
+            error = QStringLiteral("%1: %2").arg(where, l->server.errorString());
+            return false;
+        }
+        connect(&l->server, &QTcpServer::newConnection, this, [this, listener = l.get()] { accept(*listener); });
+        say(QStringLiteral("%1 on %2:%3%4")
+                .arg(l->pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared line"),
+                     QString::fromStdString(l->spec.host))
+                .arg(l->server.serverPort())
+                .arg(l->pjlink && !l->config.prefix.empty()
+                         ? QStringLiteral(" for projector %1").arg(QString::fromStdString(l->config.prefix))
+                         : QString()));
+    }
+    return true;
+}
+
+quint16 BridgeServer::port(std::size_t listener) const { return m_listeners.at(listener)->server.serverPort(); }
+
+void BridgeServer::accept(Listener& l) {
+    while (QTcpSocket* s = l.server.nextPendingConnection()) {
+        if (int(m_connections.size()) >= m_options.maxClients) {
+            say(QStringLiteral("client %1 refused: %2 clients already").arg(peer(s)).arg(m_options.maxClients));
+            s->abort();
+            s->deleteLater();
+            continue;
+        }
+        const int id = m_nextId++;
+        Connection& c = m_connections[id];
+        c.socket = s;
+        c.who = QStringLiteral("%1 client %2").arg(l.pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared-line"), peer(s));
+        // An idle shared-line client may be a panel left alone for hours: keep-alive finds the dead.
+        s->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        auto send = [s](const std::string& bytes) { s->write(bytes.data(), qint64(bytes.size())); };
+        auto close = [s] { s->disconnectFromHost(); };
+        if (l.pjlink) {
+            c.idle = std::make_unique<QtTimer>();
+            c.pjlink = std::make_unique<bridge::PjlinkSession>(id, l.config, l.mute, m_queue, *c.idle, randomValue());
+            c.pjlink->send = send;
+            c.pjlink->close = close;
+        } else {
+            c.shared = std::make_unique<bridge::SharedLineClient>(id, m_queue);
+            c.shared->send = send;
+            c.shared->close = close;
+            c.shared->log = [this, who = c.who](const std::string& text) {
+                say(QStringLiteral("%1: %2").arg(who, QString::fromStdString(text)));
+            };
+        }
+        connect(s, &QTcpSocket::readyRead, this, [this, id] {
+            auto it = m_connections.find(id);
+            if (it == m_connections.end()) return;
+            const QByteArray in = it->second.socket->readAll();
+            const std::string_view bytes(in.constData(), std::size_t(in.size()));
+            if (it->second.pjlink) it->second.pjlink->received(bytes);
+            else if (it->second.shared) it->second.shared->received(bytes);
+        });
+        // Dropped after whatever closed it has returned: a session may close itself.
+        connect(s, &QTcpSocket::disconnected, this, [this, id] { drop(id); }, Qt::QueuedConnection);
+        say(QStringLiteral("%1 connected").arg(c.who));
+        if (c.pjlink) c.pjlink->start();
+    }
+}
+
+void BridgeServer::drop(int id) {
+    auto it = m_connections.find(id);
+    if (it == m_connections.end()) return;
+    say(QStringLiteral("%1 disconnected").arg(it->second.who));
+    QTcpSocket* s = it->second.socket;
+    m_connections.erase(it); // its session forgets its lines first
+    s->deleteLater();
+}
+
+} // namespace tova

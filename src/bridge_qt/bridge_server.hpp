@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The bridge on the network: a TCP listener per --pjlink projector and one for --share, each
+// connection a PJLink session or a shared-line client of the one exchange queue on the line.
+#include "bridge/device_keeper.hpp"
+#include "bridge/exchange_queue.hpp"
+#include "bridge/listener_spec.hpp"
+#include "bridge/pjlink_session.hpp"
+#include "bridge/shared_line.hpp"
+#include "qt/qt_timer.hpp"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QTcpServer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QTcpSocket;
+
+namespace tova {
+
+struct BridgeOptions {
+    std::vector<bridge::ListenerSpec> pjlink;
+    std::optional<bridge::ListenerSpec> share;
+    bridge::ProjectorConfig defaults; // name, inputs, password and info for every projector
+    LineSettings settings;
+    int maxClients = 32;
+    bool verbose = false;
+};
+
+class BridgeServer : public QObject {
+    Q_OBJECT
+  public:
+    BridgeServer(BridgeOptions options, SerialControl& line);
+    ~BridgeServer() override;
+
+    std::function<void(const QString&)> log;
+    // Binds every listener; false with what failed in error.
+    bool listen(QString& error);
+    void start() { m_keeper.start(); }
+    quint16 port(std::size_t listener) const; // the port bound (0 given: chosen by the system)
+    std::size_t clients() const { return m_connections.size(); }
+    std::size_t exchanges() const { return m_queue.exchanges(); }
+
+  private:
+    struct Listener {
+        bridge::ListenerSpec spec;
+        bridge::ProjectorConfig config;
+        bridge::MuteState mute;
+        bool pjlink = true;
+        QTcpServer server;
+    };
+    struct Connection {
+        QTcpSocket* socket = nullptr;
+        std::unique_ptr<QtTimer> idle;
+        std::unique_ptr<bridge::PjlinkSession> pjlink;
+        std::unique_ptr<bridge::SharedLineClient> shared;
+        QString who;
+    };
+    void accept(Listener& l);
+    void drop(int id);
+    void say(const QString& text) const;
+
+    BridgeOptions m_options;
+    QtTimer m_timeout, m_guard, m_retry;
+    bridge::ExchangeQueue m_queue;
+    bridge::DeviceKeeper m_keeper;
+    std::vector<std::unique_ptr<Listener>> m_listeners;
+    std::map<int, Connection> m_connections;
+    int m_nextId = 1;
+};
+
+} // namespace tova

@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+// The exchange queue on the fake clock: one line on the wire at a time, replies to the asker.
+#include "bridge_rig.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::bridge;
+using namespace tova::test;
+
+namespace {
+
+// Collects what each client was told.
+struct Told {
+    std::vector<std::string> said; // "client: outcome bytes"
+    Done to(int client) {
+        return [this, client](const ExchangeResult& r) {
+            const char* what = r.outcome == ExchangeResult::Replied ? "replied" : r.outcome == ExchangeResult::TimedOut ? "timeout" : "down";
+            said.push_back(std::to_string(client) + " " + what + (r.bytes.empty() ? "" : " " + r.bytes));
+        };
+    }
+};
+
+} // namespace
+
+TEST(ExchangeQueue, OneLineOnTheWireAtATimeAndTheReplyToItsAsker) {
+    struct Case {
+        std::string reply;  // what the projector sends for the first line, in pieces split by |
+        std::string told;   // what client 1 is told
+    } cases[] = {
+        {"\x06", "1 replied \x06"},
+        {"0|0\r", "1 replied 00\r"},
+        {"ERR\r", "1 replied ERR\r"},
+        {"\x15", "1 replied \x15"},
+        {"80\r00\r", "1 replied 80\r"}, // what follows the reply is nobody's
+    };
+    for (const auto& c : cases) {
+        BridgeRig r;
+        Told t;
+        EXPECT_EQ(r.queue.submit(1, "CR0\r", 500, t.to(1)), Submitted::Queued);
+        EXPECT_EQ(r.queue.submit(2, "C00\r", 500, t.to(2)), Submitted::Queued);
+        EXPECT_EQ(r.serial.writes, std::vector<std::string>{"CR0\r"}); // the second waits
+        std::string piece;
+        for (char ch : c.reply + "|") {
+            if (ch != '|') { piece += ch; continue; }
+            r.serial.receive(std::exchange(piece, {}));
+        }
+        ASSERT_EQ(t.said.size(), 1u) << c.told;
+        EXPECT_EQ(t.said[0], c.told);
+        EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR0\r", "C00\r"}));
+        r.serial.receive("\x06");
+        EXPECT_EQ(t.said.back(), "2 replied \x06");
+    }
+}
+
+TEST(ExchangeQueue, TimeOutThenAQuietGuardBeforeTheNextLine) {
+    struct Case {
+        int timeoutMs;
+        long long lateAt;  // a late reply to the first line, ms after it was sent (0: none)
+        long long nextAt;  // when the second line goes out
+    } cases[] = {{500, 0, 600}, {5000, 0, 5100}, {500, 550, 650}, {500, 590, 690}};
+    for (const auto& c : cases) {
+        BridgeRig r;
+        Told t;
+        r.queue.submit(1, "C05\r", c.timeoutMs, t.to(1));
+        r.queue.submit(2, "CR0\r", 500, t.to(2));
+        r.clock.advance(c.timeoutMs - 1);
+        EXPECT_TRUE(t.said.empty());
+        r.clock.advance(1);
+        EXPECT_EQ(t.said, std::vector<std::string>{"1 timeout"});
+        if (c.lateAt) {
+            r.clock.advance(c.lateAt - c.timeoutMs);
+            r.serial.receive("\x06"); // not quiet yet: the guard starts over
+        }
+        r.clock.advance(c.nextAt - r.clock.now - 1);
+        EXPECT_EQ(r.serial.writes.size(), 1u) << c.timeoutMs << " " << c.lateAt;
+        r.clock.advance(1);
+        EXPECT_EQ(r.serial.writes.size(), 2u) << c.timeoutMs << " " << c.lateAt;
+        r.serial.receive("80\r");
+        EXPECT_EQ(t.said.back(), "2 replied 80\r"); // the late ACK was not taken for it
+    }
+}
+
+// Clients take turns; each client's lines go in order.
+TEST(ExchangeQueue, ClientsTakeTurns) {
+    BridgeRig r;
+    r.answers = {{"C09\r", "\x06"}, {"C0A\r", "\x06"}, {"CR0\r", "00\r"}, {"C47\r", "\x06"}, {"CR1\r", "1\r"}};
+    Told t;
+    r.queue.submit(1, "C09\r", 500, t.to(1));
+    r.queue.submit(1, "C0A\r", 500, t.to(1));
+    r.queue.submit(1, "C47\r", 500, t.to(1));
+    r.queue.submit(2, "CR0\r", 500, t.to(2));
+    r.queue.submit(3, "CR1\r", 500, t.to(3));
+    for (int i = 0; i < 5; ++i) r.answer();
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"C09\r", "CR0\r", "CR1\r", "C0A\r", "C47\r"}));
+    EXPECT_EQ(t.said, (std::vector<std::string>{"1 replied \x06", "2 replied 00\r", "3 replied 1\r",
+                                                "1 replied \x06", "1 replied \x06"}));
+}
+
+TEST(ExchangeQueue, BoundsDuplicatesAndSharedQueries) {
+    BridgeRig r;
+    Told t;
+    r.queue.submit(9, "CR9\r", 500, t.to(9)); // on the wire: the rest wait behind it
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(r.queue.submit(1, "C" + std::to_string(10 + i) + "\r", 500, t.to(1)), Submitted::Queued);
+    EXPECT_EQ(r.queue.submit(1, "C99\r", 500, t.to(1)), Submitted::Full);
+    EXPECT_EQ(r.queue.submit(2, "C09\r", 500, t.to(2)), Submitted::Queued);
+    EXPECT_EQ(r.queue.submit(2, "C09\r", 500, t.to(2)), Submitted::Duplicate); // a held button's repeat
+    // Identical queries waiting at once share one exchange; commands never do.
+    EXPECT_EQ(r.queue.submit(3, "CR0\r", 500, t.to(3)), Submitted::Queued);
+    EXPECT_EQ(r.queue.submit(4, "CR0\r", 500, t.to(4)), Submitted::Shared);
+    EXPECT_EQ(r.queue.submit(5, "CR0\r", 500, t.to(5)), Submitted::Shared);
+    EXPECT_EQ(r.queue.submit(6, "C09\r", 500, t.to(6)), Submitted::Queued);
+    r.answers = {{"CR0\r", "00\r"}};
+    for (int i = 0; i < 30; ++i) {
+        r.serial.receive("\x06"); // whatever is on the wire now is acknowledged
+        r.answer();
+    }
+    EXPECT_EQ(std::count(r.serial.writes.begin(), r.serial.writes.end(), "CR0\r"), 1);
+    EXPECT_EQ(std::count(r.serial.writes.begin(), r.serial.writes.end(), "C09\r"), 2);
+    for (int c : {3, 4, 5}) EXPECT_EQ(std::count(t.said.begin(), t.said.end(), std::to_string(c) + " replied 00\r"), 1) << c;
+    EXPECT_EQ(r.queue.exchanges(), 1u + 16 + 1 + 1 + 1);
+}
+
+TEST(ExchangeQueue, ADepartedClientsLinesGoNowhere) {
+    BridgeRig r;
+    Told t;
+    r.queue.submit(1, "CR0\r", 500, t.to(1));
+    r.queue.submit(1, "CR1\r", 500, t.to(1));
+    r.queue.submit(2, "CR3\r", 500, t.to(2));
+    r.queue.forget(1);
+    r.serial.receive("00\r"); // the reply to the line on its way reaches nobody
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR0\r", "CR3\r"}));
+    r.serial.receive("01234\r");
+    EXPECT_EQ(t.said, std::vector<std::string>{"2 replied 01234\r"});
+}
+
+TEST(ExchangeQueue, BytesNobodyAskedForAreDropped) {
+    BridgeRig r;
+    Told t;
+    r.serial.receive("00\r");
+    ASSERT_EQ(r.logged.size(), 1u);
+    EXPECT_EQ(r.logged[0], "dropped, nobody asked: 0 0 CR ");
+    r.queue.submit(1, "CR0\r", 500, t.to(1));
+    r.serial.receive("80\r");
+    EXPECT_EQ(t.said, std::vector<std::string>{"1 replied 80\r"});
+}
+
+TEST(ExchangeQueue, TheLineGoingDownEndsEveryExchange) {
+    BridgeRig r;
+    Told t;
+    r.queue.submit(1, "CR0\r", 500, t.to(1));
+    r.queue.submit(2, "CR1\r", 500, t.to(2));
+    r.queue.setLineUp(false);
+    EXPECT_EQ(t.said, (std::vector<std::string>{"1 down", "2 down"}));
+    EXPECT_EQ(r.queue.submit(3, "CR0\r", 500, t.to(3)), Submitted::LineDown);
+    r.clock.advance(1000);
+    EXPECT_EQ(t.said.size(), 2u); // no time-out for an exchange that ended
+    r.queue.setLineUp(true);
+    EXPECT_EQ(r.queue.submit(3, "CR0\r", 500, t.to(3)), Submitted::Queued);
+    EXPECT_EQ(r.serial.writes.back(), "CR0\r");
+}

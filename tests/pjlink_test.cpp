@@ -1,0 +1,345 @@
+// SPDX-License-Identifier: MIT
+// PJLink Class 1 on the fake clock: every row of the mapping, every error, the digest, the
+// limits of a request and the idle close.
+#include "bridge/listener_spec.hpp"
+#include "bridge/md5.hpp"
+#include "bridge/pjlink_session.hpp"
+#include "bridge/shared_line.hpp"
+#include "bridge_rig.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::bridge;
+using namespace tova::test;
+
+namespace {
+
+struct PjlinkRig : BridgeRig {
+    FakeTimer idle{clock};
+    ProjectorConfig config;
+    MuteState mute;
+    std::unique_ptr<PjlinkSession> session;
+    std::string sent;
+    bool closed = false;
+
+    explicit PjlinkRig(ProjectorConfig c = {}) : config(std::move(c)) {
+        clock.timers.push_back(&idle);
+        config.info = "tova-bridge 1.40.0";
+        session = std::make_unique<PjlinkSession>(1, config, mute, queue, idle, "498e4a67");
+        session->send = [this](const std::string& s) { sent += s; };
+        session->close = [this] { closed = true; };
+        session->start();
+        sent.clear();
+    }
+    // A request; the projector answers from answers, and time runs out for what it does not.
+    std::string ask(const std::string& request) {
+        sent.clear();
+        session->received(request + "\r");
+        for (int i = 0; i < 4 && sent.empty(); ++i) {
+            answer();
+            if (sent.empty()) clock.advance(5100);
+        }
+        return sent;
+    }
+};
+
+} // namespace
+
+TEST(Md5, KnownDigests) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {std::string(55, 'a'), "ef1772b6dff9a122358552954ad0df65"},
+        {std::string(56, 'a'), "3b0c8ac703f828b04c6c197006d17218"}, // the length needs a block of its own
+        {std::string(64, 'a'), "014842d480b571495a4a0363793f7367"},
+        {"498e4a67JBMIAProjectorLink", "5d8409bc1c3fa39749434aa3a5c38682"},
+    };
+    for (const auto& [text, digest] : cases) EXPECT_EQ(md5Hex(text), digest) << text.size();
+}
+
+// Each request, the lines it puts on the wire, the projector's replies and the answer.
+TEST(Pjlink, EveryRowOfTheMapping) {
+    struct Row {
+        const char* request;
+        std::map<std::string, std::string> projector; // line sent: reply ("" none)
+        const char* answer;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"%1POWR 1", {{"C00\r", "\x06"}}, "%1POWR=OK\r", {"C00\r"}},
+        {"%1POWR 0", {{"C01\r", "\x06"}}, "%1POWR=OK\r", {"C01\r"}},
+        {"%1POWR 1", {{"C00\r", "ERR\r"}}, "%1POWR=ERR3\r", {"C00\r"}},
+        {"%1POWR 1", {{"C00\r", "\x15"}}, "%1POWR=ERR3\r", {"C00\r"}},
+        {"%1POWR 1", {}, "%1POWR=ERR4\r", {"C00\r"}},
+        {"%1POWR 1", {{"C00\r", "00\r"}}, "%1POWR=ERR4\r", {"C00\r"}}, // not an acknowledgement
+        {"%1POWR ?", {{"CR0\r", "00\r"}}, "%1POWR=1\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "08\r"}}, "%1POWR=1\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "02\r"}}, "%1POWR=1\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "80\r"}}, "%1POWR=0\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "04\r"}}, "%1POWR=0\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "24\r"}}, "%1POWR=0\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "88\r"}}, "%1POWR=0\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "81\r"}}, "%1POWR=0\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "20\r"}}, "%1POWR=2\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "28\r"}}, "%1POWR=2\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "21\r"}}, "%1POWR=2\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "40\r"}}, "%1POWR=3\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "10\r"}}, "%1POWR=ERR4\r", {"CR0\r"}},
+        {"%1POWR ?", {{"CR0\r", "A0\r"}}, "%1POWR=ERR4\r", {"CR0\r"}},
+        {"%1POWR ?", {}, "%1POWR=ERR4\r", {"CR0\r"}},
+        {"%1INPT 11", {{"C05\r", "\x06"}}, "%1INPT=OK\r", {"C05\r"}},
+        {"%1INPT 12", {{"C06\r", "\x06"}}, "%1INPT=OK\r", {"C06\r"}},
+        {"%1INPT 13", {{"C07\r", "\x06"}}, "%1INPT=OK\r", {"C07\r"}},
+        {"%1INPT 14", {{"C08\r", "\x06"}}, "%1INPT=OK\r", {"C08\r"}},
+        {"%1INPT 15", {{"C03\r", "\x06"}}, "%1INPT=OK\r", {"C03\r"}},
+        {"%1INPT 15", {{"C03\r", "ERR\r"}}, "%1INPT=ERR3\r", {"C03\r"}},
+        {"%1INPT 21", {}, "%1INPT=ERR2\r", {}},
+        {"%1INPT ?", {{"CR1\r", "3\r"}}, "%1INPT=13\r", {"CR1\r"}},
+        {"%1INPT ?", {{"CR1\r", "6\r"}}, "%1INPT=ERR4\r", {"CR1\r"}},
+        {"%1INST ?", {}, "%1INST=11 12 13 14 15\r", {}},
+        {"%1AVMT 11", {{"C0D\r", "\x06"}}, "%1AVMT=OK\r", {"C0D\r"}},
+        {"%1AVMT 10", {{"C0E\r", "\x06"}}, "%1AVMT=OK\r", {"C0E\r"}},
+        {"%1AVMT 21", {{"C0B\r", "\x06"}}, "%1AVMT=OK\r", {"C0B\r"}},
+        {"%1AVMT 20", {{"C0C\r", "\x06"}}, "%1AVMT=OK\r", {"C0C\r"}},
+        {"%1AVMT 31", {{"C0D\r", "\x06"}, {"C0B\r", "\x06"}}, "%1AVMT=OK\r", {"C0D\r", "C0B\r"}},
+        {"%1AVMT 30", {{"C0E\r", "\x06"}, {"C0C\r", "\x06"}}, "%1AVMT=OK\r", {"C0E\r", "C0C\r"}},
+        {"%1AVMT 31", {{"C0D\r", "ERR\r"}}, "%1AVMT=ERR3\r", {"C0D\r"}}, // the second is not tried
+        {"%1AVMT 31", {{"C0D\r", "\x06"}, {"C0B\r", "ERR\r"}}, "%1AVMT=ERR3\r", {"C0D\r", "C0B\r"}},
+        {"%1AVMT 12", {}, "%1AVMT=ERR2\r", {}},
+        {"%1AVMT ?", {{"CRA\r", "00\r"}}, "%1AVMT=30\r", {"CRA\r"}},
+        {"%1AVMT ?", {{"CRA\r", "01\r"}}, "%1AVMT=11\r", {"CRA\r"}},
+        {"%1AVMT ?", {{"CRA\r", "02\r"}}, "%1AVMT=21\r", {"CRA\r"}},
+        {"%1AVMT ?", {{"CRA\r", "03\r"}}, "%1AVMT=31\r", {"CRA\r"}},
+        {"%1AVMT ?", {{"CRA\r", "80\r"}}, "%1AVMT=ERR3\r", {"CRA\r"}}, // nothing set yet
+        {"%1AVMT ?", {{"CRA\r", "FF\r"}}, "%1AVMT=ERR3\r", {"CRA\r"}},
+        {"%1AVMT ?", {{"CRA\r", "7\r"}}, "%1AVMT=ERR4\r", {"CRA\r"}},
+        {"%1ERST ?", {{"CR0\r", "00\r"}}, "%1ERST=000000\r", {"CR0\r"}},
+        {"%1ERST ?", {{"CR0\r", "21\r"}}, "%1ERST=020000\r", {"CR0\r"}},
+        {"%1ERST ?", {{"CR0\r", "81\r"}}, "%1ERST=020000\r", {"CR0\r"}},
+        {"%1ERST ?", {{"CR0\r", "08\r"}}, "%1ERST=001000\r", {"CR0\r"}},
+        {"%1ERST ?", {{"CR0\r", "28\r"}}, "%1ERST=001000\r", {"CR0\r"}},
+        {"%1ERST ?", {{"CR0\r", "24\r"}}, "%1ERST=001000\r", {"CR0\r"}},
+        {"%1ERST ?", {{"CR0\r", "88\r"}}, "%1ERST=001000\r", {"CR0\r"}},
+        {"%1ERST ?", {{"CR0\r", "10\r"}}, "%1ERST=000002\r", {"CR0\r"}},
+        {"%1ERST ?", {{"CR0\r", "77\r"}}, "%1ERST=ERR4\r", {"CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "03\r"}}, "%1LAMP=01234 1 01234 1\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "01\r"}}, "%1LAMP=01234 1 01234 0\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "02\r"}}, "%1LAMP=01234 0 01234 1\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "00\r"}}, "%1LAMP=01234 0 01234 0\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "h 12\r"}, {"CR7\r", "11\r"}}, "%1LAMP=12 1\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "10\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "22\r"}}, "%1LAMP=12 1\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "20\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "none\r"}, {"CR7\r", "03\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "123456\r"}, {"CR7\r", "03\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "33\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {}, "%1LAMP=ERR4\r", {"CR3\r"}},
+        {"%1NAME ?", {}, "%1NAME=TOVA M4\r", {}},
+        {"%1INF1 ?", {}, "%1INF1=TOVA\r", {}},
+        {"%1INF2 ?", {{"CR9\r", "TM4-SIM\r"}}, "%1INF2=TM4-SIM\r", {"CR9\r"}},
+        {"%1INF2 ?", {{"CR9\r", std::string(40, 'M') + "\r"}}, "%1INF2=MMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMM\r", {"CR9\r"}},
+        {"%1INFO ?", {}, "%1INFO=tova-bridge 1.40.0\r", {}},
+        {"%1CLSS ?", {}, "%1CLSS=1\r", {}},
+        // Errors.
+        {"%1XXXX ?", {}, "%1XXXX=ERR1\r", {}},
+        {"%1powr ?", {}, "%1powr=ERR1\r", {}},
+        {"%2POWR ?", {}, "%1POWR=ERR1\r", {}},
+        {"%1POWR 2", {}, "%1POWR=ERR2\r", {}},
+        {"%1ERST 1", {}, "%1ERST=ERR2\r", {}},
+        {"%1CLSS 1", {}, "%1CLSS=ERR2\r", {}},
+        {"%1POWR", {}, "%1POWR=ERR2\r", {}},
+    };
+    for (const auto& row : rows) {
+        PjlinkRig r;
+        r.answers = row.projector;
+        EXPECT_EQ(r.ask(row.request), row.answer) << row.request;
+        EXPECT_EQ(r.serial.writes, row.lines) << row.request;
+        EXPECT_FALSE(r.closed) << row.request;
+    }
+}
+
+TEST(Pjlink, TheOptionsOfAListener) {
+    ProjectorConfig c;
+    c.prefix = "A002";
+    c.name = "Hall left";
+    c.inputs = *parseInputs("11,31,21,22,32");
+    PjlinkRig r(c);
+    r.answers = {{"A002C06\r", "\x06"}, {"A002CR1\r", "2\r"}};
+    EXPECT_EQ(r.ask("%1INPT 31"), "%1INPT=OK\r");
+    EXPECT_EQ(r.ask("%1INPT ?"), "%1INPT=31\r");
+    EXPECT_EQ(r.ask("%1INPT 11"), "%1INPT=ERR4\r"); // input mode 1: no reply from this projector
+    EXPECT_EQ(r.ask("%1INST ?"), "%1INST=11 31 21 22 32\r");
+    EXPECT_EQ(r.ask("%1NAME ?"), "%1NAME=Hall left\r");
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"A002C06\r", "A002CR1\r", "A002C05\r"}));
+    for (const char* bad : {"11,12", "11 12 13 14 15 16", "61 12 13 14 15", "10 12 13 14 15", "1a,12,13,14,15"})
+        EXPECT_EQ(parseInputs(bad), std::nullopt) << bad;
+}
+
+TEST(Pjlink, InputChangesWaitFiveSeconds) {
+    PjlinkRig r;
+    r.session->received("%1INPT 12\r");
+    r.clock.advance(4999);
+    EXPECT_EQ(r.sent, "");
+    r.serial.receive("\x06"); // acknowledged after switching
+    EXPECT_EQ(r.sent, "%1INPT=OK\r");
+    r.sent.clear();
+    r.session->received("%1POWR ?\r");
+    r.clock.advance(499);
+    EXPECT_EQ(r.sent, "");
+    r.clock.advance(1);
+    EXPECT_EQ(r.sent, "%1POWR=ERR4\r");
+}
+
+TEST(Pjlink, TheMuteSetThroughTheBridgeAnswersForNoSignal) {
+    PjlinkRig r;
+    r.answers = {{"C0D\r", "\x06"}, {"C0C\r", "\x06"}, {"CRA\r", "80\r"}, {"C0B\r", "\x06"}};
+    struct Step {
+        const char* request;
+        const char* answer;
+    } steps[] = {{"%1AVMT ?", "%1AVMT=ERR3\r"}, {"%1AVMT 11", "%1AVMT=OK\r"}, {"%1AVMT ?", "%1AVMT=11\r"},
+                 {"%1AVMT 21", "%1AVMT=OK\r"},  {"%1AVMT ?", "%1AVMT=31\r"}, {"%1AVMT 20", "%1AVMT=OK\r"},
+                 {"%1AVMT ?", "%1AVMT=11\r"}};
+    for (const auto& s : steps) EXPECT_EQ(r.ask(s.request), s.answer) << s.request;
+}
+
+TEST(Pjlink, Authentication) {
+    ProjectorConfig c;
+    c.password = "JBMIAProjectorLink";
+    struct Case {
+        std::string firstLine;
+        std::string answer;
+        bool closed;
+    } cases[] = {
+        {"5d8409bc1c3fa39749434aa3a5c38682%1CLSS ?", "%1CLSS=1\r", false},
+        {"5d8409bc1c3fa39749434aa3a5c38683%1CLSS ?", "PJLINK ERRA\r", true},
+        {"%1CLSS ?", "PJLINK ERRA\r", true},
+        {"5D8409BC1C3FA39749434AA3A5C38682%1CLSS ?", "PJLINK ERRA\r", true}, // lower case only
+    };
+    for (const auto& k : cases) {
+        PjlinkRig r(c);
+        r.session->start();
+        EXPECT_EQ(r.sent, "PJLINK 1 498e4a67\r");
+        EXPECT_EQ(r.ask(k.firstLine), k.answer) << k.firstLine;
+        EXPECT_EQ(r.closed, k.closed) << k.firstLine;
+        if (!k.closed) {
+            EXPECT_EQ(r.ask("%1INF1 ?"), "%1INF1=TOVA\r"); // no digest after the first
+        }
+    }
+    PjlinkRig open; // no password
+    open.session->start();
+    EXPECT_EQ(open.sent, "PJLINK 0\r");
+}
+
+TEST(Pjlink, ALineLongerThanARequestEndsTheConnection) {
+    struct Case {
+        std::optional<std::string> password;
+        std::size_t length; // with the CR
+        bool closed;
+    } cases[] = {{std::nullopt, 136, false}, {std::nullopt, 137, true}, {"pw", 168, false}, {"pw", 169, true}};
+    for (const auto& c : cases) {
+        ProjectorConfig config;
+        config.password = c.password;
+        PjlinkRig r(config);
+        std::string line = c.password ? md5Hex(std::string("498e4a67") + *c.password) : "";
+        line += "%1NAME ?";
+        line += std::string(c.length - 1 - line.size(), 'x');
+        r.session->received(line + "\r");
+        EXPECT_EQ(r.closed, c.closed) << c.length;
+        if (!c.closed) {
+            EXPECT_EQ(r.sent, "%1NAME=ERR2\r") << c.length;
+        }
+    }
+    PjlinkRig r;
+    r.session->received(std::string(500, 'x')); // no CR at all
+    EXPECT_TRUE(r.closed);
+}
+
+TEST(Pjlink, IdleConnectionsCloseAfterThirtySeconds) {
+    PjlinkRig r;
+    r.clock.advance(29999);
+    EXPECT_FALSE(r.closed);
+    r.session->received("%1CLSS ?\r");
+    r.clock.advance(29999);
+    EXPECT_FALSE(r.closed);
+    r.clock.advance(1);
+    EXPECT_TRUE(r.closed);
+}
+
+TEST(Pjlink, SixteenRequestsMayWait) {
+    PjlinkRig r;
+    std::string burst;
+    for (int i = 0; i < 18; ++i) burst += "%1POWR ?\r";
+    r.session->received(burst); // the first goes out; 15 wait; the 17th and 18th are refused
+    EXPECT_EQ(r.sent, "%1POWR=ERR3\r%1POWR=ERR3\r");
+    r.answers = {{"CR0\r", "00\r"}};
+    for (int i = 0; i < 20; ++i) r.answer();
+    EXPECT_EQ(r.serial.writes.size(), 16u);
+}
+
+TEST(Pjlink, TheDeviceGoneAnswersErr4) {
+    PjlinkRig r;
+    r.session->received("%1POWR ?\r");
+    r.queue.setLineUp(false); // waiting requests
+    EXPECT_EQ(r.sent, "%1POWR=ERR4\r");
+    EXPECT_EQ(r.ask("%1POWR ?"), "%1POWR=ERR4\r"); // and new ones
+    EXPECT_EQ(r.ask("%1CLSS ?"), "%1CLSS=1\r");    // what needs no line is still answered
+}
+
+TEST(SharedLine, EachLineOneExchangeAndItsOwnReply) {
+    BridgeRig r;
+    std::string toA, toB;
+    SharedLineClient a(1, r.queue), b(2, r.queue);
+    bool cut = false;
+    a.send = [&](const std::string& s) { toA += s; };
+    b.send = [&](const std::string& s) { toB += s; };
+    a.close = b.close = [&] { cut = true; };
+    r.answers = {{"CR0\r", "00\r"}, {"A001C00\r", "\x06"}, {"CR9\r", "TM4\r"}};
+    a.received("CR0\rA00");
+    b.received("CR9\r");
+    a.received("1C00\r");
+    for (int i = 0; i < 5; ++i) r.answer();
+    EXPECT_EQ(toA, "00\r\x06");
+    EXPECT_EQ(toB, "TM4\r");
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR0\r", "CR9\r", "A001C00\r"}));
+    a.received(std::string(5000, 'x')); // endless bytes without CR
+    EXPECT_TRUE(cut);
+}
+
+TEST(Pjlink, ListenerOptions) {
+    struct Case {
+        const char* text;
+        bool extras;
+        std::string host;
+        int port;
+        std::string prefix, name, inputs, error; // error: a word of the message
+    } cases[] = {
+        {"127.0.0.1:4352", true, "127.0.0.1", 4352, "", "", "", ""},
+        {"192.0.2.21:4352/001,name=Hall left", true, "192.0.2.21", 4352, "A001", "Hall left", "", ""},
+        {"[::1]:0/004,inputs=11,31,21,22,32,name=Side, stage", true, "::1", 0, "A004", "Side, stage",
+         "11 31 21 22 32", ""},
+        {"localhost:4352/005", true, "", 0, "", "", "", "/001 to /004"},
+        {"4352", true, "", 0, "", "", "", "HOST:PORT"},
+        {"host:port", true, "", 0, "", "", "", "port"},
+        {"host:70000", true, "", 0, "", "", "", "port"},
+        {"host:1,inputs=11", true, "", 0, "", "", "", "inputs="},
+        {"host:1/001", false, "", 0, "", "", "", "only HOST:PORT"},
+    };
+    for (const auto& c : cases) {
+        const auto r = parseListenerSpec(c.text, c.extras);
+        if (!c.error.empty()) {
+            ASSERT_TRUE(std::holds_alternative<std::string>(r)) << c.text;
+            EXPECT_NE(std::get<std::string>(r).find(c.error), std::string::npos) << std::get<std::string>(r);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<ListenerSpec>(r)) << c.text << ": " << std::get<std::string>(r);
+        const auto& s = std::get<ListenerSpec>(r);
+        EXPECT_EQ(s.host, c.host);
+        EXPECT_EQ(s.port, c.port);
+        EXPECT_EQ(s.prefix, c.prefix);
+        EXPECT_EQ(s.name.value_or(""), c.name);
+        std::string inputs;
+        if (s.inputs)
+            for (const auto& i : *s.inputs) inputs += (inputs.empty() ? "" : " ") + i;
+        EXPECT_EQ(inputs, c.inputs) << c.text;
+    }
+}

@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: MIT
+// tova-bridge as a process, with tova-sim on a pseudo-terminal: PJLink clients written here
+// from the protocol, the panel and tova-send through the shared line, and a device that goes.
+#include "bridge/md5.hpp"
+#include "processes.hpp"
+#include "window_rig.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+using namespace tova;
+using namespace tova::test;
+
+namespace {
+
+// tova-bridge started as a process; the ports it listens on, in the order of its options.
+struct BridgeProcess {
+    QProcess p;
+    std::vector<quint16> ports;
+    QByteArray log;
+    BridgeProcess(const QString& device, QStringList args, int listeners) {
+        p.start(bin("tova-bridge"), QStringList{QStringLiteral("--device"), device} + args);
+        const bool up = QTest::qWaitFor([&] {
+            read();
+            return int(ports.size()) == listeners;
+        }, 10000);
+        EXPECT_TRUE(up) << log.toStdString();
+    }
+    void read() {
+        log += p.readAllStandardError();
+        ports.clear();
+        static const QRegularExpression on(QStringLiteral(" on [^ ]+:(\\d+)"));
+        for (auto it = on.globalMatch(QString::fromUtf8(log)); it.hasNext();)
+            ports.push_back(static_cast<quint16>(it.next().captured(1).toUInt()));
+    }
+    bool saw(const char* text) {
+        return QTest::qWaitFor([&] {
+            read();
+            return log.contains(text);
+        }, 10000);
+    }
+    ~BridgeProcess() {
+        p.terminate();
+        p.waitForFinished(5000);
+    }
+};
+
+// A PJLink client, as the protocol describes it.
+struct PjlinkClient {
+    QTcpSocket s;
+    QByteArray in;
+    QString greeting;
+    explicit PjlinkClient(quint16 port) {
+        s.connectToHost(QHostAddress::LocalHost, port);
+        EXPECT_TRUE(s.waitForConnected(3000));
+        greeting = line();
+    }
+    QString line(int ms = 8000) {
+        [[maybe_unused]] const bool arrived = QTest::qWaitFor([&] {
+            in += s.readAll();
+            return in.contains('\r') || s.state() != QAbstractSocket::ConnectedState;
+        }, ms);
+        in += s.readAll();
+        const qsizetype cr = in.indexOf('\r');
+        if (cr < 0) return {};
+        const QString l = QString::fromLatin1(in.left(cr + 1));
+        in.remove(0, cr + 1);
+        return l;
+    }
+    QString ask(const QString& request) {
+        s.write((request + QLatin1Char('\r')).toLatin1());
+        return line();
+    }
+};
+
+QString answerOf(PjlinkClient& c, const char* request) { return c.ask(QString::fromLatin1(request)); }
+
+} // namespace
+
+TEST(Bridge, PjlinkSessionAgainstTheVirtualProjector) {
+    SimProcess sim({QStringLiteral("--fast")});
+    BridgeProcess bridge(sim.device, {QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0")}, 1);
+    PjlinkClient c(bridge.ports[0]);
+    EXPECT_EQ(c.greeting, QStringLiteral("PJLINK 0\r"));
+    EXPECT_EQ(answerOf(c, "%1POWR ?"), QStringLiteral("%1POWR=0\r"));
+    EXPECT_EQ(answerOf(c, "%1INPT 12"), QStringLiteral("%1INPT=ERR3\r")); // standby: not now
+    EXPECT_EQ(answerOf(c, "%1POWR 1"), QStringLiteral("%1POWR=OK\r"));
+    EXPECT_EQ(answerOf(c, "%1POWR ?"), QStringLiteral("%1POWR=3\r")); // warming up
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answerOf(c, "%1POWR ?") == QStringLiteral("%1POWR=1\r"); }, 10000));
+    const std::pair<const char*, const char*> steps[] = {
+        {"%1INPT 12", "%1INPT=OK\r"}, {"%1INPT ?", "%1INPT=12\r"},  {"%1AVMT 31", "%1AVMT=OK\r"},
+        {"%1AVMT ?", "%1AVMT=31\r"},  {"%1AVMT 30", "%1AVMT=OK\r"}, {"%1AVMT ?", "%1AVMT=30\r"},
+        {"%1LAMP ?", "%1LAMP=01234 1 01234 1\r"}, {"%1ERST ?", "%1ERST=000000\r"},
+        {"%1INF2 ?", "%1INF2=TM4-SIM\r"}, {"%1NAME ?", "%1NAME=TOVA M4\r"}, {"%1XYZW ?", "%1XYZW=ERR1\r"},
+    };
+    for (const auto& [request, answer] : steps) EXPECT_EQ(answerOf(c, request), QString::fromLatin1(answer)) << request;
+}
+
+TEST(Bridge, PasswordRightAndWrong) {
+    SimProcess sim({QStringLiteral("--fast")});
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("password"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("JBMIAProjectorLink\n");
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    BridgeProcess bridge(sim.device, {QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0"),
+                                      QStringLiteral("--password-file"), file}, 1);
+    for (bool right : {true, false}) {
+        PjlinkClient c(bridge.ports[0]);
+        ASSERT_TRUE(c.greeting.startsWith(QStringLiteral("PJLINK 1 "))) << c.greeting.toStdString();
+        const std::string random = c.greeting.mid(9, 8).toStdString();
+        std::string digest = bridge::md5Hex(random + (right ? "JBMIAProjectorLink" : "guess"));
+        EXPECT_EQ(c.ask(QString::fromStdString(digest) + QStringLiteral("%1CLSS ?")),
+                  right ? QStringLiteral("%1CLSS=1\r") : QStringLiteral("PJLINK ERRA\r"));
+        if (right) EXPECT_EQ(answerOf(c, "%1INF1 ?"), QStringLiteral("%1INF1=TOVA\r"));
+        else EXPECT_TRUE(QTest::qWaitFor([&] { return c.s.state() == QAbstractSocket::UnconnectedState; }, 3000));
+    }
+}
+
+// The panel's kind of client and a PJLink poller at the same time: each its own replies.
+TEST(Bridge, SharedLineAndPjlinkTogether) {
+    SimProcess sim({QStringLiteral("--fast"), QStringLiteral("--projectors"), QStringLiteral("2")});
+    BridgeProcess bridge(sim.device, {QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0/002,name=Stage"),
+                                      QStringLiteral("--share"), QStringLiteral("127.0.0.1:0")}, 2);
+    PjlinkClient pj(bridge.ports[0]);
+    QTcpSocket raw;
+    raw.connectToHost(QHostAddress::LocalHost, bridge.ports[1]);
+    ASSERT_TRUE(raw.waitForConnected(3000));
+    QByteArray rawIn;
+    for (int round = 0; round < 10; ++round) {
+        raw.write("A001CR9\rA001CR0\r");
+        pj.s.write("%1NAME ?\r%1POWR ?\r");
+        EXPECT_EQ(pj.line(), QStringLiteral("%1NAME=Stage\r"));
+        EXPECT_EQ(pj.line(), QStringLiteral("%1POWR=0\r"));
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            rawIn += raw.readAll();
+            return rawIn.count('\r') >= 2;
+        }, 5000));
+        EXPECT_EQ(rawIn, QByteArray("TM4-SIM\r80\r")) << round;
+        rawIn.clear();
+    }
+    // tova-send and the panel work through it unchanged.
+    const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(bridge.ports[1]);
+    const auto r = run(bin("tova-send"), {QStringLiteral("--device"), url, QStringLiteral("--address"),
+                                          QStringLiteral("002"), QStringLiteral("CR0"), QStringLiteral("CR PRESSURE")});
+    EXPECT_EQ(r.out, QStringLiteral("Stand by\n1013 hPa\n")) << r.err.toStdString();
+    WindowRig w(url);
+    w.click("Command44");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.label("Label22") == " Stand by"; }, 3000));
+    // A held button repeats through the bridge, and stops with its release.
+    QByteArray simLog;
+    auto zooms = [&] {
+        simLog += sim.p.readAllStandardError();
+        return simLog.count("line: C 4 7 ");
+    };
+    QTest::mousePress(w.w("Command15"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return zooms() >= 4; }, 5000));
+    QTest::mouseRelease(w.w("Command15"), Qt::LeftButton);
+    const auto atRelease = zooms();
+    ASSERT_TRUE(w.waitExchangeClosed());
+    w.click("Command44"); // a marker: whatever zoom was still waiting went out before it
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        zooms();
+        return simLog.count("line: C R 0 ") >= 2;
+    }, 5000));
+    EXPECT_LE(zooms(), atRelease + 1); // at most the one the bridge still held
+    EXPECT_EQ(answerOf(pj, "%1CLSS ?"), QStringLiteral("%1CLSS=1\r"));
+}
+
+// The device goes: ERR4 at once; it comes back: served again, without a restart.
+TEST(Bridge, DeviceGoneAndBack) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("projector"));
+    auto sim = std::make_unique<SimProcess>(QStringList{QStringLiteral("--fast"), QStringLiteral("--link"), link});
+    const QString trace = dir.filePath(QStringLiteral("trace"));
+    BridgeProcess bridge(link, {QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--share"),
+                                QStringLiteral("127.0.0.1:0"), QStringLiteral("--trace"), trace}, 2);
+    PjlinkClient c(bridge.ports[0]);
+    QTcpSocket raw;
+    raw.connectToHost(QHostAddress::LocalHost, bridge.ports[1]);
+    ASSERT_TRUE(raw.waitForConnected(3000));
+    EXPECT_EQ(answerOf(c, "%1POWR ?"), QStringLiteral("%1POWR=0\r"));
+    sim.reset(); // unplugged
+    ASSERT_TRUE(bridge.saw("the device was disconnected"));
+    EXPECT_EQ(answerOf(c, "%1POWR ?"), QStringLiteral("%1POWR=ERR4\r"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return raw.state() == QAbstractSocket::UnconnectedState; }, 3000));
+    // Tried every 2 s meanwhile, and said once.
+    ASSERT_TRUE(bridge.saw("no such device"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { // the trace has every try
+        QFile f(trace);
+        return f.open(QIODevice::ReadOnly) && f.readAll().count("ERR \"COM1") >= 3;
+    }, 10000));
+    sim = std::make_unique<SimProcess>(QStringList{QStringLiteral("--fast"), QStringLiteral("--link"), link});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answerOf(c, "%1POWR ?") == QStringLiteral("%1POWR=0\r"); }, 8000));
+    bridge.read();
+    EXPECT_EQ(bridge.log.count("no such device"), 1) << bridge.log.toStdString();
+    EXPECT_EQ(bridge.log.count("open; serving"), 2) << bridge.log.toStdString();
+}
+
+TEST(Bridge, ExitStatusesAndLimits) {
+    SimProcess sim({QStringLiteral("--fast")});
+    struct Case {
+        QStringList args;
+        int status;
+    } cases[] = {
+        {{QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0/009")}, 64},
+        {{QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--inputs"), QStringLiteral("1")}, 64},
+        {{QStringLiteral("--device-less")}, 64},
+        {{QStringLiteral("--pjlink"), QStringLiteral("192.0.2.1:4352")}, 2}, // not an address of this computer
+    };
+    for (const auto& c : cases) {
+        const auto r = run(bin("tova-bridge"), QStringList{QStringLiteral("--device"), sim.device} + c.args, 10000);
+        EXPECT_EQ(r.exitCode, c.status) << c.args.join(' ').toStdString() << r.err.toStdString();
+    }
+    BridgeProcess bridge(sim.device, {QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0"),
+                                      QStringLiteral("--max-clients"), QStringLiteral("2")}, 1);
+    PjlinkClient a(bridge.ports[0]), b(bridge.ports[0]), third(bridge.ports[0]);
+    EXPECT_EQ(a.greeting, QStringLiteral("PJLINK 0\r"));
+    EXPECT_EQ(b.greeting, QStringLiteral("PJLINK 0\r"));
+    EXPECT_EQ(third.greeting, QString()); // refused
+    bridge.p.terminate();
+    ASSERT_TRUE(bridge.p.waitForFinished(5000));
+    EXPECT_EQ(bridge.p.exitCode(), 0);
+}

@@ -22,18 +22,6 @@ using namespace tova::bench;
 
 namespace {
 
-struct Row {
-    std::string what, figure, aim;
-};
-std::vector<Row> g_rows;
-void row(std::string what, std::string figure, std::string aim) {
-    g_rows.push_back({std::move(what), std::move(figure), std::move(aim)});
-}
-std::string fmt(const char* f, double a, double b = 0, double c = 0) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, f, a, b, c);
-    return buf;
-}
 
 double cpuSeconds() {
     rusage u{};
@@ -245,19 +233,29 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     if (argc > 1 && std::strcmp(argv[1], "--startup-child") == 0) return startupChild();
 
-    pressToWire();
-    repeatAccuracy("Command48", "Command5", 5, 5);   // after a D.Zoom release: 5 ms
-    repeatAccuracy("", "Command15", 105, 3);         // Zoom +
-    repeatAccuracy("", "Command1", 250, 3);          // VOL +
-    backlogAfterRelease();
-    receiveFlood();
-    startUp(argv[0]);
-    idleWakeups();
+    // "panel" or "tools" runs only that half.
+    const std::string only = argc > 1 ? argv[1] : "";
+    if (only != "tools") {
+        pressToWire();
+        repeatAccuracy("Command48", "Command5", 5, 5); // after a D.Zoom release: 5 ms
+        repeatAccuracy("", "Command15", 105, 3);       // Zoom +
+        repeatAccuracy("", "Command1", 250, 3);        // VOL +
+        backlogAfterRelease();
+        receiveFlood();
+        startUp(argv[0]);
+        idleWakeups();
+    }
+    if (only != "panel") {
+        sendBounds();
+        bridgeLatency();
+        bridgePollers(32, 30);
+        bridgeMemory();
+    }
 
     std::size_t w0 = 0, w1 = 0;
-    for (const auto& r : g_rows) w0 = std::max(w0, r.what.size()), w1 = std::max(w1, r.figure.size());
+    for (const auto& r : rows()) w0 = std::max(w0, r.what.size()), w1 = std::max(w1, r.figure.size());
     std::printf("%-*s | %-*s | %s\n", int(w0), "measure", int(w1), "figure", "aim");
     std::printf("%s\n", std::string(w0 + w1 + 20, '-').c_str());
-    for (const auto& r : g_rows) std::printf("%-*s | %-*s | %s\n", int(w0), r.what.c_str(), int(w1), r.figure.c_str(), r.aim.c_str());
+    for (const auto& r : rows()) std::printf("%-*s | %-*s | %s\n", int(w0), r.what.c_str(), int(w1), r.figure.c_str(), r.aim.c_str());
     return 0;
 }

@@ -25,6 +25,29 @@ using Clock = std::chrono::steady_clock;
 
 inline double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
+// The table every benchmark adds its rows to.
+struct Row {
+    std::string what, figure, aim;
+};
+inline std::vector<Row>& rows() {
+    static std::vector<Row> table;
+    return table;
+}
+inline void row(std::string what, std::string figure, std::string aim) {
+    rows().push_back({std::move(what), std::move(figure), std::move(aim)});
+}
+inline std::string fmt(const char* f, double a, double b = 0, double c = 0) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, f, a, b, c);
+    return buf;
+}
+
+// The benchmarks of the other programs (bench_tools.cpp).
+void sendBounds();
+void bridgeLatency();
+void bridgePollers(int clients, int seconds);
+void bridgeMemory();
+
 inline double percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;
     std::sort(v.begin(), v.end());

@@ -120,6 +120,15 @@ TEST(ExchangeQueue, BoundsDuplicatesAndSharedQueries) {
     EXPECT_EQ(std::count(r.serial.writes.begin(), r.serial.writes.end(), "C09\r"), 2);
     for (int c : {3, 4, 5}) EXPECT_EQ(std::count(t.said.begin(), t.said.end(), std::to_string(c) + " replied 00\r"), 1) << c;
     EXPECT_EQ(r.queue.exchanges(), 1u + 16 + 1 + 1 + 1);
+    // A query on the wire serves a client that asks the same meanwhile.
+    r.queue.submit(7, "CR1\r", 500, t.to(7));
+    EXPECT_EQ(r.queue.submit(8, "CR1\r", 500, t.to(8)), Submitted::Shared);
+    EXPECT_EQ(r.queue.submit(7, "C00\r", 500, t.to(7)), Submitted::Queued);
+    EXPECT_EQ(r.queue.submit(9, "C00\r", 500, t.to(9)), Submitted::Queued); // commands never share
+    r.serial.receive("2\r");
+    EXPECT_EQ(std::count(t.said.begin(), t.said.end(), "7 replied 2\r"), 1);
+    EXPECT_EQ(std::count(t.said.begin(), t.said.end(), "8 replied 2\r"), 1);
+    EXPECT_EQ(r.serial.writes.back(), "C00\r");
 }
 
 TEST(ExchangeQueue, ADepartedClientsLinesGoNowhere) {

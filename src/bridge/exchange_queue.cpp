@@ -46,10 +46,15 @@ Submitted ExchangeQueue::submit(ClientId client, std::string line, int timeoutMs
         if (l->bytes == line) return Submitted::Duplicate;
     if (own.size() >= kMaxWaiting) return Submitted::Full;
     const bool query = isQueryLine(line);
-    // An identical query that another client sends next shares its exchange, provided this
-    // client has nothing before it: then neither client's replies come out of order.
+    // An identical query on the wire, or one that another client sends next, shares its
+    // exchange, provided this client has nothing before it: then no client's replies come out of
+    // order. A poller asking what another has just asked gets the same fresh answer.
     const bool inFlight = m_open && std::any_of(m_open->waiters.begin(), m_open->waiters.end(),
                                                 [&](const Waiter& w) { return w.client == client; });
+    if (query && own.empty() && !inFlight && m_open && m_open->bytes == line) {
+        m_open->waiters.push_back({client, std::move(done)});
+        return Submitted::Shared;
+    }
     if (query && own.empty() && !inFlight)
         for (auto& [other, lines] : m_queues)
             if (other != client && !lines.empty() && lines.front()->bytes == line) {

@@ -29,7 +29,7 @@ using Done = std::function<void(const ExchangeResult&)>;
 
 enum class Submitted {
     Queued,    // it will go out in its turn
-    Shared,    // an identical query of another client waits already: its reply serves both
+    Shared,    // an identical query of another client waits or is on the wire: its reply serves both
     Duplicate, // identical to one of the client's own lines still waiting: dropped
     Full,      // the client has kMaxWaiting lines waiting: refused
     LineDown,  // the device is not there: refused

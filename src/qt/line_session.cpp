@@ -21,6 +21,7 @@ LineSession::LineSession(QtSerialControl& serial, std::function<void(const std::
         const std::size_t room = kRxBufferLimit - std::min(kRxBufferLimit, m_in.size());
         m_in.append(in, 0, room);
         m_dropped += in.size() - std::min(room, in.size());
+        if (m_wait && m_waitingFor && m_waitingFor()) m_wait->quit(); // at once, not at the next look
     });
 }
 
@@ -37,7 +38,11 @@ bool LineSession::waitUntil(const std::function<bool()>& done, int ms) {
     });
     deadline.start(ms);
     poll.start(5);
+    m_wait = &loop;
+    m_waitingFor = done;
     loop.exec();
+    m_wait = nullptr;
+    m_waitingFor = nullptr;
     return done();
 }
 

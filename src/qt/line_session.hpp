@@ -6,6 +6,7 @@
 #include "qt/qt_serial_control.hpp"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 
 #include <functional>
 #include <string>
@@ -41,6 +42,8 @@ class LineSession {
     std::string m_in;     // received and not yet taken, capped
     std::size_t m_dropped = 0; // received beyond the cap
     bool m_lost = false;
+    std::function<bool()> m_waitingFor; // what the running wait ends at
+    QEventLoop* m_wait = nullptr;
 };
 
 } // namespace tova

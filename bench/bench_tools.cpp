@@ -1,0 +1,272 @@
+// SPDX-License-Identifier: MIT
+// Measures tova-send's bounds and tova-bridge: its latency over the serial exchange alone, 32
+// PJLink pollers at once, and its memory. Prints rows of the table; never fails on a time.
+#include "bench_rig.hpp"
+#include "qt/line_session.hpp"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <fstream>
+#include <memory>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace tova::bench {
+namespace {
+
+QString bin(const char* name) { return QStringLiteral(TOVA_BIN_DIR "/") + QString::fromLatin1(name); }
+
+// A program run to its end, with what the kernel counted for it.
+struct Spent {
+    int status = -1;
+    double wallS = 0, cpuS = 0, maxRssMb = 0;
+};
+Spent spawnAndWait(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    const auto t0 = Clock::now();
+    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return {};
+    int status = 0;
+    rusage u{};
+    wait4(pid, &status, 0, &u);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ms(Clock::now() - t0) / 1000,
+            double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6,
+            double(u.ru_maxrss) / 1024};
+}
+
+long residentKbOf(qint64 pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string key; in >> key;) {
+        if (key == "VmRSS:") {
+            long kb = 0;
+            in >> kb;
+            return kb;
+        }
+    }
+    return 0;
+}
+
+// tova-sim on a pseudo-terminal, and tova-bridge on it with one PJLink listener. Their logs go
+// to files: a pipe nobody reads would stop them once it is full.
+struct Bridged {
+    QTemporaryDir dir;
+    QProcess sim, bridge;
+    QString device;
+    quint16 port = 0;
+    explicit Bridged(QStringList bridgeArgs = {}) {
+        sim.setStandardErrorFile(dir.filePath(QStringLiteral("sim.log")));
+        sim.start(bin("tova-sim"), {QStringLiteral("--fast")});
+        sim.waitForReadyRead(5000);
+        device = QString::fromUtf8(sim.readLine()).trimmed();
+        bridge.setStandardErrorFile(dir.filePath(QStringLiteral("bridge.log")));
+        bridge.start(bin("tova-bridge"), QStringList{QStringLiteral("--device"), device, QStringLiteral("--pjlink"),
+                                                     QStringLiteral("127.0.0.1:0")} + bridgeArgs);
+        static const QRegularExpression on(QStringLiteral("PJLink on [^ ]+:(\\d+)"));
+        [[maybe_unused]] const bool up = QTest::qWaitFor([&] {
+            const QByteArray log = read(QStringLiteral("bridge.log"));
+            const auto m = on.match(QString::fromUtf8(log));
+            if (m.hasMatch()) port = static_cast<quint16>(m.captured(1).toUInt());
+            return port != 0 && log.contains("serving");
+        }, 10000);
+    }
+    QByteArray read(const QString& name) {
+        QFile f(dir.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // Lines the projector received so far.
+    int linesSeen() { return int(read(QStringLiteral("sim.log")).count("line:")); }
+    ~Bridged() {
+        bridge.terminate();
+        bridge.waitForFinished(5000);
+        sim.terminate();
+        sim.waitForFinished(5000);
+    }
+};
+
+struct Poller {
+    QTcpSocket s;
+    QByteArray in;
+    bool greeted = false;
+    Clock::time_point asked;
+    std::vector<double> latencies;
+    int errors = 0;
+};
+
+} // namespace
+
+void sendBounds() {
+    // 600 MB without a carriage return: the reply buffer is capped, the memory stays flat.
+    PseudoTerminal flood;
+    std::atomic<bool> stop{false};
+    std::atomic<long long> poured{0};
+    std::thread writer([&] {
+        const std::string chunk(1 << 16, 'x');
+        while (!stop && poured < 600LL << 20) {
+            const ssize_t n = ::write(flood.master(), chunk.data(), chunk.size());
+            if (n > 0) poured += n;
+            else std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    });
+    const Spent f = spawnAndWait({bin("tova-send").toStdString(), "--device", flood.slavePath(), "--timeout",
+                                  "15000", "CR0"});
+    stop = true;
+    writer.join();
+    row("tova-send: a flood without CR, no reply", fmt("%.0f MB read in %.1f s, peak memory %.1f MB", double(poured >> 20), f.wallS, f.maxRssMb),
+        "memory flat (the reply is capped)");
+    // 100 KB to a peer that never reads: it ends within its time-out, sleeping.
+    PseudoTerminal deaf;
+    const Spent d = spawnAndWait({bin("tova-send").toStdString(), "--device", deaf.slavePath(), "--timeout", "2000",
+                                  std::string(100 * 1024, 'C')});
+    row("tova-send: 100 KB to a peer that never reads", fmt("status %.0f after %.2f s, CPU %.2f s", d.status, d.wallS, d.cpuS),
+        "2 within the 2 s time-out, little CPU");
+}
+
+void bridgeLatency() {
+    // The serial exchange alone: CR0 straight on the line, as tova-send makes it.
+    std::vector<double> straight, through;
+    {
+        QProcess sim;
+        sim.start(bin("tova-sim"), {QStringLiteral("--fast")});
+        sim.waitForReadyRead(5000);
+        const QString device = QString::fromUtf8(sim.readLine()).trimmed();
+        QtSerialControl serial(device, device);
+        serial.setSettings(LineSettings{19200});
+        serial.setPortOpen(true);
+        LineSession line(serial);
+        for (int i = 0; i < 200; ++i) {
+            const auto o = line.exchange("CR0\r", 2000, true);
+            if (o.what == LineSession::Outcome::Replied) straight.push_back(double(o.ms));
+        }
+        serial.setPortOpen(false);
+        sim.terminate();
+        sim.waitForFinished(3000);
+    }
+    {
+        Bridged b;
+        Poller c;
+        c.s.connectToHost(QHostAddress::LocalHost, b.port);
+        c.s.waitForConnected(3000);
+        [[maybe_unused]] const bool greeted = QTest::qWaitFor([&] { return c.s.readAll().contains('\r'); }, 3000);
+        c.s.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        for (int i = 0; i < 200; ++i) {
+            // Timed by the answer's arrival itself, not by a loop that looks now and then.
+            QEventLoop loop;
+            QByteArray got;
+            const auto link = QObject::connect(&c.s, &QTcpSocket::readyRead, &loop, [&] {
+                got += c.s.readAll();
+                if (got.contains('\r')) loop.quit();
+            });
+            QTimer::singleShot(3000, &loop, &QEventLoop::quit);
+            const auto t0 = Clock::now();
+            c.s.write("%1POWR ?\r");
+            loop.exec();
+            through.push_back(ms(Clock::now() - t0));
+            QObject::disconnect(link);
+        }
+    }
+    row("bridge: POWR ? round trip, 200 times",
+        fmt("median %.1f ms, p99 %.1f ms", percentile(through, 50), percentile(through, 99)), "the exchange + a few ms");
+    row("  CR0 straight on the line (the exchange alone)",
+        fmt("median %.1f ms, p99 %.1f ms", percentile(straight, 50), percentile(straight, 99)), "");
+    row("  added by the bridge",
+        fmt("median %.1f ms, p99 %.1f ms", percentile(through, 50) - percentile(straight, 50),
+            percentile(through, 99) - percentile(straight, 99)),
+        "< 5 ms");
+}
+
+void bridgePollers(int clients, int seconds) {
+    Bridged b;
+    std::vector<std::unique_ptr<Poller>> pollers;
+    std::vector<std::unique_ptr<QTimer>> timers;
+    const int before = b.linesSeen();
+    for (int i = 0; i < clients; ++i) {
+        auto p = std::make_unique<Poller>();
+        Poller* raw = p.get();
+        p->s.connectToHost(QHostAddress::LocalHost, b.port);
+        QObject::connect(&p->s, &QTcpSocket::readyRead, [raw] {
+            raw->in += raw->s.readAll();
+            for (qsizetype cr; (cr = raw->in.indexOf('\r')) >= 0;) {
+                const QByteArray answer = raw->in.left(cr + 1);
+                raw->in.remove(0, cr + 1);
+                if (!raw->greeted) {
+                    raw->greeted = true;
+                    continue;
+                }
+                raw->latencies.push_back(ms(Clock::now() - raw->asked));
+                if (!answer.startsWith("%1POWR=") || answer.contains("ERR")) ++raw->errors;
+            }
+        });
+        auto t = std::make_unique<QTimer>();
+        t->setTimerType(Qt::PreciseTimer);
+        QObject::connect(t.get(), &QTimer::timeout, [raw] {
+            raw->asked = Clock::now();
+            raw->s.write("%1POWR ?\r");
+        });
+        // Each at its own phase of the second, as independent controllers poll.
+        QTimer::singleShot(1000 * i / clients, [tp = t.get()] { tp->start(1000); });
+        timers.push_back(std::move(t));
+        pollers.push_back(std::move(p));
+    }
+    runFor(seconds * 1000);
+    for (auto& t : timers) t->stop();
+    runFor(500);
+    std::vector<double> all;
+    int errors = 0, requests = 0;
+    for (auto& p : pollers) {
+        all.insert(all.end(), p->latencies.begin(), p->latencies.end());
+        errors += p->errors;
+        requests += int(p->latencies.size());
+    }
+    const int exchanges = b.linesSeen() - before;
+    row(fmt("bridge: %.0f PJLink clients polling POWR ? each second, %.0f s", clients, seconds),
+        fmt("%.0f answers, %.0f errors; p99 %.1f ms", requests, errors, percentile(all, 99)), "0 errors");
+    row("  median answer; serial exchanges for the requests",
+        fmt("%.1f ms; %.0f exchanges (%.0f%% of requests)", percentile(all, 50), exchanges,
+            requests ? 100.0 * exchanges / requests : 0),
+        "well under the requests");
+}
+
+void bridgeMemory() {
+    Bridged b;
+    runFor(300);
+    const long start = residentKbOf(b.bridge.processId());
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    for (int i = 0; i < 32; ++i) {
+        auto s = std::make_unique<QTcpSocket>();
+        s->connectToHost(QHostAddress::LocalHost, b.port);
+        s->waitForConnected(3000);
+        idle.push_back(std::move(s));
+    }
+    runFor(500);
+    const long withIdle = residentKbOf(b.bridge.processId());
+    idle.clear();
+    runFor(300);
+    const long afterIdle = residentKbOf(b.bridge.processId());
+    for (int i = 0; i < 1000; ++i) {
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, b.port);
+        s.waitForConnected(3000);
+        s.write("%1CLSS ?\r");
+        s.waitForReadyRead(1000);
+        s.disconnectFromHost();
+    }
+    runFor(500);
+    const long after = residentKbOf(b.bridge.processId());
+    row("bridge: resident memory at start, with 32 idle clients",
+        fmt("%.0f kB, %.0f kB (%.0f kB after they left)", double(start), double(withIdle), double(afterIdle)), "flat");
+    row("  after 1000 connect/disconnect cycles", fmt("%.0f kB (%+.0f kB)", double(after), double(after - afterIdle)),
+        "flat");
+}
+
+} // namespace tova::bench

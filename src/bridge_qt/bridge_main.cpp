@@ -47,11 +47,7 @@ int main(int argc, char** argv) {
         "\n"
         "Exit status: 0 after SIGINT or SIGTERM, 2 when a listener cannot be bound, 64 for a\n"
         "usage error. A device missing at start is not fatal: it is waited for."));
-    QCommandLineOption device(QStringLiteral("device"),
-                              QStringLiteral("The serial device, or tcp://HOST:PORT of a device server (required)."),
-                              QStringLiteral("path"));
-    QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("19200 (default) or 9600."),
-                             QStringLiteral("baud"), QStringLiteral("19200"));
+    const tova::LineOptions lineOptions;
     QCommandLineOption pjlink(QStringLiteral("pjlink"),
                               QStringLiteral("Serve a projector as a PJLink Class 1 device. <spec> is "
                                              "HOST:PORT[/ADDRESS][,name=TEXT][,inputs=LIST]: port 4352 is PJLink's; "
@@ -79,19 +75,19 @@ int main(int argc, char** argv) {
                              QStringLiteral("Append every line sent and received, with its time, to <file>."),
                              QStringLiteral("file"));
     QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every exchange on the line too."));
-    p.addOptions({device, speed, pjlink, share, passwordFile, name, inputs, maxClients, trace, verbose});
+    p.addOptions({lineOptions.device, lineOptions.speed, pjlink, share, passwordFile, name, inputs, maxClients, trace,
+                  verbose});
     if (auto o = tova::parseCommandLine(p, tova::argumentsOf(argc, argv)); !o.goOn()) return tova::finish(o);
     auto usage = [](const QString& text) { return tova::finish(tova::usageError(text)); };
     if (!p.positionalArguments().isEmpty())
         return usage(QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
-    if (!p.isSet(device)) return usage(QStringLiteral("--device is required"));
+    const auto settings = lineOptions.settings(p);
+    if (auto* wrong = std::get_if<tova::CommandLineOutcome>(&settings)) return tova::finish(*wrong);
     if (!p.isSet(pjlink) && !p.isSet(share)) return usage(QStringLiteral("give --pjlink or --share, or both"));
 
     tova::BridgeOptions o;
     o.verbose = p.isSet(verbose);
-    const QString baud = p.value(speed);
-    if (baud != QLatin1String("19200") && baud != QLatin1String("9600")) return usage(QStringLiteral("--speed takes 19200 or 9600"));
-    o.settings = tova::LineSettings{baud.toInt()};
+    o.settings = std::get<tova::LineSettings>(settings);
     bool ok = false;
     o.maxClients = p.value(maxClients).toInt(&ok);
     if (!ok || o.maxClients < 1) return usage(QStringLiteral("--max-clients takes a number above 0"));
@@ -132,7 +128,8 @@ int main(int argc, char** argv) {
     }
 
     QCoreApplication app(argc, argv);
-    tova::QtSerialControl port(p.value(device), p.value(device));
+    const QString device = p.value(lineOptions.device);
+    tova::QtSerialControl port(device, device);
     std::unique_ptr<tova::TracingSerial> traced;
     if (p.isSet(trace)) {
         try {

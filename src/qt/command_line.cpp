@@ -30,6 +30,14 @@ CommandLineOutcome parseCommandLine(QCommandLineParser& p, const QStringList& ar
     return {};
 }
 
+std::variant<LineSettings, CommandLineOutcome> LineOptions::settings(const QCommandLineParser& p) const {
+    if (!p.isSet(device)) return usageError(QStringLiteral("--device is required"));
+    const QString baud = p.value(speed);
+    if (baud != QLatin1String("19200") && baud != QLatin1String("9600"))
+        return usageError(QStringLiteral("--speed takes 19200 or 9600"));
+    return LineSettings{baud.toInt()};
+}
+
 int finish(const CommandLineOutcome& outcome) {
     std::fputs(qPrintable(outcome.message), outcome.toStdout ? stdout : stderr);
     std::fflush(outcome.toStdout ? stdout : stderr);

@@ -2,9 +2,13 @@
 #pragma once
 // The command line of every program: help, version and usage errors alike. A usage error ends
 // the program with status 64 (EX_USAGE), never with 1, which scripts read as a failure.
+#include "core/settings.hpp"
+
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
+
+#include <variant>
 
 namespace tova {
 
@@ -29,5 +33,16 @@ CommandLineOutcome usageError(const QString& text);
 
 // Prints the outcome's message where it belongs and returns its exit status.
 int finish(const CommandLineOutcome& outcome);
+
+// The serial line's options of the programs that take one device: --device and --speed.
+struct LineOptions {
+    QCommandLineOption device{QStringLiteral("device"),
+                              QStringLiteral("The serial device, or tcp://HOST:PORT of a device server (required)."),
+                              QStringLiteral("path")};
+    QCommandLineOption speed{QStringLiteral("speed"), QStringLiteral("19200 (default) or 9600."),
+                             QStringLiteral("baud"), QStringLiteral("19200")};
+    // The line settings they give, or a usage error saying which is wrong.
+    std::variant<LineSettings, CommandLineOutcome> settings(const QCommandLineParser& p) const;
+};
 
 } // namespace tova

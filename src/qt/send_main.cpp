@@ -71,11 +71,7 @@ int main(int argc, char** argv) {
         "tova-send goes on through every code after a refusal or a time-out. With several\n"
         "outcomes: 2 if the device failed, else 1 if a code timed out, else 3 if one was\n"
         "refused, else 0."));
-    QCommandLineOption device(QStringLiteral("device"),
-                              QStringLiteral("Serial device, or tcp://HOST:PORT (required)."),
-                              QStringLiteral("path"));
-    QCommandLineOption speed(QStringLiteral("speed"), QStringLiteral("19200 (default) or 9600."),
-                             QStringLiteral("baud"), QStringLiteral("19200"));
+    const tova::LineOptions lineOptions;
     QCommandLineOption address(QStringLiteral("address"),
                                QStringLiteral("single (default, no address), all (AFFF), or 001 to 004."),
                                QStringLiteral("who"), QStringLiteral("single"));
@@ -95,7 +91,7 @@ int main(int argc, char** argv) {
                                            "(tab-separated), and end."));
     QCommandLineOption verbose(QStringLiteral("verbose"),
                                QStringLiteral("Tell on standard error what is sent and discarded."));
-    p.addOptions({device, speed, address, timeout, noReply, raw, json, list, verbose});
+    p.addOptions({lineOptions.device, lineOptions.speed, address, timeout, noReply, raw, json, list, verbose});
     p.addPositionalArgument(QStringLiteral("code"),
                             QStringLiteral("Command codes, e.g. C00 CR0 \"CF INPUT1 VIDEO\"."),
                             QStringLiteral("CODE..."));
@@ -109,24 +105,24 @@ int main(int argc, char** argv) {
         return kOk;
     }
     const std::string_view* prefix = tova::addressPrefixFor(p.value(address).toStdString());
-    const QString baud = p.value(speed);
     bool timeoutOk = true;
     const int fixedTimeout = p.isSet(timeout) ? p.value(timeout).toInt(&timeoutOk) : 0;
     auto usage = [](const char* text) { return tova::finish(tova::usageError(QString::fromLatin1(text))); };
-    if (!p.isSet(device)) return usage("--device is required");
+    const auto settings = lineOptions.settings(p);
+    if (auto* wrong = std::get_if<tova::CommandLineOutcome>(&settings)) return tova::finish(*wrong);
     if (p.positionalArguments().isEmpty()) return usage("give at least one CODE");
     if (!prefix) return usage("--address takes single, all or 001 to 004");
-    if (baud != QLatin1String("19200") && baud != QLatin1String("9600")) return usage("--speed takes 19200 or 9600");
     if (p.isSet(timeout) && (!timeoutOk || fixedTimeout <= 0)) return usage("--timeout takes a number of milliseconds above 0");
 
     const bool talk = p.isSet(verbose);
     auto note = [&](const std::string& s) {
         if (talk) std::fprintf(stderr, "tova-send: %s\n", s.c_str());
     };
-    tova::QtSerialControl serial(p.value(device), p.value(device));
+    const QString device = p.value(lineOptions.device);
+    tova::QtSerialControl serial(device, device);
     try {
         serial.setCommPort(1);
-        serial.setSettings(tova::LineSettings{baud.toInt()});
+        serial.setSettings(std::get<tova::LineSettings>(settings));
         serial.setPortOpen(true);
     } catch (const tova::SerialError& e) {
         std::fprintf(stderr, "tova-send: %s\n", e.what());

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // PJLink Class 1 on the fake clock: every row of the mapping, every error, the digest, the
 // limits of a request and the idle close.
-#include "bridge/listener_spec.hpp"
+#include "bridge/listener_option.hpp"
 #include "bridge/md5.hpp"
 #include "bridge/pjlink_session.hpp"
 #include "bridge/shared_line.hpp"
@@ -325,14 +325,14 @@ TEST(Pjlink, ListenerOptions) {
         {"host:1/001", false, "", 0, "", "", "", "only HOST:PORT"},
     };
     for (const auto& c : cases) {
-        const auto r = parseListenerSpec(c.text, c.extras);
+        const auto r = parseListenerOption(c.text, c.extras);
         if (!c.error.empty()) {
             ASSERT_TRUE(std::holds_alternative<std::string>(r)) << c.text;
             EXPECT_NE(std::get<std::string>(r).find(c.error), std::string::npos) << std::get<std::string>(r);
             continue;
         }
-        ASSERT_TRUE(std::holds_alternative<ListenerSpec>(r)) << c.text << ": " << std::get<std::string>(r);
-        const auto& s = std::get<ListenerSpec>(r);
+        ASSERT_TRUE(std::holds_alternative<ListenerOption>(r)) << c.text << ": " << std::get<std::string>(r);
+        const auto& s = std::get<ListenerOption>(r);
         EXPECT_EQ(s.host, c.host);
         EXPECT_EQ(s.port, c.port);
         EXPECT_EQ(s.prefix, c.prefix);

@@ -102,16 +102,16 @@ int main(int argc, char** argv) {
     }
     o.defaults.info = "tova-bridge " + QCoreApplication::applicationVersion().toStdString();
     for (const QString& spec : p.values(pjlink)) {
-        auto r = tova::bridge::parseListenerSpec(spec.toStdString(), true);
+        auto r = tova::bridge::parseListenerOption(spec.toStdString(), true);
         if (auto* why = std::get_if<std::string>(&r))
             return usage(QStringLiteral("--pjlink %1: %2").arg(spec, QString::fromStdString(*why)));
-        o.pjlink.push_back(std::get<tova::bridge::ListenerSpec>(r));
+        o.pjlink.push_back(std::get<tova::bridge::ListenerOption>(r));
     }
     if (p.isSet(share)) {
-        auto r = tova::bridge::parseListenerSpec(p.value(share).toStdString(), false);
+        auto r = tova::bridge::parseListenerOption(p.value(share).toStdString(), false);
         if (auto* why = std::get_if<std::string>(&r))
             return usage(QStringLiteral("--share %1: %2").arg(p.value(share), QString::fromStdString(*why)));
-        o.share = std::get<tova::bridge::ListenerSpec>(r);
+        o.share = std::get<tova::bridge::ListenerOption>(r);
     }
     if (p.isSet(passwordFile)) {
         // Read from a file, never from the command line, where every user could see it.

@@ -35,18 +35,18 @@ BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
             if (c.shared) shared.push_back(id);
         for (int id : shared) m_connections[id].socket->disconnectFromHost();
     };
-    for (const auto& spec : m_options.pjlink) {
+    for (const auto& option : m_options.pjlink) {
         auto l = std::make_unique<Listener>();
-        l->spec = spec;
+        l->option = option;
         l->config = m_options.defaults;
-        l->config.prefix = spec.prefix;
-        if (spec.name) l->config.name = *spec.name;
-        if (spec.inputs) l->config.inputs = *spec.inputs;
+        l->config.prefix = option.prefix;
+        if (option.name) l->config.name = *option.name;
+        if (option.inputs) l->config.inputs = *option.inputs;
         m_listeners.push_back(std::move(l));
     }
     if (m_options.share) {
         auto l = std::make_unique<Listener>();
-        l->spec = *m_options.share;
+        l->option = *m_options.share;
         l->pjlink = false;
         m_listeners.push_back(std::move(l));
     }
@@ -68,20 +68,20 @@ void BridgeServer::say(const QString& text) const {
 
 bool BridgeServer::listen(QString& error) {
     for (auto& l : m_listeners) {
-        const QHostAddress host(QString::fromStdString(l->spec.host));
-        const QString where = QStringLiteral("%1:%2").arg(QString::fromStdString(l->spec.host)).arg(l->spec.port);
+        const QHostAddress host(QString::fromStdString(l->option.host));
+        const QString where = QStringLiteral("%1:%2").arg(QString::fromStdString(l->option.host)).arg(l->option.port);
         if (host.isNull()) {
             error = QStringLiteral("%1: not an IP address").arg(where);
             return false;
         }
-        if (!l->server.listen(host, static_cast<quint16>(l->spec.port))) {
+        if (!l->server.listen(host, static_cast<quint16>(l->option.port))) {
             error = QStringLiteral("%1: %2").arg(where, l->server.errorString());
             return false;
         }
         connect(&l->server, &QTcpServer::newConnection, this, [this, listener = l.get()] { accept(*listener); });
         say(QStringLiteral("%1 on %2:%3%4")
                 .arg(l->pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared line"),
-                     QString::fromStdString(l->spec.host))
+                     QString::fromStdString(l->option.host))
                 .arg(l->server.serverPort())
                 .arg(l->pjlink && !l->config.prefix.empty()
                          ? QStringLiteral(" for projector %1").arg(QString::fromStdString(l->config.prefix))

@@ -4,7 +4,7 @@
 // connection a PJLink session or a shared-line client of the one exchange queue on the line.
 #include "bridge/device_keeper.hpp"
 #include "bridge/exchange_queue.hpp"
-#include "bridge/listener_spec.hpp"
+#include "bridge/listener_option.hpp"
 #include "bridge/pjlink_session.hpp"
 #include "bridge/shared_line.hpp"
 #include "qt/qt_timer.hpp"
@@ -23,8 +23,8 @@ class QTcpSocket;
 namespace tova {
 
 struct BridgeOptions {
-    std::vector<bridge::ListenerSpec> pjlink;
-    std::optional<bridge::ListenerSpec> share;
+    std::vector<bridge::ListenerOption> pjlink;
+    std::optional<bridge::ListenerOption> share;
     bridge::ProjectorConfig defaults; // name, inputs, password and info for every projector
     LineSettings settings;
     int maxClients = 32;
@@ -47,7 +47,7 @@ class BridgeServer : public QObject {
 
   private:
     struct Listener {
-        bridge::ListenerSpec spec;
+        bridge::ListenerOption option;
         bridge::ProjectorConfig config;
         bridge::MuteState mute;
         bool pjlink = true;

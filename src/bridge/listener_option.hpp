@@ -10,7 +10,7 @@
 
 namespace tova::bridge {
 
-struct ListenerSpec {
+struct ListenerOption {
     std::string host;   // as given, without brackets
     int port = 0;
     std::string prefix; // "" (no address) or "A001".."A004"
@@ -18,7 +18,7 @@ struct ListenerSpec {
     std::optional<Inputs> inputs;
 };
 
-// The spec, or what is wrong with it. Extras (/ADDRESS, name=, inputs=) only when allowed.
-std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text, bool extras);
+// The option, or what is wrong with it. Extras (/ADDRESS, name=, inputs=) only when allowed.
+std::variant<ListenerOption, std::string> parseListenerOption(std::string_view text, bool extras);
 
 } // namespace tova::bridge

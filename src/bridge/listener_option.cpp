@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "bridge/listener_spec.hpp"
+#include "bridge/listener_option.hpp"
 
 #include <charconv>
 
 namespace tova::bridge {
 
-std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text, bool extras) {
-    ListenerSpec s;
+std::variant<ListenerOption, std::string> parseListenerOption(std::string_view text, bool extras) {
+    ListenerOption s;
     // The extras: ",name=" and ",inputs=" start them; a value runs to the next one (an inputs
     // list may hold commas itself, a name blanks).
     std::string_view rest;

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// One PJLink session on the fake clock, with the test's projector at the end of the line.
+#include "bridge/pjlink_session.hpp"
+#include "bridge_rig.hpp"
+
+#include <memory>
+
+namespace tova::test {
+
+struct PjlinkRig : BridgeRig {
+    FakeTimer idle{clock};
+    bridge::ProjectorConfig config;
+    bridge::MuteState mute;
+    std::unique_ptr<bridge::PjlinkSession> session;
+    std::string sent;
+    bool closed = false;
+
+    explicit PjlinkRig(bridge::ProjectorConfig c = {}) : config(std::move(c)) {
+        clock.timers.push_back(&idle);
+        config.info = "tova-bridge 1.40.0";
+        session = std::make_unique<bridge::PjlinkSession>(1, config, mute, queue, idle, "498e4a67");
+        session->send = [this](const std::string& s) { sent += s; };
+        session->close = [this] { closed = true; };
+        session->start();
+        sent.clear();
+    }
+    // A request; the projector answers from answers, and time runs out for what it does not.
+    std::string ask(const std::string& request) {
+        sent.clear();
+        session->received(request + "\r");
+        for (int i = 0; i < 4 && sent.empty(); ++i) {
+            answer();
+            if (sent.empty()) clock.advance(5100);
+        }
+        return sent;
+    }
+};
+
+
+} // namespace tova::test

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: MIT
+// A PJLink connection's own rules on the fake clock: the digest, the limits of a request, the
+// idle close, how many requests may wait, a device that is gone; and the shared line.
+#include "bridge/md5.hpp"
+#include "bridge/shared_line.hpp"
+#include "pjlink_rig.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::bridge;
+using namespace tova::test;
+
+TEST(Pjlink, Authentication) {
+    ProjectorConfig c;
+    c.password = "JBMIAProjectorLink";
+    struct Case {
+        std::string firstLine;
+        std::string answer;
+        bool closed;
+    } cases[] = {
+        {"5d8409bc1c3fa39749434aa3a5c38682%1CLSS ?", "%1CLSS=1\r", false},
+        {"5d8409bc1c3fa39749434aa3a5c38683%1CLSS ?", "PJLINK ERRA\r", true},
+        {"%1CLSS ?", "PJLINK ERRA\r", true},
+        {"5D8409BC1C3FA39749434AA3A5C38682%1CLSS ?", "PJLINK ERRA\r", true}, // lower case only
+    };
+    for (const auto& k : cases) {
+        PjlinkRig r(c);
+        r.session->start();
+        EXPECT_EQ(r.sent, "PJLINK 1 498e4a67\r");
+        EXPECT_EQ(r.ask(k.firstLine), k.answer) << k.firstLine;
+        EXPECT_EQ(r.closed, k.closed) << k.firstLine;
+        if (!k.closed) {
+            EXPECT_EQ(r.ask("%1INF1 ?"), "%1INF1=TOVA\r"); // no digest after the first
+        }
+    }
+    PjlinkRig open; // no password
+    open.session->start();
+    EXPECT_EQ(open.sent, "PJLINK 0\r");
+}
+
+TEST(Pjlink, ALineLongerThanARequestEndsTheConnection) {
+    struct Case {
+        std::optional<std::string> password;
+        std::size_t length; // with the CR
+        bool closed;
+    } cases[] = {{std::nullopt, 136, false}, {std::nullopt, 137, true}, {"pw", 168, false}, {"pw", 169, true}};
+    for (const auto& c : cases) {
+        ProjectorConfig config;
+        config.password = c.password;
+        PjlinkRig r(config);
+        std::string line = c.password ? md5Hex(std::string("498e4a67") + *c.password) : "";
+        line += "%1NAME ?";
+        line += std::string(c.length - 1 - line.size(), 'x');
+        r.session->received(line + "\r");
+        EXPECT_EQ(r.closed, c.closed) << c.length;
+        if (!c.closed) {
+            EXPECT_EQ(r.sent, "%1NAME=ERR2\r") << c.length;
+        }
+    }
+    PjlinkRig r;
+    r.session->received(std::string(500, 'x')); // no CR at all
+    EXPECT_TRUE(r.closed);
+}
+
+TEST(Pjlink, IdleConnectionsCloseAfterThirtySeconds) {
+    PjlinkRig r;
+    r.clock.advance(29999);
+    EXPECT_FALSE(r.closed);
+    r.session->received("%1CLSS ?\r");
+    r.clock.advance(29999);
+    EXPECT_FALSE(r.closed);
+    r.clock.advance(1);
+    EXPECT_TRUE(r.closed);
+}
+
+TEST(Pjlink, SixteenRequestsMayWait) {
+    PjlinkRig r;
+    std::string burst;
+    for (int i = 0; i < 18; ++i) burst += "%1POWR ?\r";
+    r.session->received(burst); // the first goes out; 15 wait; the 17th and 18th are refused
+    EXPECT_EQ(r.sent, "%1POWR=ERR3\r%1POWR=ERR3\r");
+    r.answers = {{"CR0\r", "00\r"}};
+    for (int i = 0; i < 20; ++i) r.answer();
+    EXPECT_EQ(r.serial.writes.size(), 16u);
+}
+
+TEST(Pjlink, TheDeviceGoneAnswersErr4) {
+    PjlinkRig r;
+    r.session->received("%1POWR ?\r");
+    r.queue.setLineUp(false); // waiting requests
+    EXPECT_EQ(r.sent, "%1POWR=ERR4\r");
+    EXPECT_EQ(r.ask("%1POWR ?"), "%1POWR=ERR4\r"); // and new ones
+    EXPECT_EQ(r.ask("%1CLSS ?"), "%1CLSS=1\r");    // what needs no line is still answered
+}
+
+TEST(SharedLine, EachLineOneExchangeAndItsOwnReply) {
+    BridgeRig r;
+    std::string toA, toB;
+    SharedLineClient a(1, r.queue), b(2, r.queue);
+    bool cut = false;
+    a.send = [&](const std::string& s) { toA += s; };
+    b.send = [&](const std::string& s) { toB += s; };
+    a.close = b.close = [&] { cut = true; };
+    r.answers = {{"CR0\r", "00\r"}, {"A001C00\r", "\x06"}, {"CR9\r", "TM4\r"}};
+    a.received("CR0\rA00");
+    b.received("CR9\r");
+    a.received("1C00\r");
+    for (int i = 0; i < 5; ++i) r.answer();
+    EXPECT_EQ(toA, "00\r\x06");
+    EXPECT_EQ(toB, "TM4\r");
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR0\r", "CR9\r", "A001C00\r"}));
+    a.received(std::string(5000, 'x')); // endless bytes without CR
+    EXPECT_TRUE(cut);
+}

@@ -103,7 +103,10 @@ void BridgeServer::accept(Listener& l) {
         const int id = m_nextId++;
         Connection& c = m_connections[id];
         c.socket = s;
-        c.who = QStringLiteral("%1 client %2").arg(l.pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared-line"), peer(s));
+        c.who = QStringLiteral("%1 client %2 on %3:%4")
+                    .arg(l.pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared-line"), peer(s),
+                         QString::fromStdString(l.option.host))
+                    .arg(l.server.serverPort());
         // An idle shared-line client may be a panel left alone for hours: keep-alive finds the dead.
         s->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
         s->setSocketOption(QAbstractSocket::LowDelayOption, 1);

@@ -163,7 +163,7 @@ void receiveFlood() {
 
 void idleWakeups() {
     PanelRig r;
-    runFor(500);
+    runFor(2500); // settled: the first looks for a window manager's frame are over
     struct Counter : QObject {
         long timers = 0;
         bool eventFilter(QObject*, QEvent* e) override {

@@ -158,7 +158,9 @@ bool MainWindow::event(QEvent* e) {
         // The frame is known once the window manager has framed the window, which may come
         // after the window is shown: look again while it settles.
         for (int ms : {0, 50, 200, 500, 1000, 2000})
-            QTimer::singleShot(ms, this, [this] { followFrame(); });
+            QTimer::singleShot(ms, this, [this] {
+                if (m_frameFollowed.isNull()) followFrame(); // until a frame has come
+            });
         break;
     case QEvent::Move:
     case QEvent::Resize:

@@ -16,13 +16,17 @@ DeviceKeeper::DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& que
 
 void DeviceKeeper::start() {
     m_queue.setLineUp(false);
+    try {
+        m_line.setCommPort(1);
+        m_line.setSettings(m_settings); // kept by the closed port, applied at each open
+    } catch (const SerialError& e) {
+        if (log) log(e.what());
+    }
     tryOpen();
 }
 
 void DeviceKeeper::tryOpen() {
     try {
-        m_line.setCommPort(1);
-        m_line.setSettings(m_settings);
         m_line.setPortOpen(true);
     } catch (const SerialError& e) {
         if (log && m_state != e.what()) log(std::string(e.what()) + "; trying again every 2 s");

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The exchange queue on the fake clock: one line on the wire at a time, replies to the asker.
+#include "bridge/device_keeper.hpp"
 #include "bridge_rig.hpp"
 
 #include <gtest/gtest.h>
@@ -168,4 +169,38 @@ TEST(ExchangeQueue, TheLineGoingDownEndsEveryExchange) {
     r.queue.setLineUp(true);
     EXPECT_EQ(r.queue.submit(3, "CR0\r", 500, t.to(3)), Submitted::Queued);
     EXPECT_EQ(r.serial.writes.back(), "CR0\r");
+}
+
+// The device missing at start, coming, and going: tried every 2 s, each change logged once.
+TEST(DeviceKeeper, OpensRetriesAndTellsEachChangeOnce) {
+    BridgeRig r;
+    r.serial.setPortOpen(false);
+    r.serial.log.clear();
+    FakeTimer retry{r.clock};
+    r.clock.timers.push_back(&retry);
+    DeviceKeeper keeper(r.serial, retry, r.queue, LineSettings{9600});
+    std::vector<std::string> said;
+    int downs = 0;
+    keeper.log = [&](const std::string& s) { said.push_back(s); };
+    keeper.onDown = [&] { ++downs; };
+    r.serial.failOpen[1] = {SerialFault::NoDevice, "No such file or directory"};
+    keeper.start();
+    EXPECT_FALSE(r.queue.lineUp());
+    r.clock.advance(6000); // three more tries
+    EXPECT_EQ(std::count(r.serial.log.begin(), r.serial.log.end(), "open 1 failed"), 4);
+    EXPECT_EQ(said.size(), 1u);
+    r.serial.failOpen.clear(); // plugged in
+    r.clock.advance(2000);
+    EXPECT_TRUE(keeper.up());
+    EXPECT_TRUE(r.queue.lineUp());
+    EXPECT_EQ(formatSettings(r.serial.settings()), "9600,N,8,1");
+    r.clock.advance(10000);
+    EXPECT_EQ(std::count(r.serial.log.begin(), r.serial.log.end(), "open 1"), 1); // no tries while up
+    r.serial.lose("Input/output error"); // unplugged
+    EXPECT_FALSE(r.queue.lineUp());
+    EXPECT_EQ(downs, 1);
+    r.serial.failOpen[1] = {SerialFault::NoDevice, "No such file or directory"};
+    r.clock.advance(4000);
+    ASSERT_EQ(said.size(), 4u); // found no device, open, lost, no device again
+    EXPECT_NE(said[2].find("the device was disconnected (Input/output error)"), std::string::npos) << said[2];
 }

@@ -12,16 +12,8 @@
 namespace tova::bridge {
 namespace {
 
-// A query line: its code, after an address prefix, is one of the nine queries.
-bool isQueryLine(std::string_view line) {
-    if (!line.empty() && line.back() == kCR) line.remove_suffix(1);
-    for (const auto& a : kAddressOptions)
-        if (!a.prefix.empty() && line.starts_with(a.prefix)) {
-            line.remove_prefix(a.prefix.size());
-            break;
-        }
-    return isQueryCode(line);
-}
+// A query line: its code is one of the nine queries.
+bool isQueryLine(std::string_view line) { return isQueryCode(codeOfLine(line)); }
 
 } // namespace
 

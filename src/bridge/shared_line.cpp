@@ -28,10 +28,7 @@ void SharedLineClient::received(std::string_view bytes) {
             continue;
         }
         std::string line = std::exchange(m_partial, {}) + kCR;
-        std::string_view code(line.data(), line.size() - 1);
-        for (const auto& a : kAddressOptions)
-            if (!a.prefix.empty() && code.starts_with(a.prefix)) code.remove_prefix(a.prefix.size());
-        const int timeout = switchesInput(code) ? kSourceReplyTimeout : kTimer2Start;
+        const int timeout = switchesInput(codeOfLine(line)) ? kSourceReplyTimeout : kTimer2Start;
         const Submitted s = m_queue.submit(m_id, line, timeout, [this](const ExchangeResult& r) {
             if (r.outcome == ExchangeResult::Replied) send(r.bytes);
         });

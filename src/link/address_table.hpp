@@ -20,4 +20,12 @@ inline constexpr std::array<AddressOption, 6> kAddressOptions{{
     {"Option8", "A004"},
 }};
 
+// The code of a framed line: without its address prefix and its CR.
+inline std::string_view codeOfLine(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    for (const auto& a : kAddressOptions)
+        if (!a.prefix.empty() && line.starts_with(a.prefix)) return line.substr(a.prefix.size());
+    return line;
+}
+
 } // namespace tova

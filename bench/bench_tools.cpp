@@ -2,7 +2,8 @@
 // Measures tova-send's bounds and tova-bridge: its latency over the serial exchange alone, 32
 // PJLink pollers at once, and its memory. Prints rows of the table; never fails on a time.
 #include "bench_rig.hpp"
-#include "qt/line_session.hpp"
+#include "link/exchange_queue.hpp"
+#include "panel/vocabulary.hpp"
 
 #include <QFile>
 #include <QProcess>
@@ -140,13 +141,20 @@ void bridgeLatency() {
         sim.start(bin("tova-sim"), {QStringLiteral("--fast")});
         sim.waitForReadyRead(5000);
         const QString device = QString::fromUtf8(sim.readLine()).trimmed();
-        QtSerialControl serial(device, device);
+        QtSerialControl serial(device);
         serial.setSettings(LineSettings{19200});
         serial.setPortOpen(true);
-        LineSession line(serial);
+        QtTimer timeout, guard;
+        SteadyClock clock;
+        ExchangeQueue line(serial, timeout, guard, clock);
+        serial.setOnComm([&] { line.received(serial.input()); });
         for (int i = 0; i < 200; ++i) {
-            const auto o = line.exchange("CR0\r", 2000, true);
-            if (o.what == LineSession::Outcome::Replied) straight.push_back(double(o.ms));
+            QEventLoop loop;
+            line.submit(1, {"CR0\r", 2000, expectFor("CR0")}, [&](const ExchangeResult& r) {
+                if (r.outcome == ExchangeResult::Replied) straight.push_back(double(r.took.count()));
+                loop.quit();
+            });
+            loop.exec();
         }
         serial.setPortOpen(false);
         sim.terminate();

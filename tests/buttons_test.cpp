@@ -143,10 +143,10 @@ TEST(Buttons, MenuOnAndAPcAdjSetTheMenuTiming) {
         r.t1.setInterval(105);
         r.form.click(b);
         EXPECT_EQ(r.t1.interval(), 200) << b;
-        EXPECT_EQ(r.form.AdjustMode, 1) << b;
+        EXPECT_EQ(r.form.adjustMode, AdjustMode::Menu) << b;
         EXPECT_FALSE(r.t1.enabled()) << b;
         r.form.click("Command24"); // MENU OFF leaves both
-        EXPECT_EQ(r.form.AdjustMode, 1);
+        EXPECT_EQ(r.form.adjustMode, AdjustMode::Menu);
         EXPECT_EQ(r.t1.interval(), 200);
     }
 }
@@ -157,5 +157,5 @@ TEST(Buttons, EachClickTransmitsEvenTwiceInARow) {
     r.form.click("Command44");
     r.form.click("Command44");
     EXPECT_EQ(r.serial.written, "CR0\rCR0\r");
-    EXPECT_EQ(r.form.SendLine, "CR0\r");
+    EXPECT_EQ(r.form.sendLine, "CR0\r");
 }

@@ -38,8 +38,8 @@ TEST(ExchangeQueue, OneLineOnTheWireAtATimeAndTheReplyToItsAsker) {
     for (const auto& c : cases) {
         BridgeRig r;
         Told t;
-        EXPECT_EQ(r.queue.submit(1, "CR0\r", 500, t.to(1)), Submitted::Queued);
-        EXPECT_EQ(r.queue.submit(2, "C00\r", 500, t.to(2)), Submitted::Queued);
+        EXPECT_EQ(r.submit(1, "CR0\r", 500, t.to(1)), Submitted::Queued);
+        EXPECT_EQ(r.submit(2, "C00\r", 500, t.to(2)), Submitted::Queued);
         EXPECT_EQ(r.serial.writes, std::vector<std::string>{"CR0\r"}); // the second waits
         std::string piece;
         for (char ch : c.reply + "|") {
@@ -63,8 +63,8 @@ TEST(ExchangeQueue, TimeOutThenAQuietGuardBeforeTheNextLine) {
     for (const auto& c : cases) {
         BridgeRig r;
         Told t;
-        r.queue.submit(1, "C05\r", c.timeoutMs, t.to(1));
-        r.queue.submit(2, "CR0\r", 500, t.to(2));
+        r.submit(1, "C05\r", c.timeoutMs, t.to(1));
+        r.submit(2, "CR0\r", 500, t.to(2));
         r.clock.advance(c.timeoutMs - 1);
         EXPECT_TRUE(t.said.empty());
         r.clock.advance(1);
@@ -73,7 +73,7 @@ TEST(ExchangeQueue, TimeOutThenAQuietGuardBeforeTheNextLine) {
             r.clock.advance(c.lateAt - c.timeoutMs);
             r.serial.receive("\x06"); // not quiet yet: the guard starts over
         }
-        r.clock.advance(c.nextAt - r.clock.now - 1);
+        r.clock.advance(c.nextAt - r.clock.ms - 1);
         EXPECT_EQ(r.serial.writes.size(), 1u) << c.timeoutMs << " " << c.lateAt;
         r.clock.advance(1);
         EXPECT_EQ(r.serial.writes.size(), 2u) << c.timeoutMs << " " << c.lateAt;
@@ -87,11 +87,11 @@ TEST(ExchangeQueue, ClientsTakeTurns) {
     BridgeRig r;
     r.answers = {{"C09\r", "\x06"}, {"C0A\r", "\x06"}, {"CR0\r", "00\r"}, {"C47\r", "\x06"}, {"CR1\r", "1\r"}};
     Told t;
-    r.queue.submit(1, "C09\r", 500, t.to(1));
-    r.queue.submit(1, "C0A\r", 500, t.to(1));
-    r.queue.submit(1, "C47\r", 500, t.to(1));
-    r.queue.submit(2, "CR0\r", 500, t.to(2));
-    r.queue.submit(3, "CR1\r", 500, t.to(3));
+    r.submit(1, "C09\r", 500, t.to(1));
+    r.submit(1, "C0A\r", 500, t.to(1));
+    r.submit(1, "C47\r", 500, t.to(1));
+    r.submit(2, "CR0\r", 500, t.to(2));
+    r.submit(3, "CR1\r", 500, t.to(3));
     for (int i = 0; i < 5; ++i) r.answer();
     EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"C09\r", "CR0\r", "CR1\r", "C0A\r", "C47\r"}));
     EXPECT_EQ(t.said, (std::vector<std::string>{"1 replied \x06", "2 replied 00\r", "3 replied 1\r",
@@ -101,17 +101,17 @@ TEST(ExchangeQueue, ClientsTakeTurns) {
 TEST(ExchangeQueue, BoundsDuplicatesAndSharedQueries) {
     BridgeRig r;
     Told t;
-    r.queue.submit(9, "CR9\r", 500, t.to(9)); // on the wire: the rest wait behind it
+    r.submit(9, "CR9\r", 500, t.to(9)); // on the wire: the rest wait behind it
     for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(r.queue.submit(1, "C" + std::to_string(10 + i) + "\r", 500, t.to(1)), Submitted::Queued);
-    EXPECT_EQ(r.queue.submit(1, "C99\r", 500, t.to(1)), Submitted::Full);
-    EXPECT_EQ(r.queue.submit(2, "C09\r", 500, t.to(2)), Submitted::Queued);
-    EXPECT_EQ(r.queue.submit(2, "C09\r", 500, t.to(2)), Submitted::Duplicate); // a held button's repeat
+        EXPECT_EQ(r.submit(1, "C" + std::to_string(10 + i) + "\r", 500, t.to(1)), Submitted::Queued);
+    EXPECT_EQ(r.submit(1, "C99\r", 500, t.to(1)), Submitted::Full);
+    EXPECT_EQ(r.submit(2, "C09\r", 500, t.to(2)), Submitted::Queued);
+    EXPECT_EQ(r.submit(2, "C09\r", 500, t.to(2)), Submitted::Duplicate); // a held button's repeat
     // Identical queries waiting at once share one exchange; commands never do.
-    EXPECT_EQ(r.queue.submit(3, "CR0\r", 500, t.to(3)), Submitted::Queued);
-    EXPECT_EQ(r.queue.submit(4, "CR0\r", 500, t.to(4)), Submitted::Shared);
-    EXPECT_EQ(r.queue.submit(5, "CR0\r", 500, t.to(5)), Submitted::Shared);
-    EXPECT_EQ(r.queue.submit(6, "C09\r", 500, t.to(6)), Submitted::Queued);
+    EXPECT_EQ(r.submit(3, "CR0\r", 500, t.to(3)), Submitted::Queued);
+    EXPECT_EQ(r.submit(4, "CR0\r", 500, t.to(4)), Submitted::Shared);
+    EXPECT_EQ(r.submit(5, "CR0\r", 500, t.to(5)), Submitted::Shared);
+    EXPECT_EQ(r.submit(6, "C09\r", 500, t.to(6)), Submitted::Queued);
     r.answers = {{"CR0\r", "00\r"}};
     for (int i = 0; i < 30; ++i) {
         r.serial.receive("\x06"); // whatever is on the wire now is acknowledged
@@ -122,10 +122,10 @@ TEST(ExchangeQueue, BoundsDuplicatesAndSharedQueries) {
     for (int c : {3, 4, 5}) EXPECT_EQ(std::count(t.said.begin(), t.said.end(), std::to_string(c) + " replied 00\r"), 1) << c;
     EXPECT_EQ(r.queue.exchanges(), 1u + 16 + 1 + 1 + 1);
     // A query on the wire serves a client that asks the same meanwhile.
-    r.queue.submit(7, "CR1\r", 500, t.to(7));
-    EXPECT_EQ(r.queue.submit(8, "CR1\r", 500, t.to(8)), Submitted::Shared);
-    EXPECT_EQ(r.queue.submit(7, "C00\r", 500, t.to(7)), Submitted::Queued);
-    EXPECT_EQ(r.queue.submit(9, "C00\r", 500, t.to(9)), Submitted::Queued); // commands never share
+    r.submit(7, "CR1\r", 500, t.to(7));
+    EXPECT_EQ(r.submit(8, "CR1\r", 500, t.to(8)), Submitted::Shared);
+    EXPECT_EQ(r.submit(7, "C00\r", 500, t.to(7)), Submitted::Queued);
+    EXPECT_EQ(r.submit(9, "C00\r", 500, t.to(9)), Submitted::Queued); // commands never share
     r.serial.receive("2\r");
     EXPECT_EQ(std::count(t.said.begin(), t.said.end(), "7 replied 2\r"), 1);
     EXPECT_EQ(std::count(t.said.begin(), t.said.end(), "8 replied 2\r"), 1);
@@ -135,9 +135,9 @@ TEST(ExchangeQueue, BoundsDuplicatesAndSharedQueries) {
 TEST(ExchangeQueue, ADepartedClientsLinesGoNowhere) {
     BridgeRig r;
     Told t;
-    r.queue.submit(1, "CR0\r", 500, t.to(1));
-    r.queue.submit(1, "CR1\r", 500, t.to(1));
-    r.queue.submit(2, "CR3\r", 500, t.to(2));
+    r.submit(1, "CR0\r", 500, t.to(1));
+    r.submit(1, "CR1\r", 500, t.to(1));
+    r.submit(2, "CR3\r", 500, t.to(2));
     r.queue.forget(1);
     r.serial.receive("00\r"); // the reply to the line on its way reaches nobody
     EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR0\r", "CR3\r"}));
@@ -151,7 +151,7 @@ TEST(ExchangeQueue, BytesNobodyAskedForAreDropped) {
     r.serial.receive("00\r");
     ASSERT_EQ(r.logged.size(), 1u);
     EXPECT_EQ(r.logged[0], "dropped, nobody asked: 0 0 CR ");
-    r.queue.submit(1, "CR0\r", 500, t.to(1));
+    r.submit(1, "CR0\r", 500, t.to(1));
     r.serial.receive("80\r");
     EXPECT_EQ(t.said, std::vector<std::string>{"1 replied 80\r"});
 }
@@ -159,15 +159,15 @@ TEST(ExchangeQueue, BytesNobodyAskedForAreDropped) {
 TEST(ExchangeQueue, TheLineGoingDownEndsEveryExchange) {
     BridgeRig r;
     Told t;
-    r.queue.submit(1, "CR0\r", 500, t.to(1));
-    r.queue.submit(2, "CR1\r", 500, t.to(2));
+    r.submit(1, "CR0\r", 500, t.to(1));
+    r.submit(2, "CR1\r", 500, t.to(2));
     r.queue.setLineUp(false);
     EXPECT_EQ(t.said, (std::vector<std::string>{"1 down", "2 down"}));
-    EXPECT_EQ(r.queue.submit(3, "CR0\r", 500, t.to(3)), Submitted::LineDown);
+    EXPECT_EQ(r.submit(3, "CR0\r", 500, t.to(3)), Submitted::LineDown);
     r.clock.advance(1000);
     EXPECT_EQ(t.said.size(), 2u); // no time-out for an exchange that ended
     r.queue.setLineUp(true);
-    EXPECT_EQ(r.queue.submit(3, "CR0\r", 500, t.to(3)), Submitted::Queued);
+    EXPECT_EQ(r.submit(3, "CR0\r", 500, t.to(3)), Submitted::Queued);
     EXPECT_EQ(r.serial.writes.back(), "CR0\r");
 }
 

@@ -69,7 +69,7 @@ TEST_F(Hold, PressSetsItsIntervals) {
         EXPECT_EQ(fresh.t2.interval(), c.timer2) << c.button;
         EXPECT_EQ(fresh.t4.interval(), c.timer4) << c.button;
         EXPECT_TRUE(fresh.t1.enabled());
-        EXPECT_EQ(fresh.form.RepeatCode, c.repeatCode) << c.button;
+        EXPECT_EQ(fresh.form.repeatCode, c.repeatCode) << c.button;
     }
     EXPECT_EQ(holdButtons().size(), 19u);
 }
@@ -104,13 +104,13 @@ TEST_F(Hold, ReleaseOrder) {
     r.form.mouseDown("Command1");
     r.clock.advance(10);
     r.form.mouseUp("Command1");
-    EXPECT_EQ(r.form.RepeatCode, 0);
+    EXPECT_EQ(r.form.repeatCode, 0);
     EXPECT_FALSE(r.t1.enabled());
     EXPECT_FALSE(r.t2.enabled());
     EXPECT_TRUE(r.t4.enabled());
     EXPECT_EQ(r.label("Label11"), "");
     EXPECT_EQ(r.label("Label12"), "");
-    EXPECT_EQ(r.form.RxBuffer, "");
+    EXPECT_EQ(r.form.rxBuffer, "");
     EXPECT_EQ(r.t2.interval(), 500);
     EXPECT_EQ(r.t4.interval(), 1000);
     r.clock.advance(999);
@@ -169,7 +169,7 @@ TEST_F(Hold, ArrowPadTimingFollowsAdjustMode) {
 TEST_F(Hold, SelectReleaseLeaves14AndSendsNothing) {
     r.form.mouseDown("Command6");
     r.form.mouseUp("Command6");
-    EXPECT_EQ(r.form.RepeatCode, 14);
+    EXPECT_EQ(r.form.repeatCode, 14);
     r.clock.advance(5000);
     EXPECT_EQ(lines(), std::vector<std::string>{"C3F\r"});
 }
@@ -181,7 +181,7 @@ TEST_F(Hold, DigitalZoomReleaseSetsTheDigitalZoomTiming) {
         f.form.mouseDown(b);
         f.form.mouseUp(b);
         EXPECT_EQ(f.t1.interval(), 5);
-        EXPECT_EQ(f.form.AdjustMode, 3);
+        EXPECT_EQ(f.form.adjustMode, AdjustMode::DigitalZoom);
     }
 }
 
@@ -227,6 +227,6 @@ TEST(HoldBacklog, NothingQueuedBeyondTheLineInFlight) {
         EXPECT_GE(static_cast<long long>(r.serial.writes.size()), ideal) << c.speed << c.address;
         EXPECT_LE(static_cast<long long>(r.serial.writes.size()), 1 + 1000000 / period);
         // After the release at most the line in flight still goes out.
-        EXPECT_LE(r.serial.queueUntil - r.clock.now * 1000, c.lineUs + 10);
+        EXPECT_LE(r.serial.queueUntil - r.clock.ms * 1000, c.lineUs + 10);
     }
 }

@@ -21,7 +21,7 @@ TEST_F(Link, TransmissionShowsTheLineAndAwaitsAReply) {
     r.form.click("Command17");
     EXPECT_EQ(r.serial.written, "C00\r");
     EXPECT_EQ(r.label("Label11"), " C 0 0 CR ");
-    EXPECT_EQ(r.form.AwaitingReply, 1);
+    EXPECT_TRUE(r.form.awaitingReply);
     EXPECT_TRUE(r.t2.enabled());
     EXPECT_TRUE(r.t4.enabled());
     EXPECT_EQ(r.label("Label12"), ""); // not touched by a transmission
@@ -34,7 +34,7 @@ TEST_F(Link, TimeOutMarkOnlyWhenNothingCame) {
     r.clock.advance(1);
     EXPECT_EQ(r.label("Label12"), " X X X X");
     EXPECT_FALSE(r.t2.enabled());
-    EXPECT_EQ(r.form.AwaitingReply, 0);
+    EXPECT_FALSE(r.form.awaitingReply);
     r.clock.advance(499);
     EXPECT_EQ(r.label("Label11"), " C R 0 CR ");
     r.clock.advance(1); // display clear at 1000 ms
@@ -46,7 +46,7 @@ TEST_F(Link, TimeOutMarkOnlyWhenNothingCame) {
     r.serial.receive("00\r");
     r.clock.advance(500);
     EXPECT_EQ(r.label("Label12"), " 0 0 CR "); // a reply came: no mark
-    EXPECT_EQ(r.form.RxBuffer, "");
+    EXPECT_EQ(r.form.rxBuffer, "");
 }
 
 TEST_F(Link, ReplyInPiecesIsShownAndDecodedAsItGrows) {
@@ -57,7 +57,7 @@ TEST_F(Link, ReplyInPiecesIsShownAndDecodedAsItGrows) {
     r.serial.receive("0\r");
     EXPECT_EQ(r.label("Label12"), " 0 0 CR ");
     EXPECT_EQ(r.label("Label22"), " Power ON");
-    EXPECT_EQ(r.form.AwaitingReply, 0);
+    EXPECT_FALSE(r.form.awaitingReply);
     r.clock.advance(1000);
     EXPECT_EQ(r.label("Label22"), ""); // the display clear takes the status too
 }
@@ -72,7 +72,7 @@ TEST_F(Link, LateReplyStartsAFreshBufferAndStaysShown) {
     r.serial.receive("00\r"); // arrives after both: stays until a later clear
     r.clock.advance(5000);
     EXPECT_EQ(r.label("Label12"), " 8 0 CR 0 0 CR ");
-    EXPECT_EQ(r.form.RxBuffer, "80\r00\r");
+    EXPECT_EQ(r.form.rxBuffer, "80\r00\r");
     r.form.click("Command17"); // no exchange open: the next reply starts afresh
     r.serial.receive("\x06");
     EXPECT_EQ(r.label("Label12"), " ACK ");
@@ -121,7 +121,7 @@ TEST_F(Link, AddressOptionsSetOnlyThePrefix) {
         r.serial.written.clear();
         r.panel.captions.clear();
         r.form.click(option);
-        EXPECT_EQ(r.form.AddressPrefix, prefix);
+        EXPECT_EQ(r.form.addressPrefix, prefix);
         EXPECT_EQ(r.serial.written, "");
         EXPECT_TRUE(r.panel.captions.empty());
         r.form.click("Command17");
@@ -144,14 +144,14 @@ TEST_F(Link, OtherEventKindsAreIgnored) {
     r.form.click("Command44");
     r.serial.otherEvent(1004);
     EXPECT_EQ(r.label("Label12"), "");
-    EXPECT_EQ(r.form.AwaitingReply, 1);
+    EXPECT_TRUE(r.form.awaitingReply);
     EXPECT_TRUE(r.panel.warnings.empty());
 }
 
 TEST_F(Link, ReceivedTextIsBounded) {
     for (int i = 0; i < 100; ++i) r.serial.receive(std::string(1000, 'x'));
-    EXPECT_EQ(r.form.RxBuffer.size(), kRxBufferLimit);
-    EXPECT_EQ(r.label("Label12").size(), 1 + 2 * kRxBufferLimit);
+    EXPECT_EQ(r.form.rxBuffer.size(), kReceiveCap);
+    EXPECT_EQ(r.label("Label12").size(), 1 + 2 * kReceiveCap);
 }
 
 TEST_F(Link, SendOnAClosedPortIsNotShownAndIsReported) {
@@ -159,7 +159,7 @@ TEST_F(Link, SendOnAClosedPortIsNotShownAndIsReported) {
     r.form.click("Command17");
     EXPECT_EQ(r.serial.written, "");
     EXPECT_EQ(r.label("Label11"), "");
-    EXPECT_EQ(r.form.AwaitingReply, 0);
+    EXPECT_FALSE(r.form.awaitingReply);
     EXPECT_FALSE(r.t2.enabled());
     ASSERT_EQ(r.panel.warnings.size(), 1u);
     EXPECT_EQ(r.panel.warnings[0], "COM1 (/fake/com1): not open");

@@ -95,7 +95,7 @@ TEST_F(PortChoice, SpeedAppliesAtOnceWithoutClosingAndHidesTheFrame) {
         showFrame();
         r.serial.log.clear();
         choose(option);
-        EXPECT_EQ(r.form.CommSettings, settings);
+        EXPECT_EQ(r.form.commSettings, settings);
         EXPECT_EQ(r.serial.log, std::vector<std::string>{std::string("settings ") + settings});
         EXPECT_TRUE(r.serial.portOpen());
         EXPECT_FALSE(r.panel.visible("Frame8"));
@@ -118,7 +118,7 @@ TEST_F(PortChoice, RejectedSpeedIsReportedAndKeepsTheOldOne) {
         f.panel.setMarked(c.rejected, true);
         f.form.click(c.rejected);
         EXPECT_EQ(f.panel.warnings, std::vector<std::string>{"COM1 (/fake/com1): Invalid baud rate value"});
-        EXPECT_EQ(f.form.CommSettings, c.settings);
+        EXPECT_EQ(f.form.commSettings, c.settings);
         EXPECT_TRUE(f.panel.marked(c.inForce)) << c.inForce;
         EXPECT_FALSE(f.panel.marked(c.rejected)) << c.rejected;
         EXPECT_TRUE(f.panel.visible("Frame8"));

@@ -48,14 +48,14 @@ TEST(Service, ViewStateTable) {
         Rig r;
         Rig::load(r);
         for (Event e : c.events) {
-            if (e == Keys) r.form.Form_KeyDown(Form1::kKeyK, Form1::kCtrlMask);
-            if (e == DblClick) r.form.Image1_DblClick();
+            if (e == Keys) r.form.onKeyDown(Form1::kKeyK, Form1::kCtrlMask);
+            if (e == DblClick) r.form.onPictureDoubleClick();
             if (e == DataButton) r.form.click("Command34");
         }
         EXPECT_EQ(r.panel.outerHeight, c.after.height) << c.events.size();
         EXPECT_EQ(r.panel.visible("Command34"), c.after.buttonVisible) << c.events.size();
         EXPECT_EQ(r.panel.caption("Command34"), c.after.caption) << c.events.size();
-        EXPECT_EQ(r.form.DataShown, c.after.dataShown) << c.events.size();
+        EXPECT_EQ(r.form.dataShown, c.after.dataShown) << c.events.size();
     }
 }
 
@@ -70,9 +70,9 @@ TEST(Service, OnlyCtrlAloneWithK) {
     for (const auto& c : cases) {
         Rig r;
         Rig::load(r);
-        r.form.Form_KeyDown(c.key, c.shift);
+        r.form.onKeyDown(c.key, c.shift);
         EXPECT_EQ(r.panel.outerHeight == 7200, c.opens) << c.key << " " << c.shift;
-        EXPECT_EQ(r.form.DataShown == 1, c.opens);
+        EXPECT_EQ(r.form.dataShown, c.opens);
     }
 }
 
@@ -108,7 +108,7 @@ TEST(Service, SendFramesTheTextExactlyAsTyped) {
         r.panel.texts["Text1"] = c.typed;
         r.form.click("Command95");
         EXPECT_EQ(r.serial.written, c.bytes);
-        EXPECT_EQ(r.form.FreeCommand, c.typed);
+        EXPECT_EQ(r.form.freeCommand, c.typed);
         EXPECT_EQ(r.panel.texts["Text1"], c.typed); // not cleared by sending
     }
 }
@@ -139,6 +139,6 @@ TEST(Service, ClsEmptiesOnlyTheBox) {
     r.form.click("Command96");
     EXPECT_EQ(r.panel.texts["Text1"], "");
     EXPECT_EQ(r.label("Label11"), " C 0 0 CR ");
-    EXPECT_EQ(r.form.FreeCommand, "C00");
-    EXPECT_EQ(r.form.SendLine, "C00\r");
+    EXPECT_EQ(r.form.freeCommand, "C00");
+    EXPECT_EQ(r.form.sendLine, "C00\r");
 }

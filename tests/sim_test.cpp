@@ -119,7 +119,7 @@ TEST(Sim, AddressesOnASharedLine) {
         for (const auto& o : line.receive(c.sent, 19200, Ms{100})) got.push_back(o.bytes);
         EXPECT_EQ(got, c.replies) << c.sent;
     }
-    EXPECT_EQ(line.projector(3).power(), Power::CountDown); // reached by AFFF
+    EXPECT_EQ(line.projector(3).power(), Power::WarmingUp); // reached by AFFF
     ProjectorLine alone({1, 19200, kT});
     EXPECT_EQ(alone.receive("AFFFCR0\r", 19200, Ms{0}).size(), 1u);
     EXPECT_EQ(alone.receive("A001CR0\r", 19200, Ms{0}).size(), 1u);

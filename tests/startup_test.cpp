@@ -9,20 +9,20 @@ using namespace tova::test;
 
 TEST(Startup, LeavesTheDocumentedState) {
     Rig r;
-    r.form.Form_Load();
+    r.form.startUp();
     EXPECT_TRUE(r.serial.portOpen());
     EXPECT_EQ(r.serial.commPort(), 1);
     EXPECT_EQ(formatSettings(r.serial.settings()), "19200,N,8,1");
-    EXPECT_EQ(r.form.CommSettings, "19200,N,8,1");
+    EXPECT_EQ(r.form.commSettings, "19200,N,8,1");
     EXPECT_TRUE(r.panel.marked("Option1"));
     EXPECT_TRUE(r.panel.marked("Option3"));
     EXPECT_TRUE(r.panel.marked("Option9"));
     EXPECT_FALSE(r.panel.visible("Frame8"));
-    EXPECT_EQ(r.form.SendLine, "");
-    EXPECT_EQ(r.form.RxBuffer, "");
-    EXPECT_EQ(r.form.AddressPrefix, "");
-    EXPECT_EQ(r.form.RepeatCode, 0);
-    EXPECT_EQ(r.form.AwaitingReply, 0);
+    EXPECT_EQ(r.form.sendLine, "");
+    EXPECT_EQ(r.form.rxBuffer, "");
+    EXPECT_EQ(r.form.addressPrefix, "");
+    EXPECT_EQ(r.form.repeatCode, 0);
+    EXPECT_FALSE(r.form.awaitingReply);
     EXPECT_EQ(r.serial.written, "");
     EXPECT_TRUE(r.panel.warnings.empty());
     for (auto* t : {&r.t1, &r.t2, &r.t3, &r.t4}) EXPECT_FALSE(t->enabled());
@@ -38,7 +38,7 @@ TEST(Startup, LeavesTheDocumentedState) {
 
 TEST(Startup, CentresForTheLaidOutSizeThenShrinks) {
     Rig r;
-    r.form.Form_Load();
+    r.form.startUp();
     EXPECT_DOUBLE_EQ(r.panel.left, (28800 - 9495) / 2.0);
     EXPECT_DOUBLE_EQ(r.panel.top, (16200 - 8730) / 2.0);
     EXPECT_EQ(r.panel.outerHeight, 5350);
@@ -47,7 +47,7 @@ TEST(Startup, CentresForTheLaidOutSizeThenShrinks) {
 TEST(Startup, PortThatCannotBeOpenedIsReportedOnce) {
     Rig r;
     r.serial.failOpen[1] = {SerialFault::NoDevice, "No such file or directory"};
-    r.form.Form_Load();
+    r.form.startUp();
     ASSERT_EQ(r.panel.warnings.size(), 1u);
     EXPECT_EQ(r.panel.warnings[0], "COM1 (/fake/com1): no such device (No such file or directory)");
     // Tried once: a device that does not answer holds the start-up up once, not twice.

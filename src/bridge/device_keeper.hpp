@@ -3,7 +3,7 @@
 // Keeps the serial line open for the bridge: opens it at start, and when it fails (an unplugged
 // adapter, a dropped device-server connection) tells the queue, and tries again every 2 s until
 // it is back. Each change of state is logged once, not each try.
-#include "bridge/exchange_queue.hpp"
+#include "link/exchange_queue.hpp"
 #include "core/serial_control.hpp"
 #include "core/timer.hpp"
 

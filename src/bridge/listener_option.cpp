@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/listener_option.hpp"
 
-#include <charconv>
+#include "link/address.hpp"
 
 namespace tova::bridge {
 
@@ -20,20 +20,15 @@ std::variant<ListenerOption, std::string> parseListenerOption(std::string_view t
         text = text.substr(0, at);
     }
     if (const std::size_t slash = text.find('/'); slash != std::string_view::npos) {
-        const std::string_view address = text.substr(slash + 1);
-        if (address.size() != 3 || address.substr(0, 2) != "00" || address[2] < '1' || address[2] > '4')
-            return std::string("the projector address is /001 to /004");
-        s.prefix = "A" + std::string(address);
+        const auto projector = projectorNumber(text.substr(slash + 1));
+        if (!projector) return std::string("the projector address is /001 to /004");
+        s.prefix = prefixFor(*projector);
         text = text.substr(0, slash);
     }
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos || colon == 0) return std::string("HOST:PORT is needed");
-    std::string_view host = text.substr(0, colon), port = text.substr(colon + 1);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
-    s.host = host;
-    auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), s.port);
-    if (ec != std::errc{} || end != port.data() + port.size() || s.port < 0 || s.port > 65535)
-        return std::string("the port is a number from 0 to 65535");
+    const auto where = parseHostPort(text);
+    if (!where) return std::string("HOST:PORT is needed, the port a number from 0 to 65535");
+    s.host = where->host;
+    s.port = where->port;
     if (!extras && (!s.prefix.empty() || !rest.empty())) return std::string("only HOST:PORT is taken here");
     while (!rest.empty()) {
         rest.remove_prefix(1); // the comma
@@ -44,7 +39,7 @@ std::variant<ListenerOption, std::string> parseListenerOption(std::string_view t
         const std::string_view value = rest.substr(0, next);
         rest = next == std::string_view::npos ? std::string_view() : rest.substr(next);
         if (key == "name") {
-            if (value.empty() || value.size() > 64) return std::string("name= takes 1 to 64 characters");
+            if (!validName(value)) return std::string(kNameRule);
             s.name = std::string(value);
         } else if (auto in = parseInputs(value)) {
             s.inputs = in;

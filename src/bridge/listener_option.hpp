@@ -3,6 +3,7 @@
 // What a --pjlink or --share option names: HOST:PORT (an IPv6 host in brackets), and for a
 // PJLink listener a projector address /001 to /004 and its own name= and inputs=.
 #include "bridge/pjlink_answers.hpp"
+#include "core/host_port.hpp"
 
 #include <optional>
 #include <string>

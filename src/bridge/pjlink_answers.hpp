@@ -9,6 +9,11 @@
 
 namespace tova::bridge {
 
+// A projector's name, as NAME ? answers it: 1 to 64 characters.
+inline constexpr std::size_t kMaxNameLength = 64;
+inline constexpr std::string_view kNameRule = "name= takes 1 to 64 characters";
+inline bool validName(std::string_view name) { return !name.empty() && name.size() <= kMaxNameLength; }
+
 // PJLink codes of input modes 1 to 5.
 using Inputs = std::array<std::string, 5>;
 inline const Inputs kDefaultInputs{"11", "12", "13", "14", "15"};

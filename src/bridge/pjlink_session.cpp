@@ -2,10 +2,10 @@
 #include "bridge/pjlink_session.hpp"
 
 #include "bridge/md5.hpp"
-#include "core/constants.hpp"
-#include "core/controls.hpp"
+#include "link/query_table.hpp"
 #include "link/traffic.hpp"
 #include "panel/command_table.hpp"
+#include "panel/controls.hpp"
 #include "panel/vocabulary.hpp"
 
 #include <algorithm>
@@ -127,10 +127,9 @@ void PjlinkSession::answer(const std::string& command, const std::string& result
     m_idle.setEnabled(true);
 }
 
-void PjlinkSession::exchange(std::string_view button, std::function<void(const ExchangeResult&)> then) {
-    const std::string code(codeOf(button));
-    const int timeout = switchesInput(code) ? kSourceReplyTimeout : kTimer2Start;
-    const Submitted s = m_queue.submit(m_id, frameLine(m_config.prefix, code), timeout, then);
+void PjlinkSession::exchange(std::string_view code, std::function<void(const ExchangeResult&)> then) {
+    Request request{frameLine(m_config.prefix, code), replyTimeoutFor(code), expectFor(code)};
+    const Submitted s = m_queue.submit(m_id, std::move(request), then);
     if (s == Submitted::Queued || s == Submitted::Shared) return;
     // Not on the line: no device (ERR4), or this client has too many lines waiting (ERR3).
     ExchangeResult r;
@@ -148,59 +147,59 @@ void PjlinkSession::run(const std::string& command, const std::string& parameter
         m_running = false;
         next();
     };
-    const bool query = parameter == "?";
-    auto ask = [&](std::string_view button, std::function<std::string(std::string_view)> read) {
-        exchange(button, [done, read](const ExchangeResult& r) { done(queryAnswer(r, read)); });
+    const bool asked = parameter == "?"; // a query, not a setting
+    auto ask = [&](QueryId id, std::function<std::string(std::string_view)> read) {
+        exchange(tova::query(id).code, [done, read](const ExchangeResult& r) { done(queryAnswer(r, read)); });
+    };
+    auto set = [&](std::string_view button) {
+        exchange(codeOf(button), [done](const ExchangeResult& r) { done(setAnswer(r)); });
     };
     if (command == "POWR") {
-        if (query) return ask(ctl::Command44, powerAnswer);
-        if (parameter == "1" || parameter == "0")
-            return exchange(parameter == "1" ? ctl::Command17 : ctl::Command18,
-                            [done](const ExchangeResult& r) { done(setAnswer(r)); });
+        if (asked) return ask(QueryId::Status, powerAnswer);
+        if (parameter == "1" || parameter == "0") return set(parameter == "1" ? ctl::PowerOn : ctl::PowerOff);
         return done("ERR2");
     }
     if (command == "INPT") {
-        if (query)
-            return ask(ctl::Command45, [this](std::string_view r) { return inputAnswer(r, m_config.inputs); });
+        if (asked)
+            return ask(QueryId::InputMode, [this](std::string_view r) { return inputAnswer(r, m_config.inputs); });
         const auto& in = m_config.inputs;
         const auto it = std::find(in.begin(), in.end(), parameter);
         if (it == in.end()) return done("ERR2");
-        return exchange(ctl::kInputModeSet[static_cast<std::size_t>(it - in.begin())],
-                        [done](const ExchangeResult& r) { done(setAnswer(r)); });
+        return set(ctl::InputModeSet[static_cast<std::size_t>(it - in.begin())]);
     }
     if (command == "AVMT") {
-        if (query) return ask(ctl::Command12, [this](std::string_view r) { return muteAnswer(r, m_mute); });
+        if (asked) return ask(QueryId::MuteAndSignal, [this](std::string_view r) { return muteAnswer(r, m_mute); });
         if (parameter.size() != 2 || parameter[0] < '1' || parameter[0] > '3' || (parameter[1] != '0' && parameter[1] != '1'))
             return done("ERR2");
         const bool on = parameter[1] == '1';
         const bool video = parameter[0] != '2', audio = parameter[0] != '1';
         auto audioStep = [this, done, on, audio]() {
             if (!audio) return done("OK");
-            exchange(on ? ctl::Command19 : ctl::Command20, [this, done, on](const ExchangeResult& r) {
+            exchange(codeOf(on ? ctl::SoundMuteOn : ctl::SoundMuteOff), [this, done, on](const ExchangeResult& r) {
                 const std::string a = setAnswer(r);
                 if (a == "OK") m_mute.audio = on;
                 done(a);
             });
         };
         if (!video) return audioStep();
-        return exchange(on ? ctl::Command21 : ctl::Command22, [this, done, on, audioStep](const ExchangeResult& r) {
+        return exchange(codeOf(on ? ctl::NoShowOn : ctl::NoShowOff), [this, done, on, audioStep](const ExchangeResult& r) {
             const std::string a = setAnswer(r);
             if (a != "OK") return done(a); // both only when the first was acknowledged
             m_mute.video = on;
             audioStep();
         });
     }
-    if (!query) {
+    if (!asked) {
         const bool known = command == "ERST" || command == "LAMP" || command == "INST" || command == "NAME" ||
                            command == "INF1" || command == "INF2" || command == "INFO" || command == "CLSS";
         return done(known ? "ERR2" : "ERR1");
     }
-    if (command == "ERST") return ask(ctl::Command44, errorStatusAnswer);
+    if (command == "ERST") return ask(QueryId::Status, errorStatusAnswer);
     if (command == "LAMP")
-        return exchange(ctl::Command46, [this, done](const ExchangeResult& hours) {
+        return exchange(tova::query(QueryId::LampHours).code, [this, done](const ExchangeResult& hours) {
             if (hours.outcome != ExchangeResult::Replied || hours.reply.kind != ReplyKind::Answered)
                 return done(queryAnswer(hours, {}));
-            exchange(ctl::Command55, [done, h = hours.bytes](const ExchangeResult& mode) {
+            exchange(tova::query(QueryId::LampMode).code, [done, h = hours.bytes](const ExchangeResult& mode) {
                 done(queryAnswer(mode, [&](std::string_view m) { return lampAnswer(h, m); }));
             });
         });
@@ -211,7 +210,7 @@ void PjlinkSession::run(const std::string& command, const std::string& parameter
     }
     if (command == "NAME") return done(m_config.name);
     if (command == "INF1") return done("TOVA");
-    if (command == "INF2") return ask(ctl::Command38, modelAnswer);
+    if (command == "INF2") return ask(QueryId::PcType, modelAnswer);
     if (command == "INFO") return done(m_config.info);
     if (command == "CLSS") return done("1");
     return done("ERR1");

@@ -3,8 +3,8 @@
 // One PJLink Class 1 connection: the greeting, the optional digest check, requests of at most
 // 136 bytes (168 for a first line with its digest), one request after the other, each mapped
 // onto one or two exchanges on the serial line, and the close after 30 s without a request.
-#include "bridge/exchange_queue.hpp"
 #include "bridge/pjlink_answers.hpp"
+#include "link/exchange_queue.hpp"
 
 #include <deque>
 #include <functional>
@@ -46,7 +46,7 @@ class PjlinkSession {
     void next();                                // the next waiting request, when none runs
     void run(const std::string& command, const std::string& parameter);
     void answer(const std::string& command, const std::string& result);
-    void exchange(std::string_view button, std::function<void(const ExchangeResult&)> then);
+    void exchange(std::string_view code, std::function<void(const ExchangeResult&)> then);
     void hangUp();
 
     ClientId m_id;

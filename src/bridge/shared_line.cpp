@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/shared_line.hpp"
 
-#include "core/constants.hpp"
-#include "link/address_table.hpp"
+#include "link/address.hpp"
 #include "link/traffic.hpp"
 #include "panel/vocabulary.hpp"
 
@@ -18,9 +17,9 @@ void SharedLineClient::received(std::string_view bytes) {
     for (char c : bytes) {
         if (m_closed) return;
         if (c != kCR) {
-            if (m_partial.size() >= kMaxLine) { // endless bytes without a line end
+            if (m_partial.size() >= kReceiveCap) { // endless bytes without a line end
                 m_closed = true;
-                if (log) log("cut off: " + std::to_string(kMaxLine) + " bytes without a carriage return");
+                if (log) log("cut off: " + std::to_string(kReceiveCap) + " bytes without a carriage return");
                 close();
                 return;
             }
@@ -28,8 +27,9 @@ void SharedLineClient::received(std::string_view bytes) {
             continue;
         }
         std::string line = std::exchange(m_partial, {}) + kCR;
-        const int timeout = switchesInput(codeOfLine(line)) ? kSourceReplyTimeout : kTimer2Start;
-        const Submitted s = m_queue.submit(m_id, line, timeout, [this](const ExchangeResult& r) {
+        const std::string_view code = codeOfLine(line);
+        Request request{line, replyTimeoutFor(code), expectFor(code)};
+        const Submitted s = m_queue.submit(m_id, std::move(request), [this](const ExchangeResult& r) {
             if (r.outcome == ExchangeResult::Replied) send(r.bytes);
         });
         if (log && s == Submitted::Duplicate) log("dropped, the same line waits already:" + trafficText(line));

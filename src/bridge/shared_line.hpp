@@ -2,7 +2,8 @@
 #pragma once
 // A client of the shared line, as of a serial device server in raw TCP mode: each line it sends
 // (up to its CR) is one exchange in its turn, and it receives exactly the reply to its own line.
-#include "bridge/exchange_queue.hpp"
+#include "link/exchange_queue.hpp"
+#include "link/line_limits.hpp"
 
 #include <functional>
 #include <string>
@@ -11,8 +12,6 @@ namespace tova::bridge {
 
 class SharedLineClient {
   public:
-    static constexpr std::size_t kMaxLine = 4096; // bytes without a CR: cut off
-
     SharedLineClient(ClientId id, ExchangeQueue& queue);
     ~SharedLineClient();
     SharedLineClient(const SharedLineClient&) = delete;

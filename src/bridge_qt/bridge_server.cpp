@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "bridge_qt/bridge_server.hpp"
 
+#include "link/traffic.hpp"
+
 #include <QRandomGenerator>
 #include <QTcpSocket>
 
@@ -22,32 +24,26 @@ std::string randomValue() {
 } // namespace
 
 BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
-    : m_options(std::move(options)), m_queue(line, m_timeout, m_guard),
-      m_keeper(line, m_retry, m_queue, m_options.settings) {
+    : m_options(std::move(options)), m_queue(line, m_timeout, m_guard, m_clock),
+      m_keeper(line, m_retry, m_queue, m_options.settings), m_clients(m_options.maxClients) {
     m_queue.verbose = m_options.verbose;
     m_queue.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
+    m_queue.onDropped = [this](const Dropped& d) { say(QString::fromStdString(bridge::describeDropped(d))); };
     m_keeper.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
     m_keeper.onDown = [this] {
-        // Shared-line clients are closed like a device server's clients; PJLink clients stay and
-        // are answered ERR4 until the device is back.
-        std::vector<int> shared;
-        for (const auto& [id, c] : m_connections)
-            if (c.shared) shared.push_back(id);
-        for (int id : shared) m_connections[id].socket->disconnectFromHost();
+        for (ClientId id : m_clients.lostDevice())
+            if (auto it = m_connections.find(id); it != m_connections.end()) it->second.socket->disconnectFromHost();
     };
     for (const auto& option : m_options.pjlink) {
         auto l = std::make_unique<Listener>();
         l->option = option;
-        l->config = m_options.defaults;
-        l->config.prefix = option.prefix;
-        if (option.name) l->config.name = *option.name;
-        if (option.inputs) l->config.inputs = *option.inputs;
+        l->config = bridge::projectorConfig(m_options.defaults, option);
         m_listeners.push_back(std::move(l));
     }
     if (m_options.share) {
         auto l = std::make_unique<Listener>();
         l->option = *m_options.share;
-        l->pjlink = false;
+        l->kind = bridge::ClientKind::SharedLine;
         m_listeners.push_back(std::move(l));
     }
 }
@@ -69,7 +65,7 @@ void BridgeServer::say(const QString& text) const {
 bool BridgeServer::listen(QString& error) {
     for (auto& l : m_listeners) {
         const QHostAddress host(QString::fromStdString(l->option.host));
-        const QString where = QStringLiteral("%1:%2").arg(QString::fromStdString(l->option.host)).arg(l->option.port);
+        const QString where = QString::fromStdString(formatHostPort({l->option.host, l->option.port}));
         if (host.isNull()) {
             error = QStringLiteral("%1: not an IP address").arg(where);
             return false;
@@ -79,11 +75,12 @@ bool BridgeServer::listen(QString& error) {
             return false;
         }
         connect(&l->server, &QTcpServer::newConnection, this, [this, listener = l.get()] { accept(*listener); });
+        const bool pjlink = l->kind == bridge::ClientKind::Pjlink;
         say(QStringLiteral("%1 on %2:%3%4")
-                .arg(l->pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared line"),
+                .arg(pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared line"),
                      QString::fromStdString(l->option.host))
                 .arg(l->server.serverPort())
-                .arg(l->pjlink && !l->config.prefix.empty()
+                .arg(pjlink && !l->config.prefix.empty()
                          ? QStringLiteral(" for projector %1").arg(QString::fromStdString(l->config.prefix))
                          : QString()));
     }
@@ -94,17 +91,19 @@ quint16 BridgeServer::port(std::size_t listener) const { return m_listeners.at(l
 
 void BridgeServer::accept(Listener& l) {
     while (QTcpSocket* s = l.server.nextPendingConnection()) {
-        if (int(m_connections.size()) >= m_options.maxClients) {
-            say(QStringLiteral("client %1 refused: %2 clients already").arg(peer(s)).arg(m_options.maxClients));
+        const auto admitted = m_clients.admit(l.kind);
+        if (!admitted) {
+            say(QStringLiteral("client %1 refused: %2 clients already").arg(peer(s)).arg(m_clients.limit()));
             s->abort();
             s->deleteLater();
             continue;
         }
-        const int id = m_nextId++;
+        const ClientId id = *admitted;
+        const bool pjlink = l.kind == bridge::ClientKind::Pjlink;
         Connection& c = m_connections[id];
         c.socket = s;
         c.who = QStringLiteral("%1 client %2 on %3:%4")
-                    .arg(l.pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared-line"), peer(s),
+                    .arg(pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared-line"), peer(s),
                          QString::fromStdString(l.option.host))
                     .arg(l.server.serverPort());
         // An idle shared-line client may be a panel left alone for hours: keep-alive finds the dead.
@@ -112,7 +111,7 @@ void BridgeServer::accept(Listener& l) {
         s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         auto send = [s](const std::string& bytes) { s->write(bytes.data(), qint64(bytes.size())); };
         auto close = [s] { s->disconnectFromHost(); };
-        if (l.pjlink) {
+        if (pjlink) {
             c.idle = std::make_unique<QtTimer>();
             c.pjlink = std::make_unique<bridge::PjlinkSession>(id, l.config, l.mute, m_queue, *c.idle, randomValue());
             c.pjlink->send = send;
@@ -140,12 +139,13 @@ void BridgeServer::accept(Listener& l) {
     }
 }
 
-void BridgeServer::drop(int id) {
+void BridgeServer::drop(ClientId id) {
     auto it = m_connections.find(id);
     if (it == m_connections.end()) return;
     say(QStringLiteral("%1 disconnected").arg(it->second.who));
     QTcpSocket* s = it->second.socket;
     m_connections.erase(it); // its session forgets its lines first
+    m_clients.remove(id);
     s->deleteLater();
 }
 

@@ -2,11 +2,12 @@
 #pragma once
 // The bridge on the network: a TCP listener per --pjlink projector and one for --share, each
 // connection a PJLink session or a shared-line client of the one exchange queue on the line.
+#include "bridge/client_registry.hpp"
 #include "bridge/device_keeper.hpp"
-#include "bridge/exchange_queue.hpp"
 #include "bridge/listener_option.hpp"
 #include "bridge/pjlink_session.hpp"
 #include "bridge/shared_line.hpp"
+#include "link/exchange_queue.hpp"
 #include "qt/qt_timer.hpp"
 
 #include <QHostAddress>
@@ -42,15 +43,13 @@ class BridgeServer : public QObject {
     bool listen(QString& error);
     void start() { m_keeper.start(); }
     quint16 port(std::size_t listener) const; // the port bound (0 given: chosen by the system)
-    std::size_t clients() const { return m_connections.size(); }
-    std::size_t exchanges() const { return m_queue.exchanges(); }
 
   private:
     struct Listener {
         bridge::ListenerOption option;
         bridge::ProjectorConfig config;
         bridge::MuteState mute;
-        bool pjlink = true;
+        bridge::ClientKind kind = bridge::ClientKind::Pjlink;
         QTcpServer server;
     };
     struct Connection {
@@ -61,16 +60,17 @@ class BridgeServer : public QObject {
         QString who;
     };
     void accept(Listener& l);
-    void drop(int id);
+    void drop(ClientId id);
     void say(const QString& text) const;
 
     BridgeOptions m_options;
+    SteadyClock m_clock;
     QtTimer m_timeout, m_guard, m_retry;
-    bridge::ExchangeQueue m_queue;
+    ExchangeQueue m_queue;
     bridge::DeviceKeeper m_keeper;
+    bridge::ClientRegistry m_clients;
     std::vector<std::unique_ptr<Listener>> m_listeners;
-    std::map<int, Connection> m_connections;
-    int m_nextId = 1;
+    std::map<ClientId, Connection> m_connections;
 };
 
 } // namespace tova

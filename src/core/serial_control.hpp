@@ -3,6 +3,7 @@
 // The window's serial-communications control, as the handlers see it.
 #include "core/settings.hpp"
 
+#include <cstddef>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -79,6 +80,8 @@ class SerialControl {
     // True while the last output still occupies the line: its wire time at the current speed
     // has not passed since it was handed over, or bytes still wait in a buffer or driver queue.
     virtual bool outputBusy() const = 0;
+    // Drops every received byte not read yet, those still in a driver's queue included; the count.
+    virtual std::size_t discardInput() { return input().size(); }
     // Told when a line's reply did not come within its time-out, for a trace of the line.
     virtual void noteNoReply() {}
 };

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/decoder.hpp"
 
+#include "link/query_table.hpp"
 #include "link/traffic.hpp"
 
 #include <array>
@@ -11,72 +12,20 @@
 namespace tova {
 namespace {
 
-struct Row {
-    std::string_view key;
-    std::string_view text;
-};
-
-constexpr std::array<Row, 13> kStatus{{
-    {" 0 0", " Power ON"},
-    {" 8 0", " Stand by"},
-    {" 4 0", " Count down"},
-    {" 2 0", " Cooling down"},
-    {" 1 0", " Power Fail"},
-    {" 0 8", " Temperature Warning(Power ON)"},
-    {" 0 2", " NO Key input "},
-    {" 0 4", " Lamp OFF by PWR Management"},
-    {" 2 8", " Temperature Warning & cooling down"},
-    {" 2 4", " Lamp OFF & Tempereture Warning by PWR Management"},
-    {" 8 8", " Temperature Warning and recoverd"},
-    {" 2 1", " Cooling down (All Lamp FAIL)"},
-    {" 8 1", " Cooling down & sutandby (All Lamp FAIL)"},
-}};
-
-constexpr std::array<Row, 5> kInputMode{{
-    {" 1", " Input mode 1"},
-    {" 2", " Input mode 2"},
-    {" 3", " Input mode 3"},
-    {" 4", " Input mode 4"},
-    {" 5", " Input mode 5"},
-}};
-
-constexpr std::array<Row, 4> kReversal{{
-    {" 1 1", " Normally"},
-    {" 1 0", " Top/Bottom reversal"},
-    {" 0 1", " Left/Right reversal"},
-    {" 0 0", " Top/Bottom , Left/Right reversal"},
-}};
-
-constexpr std::array<Row, 6> kMute{{
-    {" 0 0", " Video & Audio mute OFF"},
-    {" 0 1", " Video mute ON"},
-    {" 0 2", " Audio mute ON"},
-    {" 0 3", " Video & Audio mute ON"},
-    {" 8 0", " No signal"},
-    {" F F", " Stand by"},
-}};
-
-constexpr std::array<Row, 8> kLampMode{{
-    {" 0 0", " All OFF : 2 Lamp mode"},
-    {" 0 1", " No1 ON  : 2 Lamp mode"},
-    {" 0 2", " No2 ON  : 2 Lamp mode"},
-    {" 0 3", " No1,2 ON  : 2 Lamp mode"},
-    {" 1 0", " All OFF : 1 Lamp mode(No1 USE)"},
-    {" 1 1", " No1 ON  : 1 Lamp mode(No1 USE)"},
-    {" 2 0", " All OFF : 1 Lamp mode(No2 USE)"},
-    {" 2 2", " No2 ON  : 1 Lamp mode(No2 USE)"},
-}};
-
 // Characters from..to (counted from 1) of text, cut short at its end.
 std::string_view mid(std::string_view text, std::size_t from, std::size_t to) {
     if (from > text.size()) return {};
     return text.substr(from - 1, to - from + 1);
 }
 
-std::optional<std::string> lookup(std::string_view traffic, std::size_t n, std::span<const Row> table) {
-    auto prefix = traffic.substr(0, n);
-    for (const auto& row : table)
-        if (prefix == row.key) return std::string(row.text);
+// A table's key as the traffic text shows it: the reply's leading characters, each with the
+// blank before it (" 0 0" for "00"). The traffic text is compared with it, as far as it reaches.
+std::optional<std::string> lookup(std::string_view traffic, std::span<const ReplyRow> table) {
+    for (const auto& row : table) {
+        const std::size_t n = 2 * row.reply.size();
+        if (traffic.substr(0, n) == std::string_view(trafficText(row.reply)).substr(0, n))
+            return std::string(row.text);
+    }
     return std::nullopt;
 }
 
@@ -173,44 +122,30 @@ std::optional<std::int16_t> pressureHpa(double reading) {
 
 namespace {
 
-using Decode = std::optional<std::string> (*)(std::string_view traffic, std::int16_t& pressureValue);
-
-std::optional<std::string> pressure(std::string_view traffic, std::int16_t& pressureValue) {
-    auto hpa = pressureHpa(readNumber(printablePart(traffic)));
-    if (!hpa) return std::string(kPressureOutOfRange);
-    pressureValue = *hpa;
-    return std::to_string(*hpa) + " hPa";
+std::optional<std::string> decode(const Query& q, std::string_view traffic, std::int16_t& pressureValue) {
+    switch (q.decoding) {
+    case Decoding::Table: return lookup(traffic, q.rows);
+    case Decoding::LampHours: return std::string(traffic.substr(0, 38)) + " Hour Use";
+    case Decoding::Temperatures: return temperatures(traffic);
+    case Decoding::AsReceived: return std::string(traffic);
+    case Decoding::Pressure: {
+        auto hpa = pressureHpa(readNumber(printablePart(traffic)));
+        if (!hpa) return std::string(kPressureOutOfRange);
+        pressureValue = *hpa;
+        return std::to_string(*hpa) + " hPa";
+    }
+    }
+    return std::nullopt;
 }
-
-// The nine queries, in the order their lines are compared with the last line sent.
-constexpr std::pair<std::string_view, Decode> kDecodings[] = {
-    {"CR0", [](std::string_view t, std::int16_t&) { return lookup(t, 4, kStatus); }},
-    {"CR1", [](std::string_view t, std::int16_t&) { return lookup(t, 2, kInputMode); }},
-    {"CR4", [](std::string_view t, std::int16_t&) { return lookup(t, 4, kReversal); }},
-    {"CR3", [](std::string_view t, std::int16_t&) -> std::optional<std::string> {
-         return std::string(t.substr(0, 38)) + " Hour Use";
-     }},
-    {"CR6", [](std::string_view t, std::int16_t&) -> std::optional<std::string> { return temperatures(t); }},
-    {"CRA", [](std::string_view t, std::int16_t&) { return lookup(t, 4, kMute); }},
-    {"CR9", [](std::string_view t, std::int16_t&) -> std::optional<std::string> { return std::string(t); }},
-    {"CR PRESSURE", pressure},
-    {"CR7", [](std::string_view t, std::int16_t&) { return lookup(t, 4, kLampMode); }},
-};
 
 } // namespace
-
-bool isQueryCode(std::string_view code) {
-    for (const auto& [query, decode] : kDecodings)
-        if (query == code) return true;
-    return false;
-}
 
 DecodeResult decodeReply(std::string_view sendLine, std::string_view addressPrefix,
                          std::string_view traffic, std::int16_t pressureValue) {
     DecodeResult r{std::nullopt, pressureValue};
-    for (const auto& [query, decode] : kDecodings)
-        if (sendLine == frameLine(addressPrefix, query)) {
-            r.label22 = decode(traffic, r.pressureValue);
+    for (const Query& q : queries())
+        if (sendLine == frameLine(addressPrefix, q.code)) {
+            r.label22 = decode(q, traffic, r.pressureValue);
             break;
         }
     return r;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// Turns the traffic text of a reply to one of the nine queries into plain words.
+// Turns the traffic text of a reply to one of the nine queries into the panel's words.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,9 +14,6 @@ struct DecodeResult {
 };
 
 constexpr std::string_view kPressureOutOfRange = " Pressure reading out of range";
-
-// One of the nine query codes whose replies are decoded.
-bool isQueryCode(std::string_view code);
 
 // sendLine: the last line sent; traffic: Label12's caption (the traffic text of RxBuffer).
 DecodeResult decodeReply(std::string_view sendLine, std::string_view addressPrefix,

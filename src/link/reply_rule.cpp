@@ -5,9 +5,10 @@
 
 namespace tova {
 
-Reply readReply(std::string_view received) {
+Reply readReply(std::string_view received, const Expect& expect) {
     if (received.empty()) return {};
-    if (received.front() == kAck) return {ReplyKind::Acknowledged, 1};
+    if (received.front() == kAck)
+        return {expect.kind == Expect::Data ? ReplyKind::NoData : ReplyKind::Acknowledged, 1};
     if (received.front() == kNak) return {ReplyKind::Refused, 1};
     const auto cr = received.find(kCR);
     if (cr == std::string_view::npos) return {};

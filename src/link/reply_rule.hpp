@@ -1,20 +1,30 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// When a reply on the line is complete, and what it says. Used by the panel's tools, the bridge
-// and the tests alike: complete at a leading ACK, a leading NAK or the first CR; a refusal when
-// it begins with NAK or with "ERR" (the virtual projector's form); anything else is an answer.
+// When a reply on the line is complete, and what it says. Used by tova-send, the bridge and
+// the tests alike: complete at a leading ACK, a leading NAK or the first CR; a refusal when it
+// begins with NAK or with "ERR" (the virtual projector's form); anything else is an answer. A
+// bare ACK to a query is an answer without data: each front says what that means to its users.
 #include <cstddef>
 #include <string_view>
 
 namespace tova {
 
-enum class ReplyKind { Incomplete, Acknowledged, Refused, Answered };
+struct Query;
+
+enum class ReplyKind { Incomplete, Acknowledged, Refused, Answered, NoData };
 
 struct Reply {
     ReplyKind kind = ReplyKind::Incomplete;
     std::size_t length = 0; // bytes of the received text that make up the reply; 0 if incomplete
 };
 
-Reply readReply(std::string_view received);
+// What a line's reply may be: a query's data, a command's acknowledgement, or, for a line that
+// is in no table (typed freely), anything.
+struct Expect {
+    enum Kind { Anything, Acknowledgement, Data } kind = Anything;
+    const Query* query = nullptr; // the query, for Data
+};
+
+Reply readReply(std::string_view received, const Expect& expect = {});
 
 } // namespace tova

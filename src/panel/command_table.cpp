@@ -2,6 +2,8 @@
 #include "panel/command_table.hpp"
 #include "panel/find_named.hpp"
 
+#include "link/query_table.hpp"
+
 #include <array>
 
 namespace tova {
@@ -56,16 +58,16 @@ std::vector<CommandButton> build() {
         {"Command10", "picture mode", "CF IMAGE REAL", PictureMode},
         {"Command11", "picture mode", "CF IMAGE CINEMA", PictureMode},
         {"Command39", "picture mode", "CF IMAGE STANDAV", PictureMode},
-        {"Command44", "queries", "CR0"},
-        {"Command45", "queries", "CR1"},
-        {"Command46", "queries", "CR3"},
-        {"Command47", "queries", "CR4"},
-        {"Command54", "queries", "CR6"},
-        {"Command55", "queries", "CR7"},
-        {"Command38", "queries", "CR9"},
-        {"Command12", "queries", "CRA"},
-        {"Command99", "queries", "CR PRESSURE"},
     };
+    // The query buttons send the query table's codes.
+    const std::pair<std::string_view, QueryId> queryButtons[] = {
+        {"Command44", QueryId::Status},   {"Command45", QueryId::InputMode},
+        {"Command46", QueryId::LampHours}, {"Command47", QueryId::Reversal},
+        {"Command54", QueryId::Temperatures}, {"Command55", QueryId::LampMode},
+        {"Command38", QueryId::PcType},   {"Command12", QueryId::MuteAndSignal},
+        {"Command99", QueryId::Pressure},
+    };
+    for (auto [name, id] : queryButtons) t.push_back({name, "queries", std::string(query(id).code)});
     for (int row = 1; row <= 3; ++row)
         for (const auto& col : kSources)
             t.push_back({col.buttons[row - 1], kSourceRows[row - 1],

@@ -10,9 +10,9 @@ namespace tova {
 
 enum class CommandExtra {
     None,
-    PictureMode, // first Timer2 2000, Timer4 2500
-    Source,      // first Timer2 5000, Timer4 5500
-    MenuTiming,  // after the send: Timer1 200, then AdjustMode 1
+    PictureMode, // first the long reply time-out and display clear
+    Source,      // first the input change's reply time-out and display clear
+    MenuTiming,  // after the send: the menu's repeat period and arrow-pad timing
 };
 
 struct CommandButton {

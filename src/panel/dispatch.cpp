@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Events by control name: one lookup from the name to its handler, and the one held button.
-#include "core/form1.hpp"
-#include "link/address_table.hpp"
-#include "panel/command_table.hpp"
-#include "panel/hold_table.hpp"
+#include "panel/address_options.hpp"
+#include "panel/form1.hpp"
 
 #include <functional>
 #include <map>
@@ -15,16 +13,20 @@ using Handler = std::function<void(Form1&)>;
 
 std::map<std::string_view, Handler> buildClicks() {
     std::map<std::string_view, Handler> h{
-        {ctl::Option1, &Form1::Option1_Click},     {ctl::Option2, &Form1::Option2_Click},
-        {ctl::Option9, &Form1::Option9_Click},     {ctl::Option10, &Form1::Option10_Click},
-        {ctl::Command16, &Form1::Command16_Click}, {ctl::Command33, &Form1::Command33_Click},
-        {ctl::Command34, &Form1::Command34_Click}, {ctl::Command95, &Form1::Command95_Click},
-        {ctl::Command96, &Form1::Command96_Click},
+        {ctl::Com1, [](Form1& f) { f.choosePort(1); }},
+        {ctl::Com2, [](Form1& f) { f.choosePort(2); }},
+        {ctl::Speed19200, [](Form1& f) { f.chooseSpeed(kSettings19200); }},
+        {ctl::Speed9600, [](Form1& f) { f.chooseSpeed(kSettings9600); }},
+        {ctl::End, &Form1::end},
+        {ctl::ComButton, &Form1::showComFrame},
+        {ctl::DataButton, &Form1::toggleData},
+        {ctl::Send, &Form1::sendFreeText},
+        {ctl::ClearText, &Form1::clearFreeText},
     };
     for (const auto& b : commandButtons())
-        h.emplace(b.name, [&b](Form1& f) { f.commandClick(b); });
+        h.emplace(b.name, [&b](Form1& f) { f.pressCommand(b); });
     for (const auto& a : kAddressOptions)
-        h.emplace(a.name, [&a](Form1& f) { f.addressChoice(a.prefix); });
+        h.emplace(a.name, [target = a.target](Form1& f) { f.chooseAddress(target); });
     // Held buttons have no click: activating one from the keyboard sends nothing.
     return h;
 }
@@ -42,14 +44,14 @@ bool Form1::mouseDown(std::string_view control) {
     const HoldButton* b = findHoldButton(control);
     if (!b || !m_held.empty()) return false;
     m_held = control;
-    holdPress(*b);
+    startHold(*b);
     return true;
 }
 
 void Form1::mouseUp(std::string_view control) {
     if (m_held.empty() || m_held != control) return;
     m_held.clear();
-    holdRelease(*findHoldButton(control));
+    endHold(*findHoldButton(control));
 }
 
 std::string Form1::releaseHeld() {

@@ -14,16 +14,16 @@ struct HoldButton {
     std::string_view group; // the caption of the label above it, for listings
     std::uint8_t repeatCode;
     std::string_view pressCode;
-    std::string_view tickCode;       // what each tick resends while RepeatCode names this row
-    int timer1, timer2, timer4;      // ms; kUnchanged for the arrow pad's
+    std::string_view tickCode;       // what each tick resends while the repeat code names this row
+    int period, replyTimeout, displayClear; // ms; kUnchanged for the arrow pad's
     bool arrowPad = false;           // time-out and display delay from AdjustMode
-    bool digitalZoom = false;        // release sets Timer1 5 and AdjustMode 3
-    std::uint8_t releaseCode = 0;    // RepeatCode left by the release
+    bool digitalZoom = false;        // release sets the digital-zoom timing
+    std::uint8_t releaseCode = 0;    // the repeat code the release leaves
 };
 
 std::span<const HoldButton> holdButtons();
 const HoldButton* findHoldButton(std::string_view name);
-// The code a tick sends for a RepeatCode; empty when the value has none.
+// The code a tick sends for a repeat code; empty when the value has none.
 std::string_view repeatCodeFor(std::uint8_t repeatCode);
 
 } // namespace tova

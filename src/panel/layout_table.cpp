@@ -2,9 +2,8 @@
 #include "panel/layout_table.hpp"
 #include "panel/find_named.hpp"
 
-#include "core/constants.hpp"
+#include "panel/address_options.hpp"
 #include "panel/command_table.hpp"
-#include "link/address_table.hpp"
 #include "panel/data_button.hpp"
 
 #include <algorithm>
@@ -198,12 +197,6 @@ constexpr std::array<OutlineLine, 12> kLines{{
     {"Line11", 1080, 3960, 2160, 3960, 6},
 }};
 
-constexpr std::array<TimerStart, 4> kTimers{{
-    {"Timer1", kTimer1Start},
-    {"Timer2", kTimer2Start},
-    {"Timer3", kTimer3Start},
-    {"Timer4", kTimer4Start},
-}};
 
 } // namespace
 
@@ -234,17 +227,16 @@ FontSpec fontSpec(FontCode code) {
 
 std::span<const OutlineLine> outlineLines() { return kLines; }
 
-const std::string_view* addressPrefixFor(std::string_view caption) {
+std::optional<int> addressTargetFor(std::string_view caption) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     for (const auto& a : kAddressOptions) {
         const std::string_view own = findLayoutControl(a.name)->caption;
         if (own.size() == caption.size() &&
             std::equal(own.begin(), own.end(), caption.begin(),
                        [&](char x, char y) { return lower(x) == lower(y); }))
-            return &a.prefix;
+            return a.target;
     }
-    return nullptr;
+    return std::nullopt;
 }
-std::span<const TimerStart> timerStarts() { return kTimers; }
 
 } // namespace tova

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The window as laid out: every control, frame, outline line and timer. Twips throughout.
+// The window as laid out: every control, frame and outline line. Twips throughout.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -49,11 +50,6 @@ struct OutlineLine {
     int widthPixels;
 };
 
-struct TimerStart {
-    std::string_view name;
-    int intervalMs;
-};
-
 inline constexpr std::string_view kWindowCaption = "TOVA   M4 & TM4    CONTROL   Ver.1.40 BASE";
 inline constexpr int kClientWidth = 9495, kClientHeight = 8730;
 inline constexpr Rgb kWindowBack = kGrey, kOutlineColour = 0x8080FF;
@@ -64,10 +60,9 @@ const std::vector<LayoutControl>& layoutControls();
 const LayoutControl* findLayoutControl(std::string_view name);
 FontSpec fontSpec(FontCode code);
 std::span<const OutlineLine> outlineLines();
-std::span<const TimerStart> timerStarts();
 
-// The prefix of the address option whose caption is caption, in any case ("single", "ALL",
-// "001"); nullptr when no option has it.
-const std::string_view* addressPrefixFor(std::string_view caption);
+// The target of the address option whose caption is caption, in any case ("single", "ALL",
+// "001"); nullopt when no option has it.
+std::optional<int> addressTargetFor(std::string_view caption);
 
 } // namespace tova

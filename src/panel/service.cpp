@@ -1,47 +1,47 @@
 // SPDX-License-Identifier: MIT
 // The service keys, the picture, the data button and the free-text command.
-#include "core/form1.hpp"
 #include "link/traffic.hpp"
 #include "panel/data_button.hpp"
+#include "panel/form1.hpp"
 
 namespace tova {
 
-void Form1::Form_KeyDown(int keyCode, int shift) {
+void Form1::onKeyDown(int keyCode, int shift) {
     const int modifiers = shift & (kShiftMask | kCtrlMask | kAltMask);
     if (keyCode != kKeyK || modifiers != kCtrlMask) return;
     m_panel.setHeight(kServiceHeight);
-    DataShown = 1;
-    m_panel.setCaption(ctl::Command34, std::string(kClose));
-    m_panel.setVisible(ctl::Command34, true);
+    dataShown = true;
+    m_panel.setCaption(ctl::DataButton, std::string(kClose));
+    m_panel.setVisible(ctl::DataButton, true);
 }
 
-void Form1::Image1_DblClick() {
-    if (DataShown != 1) return;
+void Form1::onPictureDoubleClick() {
+    if (!dataShown) return;
     m_panel.setHeight(kFullHeight);
-    m_panel.setCaption(ctl::Command34, std::string(kClose));
-    m_panel.setVisible(ctl::Command34, true);
+    m_panel.setCaption(ctl::DataButton, std::string(kClose));
+    m_panel.setVisible(ctl::DataButton, true);
 }
 
-void Form1::Command34_Click() {
-    m_timers.timer3.setEnabled(false);
-    DataShown = 0;
+void Form1::toggleData() {
+    m_timers.comFrame.setEnabled(false);
+    dataShown = false;
     if (m_panel.height() >= kDataThreshold) {
         m_panel.setHeight(kCompactHeight);
-        m_panel.setCaption(ctl::Command34, std::string(kShowData));
+        m_panel.setCaption(ctl::DataButton, std::string(kShowData));
     } else {
         m_panel.setHeight(kDataHeight);
-        m_panel.setCaption(ctl::Command34, std::string(kHideData));
+        m_panel.setCaption(ctl::DataButton, std::string(kHideData));
     }
-    m_timers.timer3.setEnabled(true);
+    m_timers.comFrame.setEnabled(true);
 }
 
-void Form1::Command95_Click() {
-    m_timers.timer2.setInterval(kLongReplyTimeout);
-    m_timers.timer4.setInterval(kLongDisplayClear);
-    FreeCommand = typedBytes(m_panel.text(ctl::Text1));
-    transmit(FreeCommand);
+void Form1::sendFreeText() {
+    m_timers.replyTimeout.setInterval(kLongReplyTimeout);
+    m_timers.displayClear.setInterval(kLongDisplayClear);
+    freeCommand = typedBytes(m_panel.text(ctl::CommandBox));
+    transmit(freeCommand);
 }
 
-void Form1::Command96_Click() { m_panel.setText(ctl::Text1, ""); }
+void Form1::clearFreeText() { m_panel.setText(ctl::CommandBox, ""); }
 
 } // namespace tova

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "panel/vocabulary.hpp"
 
-#include "core/controls.hpp"
+#include "link/line_limits.hpp"
+#include "link/query_table.hpp"
 #include "panel/command_table.hpp"
+#include "panel/controls.hpp"
 #include "panel/hold_table.hpp"
 #include "panel/layout_table.hpp"
 
@@ -27,8 +29,26 @@ bool switchesInput(std::string_view code) {
             return b.extra == CommandExtra::Source && b.code == code;
         }))
         return true;
-    return std::any_of(ctl::kInputModeSet.begin(), ctl::kInputModeSet.end(),
+    return std::any_of(ctl::InputModeSet.begin(), ctl::InputModeSet.end(),
                        [&](std::string_view c) { return code == codeOf(c); });
+}
+
+int replyTimeoutFor(std::string_view code, int atLeastMs) {
+    int ms = kReplyTimeoutMs;
+    if (switchesInput(code)) ms = kInputChangeTimeoutMs;
+    else if (const Query* q = findQuery(code)) ms = q->timeoutMs;
+    return std::max(ms, atLeastMs);
+}
+
+Expect expectFor(std::string_view code) {
+    if (const Query* q = findQuery(code)) return {Expect::Data, q};
+    const auto& commands = commandButtons();
+    const auto held = holdButtons();
+    const bool command =
+        std::any_of(commands.begin(), commands.end(), [&](const CommandButton& b) { return b.code == code; }) ||
+        std::any_of(held.begin(), held.end(),
+                    [&](const HoldButton& b) { return b.pressCode == code || b.tickCode == code; });
+    return {command ? Expect::Acknowledgement : Expect::Anything, nullptr};
 }
 
 } // namespace tova

@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Every command code the panel can send, with its panel group and caption: for listings, and
-// for what a code is (a query, an input change) wherever a code arrives without its button.
+// for what a code is (a query, a command, an input change) wherever a code arrives without its
+// button: its reply time-out and the reply it may get.
+#include "link/reply_rule.hpp"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,5 +24,13 @@ std::vector<VocabularyEntry> commandVocabulary();
 // True for a code that switches the input (a source or an INPUT MODE SET button): projectors
 // acknowledge it only after switching, long after an ordinary reply.
 bool switchesInput(std::string_view code);
+
+// A line's reply time-out: an input change's, a query's or the ordinary one, and at least
+// atLeastMs (a script's tool may wait longer than the panel).
+int replyTimeoutFor(std::string_view code, int atLeastMs = 0);
+
+// What the code's reply may be: a query's data, a command's acknowledgement (a code of the
+// panel's buttons), or anything (a code typed freely).
+Expect expectFor(std::string_view code);
 
 } // namespace tova

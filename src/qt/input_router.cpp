@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "qt/input_router.hpp"
 
-#include "core/form1.hpp"
+#include "panel/form1.hpp"
 #include "qt/panel_widgets.hpp"
 
 #include <QApplication>
@@ -13,15 +13,16 @@ namespace tova {
 InputRouter::InputRouter(QWidget* window, Form1& form,
                          const std::map<std::string, QWidget*, std::less<>>& controls)
     : QObject(window), m_window(window), m_form(form), m_controls(controls) {
+    onKey = [this](int key, int shift) { m_form.onKeyDown(key, shift); };
     for (const auto& [name, w] : controls) {
         if (auto* b = qobject_cast<PanelButton*>(w)) {
-            if (b->held) b->installEventFilter(this);
-            else connect(b, &QPushButton::clicked, this, [this, n = name] { m_form.click(n); });
+            // A held button's press and release reach the application's filter, like every key.
+            if (!b->held) connect(b, &QPushButton::clicked, this, [this, n = name] { m_form.click(n); });
         } else if (auto* o = qobject_cast<QRadioButton*>(w)) {
             // Every click runs the handler, also on the option already marked.
             connect(o, &QRadioButton::clicked, this, [this, n = name] { m_form.click(n); });
         } else if (auto* p = qobject_cast<Picture*>(w)) {
-            connect(p, &Picture::doubleClicked, this, [this] { m_form.Image1_DblClick(); });
+            connect(p, &Picture::doubleClicked, this, [this] { m_form.onPictureDoubleClick(); });
         }
     }
     qApp->installEventFilter(this);
@@ -44,7 +45,7 @@ bool InputRouter::keyPress(QObject* watched, QEvent* event) {
     const int shift = (m & Qt::ShiftModifier ? Form1::kShiftMask : 0) |
                       (m & Qt::ControlModifier ? Form1::kCtrlMask : 0) |
                       (m & Qt::AltModifier ? Form1::kAltMask : 0);
-    m_form.Form_KeyDown(k->key(), shift);
+    if (onKey) onKey(k->key(), shift);
     return false;
 }
 

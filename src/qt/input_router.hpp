@@ -2,9 +2,10 @@
 #pragma once
 // Routes the operator's input to the handlers: clicks and option clicks by control name, the
 // press and release of held buttons, the double-click on the picture, and every key to the
-// window before the focused control sees it.
+// window before the focused control sees it. One application-wide filter sees each event once.
 #include <QObject>
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -21,6 +22,8 @@ class InputRouter : public QObject {
     ~InputRouter() override;
     // Releases a held button as its release would (before a warning box takes the pointer).
     void releaseHeld();
+    // Where the window's keys go: the panel's key handler, with its shift state.
+    std::function<void(int key, int shift)> onKey;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,7 +2,7 @@
 // The window as the handlers see it: captions, visibility, marks, heights and the warning box.
 #include "qt/main_window.hpp"
 
-#include "core/controls.hpp"
+#include "panel/controls.hpp"
 #include "panel/layout_table.hpp"
 #include "qt/input_router.hpp"
 #include "qt/panel_widgets.hpp"
@@ -25,7 +25,7 @@ int px(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_outerHeight(kClientHeight) {
-    setObjectName(qs(ctl::Form1));
+    setObjectName(qs(ctl::Window));
     setWindowTitle(qs(kWindowCaption));
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor::fromRgb(kWindowBack));

@@ -1,27 +1,31 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The panel put together on a serial control: its timers, its window and Form1, started up.
-#include "core/form1.hpp"
+#include "panel/form1.hpp"
 #include "qt/main_window.hpp"
 #include "qt/qt_timer.hpp"
+
+#include <QString>
 
 namespace tova {
 
 struct PanelAssembly {
-    QtTimer timer1, timer2, timer3, timer4;
+    QtTimer repeat, replyTimeout, comFrame, displayClear;
     MainWindow window;
     Form1 form;
 
     // Creates the window and runs start-up, as the window's load does before it is first shown.
     explicit PanelAssembly(SerialControl& serial)
-        : form(serial, window, {timer1, timer2, timer3, timer4}) {
+        : form(serial, window, {repeat, replyTimeout, comFrame, displayClear}) {
         window.setForm(&form);
-        form.Form_Load();
+        form.startUp();
     }
     void show() {
         window.show();
-        if (QWidget* first = window.control(ctl::Command17)) first->setFocus();
+        if (QWidget* first = window.control(ctl::PowerOn)) first->setFocus();
     }
+    // Saves a picture of the window once it is shown, at that height (twips; 0: as it stands).
+    void screenshotLater(const QString& file, int heightTwips);
 };
 
 } // namespace tova

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The serial control on QSerialPort: port 1 and 2 lead to device paths. A path of the form
-// tcp://HOST:PORT leads to a serial device server in raw TCP mode instead.
+// The serial control on a transport: port 1 and 2 lead to devices by name (a serial device, or
+// tcp://HOST:PORT of a device server); the transport factory opens what the name says.
 #include "core/serial_control.hpp"
 #include "core/settings.hpp"
+#include "qt/transport.hpp"
 
 #include <QObject>
-#include <QSerialPort>
-#include <QTcpSocket>
 
 #include <array>
 #include <chrono>
+#include <memory>
 #include <vector>
 
 namespace tova {
@@ -19,17 +19,20 @@ class QtSerialControl : public QObject, public SerialControl {
     Q_OBJECT
   public:
     QtSerialControl(QString com1, QString com2, QObject* parent = nullptr);
+    // One device behind both ports, for the programs that take one device.
+    explicit QtSerialControl(const QString& device, QObject* parent = nullptr)
+        : QtSerialControl(device, device, parent) {}
     ~QtSerialControl() override;
 
+    // Where port n leads when no device is named: USB adapters on Linux, COM1 and COM2 on Windows.
     static QString defaultDevice(int port);
-    static bool isTcp(const QString& path);
 
     void setCommPort(int port) override;
     int commPort() const override { return m_port; }
     void setSettings(const LineSettings& settings) override;
     LineSettings settings() const override { return m_settings; }
     void setPortOpen(bool open) override;
-    bool portOpen() const override;
+    bool portOpen() const override { return link().isOpen(); }
     void output(std::string_view text) override;
     std::string input() override;
     int commEvent() const override { return m_event; }
@@ -37,39 +40,26 @@ class QtSerialControl : public QObject, public SerialControl {
     std::string devicePath(int port) const override;
     SerialFailure lastFailure() const override { return m_last; }
     bool outputBusy() const override;
-    // True while bytes handed over still wait in Qt's buffer or the driver's queue.
-    bool bytesWaiting() const;
-    // Drops every received byte not read yet, a serial driver's input queue included; their
-    // count. What a network socket holds arrives as events first.
-    std::size_t discardInput();
+    std::size_t discardInput() override;
 
     // The system consoles this control refuses to open (by default the active ones).
-    void setConsoles(std::vector<std::string> devices) { m_consoles = std::move(devices); m_ownConsoles = true; }
-    // How long a device server may take to accept the connection.
-    static constexpr int kConnectTimeoutMs = 3000;
+    void setConsoles(std::vector<std::string> devices) { m_consoles = std::move(devices); }
 
   private:
-    QIODevice* device(); // the open link, serial or TCP
-    std::string path() const { return m_paths[static_cast<std::size_t>(m_port - 1)].toStdString(); }
-    void apply(const LineSettings& s);
-    void openSerial(const QString& path);
-    void openTcp(const QString& url);
+    Transport& link() const { return *m_links[static_cast<std::size_t>(m_port - 1)]; }
+    std::string path() const { return link().describe(); }
     [[noreturn]] void fail(SerialFault fault, const QString& text);
     void lost(const QString& text);
     void raise(int kind);
 
-    QSerialPort m_serial;
-    QTcpSocket m_tcp;
-    bool m_tcpOpen = false;
-    std::array<QString, 2> m_paths;
+    Consoles m_consoles;
+    std::array<std::unique_ptr<Transport>, 2> m_links;
     int m_port = 1;
     LineSettings m_settings{9600};
     int m_event = 0;
     SerialFailure m_last;
     std::function<void()> m_onComm;
     std::chrono::steady_clock::time_point m_wireFree{};
-    std::vector<std::string> m_consoles;
-    bool m_ownConsoles = false;
 };
 
 } // namespace tova

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "qt/widget_factory.hpp"
 
-#include "core/form1.hpp"
+#include "panel/form1.hpp"
 #include "panel/layout_table.hpp"
 #include "qt/panel_widgets.hpp"
 

@@ -1,24 +1,55 @@
 // SPDX-License-Identifier: MIT
 #include "sim/projector.hpp"
 
-#include "core/controls.hpp"
+#include "link/address.hpp"
+#include "link/line_limits.hpp"
 #include "link/traffic.hpp"
 #include "panel/command_table.hpp"
+#include "panel/controls.hpp"
 #include "panel/hold_table.hpp"
 #include "panel/vocabulary.hpp"
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 #include <utility>
 
 namespace tova::sim {
+namespace {
+
+// The reply of the first row of a table query with the meaning asked for.
+template <class Fits>
+std::string_view replyMeaning(QueryId id, Fits fits) {
+    const ReplyRow* row = firstReply(id, fits);
+    return row ? row->reply : std::string_view();
+}
+
+std::string temp(double t, int width) {
+    char b[16];
+    std::snprintf(b, sizeof b, "%0*.1f", width, t);
+    return std::string(b).substr(0, static_cast<std::size_t>(width));
+}
+
+// Any code of the panel's tables: a one-shot button or a held button's press or tick.
+bool panelCode(std::string_view code) {
+    for (const auto& b : commandButtons())
+        if (b.code == code) return true;
+    for (const auto& b : holdButtons())
+        if (b.pressCode == code || b.tickCode == code) return true;
+    return false;
+}
+
+} // namespace
 
 Timings fastTimings() { return {Ms{3000}, Ms{4000}, Ms{30}, Ms{500}}; }
 
-Projector::Projector(Timings t) : m_t(t) {}
+Projector::Projector(Timings t)
+    : m_t(t),
+      m_lampMode(replyMeaning(QueryId::LampMode, [](const ReplyMeaning& m) { return m.lamps == 2 && m.lampsOn == 3; })),
+      m_reversal(query(QueryId::Reversal).rows.front().reply) {}
 
 void Projector::advance(Ms now) {
-    if (m_power == Power::CountDown && now - m_since >= m_t.countDown) {
+    if (m_power == Power::WarmingUp && now - m_since >= m_t.countDown) {
         m_power = Power::On;
         m_since = now;
         m_lampCounted = now;
@@ -35,79 +66,56 @@ void Projector::advance(Ms now) {
     }
 }
 
-namespace {
-
-std::string twoHex(unsigned v) {
-    char b[3];
-    std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-    return b;
-}
-
-std::string temp(double t, int width) {
-    char b[16];
-    std::snprintf(b, sizeof b, "%0*.1f", width, t);
-    return std::string(b).substr(0, static_cast<std::size_t>(width));
-}
-
-} // namespace
-
-std::string Projector::statusReply() const {
-    switch (m_power) {
-    case Power::On: return "00";
-    case Power::Standby: return "80";
-    case Power::CountDown: return "40";
-    case Power::CoolingDown: return "20";
-    }
-    return "80";
-}
-
 std::string Projector::queryReply(std::string_view code) const {
-    auto is = [&](std::string_view control) { return code == codeOf(control); };
+    const Query* q = findQuery(code);
+    if (!q) return {};
     std::string r;
-    if (is(ctl::Command44)) r = statusReply();
-    else if (is(ctl::Command45)) r = std::to_string(m_inputMode);
-    else if (is(ctl::Command46)) {
+    switch (q->id) {
+    case QueryId::Status:
+        r = replyMeaning(q->id, [&](const ReplyMeaning& m) { return m.power == m_power; });
+        break;
+    case QueryId::InputMode:
+        r = replyMeaning(q->id, [&](const ReplyMeaning& m) { return m.inputMode == m_inputMode; });
+        break;
+    case QueryId::LampHours: {
         char b[8];
         std::snprintf(b, sizeof b, "%05d", m_lampHours % 100000);
         r = b;
-    } else if (is(ctl::Command47)) r = twoHex(m_reversal);
-    else if (is(ctl::Command54)) {
+        break;
+    }
+    case QueryId::Reversal: r = m_reversal; break;
+    case QueryId::Temperatures:
         // The fields stand where the panel cuts them: 1-5, 8-11, 14-17 and 21-24.
-        r = temp(m_temps[0], 5) + "  " + temp(m_temps[1], 4) + "  " + temp(m_temps[2], 4) +
-            "   " + temp(m_temps[3], 4);
-    } else if (is(ctl::Command12)) {
+        r = temp(m_temps[0], 5) + "  " + temp(m_temps[1], 4) + "  " + temp(m_temps[2], 4) + "   " +
+            temp(m_temps[3], 4);
+        break;
+    case QueryId::MuteAndSignal:
         // Input 5 has nothing connected: no signal.
-        if (m_power != Power::On) r = "FF";
-        else if (m_inputMode == 5) r = "80";
-        else r = twoHex((m_noShow ? 1u : 0u) | (m_audioMute ? 2u : 0u));
-    } else if (is(ctl::Command38)) r = "TM4-SIM";
-    else if (is(ctl::Command99)) r = std::to_string(m_pressureReading);
-    else if (is(ctl::Command55)) r = twoHex(m_lampMode);
-    else return {};
+        r = replyMeaning(q->id, [&](const ReplyMeaning& m) {
+            if (m_power != Power::On) return m.power == Power::Standby;
+            if (m_inputMode == 5) return m.noSignal;
+            return m.videoMute == m_noShow && m.audioMute == m_audioMute;
+        });
+        break;
+    case QueryId::PcType: r = "TM4-SIM"; break;
+    case QueryId::Pressure: r = std::to_string(m_pressureReading); break;
+    case QueryId::LampMode: r = m_lampMode; break;
+    }
     return r + kCR;
-}
-
-// Any code of the panel's tables: a one-shot button or a held button's press or tick.
-static bool panelCode(std::string_view code) {
-    for (const auto& b : commandButtons())
-        if (b.code == code) return true;
-    for (const auto& b : holdButtons())
-        if (b.pressCode == code || b.tickCode == code) return true;
-    return false;
 }
 
 bool Projector::command(std::string_view code, Ms now) {
     auto is = [&](std::string_view control) { return code == codeOf(control); };
-    if (is(ctl::Command17)) {
+    if (is(ctl::PowerOn)) {
         if (m_power == Power::CoolingDown) return false;
         if (m_power == Power::Standby) {
-            m_power = Power::CountDown;
+            m_power = Power::WarmingUp;
             m_since = now;
         }
         return true;
     }
-    if (is(ctl::Command18)) {
-        if (m_power == Power::On || m_power == Power::CountDown) {
+    if (is(ctl::PowerOff)) {
+        if (m_power == Power::On || m_power == Power::WarmingUp) {
             m_power = Power::CoolingDown;
             m_since = now;
         }
@@ -115,23 +123,24 @@ bool Projector::command(std::string_view code, Ms now) {
     }
     if (!panelCode(code)) return false;
     if (m_power != Power::On) return false; // everything else needs a lit projector
-    for (std::size_t i = 0; i < ctl::kInputModeSet.size(); ++i)
-        if (is(ctl::kInputModeSet[i])) m_inputMode = static_cast<int>(i) + 1;
+    for (std::size_t i = 0; i < ctl::InputModeSet.size(); ++i)
+        if (is(ctl::InputModeSet[i])) m_inputMode = static_cast<int>(i) + 1;
     for (int row = 1; row <= 3; ++row)
         for (const auto& col : sourceMatrix())
             if (is(col.buttons[row - 1])) m_inputMode = row;
-    const std::pair<std::string_view, bool*> switches[] = {
-        {ctl::Command19, &m_audioMute}, {ctl::Command21, &m_noShow}};
-    const std::pair<std::string_view, bool*> offs[] = {
-        {ctl::Command20, &m_audioMute}, {ctl::Command22, &m_noShow}};
-    for (auto [c, flag] : switches)
-        if (is(c)) *flag = true;
-    for (auto [c, flag] : offs)
-        if (is(c)) *flag = false;
-    const std::pair<std::string_view, std::uint8_t> lamps[] = {
-        {ctl::Command56, 0x03}, {ctl::Command57, 0x11}, {ctl::Command58, 0x22}};
-    for (auto [c, mode] : lamps)
-        if (is(c)) m_lampMode = mode;
+    const std::tuple<std::string_view, bool*, bool> switches[] = {
+        {ctl::SoundMuteOn, &m_audioMute, true}, {ctl::NoShowOn, &m_noShow, true},
+        {ctl::SoundMuteOff, &m_audioMute, false}, {ctl::NoShowOff, &m_noShow, false}};
+    for (auto [c, flag, on] : switches)
+        if (is(c)) *flag = on;
+    // The lamps a selection leaves lit: both in two-lamp mode, or the one chosen.
+    const std::tuple<std::string_view, int, int> lamps[] = {
+        {ctl::LampSelectBoth, 2, 3}, {ctl::LampSelect1, 1, 1}, {ctl::LampSelect2, 1, 2}};
+    for (auto [c, count, on] : lamps)
+        if (is(c))
+            m_lampMode = replyMeaning(QueryId::LampMode, [count, on](const ReplyMeaning& m) {
+                return m.lamps == count && m.lampsOn == on;
+            });
     return true;
 }
 
@@ -177,7 +186,7 @@ std::vector<ProjectorLine::Out> ProjectorLine::receive(std::string_view bytes, i
     std::vector<Out> out;
     for (char c : in) {
         if (c != kCR) {
-            if (m_partial.size() < 4096) m_partial.push_back(c);
+            if (m_partial.size() < kReceiveCap) m_partial.push_back(c);
             continue;
         }
         auto replies = line(std::exchange(m_partial, {}), now);
@@ -188,18 +197,11 @@ std::vector<ProjectorLine::Out> ProjectorLine::receive(std::string_view bytes, i
 
 std::vector<ProjectorLine::Out> ProjectorLine::line(const std::string& l, Ms now) {
     m_log.push_back(l);
-    std::string_view code = l;
     // "AFFF" reaches every set, "A001" to "A004" one each, no address the set(s) on the line.
-    int target = 0; // 0: all
-    if (code.size() > 4 && code[0] == 'A') {
-        auto a = code.substr(1, 3);
-        if (a == "FFF") target = 0, code.remove_prefix(4);
-        else if (a[0] == '0' && a[1] == '0' && a[2] >= '1' && a[2] <= '4')
-            target = a[2] - '0', code.remove_prefix(4);
-    }
+    const auto [target, code] = splitAddress(l);
     std::vector<Out> out;
     for (int id = 1; id <= static_cast<int>(m_sets.size()); ++id) {
-        if (target != 0 && target != id) continue;
+        if (target > 0 && target != id) continue;
         auto answer = m_sets[static_cast<std::size_t>(id - 1)].handle(code, now);
         // Of several sets reached at once only the first answers, so that replies never collide.
         if (out.empty()) out.push_back({answer.reply, now + answer.delay});

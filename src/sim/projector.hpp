@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // A virtual projector (or several on one line): the far end of the panel's serial line.
+#include "link/query_table.hpp"
+
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -13,8 +15,6 @@ using Ms = std::chrono::milliseconds;
 
 // A refused command: readable in the panel's traffic display, unlike a NAK's "? ".
 inline constexpr std::string_view kRefused = "ERR\r";
-
-enum class Power { Standby, CountDown, On, CoolingDown };
 
 struct Timings {
     Ms countDown{30000};
@@ -41,18 +41,17 @@ class Projector {
     Power power() const { return m_power; }
 
   private:
-    std::string statusReply() const;
     std::string queryReply(std::string_view code) const; // empty: no such query
     bool command(std::string_view code, Ms now);         // false: refused
     Timings m_t;
-    Power m_power = Power::Standby;
+    Power m_power = Power::Standby; // standby, warming up, on or cooling down
     Ms m_since{0};
     Ms m_lampCounted{0};
     int m_inputMode = 1;
     bool m_audioMute = false, m_noShow = false; // no show: video muted
-    std::uint8_t m_lampMode = 0x03;
+    std::string_view m_lampMode;                // the lamp-mode reply
     int m_lampHours = 1234;
-    std::uint8_t m_reversal = 0x11;
+    std::string_view m_reversal;                // the reversal-setting reply
     double m_temps[4] = {25.0, 30.5, 28.0, 27.5};
     int m_pressureReading = 853;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
@@ -148,6 +149,35 @@ void TcpProjector::dropClient() {
 qint64 TcpProjector::send(const char* data, qint64 n) {
     if (!m_client) return n; // nobody listening: the bytes are lost, as on an open line
     return m_client->write(data, n);
+}
+
+std::unique_ptr<ProjectorEndpoint> startProjector(const sim::ProjectorLine::Options& options,
+                                                  const std::optional<HostPort>& listen, QString& where) {
+    if (!listen) {
+        auto pty = std::make_unique<PtyProjector>(options);
+        where = pty->devicePath();
+        return pty;
+    }
+    const QHostAddress host(QString::fromStdString(listen->host));
+    if (host.isNull()) throw std::runtime_error("listen on " + formatHostPort(*listen) + ": not an IP address");
+    auto tcp = std::make_unique<TcpProjector>(options, host, static_cast<quint16>(listen->port));
+    where = QString::fromStdString("tcp://" + formatHostPort({listen->host, tcp->port()}));
+    return tcp;
+}
+
+namespace {
+sim::ProjectorLine::Options demoOptions() {
+    sim::ProjectorLine::Options o;
+    o.timings = sim::fastTimings();
+    return o;
+}
+} // namespace
+
+DemoProjectors::DemoProjectors(QString& com1Path, QString& com2Path) : com1(demoOptions()), com2(demoOptions()) {
+    com1Path = com1.devicePath();
+    com2Path = com2.devicePath();
+    std::fprintf(stderr, "tova-control: demo: virtual projectors on COM1 %s and COM2 %s\n", qPrintable(com1Path),
+                 qPrintable(com2Path));
 }
 
 } // namespace tova

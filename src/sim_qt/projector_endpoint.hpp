@@ -2,6 +2,7 @@
 #pragma once
 // The virtual projector at the end of a line: on a pseudo-terminal (the panel opens the slave
 // side like a serial port) or behind a TCP port (like a serial device server in raw mode).
+#include "core/host_port.hpp"
 #include "qt/pseudo_terminal.hpp"
 #include "sim/projector.hpp"
 
@@ -17,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace tova {
 
@@ -87,6 +89,19 @@ class TcpProjector : public ProjectorEndpoint {
     QTcpServer m_server;
     QPointer<QTcpSocket> m_client; // one client at a time, like a device server's port
     QObject* m_clientObject = nullptr; // the same, for comparing only
+};
+
+// The projector of tova-sim: on a TCP port when listen is given, else on a pseudo-terminal;
+// where is set to what the panel is given (tcp://HOST:PORT, or the device). Throws
+// std::runtime_error saying why it cannot start.
+std::unique_ptr<ProjectorEndpoint> startProjector(const sim::ProjectorLine::Options& options,
+                                                  const std::optional<HostPort>& listen, QString& where);
+
+// Two virtual projectors on pseudo-terminals, one behind each of the panel's ports (--demo):
+// com1 and com2 are set to their devices, and the operator is told. Throws as PtyProjector does.
+struct DemoProjectors {
+    PtyProjector com1, com2;
+    DemoProjectors(QString& com1Path, QString& com2Path);
 };
 
 } // namespace tova

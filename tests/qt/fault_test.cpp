@@ -90,8 +90,8 @@ TEST(Faults, NoiseNeverStopsThePanel) {
     ASSERT_TRUE(done);
     ASSERT_TRUE(QTest::qWaitFor([&] { return r.serial.input().empty(); }, 5000));
     drainEvents();
-    EXPECT_LE(r.form.RxBuffer.size(), kRxBufferLimit);
-    EXPECT_LE(r.label("Label12").size(), 1 + 5 * kRxBufferLimit);
+    EXPECT_LE(r.form.rxBuffer.size(), kReceiveCap);
+    EXPECT_LE(r.label("Label12").size(), 1 + 5 * kReceiveCap);
     EXPECT_TRUE(r.serial.portOpen());
     EXPECT_EQ(r.box(), nullptr);
     r.com1.readNow();
@@ -114,7 +114,7 @@ TEST(Faults, ReplyWithoutCarriageReturnAndSplitReplies) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label12") == trafficText(sent); }, 3000));
     }
     EXPECT_EQ(r.label("Label22"), "1013 hPa");
-    EXPECT_EQ(r.form.PressureValue, 1013);
+    EXPECT_EQ(r.form.pressureValue, 1013);
 }
 
 TEST(Faults, LongAndStrangeFreeText) {
@@ -142,7 +142,7 @@ TEST(Faults, WriteThatFailsIsNotShownAsSent) {
     r.click("Command17"); // at once, before the event loop has seen the hang-up
     EXPECT_EQ(r.label("Label11"), "");
     EXPECT_FALSE(r.t2.enabled()); // no reply awaited: no " X X X X" will follow
-    EXPECT_EQ(r.form.AwaitingReply, 0);
+    EXPECT_FALSE(r.form.awaitingReply);
     const QString text = r.dismissBox();
     EXPECT_TRUE(text.startsWith(QStringLiteral("COM1 (%1): ").arg(r.com1.path()))) << text.toStdString();
     drainEvents();

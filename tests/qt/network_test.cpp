@@ -46,7 +46,7 @@ TEST(Network, PanelSendsAndDecodesOverTcp) {
     r.click("Command33");
     r.click("Option10"); // kept, not applied: the link stays up
     EXPECT_TRUE(r.serial.portOpen());
-    EXPECT_EQ(r.form.CommSettings, "9600,N,8,1");
+    EXPECT_EQ(r.form.commSettings, "9600,N,8,1");
 }
 
 TEST(Network, RefusedConnectionAtStartIsReportedLikeAMissingPort) {

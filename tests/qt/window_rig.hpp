@@ -31,7 +31,7 @@ struct WindowRig {
     PanelAssembly panel;
     MainWindow& window = panel.window;
     Form1& form = panel.form;
-    QtTimer &t1 = panel.timer1, &t2 = panel.timer2, &t3 = panel.timer3, &t4 = panel.timer4;
+    QtTimer &t1 = panel.repeat, &t2 = panel.replyTimeout, &t3 = panel.comFrame, &t4 = panel.displayClear;
 
     explicit WindowRig(QString com1Path = {})
         : serial(com1Path.isEmpty() ? com1.path() : com1Path, com2.path()), panel(serial) {
@@ -48,7 +48,7 @@ struct WindowRig {
 
     // Until the reply time-out has closed the last exchange: the next reply starts afresh.
     bool waitExchangeClosed() {
-        return QTest::qWaitFor([&] { return !t2.enabled() && form.RxBuffer.empty(); }, 10000);
+        return QTest::qWaitFor([&] { return !t2.enabled() && form.rxBuffer.empty(); }, 10000);
     }
 
     QMessageBox* box() const { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: MIT
+#include "apps/send_options.hpp"
+
+#include "panel/layout_table.hpp"
+#include "panel/vocabulary.hpp"
+#include "link/address.hpp"
+
+namespace tova {
+
+SendOptions parseSendOptions(const QStringList& arguments) {
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Sends projector command codes as the panel frames them (address, code, carriage\n"
+        "return) and prints one line for each code: the decoded words for the nine status\n"
+        "queries (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA, \"CR PRESSURE\"), the reply's\n"
+        "traffic text for other codes (ACK for an acknowledgement), an empty line when no\n"
+        "reply came (the message goes to standard error). A reply is complete at a leading\n"
+        "ACK or NAK or at its carriage return; a NAK or a reply beginning with ERR is a\n"
+        "refusal. Whatever waits on the line before a code is discarded first.\n"
+        "\n"
+        "Exit status:\n"
+        "  0   every code was acknowledged or answered\n"
+        "  1   a code got no reply within its time-out\n"
+        "  2   the device could not be opened or failed (tova-send stops there)\n"
+        "  3   the projector refused a code, or answered a query with a bare ACK\n"
+        "  64  a usage error (unknown option, missing or bad value)\n"
+        "tova-send goes on through every code after a refusal or a time-out. With several\n"
+        "outcomes: 2 if the device failed, else 1 if a code timed out, else 3 if one was\n"
+        "refused, else 0."));
+    const LineOptions lineOptions;
+    QCommandLineOption address(QStringLiteral("address"),
+                               QStringLiteral("single (default, no address), all (AFFF), or 001 to 004."),
+                               QStringLiteral("who"), QStringLiteral("single"));
+    QCommandLineOption timeout(QStringLiteral("timeout"),
+                               QStringLiteral("Reply time-out in ms (default %1, %2 for a code that switches the "
+                                              "input).")
+                                   .arg(send::kDefaultTimeoutMs)
+                                   .arg(kInputChangeTimeoutMs),
+                               QStringLiteral("ms"));
+    QCommandLineOption noReply(QStringLiteral("no-reply"),
+                               QStringLiteral("Send without waiting for replies (an empty line each)."));
+    QCommandLineOption raw(QStringLiteral("raw"), QStringLiteral("Print the reply bytes as received."));
+    QCommandLineOption json(QStringLiteral("json"),
+                            QStringLiteral("Print one JSON object per code: code, line, reply (traffic "
+                                           "text), decoded (or null), status (ok, refused, timeout, "
+                                           "sent), ms."));
+    QCommandLineOption list(QStringLiteral("list"),
+                            QStringLiteral("Print every command code with its panel group and caption "
+                                           "(tab-separated), and end."));
+    QCommandLineOption verbose(QStringLiteral("verbose"),
+                               QStringLiteral("Tell on standard error what is sent and discarded."));
+    p.addOptions({lineOptions.device, lineOptions.speed, address, timeout, noReply, raw, json, list, verbose});
+    p.addPositionalArgument(QStringLiteral("code"), QStringLiteral("Command codes, e.g. C00 CR0 \"CF INPUT1 VIDEO\"."),
+                            QStringLiteral("CODE..."));
+    SendOptions r;
+    r.outcome = parseCommandLine(p, arguments);
+    if (!r.outcome.goOn()) return r;
+    if (p.isSet(list)) {
+        QString out;
+        for (const auto& e : commandVocabulary())
+            out += QStringLiteral("%1\t%2\t%3\n")
+                       .arg(QString::fromStdString(e.code), QString::fromUtf8(e.group.data(), qsizetype(e.group.size())),
+                            QString::fromStdString(e.caption));
+        r.outcome = {0, out, true};
+        return r;
+    }
+    auto usage = [&](const char* text) {
+        r.outcome = usageError(QString::fromLatin1(text));
+        return r;
+    };
+    const auto settings = lineOptions.settings(p);
+    if (auto* wrong = std::get_if<CommandLineOutcome>(&settings)) {
+        r.outcome = *wrong;
+        return r;
+    }
+    r.settings = std::get<LineSettings>(settings);
+    r.device = p.value(lineOptions.device);
+    if (p.positionalArguments().isEmpty()) return usage("give at least one CODE");
+    const auto target = addressTargetFor(p.value(address).toStdString());
+    if (!target) return usage("--address takes single, all or 001 to 004");
+    r.run.prefix = prefixFor(*target);
+    if (p.isSet(timeout)) {
+        bool ok = false;
+        const int ms = p.value(timeout).toInt(&ok);
+        if (!ok || ms <= 0) return usage("--timeout takes a number of milliseconds above 0");
+        r.run.timeoutMs = ms;
+    }
+    for (const QString& code : p.positionalArguments()) r.run.codes.push_back(code.toStdString());
+    r.run.noReply = p.isSet(noReply);
+    r.run.raw = p.isSet(raw);
+    r.run.json = p.isSet(json);
+    r.run.verbose = p.isSet(verbose);
+    return r;
+}
+
+} // namespace tova

@@ -1,0 +1,21 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// HOST:PORT as every program's options take it: an IPv6 host in brackets ([::1]:4352).
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tova {
+
+struct HostPort {
+    std::string host; // without brackets
+    int port = 0;     // 0 to 65535
+    bool operator==(const HostPort&) const = default;
+};
+
+// The host and port, or nullopt when the text is no HOST:PORT.
+std::optional<HostPort> parseHostPort(std::string_view text);
+// As written back: brackets around an IPv6 host.
+std::string formatHostPort(const HostPort& hp);
+
+} // namespace tova

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// One exchange on the line at a time, for one client or many: tova-send, the bridge's PJLink
+// sessions and shared-line clients. A line goes out when the previous one has its reply (by
+// the reply rule) or its time-out has passed and the line has been quiet for a guard time
+// since; the reply goes to the client whose line it answers. Clients take turns, each client's
+// lines in order. Characters nobody asked for are dropped and reported.
+#include "core/clock.hpp"
+#include "core/serial_control.hpp"
+#include "core/timer.hpp"
+#include "link/line_limits.hpp"
+#include "link/reply_rule.hpp"
+
+#include <chrono>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tova {
+
+using ClientId = int;
+
+struct Request {
+    std::string line;               // whole: address, code, CR
+    int timeoutMs = kReplyTimeoutMs;
+    Expect expect;
+    bool awaitReply = true;         // false: done once its bytes have left
+};
+
+struct ExchangeResult {
+    enum Outcome {
+        Replied,  // a complete reply: its kind and bytes
+        Sent,     // a line that awaits no reply has left
+        TimedOut, // no complete reply within the time-out
+        NotTaken, // the device did not take the line within the time-out
+        LineDown, // the device is gone, or failed as the line was handed over
+    } outcome = TimedOut;
+    Reply reply;
+    std::string bytes;             // the reply's bytes
+    std::chrono::milliseconds took{0}; // from the hand-over to the end
+    std::string failure;           // LineDown by a failed hand-over: the failure, described
+};
+using Done = std::function<void(const ExchangeResult&)>;
+
+enum class Submitted {
+    Queued,    // it will go out in its turn
+    Shared,    // an identical query of another client waits or is on the wire: its reply serves both
+    Duplicate, // identical to one of the client's own lines still waiting: dropped
+    Full,      // the client has kMaxWaiting lines waiting: refused
+    LineDown,  // the device is not there: refused
+};
+
+// Received bytes that answer no line.
+struct Dropped {
+    enum Why {
+        NobodyAsked, // no exchange was open
+        AfterReply,  // behind a complete reply
+        WhileQuiet,  // while the line had to fall quiet: a late reply, or noise
+    } why;
+    std::string bytes;
+};
+
+class ExchangeQueue {
+  public:
+    static constexpr std::size_t kMaxWaiting = 16;
+    // However much a line keeps talking, the wait for quiet ends after this.
+    static constexpr int kMaxQuietMs = 1000;
+    // How often a line that awaits no reply is looked at until its bytes have left.
+    static constexpr int kLeavePollMs = 5;
+
+    // The line must stay open while it is up; timeout and guard are the queue's own timers.
+    ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard, const Clock& clock);
+    ExchangeQueue(const ExchangeQueue&) = delete;
+    ExchangeQueue& operator=(const ExchangeQueue&) = delete;
+
+    std::function<void(const std::string&)> log; // a failed hand-over; with verbose, each exchange
+    bool verbose = false;
+    std::function<void(const Dropped&)> onDropped;
+
+    // The client's line, answered in done when its exchange ends (never from within submit).
+    Submitted submit(ClientId client, Request request, Done done);
+    // The client has gone: its waiting lines are dropped; a reply on its way reaches nobody.
+    void forget(ClientId client);
+    // Bytes from the line.
+    void received(std::string_view bytes);
+    // The device is gone (every open and waiting line ends so) or back.
+    void setLineUp(bool up);
+    bool lineUp() const { return m_up; }
+    // No line goes out before the line has been quiet for the guard time: what arrives until
+    // then (a late reply to a line sent before) is dropped.
+    void settle();
+
+    std::size_t exchanges() const { return m_exchanges; } // lines put on the wire so far
+
+  private:
+    struct Waiter {
+        ClientId client;
+        Done done;
+    };
+    struct Line {
+        Request request;
+        bool query;
+        std::vector<Waiter> waiters;
+    };
+    using LinePtr = std::shared_ptr<Line>;
+
+    void pump();                        // the next line out, when the line is free
+    void finish(ExchangeResult result); // the open exchange ends
+    void timedOut();
+    void startQuiet();
+    void quiet();
+    void drop(Dropped::Why why, std::string_view bytes);
+
+    SerialControl& m_line;
+    Timer& m_timeout;
+    Timer& m_guard;
+    const Clock& m_clock;
+    bool m_up = true;
+    bool m_guarding = false;
+    std::chrono::milliseconds m_quietBy{0};             // the wait for quiet ends by then
+    std::map<ClientId, std::deque<LinePtr>> m_queues; // each client's waiting lines, in order
+    ClientId m_lastServed = 0;                          // clients are served in turn after it
+    LinePtr m_open;                                     // the line on the wire
+    std::chrono::milliseconds m_openedAt{0};
+    std::string m_in;                                   // its reply so far
+    std::size_t m_exchanges = 0;
+};
+
+} // namespace tova

@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+// Start-up and END.
+#include "panel/form1.hpp"
+
+#include "core/settings.hpp"
+
+#include <optional>
+
+namespace tova {
+
+Form1::Form1(SerialControl& serial, Panel& panel, Timers timers)
+    : m_serial(serial), m_panel(panel), m_timers(timers), m_warning(panel) {
+    const std::pair<Timer*, int> start[] = {{&m_timers.repeat, kRepeatPeriodStart},
+                                            {&m_timers.replyTimeout, kReplyTimeoutMs},
+                                            {&m_timers.comFrame, kComFrameMs},
+                                            {&m_timers.displayClear, kDisplayClearMs}};
+    for (auto [timer, ms] : start) {
+        timer->setEnabled(false);
+        timer->setInterval(ms);
+    }
+    m_timers.repeat.setOnTick([this] { onRepeatTick(); });
+    m_timers.replyTimeout.setOnTick([this] { onReplyTimeout(); });
+    m_timers.comFrame.setOnTick([this] { hideComFrame(); });
+    m_timers.displayClear.setOnTick([this] { clearTraffic(); });
+    m_serial.setOnComm([this] { onLineEvent(); });
+}
+
+void Form1::startUp() {
+    commSettings = kSettings19200;
+    addressPrefix.clear();
+
+    // Centred for the size as laid out, before the window is shrunk.
+    auto screen = m_panel.screenSize();
+    double left = (screen.width - m_panel.width()) / 2.0;
+    double top = (screen.height - m_panel.height()) / 2.0;
+    m_panel.move(left, top);
+
+    m_panel.setHeight(kCompactHeight);
+
+    repeatCode = 0;
+    awaitingReply = false;
+    rxBuffer.clear();
+
+    std::optional<SerialError> failed;
+    try {
+        m_serial.setCommPort(1);
+        m_serial.setSettings(*parseSettings(commSettings));
+        m_serial.setPortOpen(true);
+    } catch (const SerialError& e) {
+        failed = e;
+    }
+
+    bool wasMarked = m_panel.marked(ctl::Com1);
+    m_panel.setMarked(ctl::Com1, true);
+    if (!wasMarked) {
+        // Marking COM1 raises its click: the COM1 choice. The port has just been opened on COM1
+        // (or has just failed to), so the choice's close and open again would change nothing but
+        // cost a second try (a second connect to a device server that does not answer); its
+        // outcome is applied as it stands: the frame hidden, or the failure told once.
+        if (failed) portFailed(*failed, 2);
+        else m_panel.setVisible(ctl::ComFrame, false);
+    }
+    showPortState();
+}
+
+void Form1::end() {
+    try {
+        m_serial.setPortOpen(false);
+    } catch (const SerialError&) {
+        // END ends the program whether or not the port could be closed.
+    }
+    m_panel.end();
+}
+
+} // namespace tova

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The panel: its state and every handler, in this folder, one file by concern: start-up, END
+// and the port choice (form1.cpp, port_choice.cpp), traffic (traffic_display.cpp), the buttons
+// (buttons.cpp), events by control name (dispatch.cpp) and the service view (service.cpp).
+#include "core/panel.hpp"
+#include "core/serial_control.hpp"
+#include "core/timer.hpp"
+#include "panel/command_table.hpp"
+#include "panel/controls.hpp"
+#include "panel/hold_table.hpp"
+#include "panel/timings.hpp"
+#include "panel/warning_box.hpp"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tova {
+
+struct Timers {
+    Timer& repeat;       // the period of a held button
+    Timer& replyTimeout; // no reply to the line sent: the mark
+    Timer& comFrame;     // hides the COM frame
+    Timer& displayClear; // clears the traffic display
+};
+
+// Which timing the arrow pad uses; the values are those the panel has always had.
+enum class AdjustMode : std::uint8_t { None = 0, Menu = 1, DigitalZoom = 3 };
+
+// What showTraffic does with its text.
+enum class Traffic : std::uint8_t {
+    Transmit, // send it and show it as sent
+    Received, // show it as received and decode it
+};
+
+class Form1 {
+  public:
+    Form1(SerialControl& serial, Panel& panel, Timers timers);
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+
+    // The state, in the order the panel has always declared it.
+    std::uint8_t repeatCode = 0; // the held-button row a repeat tick sends; 0: none
+    bool awaitingReply = false;  // from a transmission to the first piece received or the time-out
+    AdjustMode adjustMode = AdjustMode::None;
+    std::string sendLine;        // the last line handed over for transmission
+    std::string rxBuffer;        // received since last cleared, at most kReceiveCap bytes
+    std::int16_t pressureValue = 0;
+    bool dataShown = false;      // the service keys have opened the data area
+    std::string freeCommand;     // the free text last taken from the command box
+    std::string commSettings;
+    std::string addressPrefix;
+
+    // Events by control name, as the window delivers them.
+    void click(std::string_view control); // buttons and options (mouse or keyboard)
+    // A held button goes down under any mouse button; false when it is no held button or another
+    // is held already (one pointer holds one button).
+    bool mouseDown(std::string_view control);
+    void mouseUp(std::string_view control);
+    // Releases the held button, if any, as its own release would; returns its name.
+    std::string releaseHeld();
+    static bool isHeld(std::string_view control);
+
+    // Start-up and END.
+    void startUp();
+    void end();
+
+    // Port and speed.
+    void choosePort(int port);
+    void chooseSpeed(std::string_view settings);
+    void showComFrame();
+    void hideComFrame();
+
+    // Traffic.
+    void showTraffic(const std::string& text, Traffic way);
+    void onLineEvent();
+    void onReplyTimeout();
+    void clearTraffic();
+    void chooseAddress(int target);
+
+    // Buttons.
+    void pressCommand(const CommandButton& button);
+    void startHold(const HoldButton& button);
+    void endHold(const HoldButton& button);
+    void onRepeatTick();
+
+    // Service view and free text.
+    void onKeyDown(int keyCode, int shift);
+    void onPictureDoubleClick();
+    void toggleData();
+    void sendFreeText();
+    void clearFreeText();
+
+    // Tells the operator something that is no port's doing (a trace that stopped), in the one
+    // warning box.
+    void tell(const std::string& text) { m_warning.warn(text); }
+
+    // Key code of K and the modifier bits of the shift state.
+    static constexpr int kKeyK = 75, kShiftMask = 1, kCtrlMask = 2, kAltMask = 4;
+
+  private:
+    void portFailed(const SerialError& e, int other); // told; the other port once dismissed
+    void transmit(std::string_view code); // sendLine := prefix & code & CR, then shown as sent
+    void showPortState();                 // the COM button's tooltip
+
+    SerialControl& m_serial;
+    Panel& m_panel;
+    Timers m_timers;
+    WarningBox m_warning;
+    std::string m_held; // the held button the pointer holds down
+};
+
+} // namespace tova

@@ -1,0 +1,273 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// Fakes of the ports, for driving the logic without a window, a port or a clock: shared by the
+// tests, the fuzz targets and the benchmarks.
+#include "core/clock.hpp"
+#include "core/settings.hpp"
+#include "panel/form1.hpp"
+#include "panel/layout_table.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tova::test {
+
+class FakeClock;
+
+class FakeTimer : public Timer {
+  public:
+    explicit FakeTimer(FakeClock& clock) : m_clock(clock) {}
+    void setInterval(int ms) override;
+    int interval() const override { return m_interval; }
+    void setEnabled(bool on) override;
+    bool enabled() const override { return m_enabled; }
+    void setOnTick(std::function<void()> h) override { m_onTick = std::move(h); }
+
+    long long deadline = 0;
+    std::function<void()> m_onTick;
+
+  private:
+    FakeClock& m_clock;
+    int m_interval = 0;
+    bool m_enabled = false;
+};
+
+// Owns "now"; advance() fires due timers in deadline order, re-armed ones included.
+class FakeClock : public Clock {
+  public:
+    long long ms = 0; // now
+    std::vector<FakeTimer*> timers;
+
+    std::chrono::milliseconds now() const override { return std::chrono::milliseconds(ms); }
+
+    void advance(long long by) {
+        const long long end = ms + by;
+        for (;;) {
+            FakeTimer* next = nullptr;
+            for (auto* t : timers)
+                if (t->enabled() && t->deadline <= end && (!next || t->deadline < next->deadline))
+                    next = t;
+            if (!next) break;
+            ms = next->deadline;
+            next->deadline = ms + std::max(1, next->interval()); // periodic unless stopped
+            if (next->m_onTick) next->m_onTick();
+        }
+        ms = end;
+    }
+};
+
+inline void FakeTimer::setInterval(int ms) {
+    m_interval = ms;
+    if (m_enabled) deadline = m_clock.ms + std::max(1, ms);
+}
+
+inline void FakeTimer::setEnabled(bool on) {
+    m_enabled = on;
+    if (on) deadline = m_clock.ms + std::max(1, m_interval);
+}
+
+class FakeSerial : public SerialControl {
+  public:
+    explicit FakeSerial(FakeClock& clock) : m_clock(clock) {}
+
+    // Which ports cannot be opened, and how they fail.
+    struct Fault {
+        SerialFault fault;
+        std::string text;
+    };
+    std::map<int, Fault> failOpen;
+    std::string failSettings; // non-empty: setSettings fails with this text
+    std::string written;      // every byte handed over, in order
+    std::vector<std::string> writes;
+    std::vector<std::string> log; // "open 1", "close", "port 2", "settings ..."
+    // Bytes drain at the line rate when set; outputBusy() reports what waits.
+    bool pacing = false;
+
+    void setCommPort(int p) override {
+        if (m_open) fail({SerialFault::Other, "Port already open"});
+        m_port = p;
+        log.push_back("port " + std::to_string(p));
+    }
+    int commPort() const override { return m_port; }
+    void setSettings(const LineSettings& s) override {
+        if (!failSettings.empty()) fail({SerialFault::Other, failSettings});
+        m_settings = s;
+        log.push_back("settings " + formatSettings(s));
+    }
+    LineSettings settings() const override { return m_settings; }
+    void setPortOpen(bool open) override {
+        if (!open) {
+            m_open = false;
+            log.push_back("close");
+            return;
+        }
+        if (m_open) fail({SerialFault::Other, "Port already open"});
+        if (auto it = failOpen.find(m_port); it != failOpen.end()) {
+            log.push_back("open " + std::to_string(m_port) + " failed");
+            fail(it->second);
+        }
+        m_open = true;
+        m_last = {};
+        log.push_back("open " + std::to_string(m_port));
+    }
+    bool portOpen() const override { return m_open; }
+    void output(std::string_view text) override {
+        if (!m_open)
+            throw SerialError({m_port, devicePath(m_port), SerialFault::NotOpen,
+                               m_last.port == m_port ? m_last.text : std::string()});
+        written += text;
+        writes.emplace_back(text);
+        if (pacing) {
+            queueUntil = std::max<long long>(queueUntil, m_clock.ms * 1000) +
+                         wireTime(text.size(), m_settings).count();
+            maxQueuedUs = std::max(maxQueuedUs, queueUntil - m_clock.ms * 1000);
+        }
+    }
+    std::string input() override { return std::exchange(m_in, {}); }
+    int commEvent() const override { return m_event; }
+    void setOnComm(std::function<void()> h) override { m_onComm = std::move(h); }
+    std::string devicePath(int port) const override { return "/fake/com" + std::to_string(port); }
+    SerialFailure lastFailure() const override { return m_last; }
+    bool outputBusy() const override { return pacing && queueUntil > m_clock.ms * 1000; }
+
+    // The far end sends text.
+    void receive(const std::string& text) {
+        m_in += text;
+        m_event = comEvReceive;
+        if (m_onComm) m_onComm();
+    }
+    // The device vanishes.
+    void lose(const std::string& text) {
+        m_open = false;
+        m_last = {m_port, devicePath(m_port), SerialFault::Disconnected, text};
+        m_event = comEventLost;
+        if (m_onComm) m_onComm();
+    }
+    void otherEvent(int kind) {
+        m_event = kind;
+        if (m_onComm) m_onComm();
+    }
+
+    long long queueUntil = 0;  // µs: when the last byte handed over has left the wire
+    long long maxQueuedUs = 0; // the longest backlog seen
+
+  private:
+    [[noreturn]] void fail(const Fault& f) {
+        m_last = {m_port, devicePath(m_port), f.fault, f.text};
+        throw SerialError(m_last);
+    }
+    FakeClock& m_clock;
+    int m_port = 1;
+    LineSettings m_settings{9600};
+    bool m_open = false;
+    std::string m_in;
+    int m_event = 0;
+    SerialFailure m_last;
+    std::function<void()> m_onComm;
+};
+
+// A misspelt control name fails the test that uses it.
+inline const LayoutControl& known(std::string_view name) {
+    const LayoutControl* c = findLayoutControl(name);
+    if (!c) throw std::logic_error("unknown control name \"" + std::string(name) + "\"");
+    return *c;
+}
+
+class FakePanel : public Panel {
+  public:
+    std::map<std::string, std::string, std::less<>> captions;
+    std::set<std::string, std::less<>> hidden;
+    std::set<std::string, std::less<>> markedOptions;
+    std::map<std::string, std::string, std::less<>> texts, tips;
+    std::vector<std::string> warnings; // every box shown
+    std::vector<std::function<void()>> pendingDismiss;
+    int outerHeight = 8730;
+    double left = -1, top = -1;
+    bool ended = false;
+
+    // The window as created from the layout.
+    FakePanel() {
+        for (const auto& c : layoutControls()) {
+            captions.emplace(std::string(c.name), std::string(c.caption));
+            if (!c.visible) hidden.insert(std::string(c.name));
+            if (c.marked) markedOptions.insert(std::string(c.name));
+        }
+    }
+
+    std::string caption(std::string_view c) const override {
+        known(c);
+        auto it = captions.find(c);
+        return it == captions.end() ? std::string() : it->second;
+    }
+    void setCaption(std::string_view c, const std::string& t) override {
+        captions.insert_or_assign(std::string(known(c).name), t);
+    }
+    bool visible(std::string_view c) const override { return !hidden.contains(known(c).name); }
+    void setVisible(std::string_view c, bool on) override {
+        known(c);
+        if (!on) hidden.insert(std::string(c));
+        else if (auto it = hidden.find(c); it != hidden.end()) hidden.erase(it);
+    }
+    // Options exclude the others of their container, as on the window.
+    void setMarked(std::string_view o, bool on) override {
+        const LayoutControl& option = known(o);
+        if (on)
+            for (const auto& c : layoutControls())
+                if (c.kind == Kind::Option && c.container == option.container)
+                    markedOptions.erase(std::string(c.name));
+        if (on) markedOptions.insert(std::string(o));
+        else if (auto it = markedOptions.find(o); it != markedOptions.end()) markedOptions.erase(it);
+    }
+    bool marked(std::string_view o) const override { return markedOptions.contains(known(o).name); }
+    std::string text(std::string_view b) const override {
+        auto it = texts.find(known(b).name);
+        return it == texts.end() ? std::string() : it->second;
+    }
+    void setText(std::string_view b, const std::string& t) override {
+        texts.insert_or_assign(std::string(known(b).name), t);
+    }
+    void setToolTip(std::string_view c, const std::string& t) override {
+        tips.insert_or_assign(std::string(known(c).name), t);
+    }
+    int height() const override { return outerHeight; }
+    void setHeight(int t) override { outerHeight = t; }
+    int width() const override { return 9495; }
+    void move(double l, double t) override { left = l, top = t; }
+    ScreenSize screenSize() const override { return {28800, 16200}; }
+    void showWarning(const std::string& text, std::function<void()> onClosed) override {
+        warnings.push_back(text);
+        pendingDismiss.push_back(std::move(onClosed));
+    }
+    // The operator closes the warning box.
+    void dismiss() {
+        auto p = std::exchange(pendingDismiss, {});
+        for (auto& f : p) f();
+    }
+    void end() override { ended = true; }
+};
+
+// A Form1 wired to fakes.
+struct Rig {
+    FakeClock clock;
+    FakeTimer t1{clock}, t2{clock}, t3{clock}, t4{clock};
+    FakeSerial serial{clock};
+    FakePanel panel;
+    Form1 form{serial, panel, Timers{t1, t2, t3, t4}};
+
+    Rig() { clock.timers = {&t1, &t2, &t3, &t4}; }
+    // Started as the window starts, with a clean record of what start-up did.
+    static void load(Rig& r) {
+        r.form.startUp();
+        r.panel.dismiss();
+        r.serial.log.clear();
+    }
+    std::string label(std::string_view n) const { return panel.caption(n); }
+};
+
+} // namespace tova::test

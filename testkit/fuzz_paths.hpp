@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The paths that take bytes from outside, each driven by one fuzz input: the panel's receive
+// path and decoder; a PJLink connection (with and without a password); two clients of the
+// shared line. Each returns what invariant broke, or nothing. The fuzz targets and the tests'
+// replay of their corpora both call them.
+#include "bridge/pjlink_session.hpp"
+#include "bridge/shared_line.hpp"
+#include "fakes.hpp"
+#include "pjlink_rig.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tova::fuzz {
+
+// Chunks of the input: a length byte (its top bit lets the clock run first), then that many bytes.
+template <class Take>
+void chunks(const std::uint8_t* data, std::size_t size, std::size_t from, test::FakeClock& clock, Take take) {
+    std::size_t i = from;
+    while (i < size) {
+        const std::uint8_t head = data[i++];
+        if (head & 0x80) clock.advance(head & 0x7f ? 300 : 1200);
+        const std::size_t n = std::min<std::size_t>(head & 0x7f, size - i);
+        take(std::string(reinterpret_cast<const char*>(data + i), n), head);
+        i += n;
+    }
+}
+
+// A line is sent (one of the nine queries or an ordinary command, under one of the addresses),
+// then the rest arrives in chunks.
+inline std::string receivePath(const std::uint8_t* data, std::size_t size) {
+    static const char* const kSent[] = {"Command44", "Command45", "Command46", "Command47",
+                                        "Command54", "Command55", "Command38", "Command12",
+                                        "Command99", "Command17", "Command95"};
+    static const char* const kAddress[] = {"Option3", "Option4", "Option5", "Option8"};
+    if (size < 2) return {};
+    test::Rig r;
+    test::Rig::load(r);
+    r.form.click(kAddress[data[1] % 4]);
+    const std::size_t which = data[0] % (sizeof kSent / sizeof *kSent);
+    if (which == 10) r.panel.texts["Text1"] = "CR0"; // the free-text send of a query
+    r.form.click(kSent[which]);
+    chunks(data, size, 2, r.clock, [&](const std::string& bytes, std::uint8_t) { r.serial.receive(bytes); });
+    // The display must stay a function of the start of the received text.
+    if (r.form.rxBuffer.size() > kReceiveCap)
+        return "the receive buffer holds " + std::to_string(r.form.rxBuffer.size()) + " bytes";
+    if (r.label("Label12").size() > 1 + 4 * kReceiveCap) return "Label12 outgrew the receive buffer";
+    return {};
+}
+
+// A projector that answers what the bridge asks, as the virtual one would.
+inline void answerAsAProjector(test::BridgeRig& r) {
+    r.answers = {{"CR0\r", "00\r"}, {"CR1\r", "2\r"}, {"CR3\r", "01234\r"}, {"CR7\r", "03\r"},
+                 {"CRA\r", "01\r"}, {"CR9\r", "TM4\r"}, {"C00\r", "\x06"},   {"C01\r", "ERR\r"},
+                 {"C05\r", "\x06"}, {"C0D\r", "\x06"},  {"C0B\r", "\x06"}};
+}
+
+// The first byte says whether the connection needs a password (and whether the first chunk is
+// prefixed with the right digest); the rest arrives from the client in chunks.
+inline std::string pjlinkPath(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return {};
+    bridge::ProjectorConfig config;
+    if (data[0] & 1) config.password = "JBMIAProjectorLink";
+    test::PjlinkRig r(config);
+    answerAsAProjector(r);
+    bool first = true;
+    chunks(data, size, 1, r.clock, [&](std::string bytes, std::uint8_t) {
+        if (first && (data[0] & 2)) bytes = "5d8409bc1c3fa39749434aa3a5c38682" + bytes; // the rig's digest
+        first = false;
+        r.session->received(bytes);
+        r.answer();
+    });
+    r.clock.advance(40000); // everything waiting ends, and the idle close comes
+    r.answer();
+    // Every answer is a whole line of the protocol: a greeting's, an error's or a response.
+    std::string_view out = r.sent;
+    while (!out.empty()) {
+        const std::size_t cr = out.find('\r');
+        if (cr == std::string_view::npos) return "an answer without its CR";
+        const std::string_view line = out.substr(0, cr);
+        if (!line.starts_with("%1") && line != "PJLINK ERRA") return "not a PJLink answer: " + std::string(line);
+        if (line.starts_with("%1") && (line.size() < 7 || line[6] != '=')) return "a response without =";
+        out.remove_prefix(cr + 1);
+    }
+    if (!r.closed) return "an idle connection stayed open";
+    return {};
+}
+
+// Two clients share the line; the first byte of each chunk says whose it is.
+inline std::string sharedLinePath(const std::uint8_t* data, std::size_t size) {
+    test::BridgeRig r;
+    answerAsAProjector(r);
+    std::string to[2];
+    bool cut[2] = {false, false};
+    std::size_t lines[2] = {0, 0};
+    bridge::SharedLineClient a(1, r.queue), b(2, r.queue);
+    bridge::SharedLineClient* client[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        client[i]->send = [&to, i](const std::string& s) { to[i] += s; };
+        client[i]->close = [&cut, i] { cut[i] = true; };
+    }
+    chunks(data, size, 0, r.clock, [&](const std::string& bytes, std::uint8_t head) {
+        const int who = head & 0x40 ? 1 : 0;
+        if (cut[who]) return;
+        lines[who] += static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\r'));
+        client[who]->received(bytes);
+        r.answer();
+    });
+    r.clock.advance(20000);
+    for (int i = 0; i < 2; ++i) {
+        if (lines[i] == 0 && !to[i].empty()) return "a client that sent no line got bytes";
+        if (to[i].size() > kReceiveCap * (lines[i] + 1)) return "a client got more than its replies";
+    }
+    return {};
+}
+
+} // namespace tova::fuzz

@@ -132,6 +132,64 @@ TEST(ExchangeQueue, BoundsDuplicatesAndSharedQueries) {
     EXPECT_EQ(r.serial.writes.back(), "C00\r");
 }
 
+// Sharing an identical query never puts a client's replies out of the order it asked in.
+TEST(ExchangeQueue, SharingNeverReordersAClientsReplies) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, std::string>> submits; // client, line; client 1's first goes out
+        std::vector<std::string> toClient2;               // what client 2 is told, in order
+        int exchanges;
+    } cases[] = {
+        {"waits behind its own command", {{1, "CR0\r"}, {2, "C01\r"}, {2, "CR0\r"}},
+         {"2 replied \x06", "2 replied 00\r"}, 3},
+        {"nothing of its own waits", {{1, "CR0\r"}, {2, "CR0\r"}, {2, "C01\r"}},
+         {"2 replied 00\r", "2 replied \x06"}, 2},
+        {"its own query on the wire", {{2, "CR0\r"}, {1, "C00\r"}, {2, "CR1\r"}, {2, "CR0\r"}},
+         {"2 replied 00\r", "2 replied 1\r", "2 replied 00\r"}, 4},
+    };
+    for (const auto& c : cases) {
+        BridgeRig r;
+        r.answers = {{"CR0\r", "00\r"}, {"CR1\r", "1\r"}, {"C01\r", "\x06"}, {"C00\r", "\x06"}};
+        Told t;
+        for (const auto& [client, line] : c.submits) r.submit(client, line, 500, t.to(client));
+        for (int i = 0; i < 8; ++i) r.answer();
+        std::vector<std::string> two;
+        for (const auto& s : t.said)
+            if (s.starts_with("2 ")) two.push_back(s);
+        EXPECT_EQ(two, c.toClient2) << c.name;
+        EXPECT_EQ(int(r.queue.exchanges()), c.exchanges) << c.name;
+    }
+}
+
+// A line that awaits no reply ends once its bytes have left; one the device never takes ends at
+// its time-out as not taken; and a line that never falls quiet holds the queue at most a second.
+TEST(ExchangeQueue, LinesLeaveAndTheLineFallsQuietWithinBounds) {
+    BridgeRig r;
+    r.serial.pacing = true; // 4 bytes at 9600 baud: about 4 ms on the wire
+    std::vector<ExchangeResult::Outcome> outcomes;
+    auto note = [&](const ExchangeResult& e) { outcomes.push_back(e.outcome); };
+    r.queue.submit(1, {"C00\r", 500, {}, false}, note);
+    r.clock.advance(4);
+    EXPECT_TRUE(outcomes.empty());
+    r.clock.advance(6);
+    EXPECT_EQ(outcomes, std::vector{ExchangeResult::Sent});
+    r.queue.submit(1, {std::string(1000, 'C') + "\r", 500, {}, true}, note); // a second on the wire
+    r.clock.advance(500);
+    EXPECT_EQ(outcomes.back(), ExchangeResult::NotTaken);
+    const long long timedOutAt = r.clock.ms;
+    r.serial.pacing = false;
+    r.submit(2, "CR0\r", 500, note); // waits for the line to fall quiet
+    const auto before = r.serial.writes.size();
+    while (r.clock.ms < timedOutAt + ExchangeQueue::kMaxQuietMs - 1) {
+        r.serial.receive("x"); // a line that never stops talking
+        r.clock.advance(std::min<long long>(50, timedOutAt + ExchangeQueue::kMaxQuietMs - 1 - r.clock.ms));
+    }
+    EXPECT_EQ(r.serial.writes.size(), before);
+    r.clock.advance(1);
+    ASSERT_EQ(r.serial.writes.size(), before + 1);
+    EXPECT_EQ(r.serial.writes.back(), "CR0\r");
+}
+
 TEST(ExchangeQueue, ADepartedClientsLinesGoNowhere) {
     BridgeRig r;
     Told t;
@@ -191,7 +249,7 @@ TEST(DeviceKeeper, OpensRetriesAndTellsEachChangeOnce) {
     EXPECT_EQ(said.size(), 1u);
     r.serial.failOpen.clear(); // plugged in
     r.clock.advance(2000);
-    EXPECT_TRUE(keeper.up());
+    EXPECT_TRUE(r.serial.portOpen());
     EXPECT_TRUE(r.queue.lineUp());
     EXPECT_EQ(formatSettings(r.serial.settings()), "9600,N,8,1");
     r.clock.advance(10000);

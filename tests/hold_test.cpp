@@ -50,28 +50,38 @@ TEST_F(Hold, PressSendsAtOnceAndRepeatsAtItsPeriod) {
     }
 }
 
-TEST_F(Hold, PressSetsItsIntervals) {
-    struct Case {
+// Each held button at the edge of its period: one line until a millisecond before, the
+// first repeat at it; and the reply time-out and display clear its press sets.
+TEST(HoldPeriods, EachButtonRepeatsAtItsPeriodAndNotBefore) {
+    struct Row {
         const char* button;
-        int timer1, timer2, timer4;
+        int period, timeOut, clear;
         int repeatCode;
-    } cases[] = {
-        {"Command1", 250, 200, 245, 1},   {"Command2", 250, 200, 245, 2},
-        {"Command15", 105, 100, 100, 7},  {"Command37", 105, 100, 100, 10},
-        {"Command49", 250, 200, 245, 18}, {"Command50", 250, 200, 245, 19},
-        {"Command61", 105, 100, 100, 24}, {"Command6", 500, 200, 245, 13},
+    } rows[] = {
+        {"Command1", 250, 200, 245, 1},   {"Command2", 250, 200, 245, 2},   // VOL
+        {"Command15", 105, 100, 100, 7},  {"Command35", 105, 100, 100, 8},  // Zoom
+        {"Command36", 105, 100, 100, 9},  {"Command37", 105, 100, 100, 10}, // Focus
+        {"Command48", 250, 200, 245, 17}, {"Command49", 250, 200, 245, 18}, // D.Zoom
+        {"Command50", 250, 200, 245, 19}, {"Command51", 250, 200, 245, 20}, // Keystone
+        {"Command59", 105, 100, 100, 21}, {"Command62", 105, 100, 100, 22}, // LENS SHIFT
+        {"Command60", 105, 100, 100, 23}, {"Command61", 105, 100, 100, 24},
+        {"Command6", 500, 200, 245, 13},                                    // arrow pad select
     };
-    for (const auto& c : cases) {
-        Rig fresh;
-        Rig::load(fresh);
-        fresh.form.mouseDown(c.button);
-        EXPECT_EQ(fresh.t1.interval(), c.timer1) << c.button;
-        EXPECT_EQ(fresh.t2.interval(), c.timer2) << c.button;
-        EXPECT_EQ(fresh.t4.interval(), c.timer4) << c.button;
-        EXPECT_TRUE(fresh.t1.enabled());
-        EXPECT_EQ(fresh.form.repeatCode, c.repeatCode) << c.button;
+    for (const auto& c : rows) {
+        Rig r;
+        Rig::load(r);
+        r.form.mouseDown(c.button);
+        EXPECT_EQ(r.t1.interval(), c.period) << c.button;
+        EXPECT_EQ(r.t2.interval(), c.timeOut) << c.button;
+        EXPECT_EQ(r.t4.interval(), c.clear) << c.button;
+        EXPECT_EQ(r.form.repeatCode, c.repeatCode) << c.button;
+        r.clock.advance(c.period - 1);
+        EXPECT_EQ(r.serial.writes.size(), 1u) << c.button;
+        r.clock.advance(1);
+        EXPECT_EQ(r.serial.writes.size(), 2u) << c.button;
+        r.form.mouseUp(c.button);
     }
-    EXPECT_EQ(holdButtons().size(), 19u);
+    EXPECT_EQ(holdButtons().size(), 15u + 4u); // and the four arrows, timed by the adjust mode
 }
 
 TEST_F(Hold, OnePointerHoldsOneButton) {

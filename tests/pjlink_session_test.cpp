@@ -113,3 +113,18 @@ TEST(SharedLine, EachLineOneExchangeAndItsOwnReply) {
     a.received(std::string(5000, 'x')); // endless bytes without CR
     EXPECT_TRUE(cut);
 }
+
+// An input change on the shared line waits for the projector to switch, as from the panel.
+TEST(SharedLine, InputChangesWaitFiveSeconds) {
+    for (const char* line : {"C05\r", "A002CF INPUT2 VIDEO\r"}) {
+        BridgeRig r;
+        std::string to;
+        SharedLineClient a(1, r.queue);
+        a.send = [&](const std::string& s) { to += s; };
+        a.close = [] {};
+        a.received(line);
+        r.clock.advance(4999);
+        r.serial.receive("\x06");
+        EXPECT_EQ(to, "\x06") << line;
+    }
+}

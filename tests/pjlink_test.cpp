@@ -194,6 +194,10 @@ TEST(Pjlink, ListenerOptions) {
         {"host:70000", true, "", 0, "", "", "", "port"},
         {"host:1,inputs=11", true, "", 0, "", "", "", "inputs="},
         {"host:1/001", false, "", 0, "", "", "", "only HOST:PORT"},
+        {"::1:4352", true, "", 0, "", "", "", "HOST:PORT"},   // an IPv6 host needs its brackets
+        {"[::1:4352", true, "", 0, "", "", "", "HOST:PORT"},
+        {"host:", true, "", 0, "", "", "", "port"},
+        {"host:1,name=", true, "", 0, "", "", "", "1 to 64"},
     };
     for (const auto& c : cases) {
         const auto r = parseListenerOption(c.text, c.extras);

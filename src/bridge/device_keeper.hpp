@@ -24,7 +24,6 @@ class DeviceKeeper {
     std::function<void()> onDown; // the line has failed: shared-line clients are closed
 
     void start();
-    bool up() const { return m_line.portOpen(); }
 
   private:
     void tryOpen();

@@ -87,8 +87,6 @@ bool BridgeServer::listen(QString& error) {
     return true;
 }
 
-quint16 BridgeServer::port(std::size_t listener) const { return m_listeners.at(listener)->server.serverPort(); }
-
 void BridgeServer::accept(Listener& l) {
     while (QTcpSocket* s = l.server.nextPendingConnection()) {
         const auto admitted = m_clients.admit(l.kind);

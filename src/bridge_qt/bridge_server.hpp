@@ -42,7 +42,6 @@ class BridgeServer : public QObject {
     // Binds every listener; false with what failed in error.
     bool listen(QString& error);
     void start() { m_keeper.start(); }
-    quint16 port(std::size_t listener) const; // the port bound (0 given: chosen by the system)
 
   private:
     struct Listener {

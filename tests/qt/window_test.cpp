@@ -3,6 +3,7 @@
 #include "panel/data_button.hpp"
 #include <QFontMetrics>
 #include "panel/layout_table.hpp"
+#include "qt/input_router.hpp"
 #include "window_rig.hpp"
 
 #include <gtest/gtest.h>
@@ -145,6 +146,26 @@ TEST(Window, ServiceKeysAndTheDataButton) {
     EXPECT_EQ(r.button("Command34")->text().toStdString(), kHideData);
     QTest::mouseDClick(r.w("Image1"), Qt::LeftButton);
     EXPECT_EQ(r.window.height(), kDataHeight);
+}
+
+// The window sees each key once, whichever control has the focus: a held button, a one-shot
+// button, an option or the text box.
+TEST(Window, EachKeyReachesThePanelOnce) {
+    WindowRig r;
+    auto* router = r.window.findChild<InputRouter*>();
+    ASSERT_NE(router, nullptr);
+    int seen = 0;
+    router->onKey = [&, panel = router->onKey](int key, int shift) {
+        seen += key == Qt::Key_K; // the modifier's own press comes first
+        panel(key, shift);
+    };
+    for (const char* focus : {"Command15", "Command17", "Option9", "Text1"}) {
+        r.w(focus)->setFocus();
+        seen = 0;
+        QTest::keyClick(r.w(focus), Qt::Key_K, Qt::ControlModifier);
+        EXPECT_EQ(seen, 1) << focus;
+    }
+    EXPECT_EQ(r.window.height(), kServiceHeight);
 }
 
 TEST(Window, CtrlKInTheTextBoxKeepsTheTextAndReachesTheBox) {

@@ -39,10 +39,10 @@ struct ExchangeResult {
         NotTaken, // the device did not take the line within the time-out
         LineDown, // the device is gone, or failed as the line was handed over
     } outcome = TimedOut;
-    Reply reply;
-    std::string bytes;             // the reply's bytes
+    Reply reply{};
+    std::string bytes{};               // the reply's bytes
     std::chrono::milliseconds took{0}; // from the hand-over to the end
-    std::string failure;           // LineDown by a failed hand-over: the failure, described
+    std::string failure{};             // LineDown by a failed hand-over: the failure, described
 };
 using Done = std::function<void(const ExchangeResult&)>;
 

@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -21,15 +22,17 @@ class SerialTransport : public Transport {
     SerialTransport(const QString& path, const Consoles& consoles) : m_path(path), m_consoles(consoles) {
         connect(&m_port, &QSerialPort::readyRead, this, &Transport::readyRead);
         connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
-            // Read and resource errors repeat for ever on a vanished device: close at once.
-            if (e == QSerialPort::ResourceError || e == QSerialPort::ReadError || e == QSerialPort::WriteError ||
-                e == QSerialPort::PermissionError)
-                if (m_port.isOpen()) {
-                    const QString why = m_port.errorString();
-                    m_port.close();
-                    m_port.clearError();
-                    emit lost(why);
-                }
+            // Read and resource errors repeat for ever on a vanished device: close at once. A read
+            // that found nothing (its input was just discarded) is no loss, though.
+            const bool fatal = e == QSerialPort::ResourceError || e == QSerialPort::WriteError ||
+                               e == QSerialPort::PermissionError || (e == QSerialPort::ReadError && hungUp());
+            if (e == QSerialPort::ReadError && !fatal) m_port.clearError();
+            if (fatal && m_port.isOpen()) {
+                const QString why = m_port.errorString();
+                m_port.close();
+                m_port.clearError();
+                emit lost(why);
+            }
         });
     }
 
@@ -110,6 +113,16 @@ class SerialTransport : public Transport {
     std::string describe() const override { return m_path.toStdString(); }
 
   private:
+    // The device has hung up or failed, as the system tells it now.
+    bool hungUp() const {
+#ifdef Q_OS_UNIX
+        pollfd p{static_cast<int>(m_port.handle()), POLLIN, 0};
+        return ::poll(&p, 1, 0) < 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+        return true;
+#endif
+    }
+
     QString m_path;
     const Consoles& m_consoles;
     QSerialPort m_port;

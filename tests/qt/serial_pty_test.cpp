@@ -10,6 +10,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace tova;
 using namespace tova::test;
@@ -154,4 +158,26 @@ TEST_F(SerialPty, OutputIsBusyForItsWireTime) {
     EXPECT_TRUE(serial.outputBusy());
     peer.readBytes(96);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !serial.outputBusy(); }, 5000));
+}
+
+// Input discarded while its arrival is still to be told: the read that then finds nothing is no
+// lost device.
+TEST_F(SerialPty, DiscardingWhatArrivesLosesNothing) {
+    // A watcher of the same device, told first: it discards what the port is about to be told of.
+    serial.setPortOpen(false);
+    const int watched = ::open(peer.path().toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    ASSERT_GE(watched, 0);
+    QSocketNotifier watcher(watched, QSocketNotifier::Read);
+    QObject::connect(&watcher, &QSocketNotifier::activated, [&] { serial.discardInput(); });
+    serial.setPortOpen(true);
+    for (int i = 0; i < 20; ++i) {
+        peer.write("TM4-SIM\r");
+        QTest::qWait(5);
+        ASSERT_TRUE(serial.portOpen()) << i << ": " << serial.lastFailure().text;
+    }
+    watcher.setEnabled(false);
+    ::close(watched);
+    EXPECT_EQ(std::count(events.begin(), events.end(), int(comEventLost)), 0);
+    serial.output("CR0\r");
+    EXPECT_EQ(peer.readBytes(4), "CR0\r");
 }

@@ -190,6 +190,88 @@ TEST(ExchangeQueue, LinesLeaveAndTheLineFallsQuietWithinBounds) {
     EXPECT_EQ(r.serial.writes.back(), "CR0\r");
 }
 
+// A reply of a form the line on the wire does not accept belongs to another line: it is dropped
+// and the line goes on waiting for its own.
+TEST(ExchangeQueue, AReplyOfTheWrongFormIsAStray) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> arriving; // in order, each at once
+        const char* told;                   // what the client is told
+        int strays;
+    } cases[] = {
+        {"CR1\r", {"80\r", "2\r"}, "1 replied 2\r", 1},          // another query's pair
+        {"C00\r", {"TM4-SIM\r", "\x06"}, "1 replied \x06", 1},   // text for a command
+        {"CR0\r", {"1\r", "TM4\r", "00\r"}, "1 replied 00\r", 2},
+        {"CR0\r", {"ERR\r"}, "1 replied ERR\r", 0},            // a refusal fits any line
+        {"CR0\r", {"\x06"}, "1 replied \x06", 0},               // an answer without data
+        {"CR9\r", {"80\r"}, "1 replied 80\r", 0},               // text takes a pair: not told apart
+        {"C99X\r", {"80\r"}, "1 replied 80\r", 0},              // a free code takes anything
+        {"CR0\r", {"1\r"}, "1 timeout", 1},
+    };
+    for (const auto& c : cases) {
+        BridgeRig r;
+        Told t;
+        int strays = 0;
+        r.queue.onDropped = [&](const Dropped& d) { strays += d.why == Dropped::Stray; };
+        r.submit(1, c.line, 500, t.to(1));
+        for (const auto& bytes : c.arriving) r.serial.receive(bytes);
+        r.clock.advance(500);
+        ASSERT_FALSE(t.said.empty()) << c.line;
+        EXPECT_EQ(t.said[0], c.told) << c.line;
+        EXPECT_EQ(strays, c.strays) << c.line;
+    }
+}
+
+// A late reply, or a line the device adds after its reply, never reaches the next client.
+TEST(ExchangeQueue, ALateReplyNeverReachesAnotherClient) {
+    BridgeRig r;
+    Told t;
+    r.submit(1, "CR9\r", 500, t.to(1));
+    r.submit(2, "CR0\r", 500, t.to(2));
+    r.clock.advance(650); // client 1 timed out; the quiet guard has passed, client 2's line is out
+    ASSERT_EQ(r.serial.writes.back(), "CR0\r");
+    r.serial.receive("TM4\r"); // client 1's reply, 650 ms late
+    r.serial.receive("80\r");
+    r.submit(1, "C00\r", 500, t.to(1));
+    r.serial.receive("00\r"); // one extra line after the reply, as some devices send
+    r.serial.receive("\x06");
+    EXPECT_EQ(t.said, (std::vector<std::string>{"1 timeout", "2 replied 80\r", "1 replied \x06"}));
+}
+
+// Turns go by time on the wire: a client with short exchanges waits at most the one exchange on
+// the wire, however long the others' are.
+TEST(ExchangeQueue, APollerIsServedWhileOthersFlood) {
+    for (int flooders : {1, 2, 4}) {
+        BridgeRig r;
+        r.answers = {{"CR0\r", "00\r"}};
+        Told t;
+        std::vector<long long> asked, answered;
+        std::function<void()> refill = [&] {
+            for (int f = 1; f <= flooders; ++f)
+                for (int i = 0; i < 16; ++i) r.submit(10 + f, "C05\r", 5000, [](const ExchangeResult&) {});
+        };
+        for (int second = 0; second < 60; ++second) {
+            refill(); // every flooder keeps lines waiting (all but the first are duplicates)
+            asked.push_back(r.clock.ms);
+            r.submit(1, "CR0\r", 500, [&](const ExchangeResult& e) {
+                if (e.outcome == ExchangeResult::Replied) answered.push_back(r.clock.ms);
+            });
+            for (int ms = 0; ms < 1000; ms += 10) {
+                r.answer();
+                r.clock.advance(10);
+            }
+        }
+        for (int ms = 0; ms < 6000; ms += 10) { // the last asked are answered too
+            r.answer();
+            r.clock.advance(10);
+        }
+        ASSERT_EQ(answered.size(), asked.size()) << flooders;
+        long long worst = 0;
+        for (std::size_t i = 0; i < asked.size(); ++i) worst = std::max(worst, answered[i] - asked[i]);
+        EXPECT_LE(worst, 5000 + kQuietGuardMs + 10) << flooders << " flooding clients";
+    }
+}
+
 TEST(ExchangeQueue, ADepartedClientsLinesGoNowhere) {
     BridgeRig r;
     Told t;

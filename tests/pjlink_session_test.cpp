@@ -128,3 +128,27 @@ TEST(SharedLine, InputChangesWaitFiveSeconds) {
         EXPECT_EQ(to, "\x06") << line;
     }
 }
+
+// Each line a client sends gets its reply, its own repeated query included; a repeated command
+// still waiting is dropped (a held button's repeat), and said once.
+TEST(SharedLine, EveryQueryLineGetsItsReplyARepeatedCommandIsDroppedOnce) {
+    BridgeRig r;
+    std::string to;
+    std::vector<std::string> logged;
+    SharedLineClient a(1, r.queue);
+    a.send = [&](const std::string& s) { to += s; };
+    a.close = [] {};
+    a.log = [&](const std::string& s) { logged.push_back(s); };
+    r.answers = {{"CR0\r", "00\r"}, {"CRA\r", "01\r"}, {"C47\r", "\x06"}};
+    a.received("CR0\rCRA\rCRA\r");
+    for (int i = 0; i < 4; ++i) r.answer();
+    EXPECT_EQ(to, "00\r01\r01\r");
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR0\r", "CRA\r"}));
+    to.clear();
+    a.received("CR0\rC47\rC47\rC47\r"); // the zoom repeats while one waits
+    for (int i = 0; i < 4; ++i) r.answer();
+    EXPECT_EQ(to, "00\r\x06");
+    EXPECT_EQ(std::count_if(logged.begin(), logged.end(),
+                            [](const std::string& l) { return l.find("the same line waits already") != std::string::npos; }),
+              1);
+}

@@ -32,7 +32,8 @@ void SharedLineClient::received(std::string_view bytes) {
         const Submitted s = m_queue.submit(m_id, std::move(request), [this](const ExchangeResult& r) {
             if (r.outcome == ExchangeResult::Replied) send(r.bytes);
         });
-        if (log && s == Submitted::Duplicate) log("dropped, the same line waits already:" + trafficText(line));
+        if (log && s == Submitted::Duplicate && !std::exchange(m_toldDuplicate, true))
+            log("dropped, the same line waits already (said once):" + trafficText(line));
         if (log && s == Submitted::Full) log("dropped, 16 lines wait already:" + trafficText(line));
         if (log && s == Submitted::LineDown) log("dropped, the device is not there:" + trafficText(line));
     }

@@ -28,6 +28,7 @@ class SharedLineClient {
     ExchangeQueue& m_queue;
     std::string m_partial;
     bool m_closed = false;
+    bool m_toldDuplicate = false;
 };
 
 } // namespace tova::bridge

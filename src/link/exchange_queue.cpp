@@ -21,27 +21,36 @@ ExchangeQueue::ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard, 
 Submitted ExchangeQueue::submit(ClientId client, Request request, Done done) {
     if (!m_up) return Submitted::LineDown;
     auto& own = m_queues[client];
-    for (const auto& l : own)
-        if (l->request.line == request.line) return Submitted::Duplicate;
-    if (own.size() >= kMaxWaiting) return Submitted::Full;
     const bool query = request.expect.kind == Expect::Data;
-    // An identical query on the wire, or one that another client sends next, shares its
-    // exchange, provided this client has nothing before it: then no client's replies come out of
-    // order. A poller asking what another has just asked gets the same fresh answer.
-    const bool inFlight = m_open && std::any_of(m_open->waiters.begin(), m_open->waiters.end(),
-                                                [&](const Waiter& w) { return w.client == client; });
-    if (query && own.empty() && !inFlight && m_open && m_open->request.line == request.line) {
-        m_open->waiters.push_back({client, std::move(done)});
-        return Submitted::Shared;
-    }
-    if (query && own.empty() && !inFlight)
-        for (auto& [other, lines] : m_queues)
-            if (other != client && !lines.empty() && lines.front()->request.line == request.line) {
-                LinePtr shared = lines.front();
-                shared->waiters.push_back({client, std::move(done)});
-                own.push_back(shared);
+    // A command waiting already is not sent twice: a held button's repeat through the shared
+    // line would go on moving the projector after its release.
+    if (!query)
+        for (const auto& l : own)
+            if (l->request.line == request.line) return Submitted::Duplicate;
+    if (m_asked[client] >= kMaxWaiting) return Submitted::Full;
+    ++m_asked[client];
+    if (query) {
+        // One exchange answers identical queries: the client's own last line, or, when it has
+        // nothing waiting, the same query on the wire or waiting for another client. Each line
+        // asked gets the reply, and no client's replies come out of order.
+        LinePtr shared;
+        if (!own.empty() && own.back()->request.line == request.line) {
+            shared = own.back();
+        } else if (own.empty()) {
+            if (m_open && m_open->request.awaitReply && m_open->request.line == request.line) {
+                m_open->waiters.push_back({client, std::move(done)});
                 return Submitted::Shared;
             }
+            for (auto& [other, lines] : m_queues)
+                for (const auto& l : lines)
+                    if (!shared && other != client && l->request.line == request.line) shared = l;
+        }
+        if (shared) {
+            shared->waiters.push_back({client, std::move(done)});
+            if (own.empty() || own.back() != shared) own.push_back(shared);
+            return Submitted::Shared;
+        }
+    }
     auto l = std::make_shared<Line>(Line{std::move(request), query, {}});
     l->waiters.push_back({client, std::move(done)});
     own.push_back(std::move(l));
@@ -50,28 +59,70 @@ Submitted ExchangeQueue::submit(ClientId client, Request request, Done done) {
 }
 
 void ExchangeQueue::forget(ClientId client) {
-    if (m_open)
-        std::erase_if(m_open->waiters, [&](const Waiter& w) { return w.client == client; });
+    if (m_open) std::erase_if(m_open->waiters, [&](const Waiter& w) { return w.client == client; });
     if (auto it = m_queues.find(client); it != m_queues.end()) {
         for (const auto& l : it->second)
             std::erase_if(l->waiters, [&](const Waiter& w) { return w.client == client; });
         m_queues.erase(it);
     }
+    m_asked.erase(client);
+    m_held.erase(client);
+}
+
+milliseconds ExchangeQueue::served(ClientId c) {
+    auto& held = m_held[c];
+    if (held.empty()) return milliseconds{0};
+    // Its latest exchange counts however long ago it ended: a client whose lines are long stays
+    // behind one whose lines are short, however many long ones wait.
+    const Held latest = held.back();
+    const milliseconds since = m_clock.now() - kTurnWindow;
+    while (!held.empty() && held.front().end < since) held.pop_front();
+    milliseconds total{0};
+    for (const auto& h : held) total += h.span;
+    if (held.empty()) held.push_back(latest);
+    return std::max(total, latest.span);
+}
+
+void ExchangeQueue::chargeWire(const Line& line) {
+    const milliseconds span = m_clock.now() - m_openedAt;
+    for (const auto& w : line.waiters) m_held[w.client].push_back({m_clock.now(), span});
+}
+
+ClientId ExchangeQueue::nextClient() {
+    // A shared line goes out only once it leads every queue that holds it.
+    auto leads = [&](const LinePtr& line) {
+        return std::all_of(m_queues.begin(), m_queues.end(), [&](const auto& q) {
+            return q.second.empty() || q.second.front() == line ||
+                   std::find(q.second.begin(), q.second.end(), line) == q.second.end();
+        });
+    };
+    // The least served goes first; of equals (clients new to the line), the one whose line may
+    // hold it shortest; then the first after the one served last, as taking turns would.
+    std::optional<ClientId> best;
+    std::pair<milliseconds, int> least{};
+    auto after = m_queues.upper_bound(m_lastServed);
+    std::vector<ClientId> order;
+    for (auto it = after; it != m_queues.end(); ++it) order.push_back(it->first);
+    for (auto it = m_queues.begin(); it != after; ++it) order.push_back(it->first);
+    for (ClientId c : order) {
+        const auto& lines = m_queues[c];
+        if (lines.empty() || !leads(lines.front())) continue;
+        const std::pair<milliseconds, int> key{served(c), lines.front()->request.timeoutMs};
+        if (!best || key < least) best = c, least = key;
+    }
+    return best.value_or(0);
 }
 
 void ExchangeQueue::pump() {
     if (m_open || m_guarding || !m_up) return;
-    std::erase_if(m_queues, [](const auto& q) { return q.second.empty(); });
-    while (!m_queues.empty()) {
-        // Round the clients in turn: the first with a line waiting after the one served last.
-        auto it = m_queues.upper_bound(m_lastServed);
-        if (it == m_queues.end()) it = m_queues.begin();
-        m_lastServed = it->first;
-        LinePtr line = it->second.front();
-        // Out of every queue that holds it (a shared query is at the front of each).
-        for (auto& [c, lines] : m_queues)
-            if (!lines.empty() && lines.front() == line) lines.pop_front();
+    for (;;) {
         std::erase_if(m_queues, [](const auto& q) { return q.second.empty(); });
+        if (m_queues.empty()) return;
+        const ClientId next = nextClient();
+        if (!m_queues.contains(next)) return;
+        m_lastServed = next;
+        LinePtr line = m_queues[next].front();
+        for (auto& [c, lines] : m_queues) std::erase(lines, line); // out of every queue holding it
         if (line->waiters.empty()) continue; // everyone who asked has gone
         m_open = line;
         m_in.clear();
@@ -111,11 +162,19 @@ void ExchangeQueue::received(std::string_view bytes) {
         return;
     }
     m_in.append(bytes.substr(0, kReceiveCap - std::min(kReceiveCap, m_in.size())));
-    const Reply r = readReply(m_in, m_open->request.expect);
-    if (r.kind == ReplyKind::Incomplete) return;
-    m_timeout.setEnabled(false);
-    drop(Dropped::AfterReply, std::string_view(m_in).substr(r.length));
-    finish({ExchangeResult::Replied, r, m_in.substr(0, r.length)});
+    for (;;) {
+        const Reply r = readReply(m_in, m_open->request.expect);
+        if (r.kind == ReplyKind::Incomplete) return;
+        if (fits(r, m_in, m_open->request.expect)) {
+            m_timeout.setEnabled(false);
+            drop(Dropped::AfterReply, std::string_view(m_in).substr(r.length));
+            finish({ExchangeResult::Replied, r, m_in.substr(0, r.length)});
+            return;
+        }
+        // Another line's reply, late: it is nobody's, and this line goes on waiting.
+        drop(Dropped::Stray, std::string_view(m_in).substr(0, r.length));
+        m_in.erase(0, r.length);
+    }
 }
 
 void ExchangeQueue::timedOut() {
@@ -131,16 +190,23 @@ void ExchangeQueue::timedOut() {
     m_timeout.setEnabled(false);
     // Bytes still waiting to leave: the device has not taken the line, let alone answered.
     const auto outcome = m_line.outputBusy() ? ExchangeResult::NotTaken : ExchangeResult::TimedOut;
-    // A late reply may still be on its way: the line must be quiet before the next line.
+    // A late reply may still be on its way: the line must be quiet before the next line, and
+    // that wait is the time-out's clients' time on the wire too.
+    m_quietFor.clear();
+    for (const auto& w : m_open->waiters) m_quietFor.push_back(w.client);
     startQuiet();
     finish({outcome});
 }
 
-void ExchangeQueue::settle() { startQuiet(); }
+void ExchangeQueue::settle() {
+    m_quietFor.clear();
+    startQuiet();
+}
 
 void ExchangeQueue::startQuiet() {
     m_guarding = true;
-    m_quietBy = m_clock.now() + milliseconds(kMaxQuietMs);
+    m_quietSince = m_clock.now();
+    m_quietBy = m_quietSince + milliseconds(kMaxQuietMs);
     m_guard.setInterval(kQuietGuardMs);
     m_guard.setEnabled(true);
 }
@@ -148,6 +214,8 @@ void ExchangeQueue::startQuiet() {
 void ExchangeQueue::quiet() {
     m_guard.setEnabled(false);
     m_guarding = false;
+    for (ClientId c : std::exchange(m_quietFor, {}))
+        if (m_queues.contains(c) || m_asked.contains(c)) m_held[c].push_back({m_clock.now(), m_clock.now() - m_quietSince});
     pump();
 }
 
@@ -155,11 +223,15 @@ void ExchangeQueue::finish(ExchangeResult result) {
     LinePtr line = std::exchange(m_open, nullptr);
     if (line) {
         result.took = m_clock.now() - m_openedAt;
+        chargeWire(*line);
         if (verbose && log)
             log("reply" + (result.outcome == ExchangeResult::Replied ? trafficText(result.bytes)
                                                                      : std::string(" none")));
         // The callbacks may submit the next line; the line is free for it by now.
-        for (auto& w : std::exchange(line->waiters, {})) w.done(result);
+        for (auto& w : std::exchange(line->waiters, {})) {
+            if (auto it = m_asked.find(w.client); it != m_asked.end() && it->second > 0) --it->second;
+            w.done(result);
+        }
     }
     pump();
 }
@@ -180,6 +252,7 @@ void ExchangeQueue::setLineUp(bool up) {
         for (auto& l : lines)
             for (auto& w : std::exchange(l->waiters, {})) told.push_back(std::move(w));
     m_queues.clear();
+    m_asked.clear();
     for (auto& w : told) w.done({ExchangeResult::LineDown});
 }
 

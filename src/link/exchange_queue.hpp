@@ -2,9 +2,11 @@
 #pragma once
 // One exchange on the line at a time, for one client or many: tova-send, the bridge's PJLink
 // sessions and shared-line clients. A line goes out when the previous one has its reply (by
-// the reply rule) or its time-out has passed and the line has been quiet for a guard time
-// since; the reply goes to the client whose line it answers. Clients take turns, each client's
-// lines in order. Characters nobody asked for are dropped and reported.
+// the reply rule, in a form the line accepts) or its time-out has passed and the line has been
+// quiet for a guard time since; the reply goes to the client whose line it answers. When the
+// line is free, the waiting client whose lines held it least over the last ten seconds (and
+// never less than its latest line did) goes next; each client's lines go in order. Characters
+// nobody asked for are dropped and reported.
 #include "core/clock.hpp"
 #include "core/serial_control.hpp"
 #include "core/timer.hpp"
@@ -48,8 +50,8 @@ using Done = std::function<void(const ExchangeResult&)>;
 
 enum class Submitted {
     Queued,    // it will go out in its turn
-    Shared,    // an identical query of another client waits or is on the wire: its reply serves both
-    Duplicate, // identical to one of the client's own lines still waiting: dropped
+    Shared,    // an identical query waits or is on the wire: its reply serves this line too
+    Duplicate, // a command identical to one of the client's own still waiting: dropped
     Full,      // the client has kMaxWaiting lines waiting: refused
     LineDown,  // the device is not there: refused
 };
@@ -60,6 +62,7 @@ struct Dropped {
         NobodyAsked, // no exchange was open
         AfterReply,  // behind a complete reply
         WhileQuiet,  // while the line had to fall quiet: a late reply, or noise
+        Stray,       // a reply of a form the open line does not accept: another line's
     } why;
     std::string bytes;
 };
@@ -69,6 +72,8 @@ class ExchangeQueue {
     static constexpr std::size_t kMaxWaiting = 16;
     // However much a line keeps talking, the wait for quiet ends after this.
     static constexpr int kMaxQuietMs = 1000;
+    // Turns go by the time each client's lines held the wire over this window.
+    static constexpr std::chrono::milliseconds kTurnWindow{10000};
     // How often a line that awaits no reply is looked at until its bytes have left.
     static constexpr int kLeavePollMs = 5;
 
@@ -107,6 +112,9 @@ class ExchangeQueue {
         std::vector<Waiter> waiters;
     };
     using LinePtr = std::shared_ptr<Line>;
+    struct Held {
+        std::chrono::milliseconds end, span;
+    };
 
     void pump();                        // the next line out, when the line is free
     void finish(ExchangeResult result); // the open exchange ends
@@ -114,6 +122,9 @@ class ExchangeQueue {
     void startQuiet();
     void quiet();
     void drop(Dropped::Why why, std::string_view bytes);
+    ClientId nextClient();                        // the least served client with a line waiting
+    std::chrono::milliseconds served(ClientId c); // its time on the wire within the window
+    void chargeWire(const Line& line);            // the line's time on the wire to its clients
 
     SerialControl& m_line;
     Timer& m_timeout;
@@ -123,8 +134,12 @@ class ExchangeQueue {
     bool m_guarding = false;
     std::chrono::milliseconds m_quietBy{0};             // the wait for quiet ends by then
     std::map<ClientId, std::deque<LinePtr>> m_queues; // each client's waiting lines, in order
-    ClientId m_lastServed = 0;                          // clients are served in turn after it
+    std::map<ClientId, std::deque<Held>> m_held;      // each client's recent time on the wire
+    std::map<ClientId, std::size_t> m_asked;          // each client's lines not answered yet
+    ClientId m_lastServed = 0;                          // of equals, the next after it goes
     LinePtr m_open;                                     // the line on the wire
+    std::vector<ClientId> m_quietFor;                   // the clients whose time-out the guard follows
+    std::chrono::milliseconds m_quietSince{0};
     std::chrono::milliseconds m_openedAt{0};
     std::string m_in;                                   // its reply so far
     std::size_t m_exchanges = 0;

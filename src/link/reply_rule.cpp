@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "link/reply_rule.hpp"
 
+#include "link/query_table.hpp"
 #include "link/traffic.hpp"
 
 namespace tova {
@@ -14,6 +15,19 @@ Reply readReply(std::string_view received, const Expect& expect) {
     if (cr == std::string_view::npos) return {};
     const bool refused = received.substr(0, 3) == "ERR";
     return {refused ? ReplyKind::Refused : ReplyKind::Answered, cr + 1};
+}
+
+bool fits(const Reply& reply, std::string_view bytes, const Expect& expect) {
+    switch (reply.kind) {
+    case ReplyKind::Incomplete: return false;
+    case ReplyKind::Refused:
+    case ReplyKind::Acknowledged:
+    case ReplyKind::NoData: return true;
+    case ReplyKind::Answered: break;
+    }
+    if (expect.kind == Expect::Anything) return true;
+    if (expect.kind == Expect::Acknowledgement || !expect.query) return false;
+    return hasForm(expect.query->form, bytes.substr(0, reply.length - 1)); // without its CR
 }
 
 } // namespace tova

@@ -27,4 +27,9 @@ struct Expect {
 
 Reply readReply(std::string_view received, const Expect& expect = {});
 
+// True when a complete reply has a form its line accepts: a refusal always; a bare ACK to a
+// command or a query (then an answer without data); a query's data in the query table's form; a
+// line in no table takes any reply. Anything else answers another line: a stray.
+bool fits(const Reply& reply, std::string_view bytes, const Expect& expect);
+
 } // namespace tova

@@ -74,15 +74,59 @@ TEST(Pjlink, IdleConnectionsCloseAfterThirtySeconds) {
     EXPECT_TRUE(r.closed);
 }
 
-TEST(Pjlink, SixteenRequestsMayWait) {
+// Sixteen requests may wait for their answers; more are refused, and every answer, the
+// refusals and those the bridge gives itself included, leaves in the order of the requests.
+TEST(Pjlink, SixteenRequestsMayWaitAndAnswersKeepTheirOrder) {
     PjlinkRig r;
     std::string burst;
-    for (int i = 0; i < 18; ++i) burst += "%1POWR ?\r";
-    r.session->received(burst); // the first goes out; 15 wait; the 17th and 18th are refused
-    EXPECT_EQ(r.sent, "%1POWR=ERR3\r%1POWR=ERR3\r");
+    for (int i = 0; i < 16; ++i) burst += i == 5 ? "%1INST ?\r" : "%1POWR ?\r";
+    burst += "%1CLSS ?\r%1POWR ?\r"; // the 17th and 18th: refused
+    int rooms = 0;
+    r.session->onRoom = [&] { ++rooms; };
+    r.session->received(burst);
+    EXPECT_EQ(r.sent, "");
+    EXPECT_FALSE(r.session->wantsInput()); // nothing more is read meanwhile
     r.answers = {{"CR0\r", "00\r"}};
     for (int i = 0; i < 20; ++i) r.answer();
-    EXPECT_EQ(r.serial.writes.size(), 16u);
+    std::string expected;
+    for (int i = 0; i < 16; ++i) expected += i == 5 ? "%1INST=11 12 13 14 15\r" : "%1POWR=1\r";
+    expected += "%1CLSS=ERR3\r%1POWR=ERR3\r";
+    EXPECT_EQ(r.sent, expected);
+    EXPECT_EQ(r.serial.writes.size(), 15u);
+    EXPECT_TRUE(r.session->wantsInput());
+    EXPECT_EQ(rooms, 1);
+}
+
+// A connection with a password must send its digest within 5 s of the greeting; after that it
+// is idle only when no whole request came for 30 s, whatever bytes trickle in.
+TEST(Pjlink, DeadlinesCountWholeRequestsOnly) {
+    struct Case {
+        bool password;
+        std::vector<std::pair<long long, std::string>> sent; // ms after the greeting, bytes
+        long long closedAt;
+    } cases[] = {
+        {true, {}, 5000},
+        {true, {{4000, "5d84"}, {4900, "09bc"}}, 5000},                 // a digest in pieces, never whole
+        {true, {{4000, "5d8409bc1c3fa39749434aa3a5c38682\r"}}, 34000}, // authenticated: 30 s from then
+        {false, {{10000, "%1CL"}, {20000, "SS"}, {29000, " ?"}}, 30000}, // no whole request
+        {false, {{10000, "%1CLSS ?\r"}}, 40000},
+    };
+    for (const auto& c : cases) {
+        bridge::ProjectorConfig config;
+        if (c.password) config.password = "JBMIAProjectorLink";
+        PjlinkRig r(config);
+        r.session->start();
+        long long at = 0;
+        for (const auto& [when, bytes] : c.sent) {
+            r.clock.advance(when - at);
+            at = when;
+            r.session->received(bytes);
+        }
+        r.clock.advance(c.closedAt - 1 - at);
+        EXPECT_FALSE(r.closed) << c.closedAt;
+        r.clock.advance(1);
+        EXPECT_TRUE(r.closed) << c.closedAt;
+    }
 }
 
 TEST(Pjlink, TheDeviceGoneAnswersErr4) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // PJLink Class 1 on the fake clock: every row of the mapping, every error, the digest, the
 // limits of a request and the idle close.
-#include "bridge/listener_option.hpp"
+#include "bridge/bridge_settings.hpp"
 #include "bridge/md5.hpp"
 #include "bridge/pjlink_session.hpp"
 #include "bridge/shared_line.hpp"
@@ -90,17 +90,22 @@ TEST(Pjlink, EveryRowOfTheMapping) {
         {"%1ERST ?", {{"CR0\r", "88\r"}}, "%1ERST=001000\r", {"CR0\r"}},
         {"%1ERST ?", {{"CR0\r", "10\r"}}, "%1ERST=000002\r", {"CR0\r"}},
         {"%1ERST ?", {{"CR0\r", "77\r"}}, "%1ERST=ERR4\r", {"CR0\r"}},
-        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "03\r"}}, "%1LAMP=01234 1 01234 1\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "01\r"}}, "%1LAMP=01234 1 01234 0\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "02\r"}}, "%1LAMP=01234 0 01234 1\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "00\r"}}, "%1LAMP=01234 0 01234 0\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "h 12\r"}, {"CR7\r", "11\r"}}, "%1LAMP=12 1\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "10\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "22\r"}}, "%1LAMP=12 1\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "20\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "none\r"}, {"CR7\r", "03\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "123456\r"}, {"CR7\r", "03\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r"}},
-        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "33\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "03\r"}, {"CR0\r", "00\r"}}, "%1LAMP=01234 1 01234 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "01\r"}, {"CR0\r", "00\r"}}, "%1LAMP=01234 1 01234 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "02\r"}, {"CR0\r", "08\r"}}, "%1LAMP=01234 0 01234 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "00\r"}, {"CR0\r", "00\r"}}, "%1LAMP=01234 0 01234 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "h 12\r"}, {"CR7\r", "11\r"}, {"CR0\r", "40\r"}}, "%1LAMP=12 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "10\r"}, {"CR0\r", "00\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "22\r"}, {"CR0\r", "02\r"}}, "%1LAMP=12 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "20\r"}, {"CR0\r", "00\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        // A lamp in use is not lit in standby, cooling down or a power failure.
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "03\r"}, {"CR0\r", "80\r"}}, "%1LAMP=01234 0 01234 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "11\r"}, {"CR0\r", "20\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "22\r"}, {"CR0\r", "10\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "none\r"}, {"CR7\r", "03\r"}, {"CR0\r", "00\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "123456\r"}, {"CR7\r", "03\r"}, {"CR0\r", "00\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "33\r"}, {"CR0\r", "00\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "03\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r", "CR0\r"}},
         {"%1LAMP ?", {}, "%1LAMP=ERR4\r", {"CR3\r"}},
         {"%1NAME ?", {}, "%1NAME=TOVA M4\r", {}},
         {"%1INF1 ?", {}, "%1INF1=TOVA\r", {}},
@@ -176,42 +181,48 @@ TEST(Pjlink, TheMuteSetThroughTheBridgeAnswersForNoSignal) {
 
 
 
-TEST(Pjlink, ListenerOptions) {
+TEST(Pjlink, ListenerSpecs) {
     struct Case {
         const char* text;
-        bool extras;
+        ClientKind kind;
         std::string host;
         int port;
         std::string prefix, name, inputs, error; // error: a word of the message
+        int maxClients = 0;
     } cases[] = {
-        {"127.0.0.1:4352", true, "127.0.0.1", 4352, "", "", "", ""},
-        {"192.0.2.21:4352/001,name=Hall left", true, "192.0.2.21", 4352, "A001", "Hall left", "", ""},
-        {"[::1]:0/004,inputs=11,31,21,22,32,name=Side, stage", true, "::1", 0, "A004", "Side, stage",
+        {"127.0.0.1:4352", ClientKind::Pjlink, "127.0.0.1", 4352, "", "", "", ""},
+        {"192.0.2.21:4352/001,name=Hall left", ClientKind::Pjlink, "192.0.2.21", 4352, "A001", "Hall left", "", ""},
+        {"[::1]:0/004,inputs=11,31,21,22,32,name=Side, stage", ClientKind::Pjlink, "::1", 0, "A004", "Side, stage",
          "11 31 21 22 32", ""},
-        {"localhost:4352/005", true, "", 0, "", "", "", "/001 to /004"},
-        {"4352", true, "", 0, "", "", "", "HOST:PORT"},
-        {"host:port", true, "", 0, "", "", "", "port"},
-        {"host:70000", true, "", 0, "", "", "", "port"},
-        {"host:1,inputs=11", true, "", 0, "", "", "", "inputs="},
-        {"host:1/001", false, "", 0, "", "", "", "only HOST:PORT"},
-        {"::1:4352", true, "", 0, "", "", "", "HOST:PORT"},   // an IPv6 host needs its brackets
-        {"[::1:4352", true, "", 0, "", "", "", "HOST:PORT"},
-        {"host:", true, "", 0, "", "", "", "port"},
-        {"host:1,name=", true, "", 0, "", "", "", "1 to 64"},
+        {"localhost:4352,max-clients=4", ClientKind::Pjlink, "localhost", 4352, "", "", "", "", 4},
+        {"127.0.0.1:4001,max-clients=2", ClientKind::SharedLine, "127.0.0.1", 4001, "", "", "", "", 2},
+        {"localhost:4352/005", ClientKind::Pjlink, "", 0, "", "", "", "/001 to /004"},
+        {"4352", ClientKind::Pjlink, "", 0, "", "", "", "HOST:PORT"},
+        {"host:port", ClientKind::Pjlink, "", 0, "", "", "", "port"},
+        {"host:70000", ClientKind::Pjlink, "", 0, "", "", "", "port"},
+        {"host:1,inputs=11", ClientKind::Pjlink, "", 0, "", "", "", "inputs="},
+        {"host:1,max-clients=0", ClientKind::Pjlink, "", 0, "", "", "", "max-clients="},
+        {"host:1/001", ClientKind::SharedLine, "", 0, "", "", "", "no projector address"},
+        {"host:1,name=x", ClientKind::SharedLine, "", 0, "", "", "", "no setting name="},
+        {"::1:4352", ClientKind::Pjlink, "", 0, "", "", "", "HOST:PORT"}, // an IPv6 host needs its brackets
+        {"[::1:4352", ClientKind::Pjlink, "", 0, "", "", "", "HOST:PORT"},
+        {"host:", ClientKind::Pjlink, "", 0, "", "", "", "port"},
+        {"host:1,name=", ClientKind::Pjlink, "", 0, "", "", "", "1 to 64"},
     };
     for (const auto& c : cases) {
-        const auto r = parseListenerOption(c.text, c.extras);
+        const auto r = parseListenerSpec(c.text, c.kind);
         if (!c.error.empty()) {
             ASSERT_TRUE(std::holds_alternative<std::string>(r)) << c.text;
             EXPECT_NE(std::get<std::string>(r).find(c.error), std::string::npos) << std::get<std::string>(r);
             continue;
         }
-        ASSERT_TRUE(std::holds_alternative<ListenerOption>(r)) << c.text << ": " << std::get<std::string>(r);
-        const auto& s = std::get<ListenerOption>(r);
-        EXPECT_EQ(s.host, c.host);
-        EXPECT_EQ(s.port, c.port);
+        ASSERT_TRUE(std::holds_alternative<ListenerSpec>(r)) << c.text << ": " << std::get<std::string>(r);
+        const auto& s = std::get<ListenerSpec>(r);
+        EXPECT_EQ(s.where.host, c.host);
+        EXPECT_EQ(s.where.port, c.port);
         EXPECT_EQ(s.prefix, c.prefix);
         EXPECT_EQ(s.name.value_or(""), c.name);
+        EXPECT_EQ(s.maxClients.value_or(0), c.maxClients) << c.text;
         std::string inputs;
         if (s.inputs)
             for (const auto& i : *s.inputs) inputs += (inputs.empty() ? "" : " ") + i;

@@ -3,6 +3,8 @@
 // shared raw line, for many clients at once.
 #include "apps/bridge_options.hpp"
 #include "bridge_qt/bridge_log.hpp"
+#include "bridge_qt/bridge_plan.hpp"
+#include "bridge_qt/password_file.hpp"
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "qt/stop_signals.hpp"
@@ -14,34 +16,44 @@
 #include <memory>
 
 int main(int argc, char** argv) {
+    tova::guardStandardDescriptors();
     tova::ignoreWriteSignals();
     tova::setProgramNames("tova-bridge");
     const tova::BridgeCommandLine o = tova::parseBridgeOptions(tova::argumentsOf(argc, argv));
     if (!o.outcome.goOn()) return tova::finish(o.outcome);
-    if (!o.warning.isEmpty()) tova::logLine(o.warning);
+    auto planned = tova::planBridge(o.settings, "tova-bridge " + QCoreApplication::applicationVersion().toStdString());
+    if (auto* failed = std::get_if<tova::PlanFailure>(&planned))
+        return tova::finish({failed->exitCode, QStringLiteral("tova-bridge: %1\n").arg(failed->message)});
+    const tova::BridgeOptions& plan = std::get<tova::BridgeOptions>(planned);
+    for (const QString& warning : tova::startUpWarnings(o.settings, plan, tova::raiseOpenFileLimit())) tova::logLine(warning);
 
     QCoreApplication app(argc, argv);
-    tova::QtSerialControl port(o.device);
+    tova::QtSerialControl port(QString::fromStdString(*o.settings.device));
     std::unique_ptr<tova::TracingSerial> traced;
+    const QString trace = QString::fromStdString(o.settings.trace.value_or(""));
     try {
-        if (!o.trace.isEmpty()) traced = std::make_unique<tova::TracingSerial>(port, o.trace);
+        if (!trace.isEmpty()) traced = std::make_unique<tova::TracingSerial>(port, trace);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tova-bridge: --trace %s: %s\n", qPrintable(o.trace), e.what());
-        return 1;
+        return tova::finish({tova::kUsageError, QStringLiteral("tova-bridge: --trace %1: %2\n").arg(trace, QString::fromUtf8(e.what()))});
     }
     if (traced) traced->setOnFailure([](const std::string& text) { tova::logLine(QString::fromStdString(text)); });
     tova::SerialControl& line = traced ? static_cast<tova::SerialControl&>(*traced) : port;
-    tova::BridgeServer server(o.bridge, line);
+    tova::BridgeServer server(plan, line);
     server.log = tova::logLine;
     QString why;
-    if (!server.listen(why)) {
-        std::fprintf(stderr, "tova-bridge: cannot listen on %s\n", qPrintable(why));
-        return 2;
-    }
-    tova::StopSignals stop([] {
-        tova::logLine(QStringLiteral("stopping"));
-        QCoreApplication::quit();
-    });
+    if (!server.listen(why)) return tova::finish({2, QStringLiteral("tova-bridge: cannot listen on %1\n").arg(why)});
+    tova::StopSignals stop(
+        [] {
+            tova::logLine(QStringLiteral("stopping"));
+            QCoreApplication::quit();
+        },
+        [&] {
+            tova::logLine(QStringLiteral("SIGHUP: reading the password files again and reopening the trace"));
+            std::vector<QString> problems;
+            server.setPasswords(tova::rereadPasswords(o.settings, problems));
+            for (const QString& p : problems) tova::logLine(p);
+            if (traced) traced->reopen();
+        });
     server.start();
     const int rc = QCoreApplication::exec();
     try {

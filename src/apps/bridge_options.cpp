@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "apps/bridge_options.hpp"
 
-#include <QCoreApplication>
-#include <QFile>
-
-#include <sys/stat.h>
+#include "bridge_qt/bridge_plan.hpp"
 
 namespace tova {
 
@@ -14,27 +11,33 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
         "Owns a projector's serial line and serves it to many clients at once: as PJLink\n"
         "Class 1 devices (one listener per projector on the line) and as a shared raw line for\n"
         "the panel and tova-send (tcp://HOST:PORT). One line goes out at a time; each reply goes\n"
-        "to the client whose line it answers; clients take turns. When the device fails, PJLink\n"
-        "requests are answered ERR4, shared-line clients are closed, and the device is opened\n"
-        "again every 2 s until it is back.\n"
+        "to the client whose line it answers; clients take turns by their time on the line. When\n"
+        "the device fails, PJLink requests are answered ERR4, shared-line clients are closed, and\n"
+        "the device is opened again every 2 s until it is back. SIGHUP reads the password files\n"
+        "again and reopens the trace.\n"
         "\n"
-        "Exit status: 0 after SIGINT or SIGTERM, 2 when a listener cannot be bound, 64 for a\n"
-        "usage error. A device missing at start is not fatal: it is waited for."));
+        "Exit status: 0 after SIGINT or SIGTERM; 2 when a listener cannot be bound or its host\n"
+        "name does not resolve (try again later); 64 for a usage error or a wrong setting. A\n"
+        "device missing at start is not fatal: it is waited for."));
     const LineOptions lineOptions;
+    QCommandLineOption config(QStringLiteral("config"),
+                              QStringLiteral("Read the settings from <file> (INI: the line's keys, then one [pjlink NAME] "
+                                             "or [share NAME] section per listener). An option given here wins over the "
+                                             "file; a --pjlink or --share here replaces the file's listeners."),
+                              QStringLiteral("file"));
     QCommandLineOption pjlink(QStringLiteral("pjlink"),
                               QStringLiteral("Serve a projector as a PJLink Class 1 device. <spec> is "
-                                             "HOST:PORT[/ADDRESS][,name=TEXT][,inputs=LIST]: port 4352 is PJLink's; "
-                                             "/001 to /004 addresses the projector as the panel's PJ Select does, "
-                                             "without it the lines go unaddressed; name= and inputs= set its own. "
-                                             "Given once per projector on the line."),
+                                             "HOST:PORT[/ADDRESS][,name=TEXT][,inputs=LIST][,max-clients=N]: port 4352 is "
+                                             "PJLink's; /001 to /004 addresses the projector as the panel's PJ Select does, "
+                                             "without it the lines go unaddressed. Given once per projector on the line."),
                               QStringLiteral("spec"));
     QCommandLineOption share(QStringLiteral("share"),
-                             QStringLiteral("Serve the line raw on HOST:PORT, like a serial device server, for the "
-                                            "panel and tova-send (tcp://HOST:PORT)."),
-                             QStringLiteral("host:port"));
+                             QStringLiteral("Serve the line raw on HOST:PORT[,max-clients=N], like a serial device "
+                                            "server, for the panel and tova-send (tcp://HOST:PORT)."),
+                             QStringLiteral("spec"));
     QCommandLineOption passwordFile(QStringLiteral("password-file"),
-                                    QStringLiteral("PJLink password (its first line, up to 32 characters) for every "
-                                                   "projector; without it PJLink needs none."),
+                                    QStringLiteral("PJLink password for every projector without its own: the file's first "
+                                                   "line, up to 32 characters (a regular file of at most 4 KB)."),
                                     QStringLiteral("file"));
     QCommandLineOption name(QStringLiteral("name"), QStringLiteral("Projector name for NAME ? (default TOVA M4)."),
                             QStringLiteral("text"));
@@ -42,14 +45,15 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
                               QStringLiteral("PJLink inputs of input modes 1 to 5 (default 11,12,13,14,15)."),
                               QStringLiteral("list"));
     QCommandLineOption maxClients(QStringLiteral("max-clients"),
-                                  QStringLiteral("Connections served at once, all listeners together (default 32)."),
-                                  QStringLiteral("n"), QStringLiteral("32"));
+                                  QStringLiteral("Connections each listener serves at once, unless it has its own "
+                                                 "max-clients= (default 32 for PJLink, 8 for the shared line)."),
+                                  QStringLiteral("n"));
     QCommandLineOption trace(QStringLiteral("trace"),
                              QStringLiteral("Append every line sent and received, with its time, to <file>."),
                              QStringLiteral("file"));
     QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every exchange on the line too."));
-    p.addOptions({lineOptions.device, lineOptions.speed, pjlink, share, passwordFile, name, inputs, maxClients, trace,
-                  verbose});
+    p.addOptions({config, lineOptions.device, lineOptions.speed, pjlink, share, passwordFile, name, inputs, maxClients,
+                  trace, verbose});
     BridgeCommandLine r;
     r.outcome = parseCommandLine(p, arguments);
     if (!r.outcome.goOn()) return r;
@@ -59,56 +63,49 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
     };
     if (!p.positionalArguments().isEmpty())
         return usage(QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first()));
-    const auto settings = lineOptions.settings(p);
-    if (auto* wrong = std::get_if<CommandLineOutcome>(&settings)) {
-        r.outcome = *wrong;
-        return r;
-    }
-    if (!p.isSet(pjlink) && !p.isSet(share)) return usage(QStringLiteral("give --pjlink or --share, or both"));
 
-    BridgeOptions& o = r.bridge;
-    r.device = p.value(lineOptions.device);
-    r.trace = p.value(trace);
-    o.verbose = p.isSet(verbose);
-    o.settings = std::get<LineSettings>(settings);
-    bool ok = false;
-    o.maxClients = p.value(maxClients).toInt(&ok);
-    if (!ok || o.maxClients < 1) return usage(QStringLiteral("--max-clients takes a number above 0"));
+    bridge::BridgeSettings file, line;
+    if (p.isSet(config)) {
+        auto read = readSettingsFile(p.value(config));
+        if (auto* failed = std::get_if<PlanFailure>(&read)) {
+            r.outcome = {failed->exitCode, QStringLiteral("tova-bridge: %1\n").arg(failed->message)};
+            return r;
+        }
+        file = std::get<bridge::BridgeSettings>(read);
+    }
+    if (p.isSet(lineOptions.device)) line.device = p.value(lineOptions.device).toStdString();
+    if (p.isSet(lineOptions.speed)) {
+        const QString baud = p.value(lineOptions.speed);
+        if (baud != QLatin1String("19200") && baud != QLatin1String("9600")) return usage(QStringLiteral("--speed takes 19200 or 9600"));
+        line.speed = baud.toInt();
+    }
+    if (p.isSet(trace)) line.trace = p.value(trace).toStdString();
+    if (p.isSet(verbose)) line.verbose = true;
+    if (p.isSet(passwordFile)) line.passwordFile = p.value(passwordFile).toStdString();
     if (p.isSet(name)) {
-        o.defaults.name = p.value(name).toStdString();
-        if (!bridge::validName(o.defaults.name)) return usage(QStringLiteral("--name takes 1 to 64 characters"));
+        line.name = p.value(name).toStdString();
+        if (!bridge::validName(*line.name)) return usage(QStringLiteral("--name takes 1 to 64 characters"));
     }
     if (p.isSet(inputs)) {
-        auto in = bridge::parseInputs(p.value(inputs).toStdString());
-        if (!in) return usage(QStringLiteral("--inputs takes five PJLink inputs, such as 11,12,13,14,15"));
-        o.defaults.inputs = *in;
+        line.inputs = bridge::parseInputs(p.value(inputs).toStdString());
+        if (!line.inputs) return usage(QStringLiteral("--inputs takes five PJLink inputs, such as 11,12,13,14,15"));
     }
-    o.defaults.info = "tova-bridge " + QCoreApplication::applicationVersion().toStdString();
-    for (const QString& spec : p.values(pjlink)) {
-        auto l = bridge::parseListenerOption(spec.toStdString(), true);
-        if (auto* why = std::get_if<std::string>(&l))
-            return usage(QStringLiteral("--pjlink %1: %2").arg(spec, QString::fromStdString(*why)));
-        o.pjlink.push_back(std::get<bridge::ListenerOption>(l));
+    if (p.isSet(maxClients)) {
+        bool ok = false;
+        line.maxClients = p.value(maxClients).toInt(&ok);
+        if (!ok || *line.maxClients < 1) return usage(QStringLiteral("--max-clients takes a number above 0"));
     }
-    if (p.isSet(share)) {
-        auto l = bridge::parseListenerOption(p.value(share).toStdString(), false);
-        if (auto* why = std::get_if<std::string>(&l))
-            return usage(QStringLiteral("--share %1: %2").arg(p.value(share), QString::fromStdString(*why)));
-        o.share = std::get<bridge::ListenerOption>(l);
-    }
-    if (p.isSet(passwordFile)) {
-        // Read from a file, never from the command line, where every user could see it.
-        const QString path = p.value(passwordFile);
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly)) return usage(QStringLiteral("--password-file %1: %2").arg(path, f.errorString()));
-        const QByteArray password = f.readLine().trimmed();
-        if (password.isEmpty() || password.size() > 32)
-            return usage(QStringLiteral("--password-file %1: its first line is the password, 1 to 32 characters").arg(path));
-        o.defaults.password = password.toStdString();
-        struct stat st {};
-        if (::stat(path.toLocal8Bit().constData(), &st) == 0 && (st.st_mode & S_IROTH))
-            r.warning = QStringLiteral("warning: %1 is readable by every user of this computer (chmod o-r %1)").arg(path);
-    }
+    const std::pair<const QCommandLineOption*, bridge::ClientKind> kinds[] = {{&pjlink, bridge::ClientKind::Pjlink},
+                                                                               {&share, bridge::ClientKind::SharedLine}};
+    for (const auto& [option, kind] : kinds)
+        for (const QString& spec : p.values(*option)) {
+            auto l = bridge::parseListenerSpec(spec.toStdString(), kind);
+            if (auto* why = std::get_if<std::string>(&l))
+                return usage(QStringLiteral("--%1 %2: %3").arg(option->names().first(), spec, QString::fromStdString(*why)));
+            line.listeners.push_back(std::get<bridge::ListenerSpec>(l));
+        }
+    r.settings = bridge::merge(file, line);
+    if (const auto why = bridge::problem(r.settings)) return usage(QString::fromStdString(*why));
     return r;
 }
 

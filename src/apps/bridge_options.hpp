@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// tova-bridge's command line.
-#include "bridge_qt/bridge_server.hpp"
+// tova-bridge's command line, laid over its configuration file.
+#include "bridge/bridge_settings.hpp"
 #include "qt/command_line.hpp"
 
 #include <QString>
@@ -10,11 +10,8 @@
 namespace tova {
 
 struct BridgeCommandLine {
-    QString device;
-    QString trace;
-    BridgeOptions bridge;
+    bridge::BridgeSettings settings; // the file's, with the command line's over them
     CommandLineOutcome outcome;
-    QString warning; // said once the log runs (a password file others can read)
 };
 
 BridgeCommandLine parseBridgeOptions(const QStringList& arguments);

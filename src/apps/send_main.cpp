@@ -7,7 +7,6 @@
 #include "qt/stop_signals.hpp"
 
 #include <QCoreApplication>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -19,13 +18,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
 
     tova::QtSerialControl serial(o.device);
-    try {
-        serial.setSettings(o.settings);
-        serial.setPortOpen(true);
-    } catch (const tova::SerialError& e) {
-        std::fprintf(stderr, "tova-send: %s\n", e.what());
-        return tova::send::kDeviceFailed;
-    }
+    serial.setSettings(o.settings);
     tova::QtTimer timeout, guard;
     const tova::SteadyClock clock;
     tova::ExchangeQueue queue(serial, timeout, guard, clock);
@@ -37,6 +30,11 @@ int main(int argc, char** argv) {
     };
     run.tell = [](const std::string& text) { std::fprintf(stderr, "tova-send: %s\n", text.c_str()); };
     run.finished = [](int status) { QCoreApplication::exit(status); };
-    QTimer::singleShot(0, &app, [&run] { run.start(); });
+    // A device server is connected to while the event loop runs, within the same 3 s bound.
+    serial.openPort([&run](const tova::SerialError* failed) {
+        if (!failed) return run.start();
+        std::fprintf(stderr, "tova-send: %s\n", failed->what());
+        QCoreApplication::exit(tova::send::kDeviceFailed);
+    });
     return QCoreApplication::exec();
 }

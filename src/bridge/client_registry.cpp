@@ -5,9 +5,11 @@
 
 namespace tova::bridge {
 
-ProjectorConfig projectorConfig(const ProjectorConfig& defaults, const ListenerOption& own) {
-    ProjectorConfig c = defaults;
+ProjectorConfig projectorConfig(const BridgeSettings& s, const ListenerSpec& own) {
+    ProjectorConfig c;
     c.prefix = own.prefix;
+    if (s.name) c.name = *s.name;
+    if (s.inputs) c.inputs = *s.inputs;
     if (own.name) c.name = *own.name;
     if (own.inputs) c.inputs = *own.inputs;
     return c;
@@ -15,23 +17,46 @@ ProjectorConfig projectorConfig(const ProjectorConfig& defaults, const ListenerO
 
 std::string describeDropped(const Dropped& d) {
     const std::string shown = trafficText(std::string_view(d.bytes).substr(0, 64));
-    return (d.why == Dropped::AfterReply ? "dropped after the reply:" : "dropped, nobody asked:") + shown;
+    switch (d.why) {
+    case Dropped::AfterReply: return "dropped after the reply:" + shown;
+    case Dropped::Stray: return "dropped, the reply of another line:" + shown;
+    case Dropped::WhileQuiet:
+    case Dropped::NobodyAsked: break;
+    }
+    return "dropped, nobody asked:" + shown;
 }
 
-std::optional<ClientId> ClientRegistry::admit(ClientKind kind) {
-    if (static_cast<int>(m_clients.size()) >= m_max) return std::nullopt;
+int ClientRegistry::addListener(ClientKind kind, int maxClients) {
+    m_listeners.push_back({kind, maxClients});
+    return static_cast<int>(m_listeners.size()) - 1;
+}
+
+std::variant<ClientId, ClientRegistry::Refusal> ClientRegistry::admit(int listener, bool lineUp) {
+    Listener& l = m_listeners.at(static_cast<std::size_t>(listener));
+    if (l.kind == ClientKind::SharedLine && !lineUp) return Refusal::DeviceGone;
+    if (static_cast<int>(l.clients) >= l.max) return Refusal::Full;
+    ++l.clients;
     const ClientId id = m_next++;
-    m_clients.emplace(id, kind);
+    m_clients.emplace(id, listener);
     return id;
 }
 
-void ClientRegistry::remove(ClientId id) { m_clients.erase(id); }
+void ClientRegistry::remove(ClientId id) {
+    const auto it = m_clients.find(id);
+    if (it == m_clients.end()) return;
+    --m_listeners[static_cast<std::size_t>(it->second)].clients;
+    m_clients.erase(it);
+}
 
 std::vector<ClientId> ClientRegistry::lostDevice() const {
     std::vector<ClientId> out;
-    for (const auto& [id, kind] : m_clients)
-        if (kind == ClientKind::SharedLine) out.push_back(id);
+    for (const auto& [id, listener] : m_clients)
+        if (m_listeners[static_cast<std::size_t>(listener)].kind == ClientKind::SharedLine) out.push_back(id);
     return out;
+}
+
+std::size_t ClientRegistry::clients(int listener) const {
+    return m_listeners.at(static_cast<std::size_t>(listener)).clients;
 }
 
 } // namespace tova::bridge

@@ -14,6 +14,11 @@ DeviceKeeper::DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& que
     });
 }
 
+DeviceKeeper::~DeviceKeeper() {
+    m_retry.setOnTick({});
+    m_line.setOnComm({});
+}
+
 void DeviceKeeper::start() {
     m_queue.setLineUp(false);
     try {
@@ -26,18 +31,20 @@ void DeviceKeeper::start() {
 }
 
 void DeviceKeeper::tryOpen() {
-    try {
-        m_line.setPortOpen(true);
-    } catch (const SerialError& e) {
-        if (log && m_state != e.what()) log(std::string(e.what()) + "; trying again every 2 s");
-        m_state = e.what();
-        m_retry.setEnabled(true);
-        return;
-    }
-    m_retry.setEnabled(false);
-    if (log) log("COM1 (" + m_line.devicePath(1) + "): open; serving");
-    m_state = "open";
-    m_queue.setLineUp(true);
+    m_retry.setEnabled(false); // until this try has its outcome
+    m_line.openPort([this, alive = std::weak_ptr<bool>(m_alive)](const SerialError* failed) {
+        if (alive.expired()) return;
+        if (failed) {
+            if (log && m_state != failed->what()) log(std::string(failed->what()) + "; trying again every 2 s");
+            m_state = failed->what();
+            m_retry.setEnabled(true);
+            return;
+        }
+        if (log) log("COM1 (" + m_line.devicePath(1) + "): open; serving");
+        m_state = "open";
+        m_queue.setLineUp(true);
+        if (onUp) onUp();
+    });
 }
 
 void DeviceKeeper::lost() {

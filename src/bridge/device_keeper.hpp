@@ -2,12 +2,14 @@
 #pragma once
 // Keeps the serial line open for the bridge: opens it at start, and when it fails (an unplugged
 // adapter, a dropped device-server connection) tells the queue, and tries again every 2 s until
-// it is back. Each change of state is logged once, not each try.
-#include "link/exchange_queue.hpp"
+// it is back. Each change of state is logged once, not each try. Opening never waits: a device
+// server that does not answer holds up nothing else.
 #include "core/serial_control.hpp"
 #include "core/timer.hpp"
+#include "link/exchange_queue.hpp"
 
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace tova::bridge {
@@ -17,11 +19,13 @@ class DeviceKeeper {
     static constexpr int kRetryMs = 2000;
 
     DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& queue, LineSettings settings);
+    ~DeviceKeeper();
     DeviceKeeper(const DeviceKeeper&) = delete;
     DeviceKeeper& operator=(const DeviceKeeper&) = delete;
 
     std::function<void(const std::string&)> log;
     std::function<void()> onDown; // the line has failed: shared-line clients are closed
+    std::function<void()> onUp;   // the line is open: served again
 
     void start();
 
@@ -33,6 +37,7 @@ class DeviceKeeper {
     ExchangeQueue& m_queue;
     LineSettings m_settings;
     std::string m_state; // what was last logged about the device
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true); // for an open that ends later
 };
 
 } // namespace tova::bridge

@@ -61,11 +61,14 @@ std::string muteAnswer(std::string_view muteReply, const MuteState& set) {
     return v && a ? "31" : v ? "11" : a ? "21" : "30";
 }
 
-std::string lampAnswer(std::string_view hoursReply, std::string_view modeReply) {
+std::string lampAnswer(std::string_view hoursReply, std::string_view modeReply, std::string_view statusReply) {
     const auto hours = lampHours(hoursReply);
     const ReplyMeaning* m = meaning(QueryId::LampMode, modeReply);
-    if (!hours || !m) return kErr4;
-    auto lamp = [&](bool on) { return std::string(*hours) + (on ? " 1" : " 0"); };
+    const ReplyMeaning* status = meaning(QueryId::Status, statusReply);
+    if (!hours || !m || !status) return kErr4;
+    // In use is lit only while the projector is on or warming up.
+    const bool lit = status->power == Power::On || status->power == Power::WarmingUp;
+    auto lamp = [&](bool on) { return std::string(*hours) + (on && lit ? " 1" : " 0"); };
     if (m->lamps == 2) return lamp(m->lampsOn & 1) + " " + lamp(m->lampsOn & 2);
     return lamp(m->lampsOn != 0);
 }

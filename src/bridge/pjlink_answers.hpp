@@ -27,7 +27,8 @@ std::string powerAnswer(std::string_view statusReply);       // POWR ? from CR0
 std::string errorStatusAnswer(std::string_view statusReply); // ERST ? from CR0
 std::string inputAnswer(std::string_view modeReply, const Inputs& inputs); // INPT ? from CR1
 std::string muteAnswer(std::string_view muteReply, const MuteState& set);  // AVMT ? from CRA
-std::string lampAnswer(std::string_view hoursReply, std::string_view modeReply); // LAMP ? from CR3, CR7
+// LAMP ? from CR3, CR7 and CR0.
+std::string lampAnswer(std::string_view hoursReply, std::string_view modeReply, std::string_view statusReply);
 std::string modelAnswer(std::string_view reply);             // INF2 ? from CR9
 
 // "11 31 21 22 32" or "11,31,21,22,32": five PJLink input codes (type 1-5, number 1-9).

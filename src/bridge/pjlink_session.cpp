@@ -41,9 +41,9 @@ PjlinkSession::PjlinkSession(ClientId id, const ProjectorConfig& config, MuteSta
     : m_id(id), m_config(config), m_mute(mute), m_queue(queue), m_idle(idle),
       m_random(std::move(random)), m_authenticated(!config.password) {
     m_idle.setEnabled(false);
-    m_idle.setInterval(kIdleMs);
     m_idle.setOnTick([this] {
-        if (m_running) m_idle.setEnabled(true); // a request on its way is not idleness
+        if (!m_authenticated) return hangUp(); // no digest within its time
+        if (m_running || !m_pending.empty()) m_idle.setEnabled(true); // answers on their way
         else hangUp();
     });
 }
@@ -55,6 +55,7 @@ PjlinkSession::~PjlinkSession() {
 
 void PjlinkSession::start() {
     send(m_config.password ? "PJLINK 1 " + m_random + "\r" : std::string("PJLINK 0\r"));
+    m_idle.setInterval(m_authenticated ? kIdleMs : kAuthenticateMs);
     m_idle.setEnabled(true);
 }
 
@@ -66,8 +67,6 @@ void PjlinkSession::hangUp() {
 }
 
 void PjlinkSession::received(std::string_view bytes) {
-    if (m_closed) return;
-    m_idle.setEnabled(true);
     for (char c : bytes) {
         if (m_closed) return;
         if (c == '\n' && m_partial.empty()) continue; // a line feed after the CR of the last line
@@ -86,45 +85,48 @@ void PjlinkSession::line(std::string text) {
     if (!m_authenticated) {
         const std::string expected = md5Hex(m_random + *m_config.password);
         if (text.size() < 32 || !lowerHex(text.substr(0, 32)) || text.substr(0, 32) != expected) {
+            if (onWrongDigest) onWrongDigest();
             send("PJLINK ERRA\r");
             return hangUp();
         }
         m_authenticated = true;
+        m_idle.setInterval(kIdleMs);
         text.erase(0, 32);
-        if (text.empty()) return;
+        if (text.empty()) return m_idle.setEnabled(true);
     }
-    if (m_running && m_waiting.size() + 1 >= kMaxWaiting) {
-        // More requests than a client may have waiting: this one is refused at once.
-        const std::string command = text.size() >= 6 ? text.substr(2, 4) : std::string("    ");
-        return answer(command, "ERR3");
-    }
-    m_waiting.push_back(std::move(text));
+    m_idle.setEnabled(true); // a whole request: not idle
+    request(text);
     next();
 }
 
-void PjlinkSession::next() {
-    while (!m_running && !m_waiting.empty() && !m_closed) {
-        const std::string request = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        if (request.size() < 6 || request[0] != '%') continue; // no command to answer for
-        const std::string command = request.substr(2, 4);
-        if (request[1] != '1') {
-            answer(command, "ERR1"); // not class 1
-            continue;
-        }
-        if (request.size() < 8 || request[6] != ' ') {
-            answer(command, "ERR2");
-            continue;
-        }
-        m_running = true;
-        run(command, request.substr(7));
-    }
+void PjlinkSession::request(const std::string& text) {
+    if (text.size() < 6 || text[0] != '%') return; // no command to answer for
+    Pending p{text.substr(2, 4), text.size() > 7 ? text.substr(7) : std::string(), std::nullopt};
+    if (text[1] != '1') p.answer = "ERR1"; // not class 1
+    else if (text.size() < 8 || text[6] != ' ') p.answer = "ERR2";
+    // More requests than may wait: refused, in their turn.
+    const auto unanswered = std::count_if(m_pending.begin(), m_pending.end(), [](const Pending& q) { return !q.answer; });
+    if (!p.answer && static_cast<std::size_t>(unanswered) >= kMaxWaiting) p.answer = "ERR3";
+    m_pending.push_back(std::move(p));
 }
 
-void PjlinkSession::answer(const std::string& command, const std::string& result) {
-    if (m_closed) return;
-    send("%1" + command + "=" + result + "\r");
-    m_idle.setEnabled(true);
+void PjlinkSession::next() {
+    while (!m_running && !m_closed) {
+        auto it = std::find_if(m_pending.begin(), m_pending.end(), [](const Pending& p) { return !p.answer; });
+        if (it == m_pending.end()) break;
+        m_running = true;
+        run(*it);
+    }
+    flush();
+}
+
+void PjlinkSession::flush() {
+    const bool full = !wantsInput();
+    while (!m_closed && !m_pending.empty() && m_pending.front().answer) {
+        send("%1" + m_pending.front().command + "=" + *m_pending.front().answer + "\r");
+        m_pending.pop_front();
+    }
+    if (full && wantsInput() && onRoom) onRoom();
 }
 
 void PjlinkSession::exchange(std::string_view code, std::function<void(const ExchangeResult&)> then) {
@@ -141,12 +143,15 @@ void PjlinkSession::exchange(std::string_view code, std::function<void(const Exc
     then(r);
 }
 
-void PjlinkSession::run(const std::string& command, const std::string& parameter) {
-    auto done = [this, command](const std::string& result) {
-        answer(command, result);
+void PjlinkSession::run(Pending& p) {
+    // The pending request stays where it is (a deque keeps its elements) until it is answered.
+    auto done = [this, &p](const std::string& result) {
+        p.answer = result;
         m_running = false;
         next();
     };
+    const std::string& command = p.command;
+    const std::string& parameter = p.parameter;
     const bool asked = parameter == "?"; // a query, not a setting
     auto ask = [&](QueryId id, std::function<std::string(std::string_view)> read) {
         exchange(tova::query(id).code, [done, read](const ExchangeResult& r) { done(queryAnswer(r, read)); });
@@ -199,8 +204,13 @@ void PjlinkSession::run(const std::string& command, const std::string& parameter
         return exchange(tova::query(QueryId::LampHours).code, [this, done](const ExchangeResult& hours) {
             if (hours.outcome != ExchangeResult::Replied || hours.reply.kind != ReplyKind::Answered)
                 return done(queryAnswer(hours, {}));
-            exchange(tova::query(QueryId::LampMode).code, [done, h = hours.bytes](const ExchangeResult& mode) {
-                done(queryAnswer(mode, [&](std::string_view m) { return lampAnswer(h, m); }));
+            exchange(tova::query(QueryId::LampMode).code, [this, done, h = hours.bytes](const ExchangeResult& mode) {
+                if (mode.outcome != ExchangeResult::Replied || mode.reply.kind != ReplyKind::Answered)
+                    return done(queryAnswer(mode, {}));
+                // A lamp in use is lit only while the projector is on or warming up.
+                exchange(tova::query(QueryId::Status).code, [done, h, m = mode.bytes](const ExchangeResult& status) {
+                    done(queryAnswer(status, [&](std::string_view s) { return lampAnswer(h, m, s); }));
+                });
             });
         });
     if (command == "INST") {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// One PJLink Class 1 connection: the greeting, the optional digest check, requests of at most
-// 136 bytes (168 for a first line with its digest), one request after the other, each mapped
-// onto one or two exchanges on the serial line, and the close after 30 s without a request.
+// One PJLink Class 1 connection: the greeting, the optional digest check (within 5 s of the
+// greeting), requests of at most 136 bytes (168 for a first line with its digest), each mapped
+// onto exchanges on the serial line, answers in the order of the requests, and the close after
+// 30 s without a request.
 #include "bridge/pjlink_answers.hpp"
 #include "link/exchange_queue.hpp"
 
@@ -24,8 +25,11 @@ struct ProjectorConfig {
 
 class PjlinkSession {
   public:
-    static constexpr std::size_t kMaxLine = 136, kMaxFirstLine = 168, kMaxWaiting = 16;
-    static constexpr int kIdleMs = 30000;
+    static constexpr std::size_t kMaxLine = 136, kMaxFirstLine = 168;
+    // Requests waiting for their answer, the one being answered included; more are refused
+    // (ERR3, in their order), and nothing more is read until answers have left.
+    static constexpr std::size_t kMaxWaiting = 16;
+    static constexpr int kIdleMs = 30000, kAuthenticateMs = 5000;
 
     // random: 8 characters from the system's random source, for the digest; mute: what was set
     // through the bridge for this projector, shared by its connections.
@@ -37,15 +41,25 @@ class PjlinkSession {
 
     std::function<void(const std::string&)> send; // bytes to the client
     std::function<void()> close;                  // end the connection (after what was sent)
+    std::function<void()> onWrongDigest;          // a wrong or missing digest: for the back-off
+    std::function<void()> onRoom;                 // it reads requests again
 
-    void start(); // the greeting; the idle time starts
+    void start(); // the greeting; the time to authenticate, or to send a request, starts
     void received(std::string_view bytes);
+    // Whether more requests are read now: fewer than kMaxWaiting wait for their answers.
+    bool wantsInput() const { return !m_closed && m_pending.size() < kMaxWaiting; }
 
   private:
+    struct Pending {
+        std::string command;
+        std::string parameter;
+        std::optional<std::string> answer;
+    };
     void line(std::string text);
-    void next();                                // the next waiting request, when none runs
-    void run(const std::string& command, const std::string& parameter);
-    void answer(const std::string& command, const std::string& result);
+    void request(const std::string& text);
+    void next();  // the first request without its answer, when none is being answered
+    void flush(); // answers from the front, in order
+    void run(Pending& p);
     void exchange(std::string_view code, std::function<void(const ExchangeResult&)> then);
     void hangUp();
 
@@ -59,7 +73,7 @@ class PjlinkSession {
     bool m_authenticated;
     bool m_running = false; // a request is being answered
     bool m_closed = false;
-    std::deque<std::string> m_waiting; // requests after the running one
+    std::deque<Pending> m_pending; // in the order they came
 };
 
 } // namespace tova::bridge

@@ -1,19 +1,27 @@
 // SPDX-License-Identifier: MIT
 #include "bridge_qt/bridge_server.hpp"
 
-#include "link/traffic.hpp"
+#include "core/host_port.hpp"
 
 #include <QRandomGenerator>
 #include <QTcpSocket>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace tova {
 namespace {
 
-QString peer(const QTcpSocket* s) {
+QString addressOf(const QTcpSocket* s) {
     const QHostAddress a = s->peerAddress();
-    return (a.protocol() == QAbstractSocket::IPv6Protocol ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2"))
-        .arg(a.toString())
-        .arg(s->peerPort());
+    return a.protocol() == QAbstractSocket::IPv6Protocol && !a.toIPv4Address() ? a.toString()
+                                                                               : QHostAddress(a.toIPv4Address()).toString();
+}
+
+QString peer(const QTcpSocket* s) {
+    const QString a = addressOf(s);
+    return (a.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2")).arg(a).arg(s->peerPort());
 }
 
 // Eight hexadecimal digits from the system's random source, for a PJLink greeting.
@@ -21,31 +29,42 @@ std::string randomValue() {
     return QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')).toStdString();
 }
 
+// A peer that vanished (a laptop gone to sleep, a cable pulled) is found in about 90 s: probes
+// after 60 s of silence, every 10 s, three of them.
+void keepAlive(QTcpSocket* s) {
+    s->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const int fd = static_cast<int>(s->socketDescriptor());
+    const int idle = 60, interval = 10, probes = 3;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+}
+
 } // namespace
 
 BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
     : m_options(std::move(options)), m_queue(line, m_timeout, m_guard, m_clock),
-      m_keeper(line, m_retry, m_queue, m_options.settings), m_clients(m_options.maxClients) {
+      m_keeper(line, m_retry, m_queue, m_options.settings) {
     m_queue.verbose = m_options.verbose;
     m_queue.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
-    m_queue.onDropped = [this](const Dropped& d) { say(QString::fromStdString(bridge::describeDropped(d))); };
+    m_queue.onDropped = [this](const Dropped& d) {
+        sayLimited(QStringLiteral("dropped %1").arg(int(d.why)), QString::fromStdString(bridge::describeDropped(d)));
+    };
+    m_limiter.out = [this](const std::string& s) { say(QString::fromStdString(s)); };
     m_keeper.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
     m_keeper.onDown = [this] {
         for (ClientId id : m_clients.lostDevice())
             if (auto it = m_connections.find(id); it != m_connections.end()) it->second.socket->disconnectFromHost();
     };
-    for (const auto& option : m_options.pjlink) {
+    for (const auto& plan : m_options.listeners) {
         auto l = std::make_unique<Listener>();
-        l->option = option;
-        l->config = bridge::projectorConfig(m_options.defaults, option);
+        l->plan = plan;
+        l->index = m_clients.addListener(plan.spec.kind, plan.maxClients);
         m_listeners.push_back(std::move(l));
     }
-    if (m_options.share) {
-        auto l = std::make_unique<Listener>();
-        l->option = *m_options.share;
-        l->kind = bridge::ClientKind::SharedLine;
-        m_listeners.push_back(std::move(l));
-    }
+    m_acceptRetry.setInterval(1000);
+    connect(&m_acceptRetry, &QTimer::timeout, this, &BridgeServer::resumeAccepting);
 }
 
 BridgeServer::~BridgeServer() {
@@ -62,89 +81,169 @@ void BridgeServer::say(const QString& text) const {
     if (log) log(text);
 }
 
+void BridgeServer::sayLimited(const QString& kind, const QString& text) { m_limiter.say(kind.toStdString(), text.toStdString()); }
+
 bool BridgeServer::listen(QString& error) {
     for (auto& l : m_listeners) {
-        const QHostAddress host(QString::fromStdString(l->option.host));
-        const QString where = QString::fromStdString(formatHostPort({l->option.host, l->option.port}));
-        if (host.isNull()) {
-            error = QStringLiteral("%1: not an IP address").arg(where);
-            return false;
-        }
-        if (!l->server.listen(host, static_cast<quint16>(l->option.port))) {
+        const bridge::ListenerSpec& spec = l->plan.spec;
+        const QString where = QString::fromStdString(formatHostPort(spec.where));
+        l->server.setListenBacklogSize(std::max(kBacklog, l->plan.maxClients));
+        if (!l->server.listen(l->plan.address, static_cast<quint16>(spec.where.port))) {
             error = QStringLiteral("%1: %2").arg(where, l->server.errorString());
             return false;
         }
         connect(&l->server, &QTcpServer::newConnection, this, [this, listener = l.get()] { accept(*listener); });
-        const bool pjlink = l->kind == bridge::ClientKind::Pjlink;
-        say(QStringLiteral("%1 on %2:%3%4")
-                .arg(pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared line"),
-                     QString::fromStdString(l->option.host))
-                .arg(l->server.serverPort())
-                .arg(pjlink && !l->config.prefix.empty()
-                         ? QStringLiteral(" for projector %1").arg(QString::fromStdString(l->config.prefix))
-                         : QString()));
+        connect(&l->server, &QTcpServer::acceptError, this, [this, listener = l.get()](QAbstractSocket::SocketError) {
+            // Out of descriptors: Qt has paused the listener. It takes connections again as soon
+            // as one closes (or a second on), instead of never again.
+            if (!std::exchange(listener->paused, true))
+                say(QStringLiteral("%1: cannot accept (%2); waiting for a connection to close")
+                        .arg(listener->name, listener->server.errorString()));
+            m_acceptRetry.start();
+        });
+        const bool pjlink = spec.kind == bridge::ClientKind::Pjlink;
+        l->name = QStringLiteral("%1 on %2:%3")
+                      .arg(pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared line"), l->plan.address.toString())
+                      .arg(l->server.serverPort());
+        say(QStringLiteral("%1%2, at most %3 clients")
+                .arg(l->name,
+                     pjlink && !l->plan.config.prefix.empty()
+                         ? QStringLiteral(" for projector %1").arg(QString::fromStdString(l->plan.config.prefix))
+                         : QString())
+                .arg(l->plan.maxClients));
     }
     return true;
 }
 
+void BridgeServer::setPasswords(const std::vector<std::optional<std::string>>& passwords) {
+    for (std::size_t i = 0; i < m_listeners.size() && i < passwords.size(); ++i) {
+        Listener& l = *m_listeners[i];
+        if (l.plan.spec.kind != bridge::ClientKind::Pjlink || !passwords[i] || l.plan.config.password == passwords[i])
+            continue;
+        l.plan.config.password = passwords[i];
+        say(QStringLiteral("%1: the password changed").arg(l.name));
+    }
+}
+
+void BridgeServer::resumeAccepting() {
+    bool waiting = false;
+    for (auto& l : m_listeners)
+        if (l->paused) {
+            l->paused = false;
+            l->server.resumeAccepting();
+            waiting = true;
+        }
+    if (!waiting) m_acceptRetry.stop();
+}
+
 void BridgeServer::accept(Listener& l) {
     while (QTcpSocket* s = l.server.nextPendingConnection()) {
-        const auto admitted = m_clients.admit(l.kind);
-        if (!admitted) {
-            say(QStringLiteral("client %1 refused: %2 clients already").arg(peer(s)).arg(m_clients.limit()));
+        const QString address = addressOf(s);
+        const bool pjlink = l.plan.spec.kind == bridge::ClientKind::Pjlink;
+        if (pjlink && m_backoff.banned(address.toStdString())) {
+            sayLimited(QStringLiteral("banned ") + address, QStringLiteral("client %1 refused: too many wrong digests").arg(peer(s)));
+            s->write("PJLINK ERRA\r");
+            s->disconnectFromHost();
+            connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            continue;
+        }
+        const auto admitted = m_clients.admit(l.index, m_queue.lineUp());
+        if (const auto* refusal = std::get_if<bridge::ClientRegistry::Refusal>(&admitted)) {
+            const bool full = *refusal == bridge::ClientRegistry::Refusal::Full;
+            sayLimited(QStringLiteral("refused ") + l.name,
+                       QStringLiteral("client %1 refused on %2: %3")
+                           .arg(peer(s), l.name,
+                                full ? QStringLiteral("%1 clients already").arg(l.plan.maxClients)
+                                     : QStringLiteral("the device is not there")));
             s->abort();
             s->deleteLater();
             continue;
         }
-        const ClientId id = *admitted;
-        const bool pjlink = l.kind == bridge::ClientKind::Pjlink;
-        Connection& c = m_connections[id];
-        c.socket = s;
-        c.who = QStringLiteral("%1 client %2 on %3:%4")
-                    .arg(pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared-line"), peer(s),
-                         QString::fromStdString(l.option.host))
-                    .arg(l.server.serverPort());
-        // An idle shared-line client may be a panel left alone for hours: keep-alive finds the dead.
-        s->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        auto send = [s](const std::string& bytes) { s->write(bytes.data(), qint64(bytes.size())); };
-        auto close = [s] { s->disconnectFromHost(); };
-        if (pjlink) {
-            c.idle = std::make_unique<QtTimer>();
-            c.pjlink = std::make_unique<bridge::PjlinkSession>(id, l.config, l.mute, m_queue, *c.idle, randomValue());
-            c.pjlink->send = send;
-            c.pjlink->close = close;
-        } else {
-            c.shared = std::make_unique<bridge::SharedLineClient>(id, m_queue);
-            c.shared->send = send;
-            c.shared->close = close;
-            c.shared->log = [this, who = c.who](const std::string& text) {
-                say(QStringLiteral("%1: %2").arg(who, QString::fromStdString(text)));
-            };
-        }
-        connect(s, &QTcpSocket::readyRead, this, [this, id] {
-            auto it = m_connections.find(id);
-            if (it == m_connections.end()) return;
-            const QByteArray in = it->second.socket->readAll();
-            const std::string_view bytes(in.constData(), std::size_t(in.size()));
-            if (it->second.pjlink) it->second.pjlink->received(bytes);
-            else if (it->second.shared) it->second.shared->received(bytes);
-        });
-        // Dropped after whatever closed it has returned: a session may close itself.
-        connect(s, &QTcpSocket::disconnected, this, [this, id] { drop(id); }, Qt::QueuedConnection);
-        say(QStringLiteral("%1 connected").arg(c.who));
-        if (c.pjlink) c.pjlink->start();
+        serve(l, s, std::get<ClientId>(admitted));
+    }
+}
+
+void BridgeServer::serve(Listener& l, QTcpSocket* s, ClientId id) {
+    const bool pjlink = l.plan.spec.kind == bridge::ClientKind::Pjlink;
+    Connection& c = m_connections[id];
+    c.socket = s;
+    c.listener = &l;
+    c.address = addressOf(s);
+    c.who = QStringLiteral("%1 client %2 on %3").arg(pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared-line"), peer(s), l.name);
+    keepAlive(s);
+    s->setReadBufferSize(kReadChunk); // what it sends meanwhile waits in the network
+    c.stall = std::make_unique<QtTimer>();
+    c.bound = std::make_unique<bridge::OutputBound>(*c.stall);
+    c.bound->close = [this, id](const std::string& why) {
+        auto it = m_connections.find(id);
+        if (it == m_connections.end()) return;
+        say(QStringLiteral("%1 closed: %2").arg(it->second.who, QString::fromStdString(why)));
+        it->second.socket->abort();
+    };
+    auto send = [this, s, id](const std::string& bytes) {
+        s->write(bytes.data(), qint64(bytes.size()));
+        if (auto it = m_connections.find(id); it != m_connections.end())
+            it->second.bound->queued(static_cast<std::size_t>(s->bytesToWrite()));
+    };
+    auto close = [s] { s->disconnectFromHost(); };
+    if (pjlink) {
+        c.idle = std::make_unique<QtTimer>();
+        c.pjlink = std::make_unique<bridge::PjlinkSession>(id, l.plan.config, l.mute, m_queue, *c.idle, randomValue());
+        c.pjlink->send = send;
+        c.pjlink->close = close;
+        c.pjlink->onRoom = [this, id] { QTimer::singleShot(0, this, [this, id] { readFrom(id); }); };
+        c.pjlink->onWrongDigest = [this, address = c.address] {
+            if (m_backoff.wrong(address.toStdString()))
+                say(QStringLiteral("%1: %2 wrong digests within a minute; its new connections are refused for 60 s")
+                        .arg(address)
+                        .arg(bridge::DigestBackoff::kLimit));
+        };
+    } else {
+        c.shared = std::make_unique<bridge::SharedLineClient>(id, m_queue);
+        c.shared->send = send;
+        c.shared->close = close;
+        c.shared->log = [this, who = c.who](const std::string& text) {
+            sayLimited(who + QString::fromStdString(text.substr(0, 20)), QStringLiteral("%1: %2").arg(who, QString::fromStdString(text)));
+        };
+    }
+    connect(s, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
+    connect(s, &QTcpSocket::bytesWritten, this, [this, id] {
+        auto it = m_connections.find(id);
+        if (it == m_connections.end()) return;
+        it->second.bound->took(static_cast<std::size_t>(it->second.socket->bytesToWrite()));
+        readFrom(id); // it may read again
+    });
+    // Dropped after whatever closed it has returned: a session may close itself.
+    connect(s, &QTcpSocket::disconnected, this, [this, id] { drop(id); }, Qt::QueuedConnection);
+    sayLimited(QStringLiteral("connected ") + l.name, QStringLiteral("%1 connected").arg(c.who));
+    if (c.pjlink) c.pjlink->start();
+}
+
+void BridgeServer::readFrom(ClientId id) {
+    for (;;) {
+        auto it = m_connections.find(id);
+        if (it == m_connections.end()) return;
+        Connection& c = it->second;
+        if (c.socket->bytesAvailable() <= 0 || c.socket->state() != QAbstractSocket::ConnectedState) return;
+        // Replies it does not take, or requests not answered yet: it waits, and so do its bytes.
+        if (!bridge::OutputBound::reading(static_cast<std::size_t>(c.socket->bytesToWrite()))) return;
+        if (c.pjlink && !c.pjlink->wantsInput()) return;
+        const QByteArray in = c.socket->read(kReadChunk);
+        const std::string_view bytes(in.constData(), std::size_t(in.size()));
+        if (c.pjlink) c.pjlink->received(bytes);
+        else if (c.shared) c.shared->received(bytes);
     }
 }
 
 void BridgeServer::drop(ClientId id) {
     auto it = m_connections.find(id);
     if (it == m_connections.end()) return;
-    say(QStringLiteral("%1 disconnected").arg(it->second.who));
+    sayLimited(QStringLiteral("disconnected ") + it->second.listener->name, QStringLiteral("%1 disconnected").arg(it->second.who));
     QTcpSocket* s = it->second.socket;
     m_connections.erase(it); // its session forgets its lines first
     m_clients.remove(id);
     s->deleteLater();
+    resumeAccepting(); // a descriptor is free again
 }
 
 } // namespace tova

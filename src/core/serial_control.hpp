@@ -63,6 +63,17 @@ class SerialControl {
     virtual LineSettings settings() const = 0;
     virtual void setPortOpen(bool open) = 0;
     virtual bool portOpen() const = 0;
+    // Opens the port and tells done, with the failure if it failed. A control may finish later
+    // (a device server's connection is made without waiting for it); this one opens at once.
+    virtual void openPort(std::function<void(const SerialError* failed)> done) {
+        try {
+            setPortOpen(true);
+        } catch (const SerialError& e) {
+            done(&e);
+            return;
+        }
+        done(nullptr);
+    }
     // Writes every byte of text as given, adding nothing. Throws when the bytes cannot be handed
     // over, also when the device fails during the hand-over.
     virtual void output(std::string_view text) = 0;

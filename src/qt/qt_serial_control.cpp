@@ -64,6 +64,24 @@ void QtSerialControl::setPortOpen(bool open) {
     m_wireFree = {};
 }
 
+void QtSerialControl::openPort(std::function<void(const SerialError* failed)> done) {
+    if (portOpen()) {
+        const SerialError e({m_port, path(), SerialFault::Other, tr("Port already open").toStdString()});
+        return done(&e);
+    }
+    const int port = m_port;
+    link().openLater(m_settings, [this, port, done = std::move(done)](std::optional<Transport::Fault> f) {
+        if (f) {
+            m_last = {port, path(), f->kind, f->text.toStdString()};
+            const SerialError e(m_last);
+            return done(&e);
+        }
+        m_last = {};
+        m_wireFree = {};
+        done(nullptr);
+    });
+}
+
 void QtSerialControl::output(std::string_view text) {
     if (!portOpen()) {
         // A closed port names the failure that closed it, when it was this port's.

@@ -32,6 +32,7 @@ class QtSerialControl : public QObject, public SerialControl {
     void setSettings(const LineSettings& settings) override;
     LineSettings settings() const override { return m_settings; }
     void setPortOpen(bool open) override;
+    void openPort(std::function<void(const SerialError* failed)> done) override;
     bool portOpen() const override { return link().isOpen(); }
     void output(std::string_view text) override;
     std::string input() override;

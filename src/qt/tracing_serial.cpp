@@ -26,6 +26,10 @@ const char* kindOf(mode_t mode) {
 } // namespace
 
 TracingSerial::TracingSerial(SerialControl& inner, const QString& path) : m_inner(inner), m_path(path) {
+    m_fd = open(path);
+}
+
+int TracingSerial::open(const QString& path) {
     const QByteArray p = path.toLocal8Bit();
     auto refuse = [&](const std::string& why) {
         throw std::runtime_error(why + "; a trace is written to a regular file only");
@@ -33,15 +37,27 @@ TracingSerial::TracingSerial(SerialControl& inner, const QString& path) : m_inne
     struct stat st {};
     if (::stat(p.constData(), &st) == 0 && !S_ISREG(st.st_mode)) refuse(std::string("it is ") + kindOf(st.st_mode));
     // Opened without waiting, so that a FIFO put there meanwhile cannot hang the program.
-    m_fd = ::open(p.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
-    if (m_fd < 0) throw std::runtime_error(std::strerror(errno));
-    if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    const int fd = ::open(p.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error(std::strerror(errno));
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const mode_t mode = st.st_mode;
-        ::close(m_fd);
-        m_fd = -1;
+        ::close(fd);
         refuse(std::string("it is ") + kindOf(mode));
     }
-    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+void TracingSerial::reopen() {
+    // A rotated trace is written anew under its name; one that cannot be opened is told about.
+    try {
+        const int fd = open(m_path);
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+        m_failed = false;
+    } catch (const std::exception& e) {
+        if (m_onFailure) m_onFailure("The trace " + m_path.toStdString() + " cannot be reopened: " + e.what());
+    }
 }
 
 TracingSerial::~TracingSerial() {

@@ -23,6 +23,9 @@ class TracingSerial : public SerialControl {
     // Told once when the trace can no longer be written (a full disk, a size limit); at once if
     // that has happened already.
     void setOnFailure(std::function<void(const std::string&)> tell);
+    // Opens the file again under its name (after it was rotated); goes on with the old one if
+    // it cannot, and says why.
+    void reopen();
 
     void setCommPort(int port) override { m_inner.setCommPort(port); }
     int commPort() const override { return m_inner.commPort(); }
@@ -40,6 +43,7 @@ class TracingSerial : public SerialControl {
     void noteNoReply() override;
 
   private:
+    static int open(const QString& path); // throws std::runtime_error saying why not
     void note(const char* what, const std::string& text);
     SerialControl& m_inner;
     QString m_path;

@@ -5,6 +5,7 @@
 
 #include <QSerialPort>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QUrl>
 
 #ifdef Q_OS_UNIX
@@ -15,6 +16,12 @@
 #endif
 
 namespace tova {
+
+// A serial device opens at once; its outcome is told from the event loop all the same.
+void Transport::openLater(const LineSettings& settings, std::function<void(std::optional<Fault>)> done) {
+    QTimer::singleShot(0, this, [this, settings, done = std::move(done)] { done(open(settings)); });
+}
+
 namespace {
 
 class SerialTransport : public Transport {
@@ -131,8 +138,25 @@ class SerialTransport : public Transport {
 class TcpTransport : public Transport {
   public:
     explicit TcpTransport(const QString& url) : m_url(url) {
+        m_deadline.setSingleShot(true);
+        connect(&m_deadline, &QTimer::timeout, this, [this] {
+            m_socket.abort();
+            opened(Fault{SerialFault::NoAnswer, tr("Socket operation timed out")});
+        });
+        connect(&m_socket, &QTcpSocket::connected, this, [this] {
+            if (!m_pending) return;
+            m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            m_socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+            m_open = true;
+            opened(std::nullopt);
+        });
         connect(&m_socket, &QTcpSocket::readyRead, this, &Transport::readyRead);
         connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+            if (m_pending) {
+                const QString text = m_socket.errorString();
+                m_socket.abort();
+                return opened(Fault{faultOf(e), text});
+            }
             // A wait that timed out leaves the connection as it was.
             if (m_open && e != QAbstractSocket::SocketTimeoutError) drop(m_socket.errorString());
         });
@@ -155,19 +179,31 @@ class TcpTransport : public Transport {
             const auto error = m_socket.error();
             const QString text = m_socket.errorString();
             m_socket.abort();
-            return Fault{error == QAbstractSocket::ConnectionRefusedError ? SerialFault::Refused
-                         : error == QAbstractSocket::SocketTimeoutError   ? SerialFault::NoAnswer
-                         : error == QAbstractSocket::HostNotFoundError    ? SerialFault::NoDevice
-                                                                          : SerialFault::Other,
-                         text};
+            return Fault{faultOf(error), text};
         }
         m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
         m_open = true;
         return std::nullopt;
     }
+    // The connection is made while the event loop runs on: an unreachable device server holds
+    // nothing up for the 3 s it may take.
+    void openLater(const LineSettings&, std::function<void(std::optional<Fault>)> done) override {
+        const QUrl url(m_url);
+        if (!url.isValid() || url.host().isEmpty() || url.port() <= 0) {
+            const Fault f{SerialFault::Other, tr("Invalid address %1 (expected tcp://HOST:PORT)").arg(m_url)};
+            QTimer::singleShot(0, this, [f, done = std::move(done)] { done(f); });
+            return;
+        }
+        m_socket.abort();
+        m_pending = std::move(done);
+        m_deadline.start(kConnectTimeoutMs);
+        m_socket.connectToHost(url.host(), static_cast<quint16>(url.port()));
+    }
     void close() override {
         m_open = false;
+        m_deadline.stop();
+        m_pending = nullptr;
         m_socket.abort();
     }
     bool isOpen() const override { return m_open; }
@@ -186,6 +222,16 @@ class TcpTransport : public Transport {
     }
 
   private:
+    static SerialFault faultOf(QAbstractSocket::SocketError e) {
+        return e == QAbstractSocket::ConnectionRefusedError ? SerialFault::Refused
+               : e == QAbstractSocket::SocketTimeoutError   ? SerialFault::NoAnswer
+               : e == QAbstractSocket::HostNotFoundError    ? SerialFault::NoDevice
+                                                            : SerialFault::Other;
+    }
+    void opened(std::optional<Fault> f) {
+        m_deadline.stop();
+        if (auto done = std::exchange(m_pending, nullptr)) done(std::move(f));
+    }
     void drop(const QString& why) {
         m_open = false;
         m_socket.abort();
@@ -193,6 +239,8 @@ class TcpTransport : public Transport {
     }
     QString m_url;
     QTcpSocket m_socket;
+    QTimer m_deadline;
+    std::function<void(std::optional<Fault>)> m_pending; // an open on its way
     bool m_open = false;
 };
 

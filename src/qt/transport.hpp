@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +27,8 @@ class Transport : public QObject {
 
     // Opens the link with these settings, waiting at most kConnectTimeoutMs for a device server.
     virtual std::optional<Fault> open(const LineSettings& settings) = 0;
+    // The same without waiting: done is told later, from the event loop, within the same bound.
+    virtual void openLater(const LineSettings& settings, std::function<void(std::optional<Fault>)> done);
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Applied at once to an open link; a raw TCP link only keeps them.

@@ -1,0 +1,196 @@
+// SPDX-License-Identifier: MIT
+#include "bridge/bridge_settings.hpp"
+
+#include "link/address.hpp"
+
+#include <algorithm>
+#include <charconv>
+
+namespace tova::bridge {
+namespace {
+
+std::optional<int> positive(std::string_view v) {
+    int n = 0;
+    auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
+    if (v.empty() || ec != std::errc{} || end != v.data() + v.size() || n < 1) return std::nullopt;
+    return n;
+}
+
+std::optional<bool> flag(std::string_view v) {
+    if (v == "true" || v == "yes" || v == "on" || v == "1") return true;
+    if (v == "false" || v == "no" || v == "off" || v == "0") return false;
+    return std::nullopt;
+}
+
+// A listener's own setting; what is wrong with it, if anything.
+std::optional<std::string> setListener(ListenerSpec& l, std::string_view key, std::string_view value) {
+    const bool pjlink = l.kind == ClientKind::Pjlink;
+    if (key == "listen") {
+        const auto where = parseHostPort(value);
+        if (!where) return std::string("listen= takes HOST:PORT, the port a number from 0 to 65535");
+        l.where = *where;
+    } else if (key == "max-clients") {
+        const auto n = positive(value);
+        if (!n) return std::string("max-clients= takes a number above 0");
+        l.maxClients = n;
+    } else if (pjlink && key == "address") {
+        const auto projector = projectorNumber(value);
+        if (!projector) return std::string("address= takes 001 to 004");
+        l.prefix = prefixFor(*projector);
+    } else if (pjlink && key == "name") {
+        if (!validName(value)) return std::string(kNameRule);
+        l.name = std::string(value);
+    } else if (pjlink && key == "inputs") {
+        l.inputs = parseInputs(value);
+        if (!l.inputs) return std::string("inputs= takes five PJLink inputs, such as 11,12,13,14,15");
+    } else if (pjlink && key == "password-file") {
+        if (value.empty()) return std::string("password-file= takes a file");
+        l.passwordFile = std::string(value);
+    } else {
+        return "no setting " + std::string(key) + "= for a " + (pjlink ? "PJLink listener" : "shared line");
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text, ClientKind kind) {
+    ListenerSpec s;
+    s.kind = kind;
+    s.label = std::string(text);
+    // The extras start with ",key="; a value runs to the next one (an inputs list may hold
+    // commas itself, a name blanks and commas).
+    static constexpr std::string_view kKeys[] = {",name=", ",inputs=", ",max-clients="};
+    auto nextKey = [](std::string_view from) {
+        std::size_t at = std::string_view::npos;
+        for (std::string_view key : kKeys) at = std::min(at, from.find(key));
+        return at;
+    };
+    std::string_view rest;
+    if (const std::size_t at = nextKey(text); at != std::string_view::npos) {
+        rest = text.substr(at);
+        text = text.substr(0, at);
+    }
+    if (const std::size_t slash = text.find('/'); slash != std::string_view::npos) {
+        if (kind != ClientKind::Pjlink) return std::string("the shared line takes no projector address");
+        if (auto why = setListener(s, "address", text.substr(slash + 1)))
+            return std::string("the projector address is /001 to /004");
+        text = text.substr(0, slash);
+    }
+    if (auto why = setListener(s, "listen", text)) return std::string("HOST:PORT is needed, the port a number from 0 to 65535");
+    while (!rest.empty()) {
+        rest.remove_prefix(1); // the comma
+        const std::size_t eq = rest.find('=');
+        const std::string_view key = rest.substr(0, eq);
+        rest.remove_prefix(eq + 1);
+        const std::size_t next = nextKey(rest);
+        const std::string_view value = rest.substr(0, next);
+        rest = next == std::string_view::npos ? std::string_view() : rest.substr(next);
+        if (auto why = setListener(s, key, value)) return *why;
+    }
+    return s;
+}
+
+std::optional<std::string> SettingsFile::set(std::string_view section, std::string_view key, std::string_view value) {
+    if (!m_seen.emplace(std::string(section), std::string(key)).second)
+        return std::string(key) + " is set twice" +
+               (section.empty() ? std::string() : " (each listener needs a section of its own, e.g. [pjlink hall-left])");
+    if (section.empty()) {
+        BridgeSettings& s = m_s;
+        if (key == "device") {
+            s.device = std::string(value);
+        } else if (key == "speed") {
+            if (value != "19200" && value != "9600") return std::string("speed= takes 19200 or 9600");
+            s.speed = value == "9600" ? 9600 : 19200;
+        } else if (key == "trace") {
+            s.trace = std::string(value);
+        } else if (key == "verbose") {
+            s.verbose = flag(value);
+            if (!s.verbose) return std::string("verbose= takes true or false");
+        } else if (key == "password-file") {
+            s.passwordFile = std::string(value);
+        } else if (key == "name") {
+            if (!validName(value)) return std::string(kNameRule);
+            s.name = std::string(value);
+        } else if (key == "inputs") {
+            s.inputs = parseInputs(value);
+            if (!s.inputs) return std::string("inputs= takes five PJLink inputs, such as 11,12,13,14,15");
+        } else if (key == "max-clients") {
+            s.maxClients = positive(value);
+            if (!s.maxClients) return std::string("max-clients= takes a number above 0");
+        } else {
+            return "no setting " + std::string(key) + "=";
+        }
+        return std::nullopt;
+    }
+    const std::string_view kind = section.substr(0, section.find(' '));
+    if (kind != "pjlink" && kind != "share") return "no section [" + std::string(section) + "]: [pjlink NAME] or [share NAME]";
+    auto it = m_listeners.find(section);
+    if (it == m_listeners.end()) {
+        ListenerSpec l;
+        l.kind = kind == "pjlink" ? ClientKind::Pjlink : ClientKind::SharedLine;
+        l.label = "[" + std::string(section) + "]";
+        l.where.port = -1; // none yet
+        it = m_listeners.emplace(std::string(section), l).first;
+        m_order.emplace_back(section);
+    }
+    return setListener(it->second, key, value);
+}
+
+std::variant<BridgeSettings, std::string> SettingsFile::settings() const {
+    BridgeSettings s = m_s;
+    for (const auto& section : m_order) {
+        const ListenerSpec& l = m_listeners.find(section)->second;
+        if (l.where.port < 0) return l.label + " needs listen=HOST:PORT";
+        s.listeners.push_back(l);
+    }
+    return s;
+}
+
+BridgeSettings merge(const BridgeSettings& file, const BridgeSettings& line) {
+    BridgeSettings s = file;
+    auto over = [](auto& to, const auto& from) {
+        if (from) to = from;
+    };
+    over(s.device, line.device);
+    over(s.speed, line.speed);
+    over(s.trace, line.trace);
+    over(s.verbose, line.verbose);
+    over(s.passwordFile, line.passwordFile);
+    over(s.name, line.name);
+    over(s.inputs, line.inputs);
+    over(s.maxClients, line.maxClients);
+    if (!line.listeners.empty()) s.listeners = line.listeners;
+    return s;
+}
+
+std::optional<std::string> problem(const BridgeSettings& s) {
+    if (!s.device) return std::string("--device is required");
+    if (s.device->empty()) return std::string("--device is empty");
+    if (s.listeners.empty()) return std::string("give --pjlink or --share, or both");
+    for (std::size_t i = 0; i < s.listeners.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+            const HostPort &a = s.listeners[i].where, &b = s.listeners[j].where;
+            if (a == b && a.port != 0) // port 0: each gets one of its own
+                return formatHostPort(a) + " is given twice";
+        }
+    return std::nullopt;
+}
+
+int maxClientsOf(const ListenerSpec& l, const BridgeSettings& s) {
+    if (l.maxClients) return *l.maxClients;
+    if (s.maxClients) return *s.maxClients;
+    return l.kind == ClientKind::Pjlink ? kDefaultMaxPjlink : kDefaultMaxShared;
+}
+
+std::variant<std::string, std::string> passwordFromFile(std::string_view content) {
+    using R = std::variant<std::string, std::string>;
+    if (content.size() > kMaxPasswordFile) return R(std::in_place_index<1>, "is over 4 KB: no password file");
+    std::string_view line = content.substr(0, content.find('\n'));
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.empty() || line.size() > kMaxPassword)
+        return R(std::in_place_index<1>, "its first line is the password, 1 to 32 characters");
+    return R(std::in_place_index<0>, std::string(line));
+}
+
+} // namespace tova::bridge

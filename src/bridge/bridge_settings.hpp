@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// What the bridge is told to do, from its configuration file or its command line: the line,
+// the listeners (each with its own address, name, inputs, password file and limit) and the
+// defaults they share. The file is read key by key; the command line is laid over it.
+#include "bridge/pjlink_answers.hpp"
+#include "core/host_port.hpp"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace tova::bridge {
+
+enum class ClientKind { Pjlink, SharedLine };
+
+// Connections a listener serves at once when no limit is given.
+inline constexpr int kDefaultMaxPjlink = 32, kDefaultMaxShared = 8;
+
+struct ListenerSpec {
+    ClientKind kind = ClientKind::Pjlink;
+    HostPort where;                 // the host may be a name, looked up at start
+    std::string prefix;             // PJLink: the projector's address ("" or "A001".."A004")
+    std::optional<std::string> name;
+    std::optional<Inputs> inputs;
+    std::optional<std::string> passwordFile;
+    std::optional<int> maxClients;
+    std::string label;              // how messages name it
+};
+
+struct BridgeSettings {
+    std::optional<std::string> device;
+    std::optional<int> speed;
+    std::optional<std::string> trace;
+    std::optional<bool> verbose;
+    std::optional<std::string> passwordFile; // every PJLink listener's, unless it has its own
+    std::optional<std::string> name;
+    std::optional<Inputs> inputs;
+    std::optional<int> maxClients;           // every listener's, unless it has its own
+    std::vector<ListenerSpec> listeners;
+};
+
+// A listener's spec as --pjlink and --share take it: HOST:PORT, and for PJLink /ADDRESS and
+// ,name= ,inputs= ,max-clients= (,max-clients= for the shared line too); or what is wrong with it.
+std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text, ClientKind kind);
+
+// The configuration file, one key after the other as the INI reader hands them over. Keys
+// outside any section are the line's and the defaults; each [pjlink LABEL] or [share LABEL]
+// section is one listener.
+class SettingsFile {
+  public:
+    // Takes one key; what is wrong with it, if anything.
+    std::optional<std::string> set(std::string_view section, std::string_view key, std::string_view value);
+    // The settings read; what is wrong with a listener section as a whole, if anything.
+    std::variant<BridgeSettings, std::string> settings() const;
+
+  private:
+    BridgeSettings m_s;
+    std::map<std::string, ListenerSpec, std::less<>> m_listeners; // by section
+    std::vector<std::string> m_order;                             // sections as they came
+    std::set<std::pair<std::string, std::string>, std::less<>> m_seen; // keys given, per section
+};
+
+// The command line over the file: a setting given on the command line wins, and any listener on
+// the command line replaces the file's listeners.
+BridgeSettings merge(const BridgeSettings& file, const BridgeSettings& commandLine);
+
+// What makes the settings unusable, checked before anything is bound: no device or an empty
+// one, no listener, the same listener twice.
+std::optional<std::string> problem(const BridgeSettings& s);
+
+// The limit of a listener: its own, else the default given, else the kind's.
+int maxClientsOf(const ListenerSpec& l, const BridgeSettings& s);
+
+// A password as its file holds it: the first line, its line end taken off, 1 to 32 characters,
+// spaces kept as written; or what is wrong with it.
+std::variant<std::string, std::string> passwordFromFile(std::string_view content);
+inline constexpr std::size_t kMaxPasswordFile = 4096, kMaxPassword = 32;
+
+} // namespace tova::bridge

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+#include "bridge/log_limiter.hpp"
+
+namespace tova::bridge {
+
+using std::chrono::milliseconds;
+
+LogLimiter::LogLimiter(const Clock& clock, Timer& window) : m_clock(clock), m_window(window) {
+    m_window.setEnabled(false);
+    m_window.setInterval(kWindowMs);
+    m_window.setOnTick([this] { summarise(); });
+}
+
+LogLimiter::~LogLimiter() { m_window.setOnTick({}); }
+
+void LogLimiter::say(const std::string& kind, const std::string& text) {
+    const auto now = m_clock.now();
+    Kind& k = m_kinds[kind];
+    if (now - k.since >= milliseconds(kWindowMs) && k.more == 0) k = Kind{now, 0, 0, {}};
+    if (k.said < kBurst) {
+        ++k.said;
+        if (out) out(text);
+        return;
+    }
+    ++k.more;
+    k.last = text;
+    if (!m_window.enabled()) m_window.setEnabled(true);
+}
+
+void LogLimiter::summarise() {
+    const auto now = m_clock.now();
+    for (auto it = m_kinds.begin(); it != m_kinds.end();) {
+        Kind& k = it->second;
+        if (k.more > 0) {
+            if (out)
+                out(k.last + " ... " + std::to_string(k.more) + " more like this in the last " +
+                    std::to_string(kWindowMs / 1000) + " s");
+            k = Kind{now, 0, 0, {}};
+            ++it;
+        } else if (now - k.since >= milliseconds(kWindowMs)) {
+            it = m_kinds.erase(it); // quiet for a whole window: forgotten
+        } else {
+            ++it;
+        }
+    }
+    if (m_kinds.empty()) m_window.setEnabled(false);
+}
+
+} // namespace tova::bridge

@@ -1,0 +1,129 @@
+// SPDX-License-Identifier: MIT
+#include "bridge_qt/bridge_plan.hpp"
+
+#include "bridge_qt/password_file.hpp"
+
+#include <QHostInfo>
+
+#include <set>
+
+#include <ini.h>
+
+namespace tova {
+namespace {
+
+constexpr int kUsage = 64, kNotNow = 2;
+
+struct FileReading {
+    bridge::SettingsFile file;
+    QString problem;
+};
+
+int takeKey(void* user, const char* section, const char* key, const char* value) {
+    auto* r = static_cast<FileReading*>(user);
+    if (!r->problem.isEmpty()) return 1;
+    if (auto why = r->file.set(section, key, value))
+        r->problem = QStringLiteral("[%1] %2: %3")
+                         .arg(QString::fromUtf8(section), QString::fromUtf8(key), QString::fromStdString(*why));
+    return 1;
+}
+
+// The password file of a PJLink listener: its own, else the one every listener shares.
+std::optional<std::string> passwordFileOf(const bridge::ListenerSpec& l, const bridge::BridgeSettings& s) {
+    if (l.kind != bridge::ClientKind::Pjlink) return std::nullopt;
+    return l.passwordFile ? l.passwordFile : s.passwordFile;
+}
+
+} // namespace
+
+std::variant<bridge::BridgeSettings, PlanFailure> readSettingsFile(const QString& path) {
+    // Values are taken whole: a name may hold a semicolon.
+    ini_allow_inline_comments = false;
+    ini_max_line = 1024;
+    if (const QString why = notARegularFile(path, 1 << 20); !why.isEmpty())
+        return PlanFailure{kUsage, QStringLiteral("--config %1: %2").arg(path, why)};
+    FileReading r;
+    const int failed = ini_parse(path.toLocal8Bit().constData(), takeKey, &r);
+    if (failed < 0) return PlanFailure{kUsage, QStringLiteral("--config %1: cannot be read").arg(path)};
+    if (failed > 0)
+        return PlanFailure{kUsage, QStringLiteral("--config %1: line %2 is no setting (KEY = VALUE, or [SECTION])").arg(path).arg(failed)};
+    if (!r.problem.isEmpty()) return PlanFailure{kUsage, QStringLiteral("--config %1: %2").arg(path, r.problem)};
+    auto s = r.file.settings();
+    if (auto* why = std::get_if<std::string>(&s))
+        return PlanFailure{kUsage, QStringLiteral("--config %1: %2").arg(path, QString::fromStdString(*why))};
+    return std::get<bridge::BridgeSettings>(s);
+}
+
+std::variant<BridgeOptions, PlanFailure> planBridge(const bridge::BridgeSettings& s, const std::string& info) {
+    BridgeOptions o;
+    o.settings = LineSettings{s.speed.value_or(19200)};
+    o.verbose = s.verbose.value_or(false);
+    for (const auto& spec : s.listeners) {
+        ListenerPlan plan;
+        plan.spec = spec;
+        plan.maxClients = bridge::maxClientsOf(spec, s);
+        const QString host = QString::fromStdString(spec.where.host);
+        plan.address = QHostAddress(host);
+        if (plan.address.isNull()) {
+            // A name: looked up now, once. One that does not resolve may resolve later.
+            const QHostInfo found = QHostInfo::fromName(host);
+            for (const QHostAddress& a : found.addresses())
+                if (plan.address.isNull() || (a.protocol() == QAbstractSocket::IPv4Protocol &&
+                                              plan.address.protocol() != QAbstractSocket::IPv4Protocol))
+                    plan.address = a;
+            if (plan.address.isNull())
+                return PlanFailure{kNotNow, QStringLiteral("%1: %2 does not resolve (%3)")
+                                                .arg(QString::fromStdString(spec.label), host, found.errorString())};
+        }
+        plan.config = bridge::projectorConfig(s, spec);
+        plan.config.info = info;
+        if (const auto file = passwordFileOf(spec, s)) {
+            const QString path = QString::fromStdString(*file);
+            auto password = readPasswordFile(path);
+            if (auto* why = std::get_if<QString>(&password))
+                return PlanFailure{kUsage, QStringLiteral("password file %1: %2").arg(path, *why)};
+            plan.config.password = std::get<std::string>(password);
+        }
+        o.listeners.push_back(std::move(plan));
+    }
+    return o;
+}
+
+std::vector<std::optional<std::string>> rereadPasswords(const bridge::BridgeSettings& s, std::vector<QString>& problems) {
+    std::vector<std::optional<std::string>> out;
+    for (const auto& l : s.listeners) {
+        std::optional<std::string> password;
+        if (const auto file = passwordFileOf(l, s)) {
+            const QString path = QString::fromStdString(*file);
+            auto read = readPasswordFile(path);
+            if (auto* why = std::get_if<QString>(&read))
+                problems.push_back(QStringLiteral("password file %1: %2; the password in force stays").arg(path, *why));
+            else
+                password = std::get<std::string>(read);
+        }
+        out.push_back(password);
+    }
+    return out;
+}
+
+std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgeOptions& plan, long fileLimit) {
+    std::vector<QString> out;
+    std::set<std::string> told;
+    for (const auto& l : s.listeners)
+        if (const auto file = passwordFileOf(l, s); file && told.insert(*file).second &&
+                                                   readableByAll(QString::fromStdString(*file)))
+            out.push_back(QStringLiteral("warning: %1 is readable by every user of this computer (chmod o-r %1)")
+                              .arg(QString::fromStdString(*file)));
+    long clients = 0;
+    for (const auto& l : plan.listeners) clients += l.maxClients;
+    // Each client takes a descriptor; the line, the listeners, the trace and the libraries some.
+    const long reserved = 64 + static_cast<long>(plan.listeners.size());
+    if (fileLimit >= 0 && clients + reserved > fileLimit)
+        out.push_back(QStringLiteral("warning: the listeners admit %1 clients, but only %2 files may be open: "
+                                     "past that, connections wait until others close")
+                          .arg(clients)
+                          .arg(fileLimit));
+    return out;
+}
+
+} // namespace tova

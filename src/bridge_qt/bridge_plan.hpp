@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// From what the bridge is told to what it serves: the configuration file read, host names looked
+// up, password files read. Each failure says which setting, and with which exit status: a name
+// that does not resolve (yet) is 2, so that a service manager tries again; a wrong setting is 64.
+#include "bridge/bridge_settings.hpp"
+#include "bridge_qt/bridge_server.hpp"
+
+#include <QString>
+
+#include <variant>
+
+namespace tova {
+
+struct PlanFailure {
+    int exitCode;
+    QString message;
+};
+
+// The configuration file's settings (INI, read with libinih).
+std::variant<bridge::BridgeSettings, PlanFailure> readSettingsFile(const QString& path);
+
+// What the bridge serves. info: what INFO ? answers.
+std::variant<BridgeOptions, PlanFailure> planBridge(const bridge::BridgeSettings& s, const std::string& info);
+
+// Every PJLink listener's password read again from its file, in listener order; nullopt keeps
+// the password in force (no file, or a file that cannot be read: problems says why).
+std::vector<std::optional<std::string>> rereadPasswords(const bridge::BridgeSettings& s, std::vector<QString>& problems);
+
+// What the log says at start: password files others can read, and more clients allowed than
+// descriptors (fileLimit: the open-file limit, -1 for none).
+std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgeOptions& plan, long fileLimit);
+
+} // namespace tova

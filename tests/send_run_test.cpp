@@ -60,6 +60,7 @@ TEST(SendRun, EachOutcomePrintsOneLineAndRanksTheExitStatus) {
         {codes({"CR0", "C99", "CR1"}), {{"CR0\r", "80\r"}, {"C99\r", "ERR\r"}, {"CR1\r", "2\r"}},
          {"Stand by", "E R R CR", "Input mode 2"}, 3, ""},
         {codes({"C00\r\n"}), {{"C00\r", "\x06"}}, {"ACK"}, 0, ""}, // a CRLF file's code
+        {codes({"CR1"}), {{"CR1\r", "80\r2\r"}}, {"Input mode 2"}, 0, ""},  // a late status is no mode
         {codes({"C0\xc3\xa9"}), {{"C0?\r", "\x06"}}, {"ACK"}, 0, ""}, // one byte per character
     };
     for (auto& c : cases) {

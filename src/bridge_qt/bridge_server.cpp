@@ -105,12 +105,13 @@ bool BridgeServer::listen(QString& error) {
         l->name = QStringLiteral("%1 on %2:%3")
                       .arg(pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared line"), l->plan.address.toString())
                       .arg(l->server.serverPort());
-        say(QStringLiteral("%1%2, at most %3 clients")
+        say(QStringLiteral("%1%2, at most %3 client%4")
                 .arg(l->name,
                      pjlink && !l->plan.config.prefix.empty()
                          ? QStringLiteral(" for projector %1").arg(QString::fromStdString(l->plan.config.prefix))
                          : QString())
-                .arg(l->plan.maxClients));
+                .arg(l->plan.maxClients)
+                .arg(l->plan.maxClients == 1 ? QString() : QStringLiteral("s")));
     }
     return true;
 }

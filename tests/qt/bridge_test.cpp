@@ -2,7 +2,7 @@
 // tova-bridge as a process, with tova-sim on a pseudo-terminal: PJLink clients written here
 // from the protocol, the panel and tova-send through the shared line, and a device that goes.
 #include "bridge/md5.hpp"
-#include "processes.hpp"
+#include "bridge_process.hpp"
 #include "window_rig.hpp"
 
 #include <gtest/gtest.h>
@@ -15,71 +15,6 @@
 using namespace tova;
 using namespace tova::test;
 
-namespace {
-
-// tova-bridge started as a process; the ports it listens on, in the order of its options.
-struct BridgeProcess {
-    QProcess p;
-    std::vector<quint16> ports;
-    QByteArray log;
-    BridgeProcess(const QString& device, QStringList args, int listeners) {
-        p.start(bin("tova-bridge"), QStringList{QStringLiteral("--device"), device} + args);
-        const bool up = QTest::qWaitFor([&] {
-            read();
-            return int(ports.size()) == listeners;
-        }, 10000);
-        EXPECT_TRUE(up) << log.toStdString();
-    }
-    void read() {
-        log += p.readAllStandardError();
-        ports.clear();
-        static const QRegularExpression on(QStringLiteral(" on [^ ]+:(\\d+)"));
-        for (auto it = on.globalMatch(QString::fromUtf8(log)); it.hasNext();)
-            ports.push_back(static_cast<quint16>(it.next().captured(1).toUInt()));
-    }
-    bool saw(const char* text) {
-        return QTest::qWaitFor([&] {
-            read();
-            return log.contains(text);
-        }, 10000);
-    }
-    ~BridgeProcess() {
-        p.terminate();
-        p.waitForFinished(5000);
-    }
-};
-
-// A PJLink client, as the protocol describes it.
-struct PjlinkClient {
-    QTcpSocket s;
-    QByteArray in;
-    QString greeting;
-    explicit PjlinkClient(quint16 port) {
-        s.connectToHost(QHostAddress::LocalHost, port);
-        EXPECT_TRUE(s.waitForConnected(3000));
-        greeting = line();
-    }
-    QString line(int ms = 8000) {
-        [[maybe_unused]] const bool arrived = QTest::qWaitFor([&] {
-            in += s.readAll();
-            return in.contains('\r') || s.state() != QAbstractSocket::ConnectedState;
-        }, ms);
-        in += s.readAll();
-        const qsizetype cr = in.indexOf('\r');
-        if (cr < 0) return {};
-        const QString l = QString::fromLatin1(in.left(cr + 1));
-        in.remove(0, cr + 1);
-        return l;
-    }
-    QString ask(const QString& request) {
-        s.write((request + QLatin1Char('\r')).toLatin1());
-        return line();
-    }
-};
-
-QString answerOf(PjlinkClient& c, const char* request) { return c.ask(QString::fromLatin1(request)); }
-
-} // namespace
 
 TEST(Bridge, PjlinkSessionAgainstTheVirtualProjector) {
     SimProcess sim({QStringLiteral("--fast")});

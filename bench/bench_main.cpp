@@ -250,6 +250,9 @@ int main(int argc, char** argv) {
         bridgeLatency();
         bridgePollers(32, 30);
         bridgeMemory();
+        bridgeNeverReader();
+        bridgeStorm();
+        bridgeFlooded(30);
     }
 
     std::size_t w0 = 0, w1 = 0;

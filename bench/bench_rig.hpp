@@ -36,9 +36,10 @@ inline std::vector<Row>& rows() {
 inline void row(std::string what, std::string figure, std::string aim) {
     rows().push_back({std::move(what), std::move(figure), std::move(aim)});
 }
-inline std::string fmt(const char* f, double a, double b = 0, double c = 0) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, f, a, b, c);
+template <class... Numbers>
+std::string fmt(const char* f, Numbers... n) {
+    char buf[200];
+    std::snprintf(buf, sizeof buf, f, static_cast<double>(n)...);
     return buf;
 }
 
@@ -47,6 +48,9 @@ void sendBounds();
 void bridgeLatency();
 void bridgePollers(int clients, int seconds);
 void bridgeMemory();
+void bridgeNeverReader();
+void bridgeStorm();
+void bridgeFlooded(int seconds);
 
 inline double percentile(std::vector<double> v, double p) {
     if (v.empty()) return 0;

@@ -12,7 +12,7 @@ install(FILES data/tova-control.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR
 install(FILES data/debian/copyright DESTINATION ${doc})
 # The bridge's service, for one line per instance; installed, not enabled.
 install(FILES data/systemd/tova-bridge@.service DESTINATION /lib/systemd/system)
-install(FILES data/systemd/tova-bridge.default DESTINATION ${doc}/examples)
+install(FILES data/systemd/tova-bridge.conf DESTINATION ${doc}/examples)
 
 find_program(GZIP gzip REQUIRED)
 function(tova_gzip source target)

@@ -42,7 +42,7 @@ fi
 for f in applications/tova-control.desktop metainfo/tova-control.metainfo.xml \
          icons/hicolor/128x128/apps/tova-control.png doc/tova-control/copyright doc/tova-control/changelog.gz \
          man/man1/tova-control.1.gz man/man1/tova-sim.1.gz man/man1/tova-send.1.gz \
-         man/man1/tova-bridge.1.gz doc/tova-control/examples/tova-bridge.default; do
+         man/man1/tova-bridge.1.gz doc/tova-control/examples/tova-bridge.conf; do
   [ -s "$share/$f" ] || fail "missing from the package: $f"
 done
 page=$(zcat "$share/man/man1/tova-send.1.gz")
@@ -52,9 +52,23 @@ done
 grep -q "^\.SH \"\?FILES" <<<"$(zcat "$share/man/man1/tova-control.1.gz")" || fail "tova-control's page has no FILES"
 unit="$root/fs/lib/systemd/system/tova-bridge@.service"
 [ -s "$unit" ] || fail "no service for tova-bridge"
-for key in "DynamicUser=yes" "SupplementaryGroups=dialout" "Restart=on-failure" "After=network-online.target"; do
+for key in "DynamicUser=yes" "SupplementaryGroups=dialout" "Restart=on-failure" "After=network-online.target" \
+           "RestartPreventExitStatus=64" "ExecReload=/bin/kill -HUP \$MAINPID" "UMask=0077"; do
   grep -qx "$key" "$unit" || fail "the service lacks $key"
 done
+# The example configuration is one the bridge takes (checked up to binding: its device is absent).
+example="$share/doc/tova-control/examples/tova-bridge.conf"
+rc=0
+out=$(timeout 2 "$root/fs/usr/bin/tova-bridge" --config "$example" --device /nonexistent/tty --pjlink 127.0.0.1:0 2>&1) || rc=$?
+[ "$rc" = 124 ] || fail "the example configuration is refused ($rc): $out"
+# Hardened: an instance's exposure as systemd rates it.
+if command -v systemd-analyze >/dev/null; then
+  cp "$unit" "$root/tova-bridge@hall.service"
+  rating=$(cd "$root" && systemd-analyze security --offline=true tova-bridge@hall.service 2>&1 | grep "Overall exposure")
+  score=$(sed -E 's/.*: ([0-9.]+) .*/\1/' <<<"$rating")
+  awk -v s="$score" 'BEGIN { exit !(s <= 2.5) }' || fail "the service's exposure: $rating"
+  echo "service exposure: $score"
+fi
 for prog in tova-control tova-sim tova-send tova-bridge; do
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/fs/usr/bin/$prog" --help)
   grep -q "Usage: $prog" <<<"$out" || fail "$prog --help printed: $out"

@@ -73,7 +73,9 @@ inline std::string pjlinkPath(const std::uint8_t* data, std::size_t size) {
         r.session->received(bytes);
         r.answer();
     });
-    r.clock.advance(40000); // everything waiting ends, and the idle close comes
+    // Everything waiting ends (up to 16 input changes of 5 s each, and their guards), and then
+    // the idle close comes.
+    r.clock.advance(200000);
     r.answer();
     // Every answer is a whole line of the protocol: a greeting's, an error's or a response.
     std::string_view out = r.sent;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/pjlink_session.hpp"
 
-#include "bridge/md5.hpp"
+#include "bridge/digest.hpp"
 #include "link/query_table.hpp"
 #include "link/traffic.hpp"
 #include "panel/command_table.hpp"

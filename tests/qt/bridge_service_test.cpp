@@ -2,7 +2,7 @@
 // tova-bridge as a service on a venue's network, tried as an attacker and a technician would:
 // clients that never read, squat slots or guess passwords, a storm of connections, too few
 // descriptors, a device server that does not answer, a log nobody reads, and its settings.
-#include "bridge/md5.hpp"
+#include "bridge/digest.hpp"
 #include "bridge_process.hpp"
 
 #include <gtest/gtest.h>

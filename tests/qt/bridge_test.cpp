@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // tova-bridge as a process, with tova-sim on a pseudo-terminal: PJLink clients written here
 // from the protocol, the panel and tova-send through the shared line, and a device that goes.
-#include "bridge/md5.hpp"
+#include "bridge/digest.hpp"
 #include "bridge_process.hpp"
 #include "window_rig.hpp"
 

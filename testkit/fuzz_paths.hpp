@@ -77,14 +77,16 @@ inline std::string pjlinkPath(const std::uint8_t* data, std::size_t size) {
     // the idle close comes.
     r.clock.advance(200000);
     r.answer();
-    // Every answer is a whole line of the protocol: a greeting's, an error's or a response.
+    // Every answer is a whole line of the protocol: a response with the request's header, an
+    // error, or the answer to "PJLINK 2".
     std::string_view out = r.sent;
     while (!out.empty()) {
         const std::size_t cr = out.find('\r');
         if (cr == std::string_view::npos) return "an answer without its CR";
         const std::string_view line = out.substr(0, cr);
-        if (!line.starts_with("%1") && line != "PJLINK ERRA") return "not a PJLink answer: " + std::string(line);
-        if (line.starts_with("%1") && (line.size() < 7 || line[6] != '=')) return "a response without =";
+        const bool response = line.starts_with("%") && line.size() >= 7 && line[6] == '=';
+        if (!response && line != "PJLINK ERRA" && line != "PJLINK 0" && !line.starts_with("PJLINK 2 "))
+            return "not a PJLink answer: " + std::string(line);
         out.remove_prefix(cr + 1);
     }
     if (!r.closed) return "an idle connection stayed open";

@@ -11,7 +11,7 @@ namespace tova::test {
 struct PjlinkRig : BridgeRig {
     FakeTimer idle{clock};
     bridge::ProjectorConfig config;
-    bridge::MuteState mute;
+    bridge::ProjectorState state{clock};
     std::unique_ptr<bridge::PjlinkSession> session;
     std::string sent;
     bool closed = false;
@@ -19,7 +19,11 @@ struct PjlinkRig : BridgeRig {
     explicit PjlinkRig(bridge::ProjectorConfig c = {}) : config(std::move(c)) {
         clock.timers.push_back(&idle);
         config.info = "tova-bridge 1.40.0";
-        session = std::make_unique<bridge::PjlinkSession>(1, config, mute, queue, idle, "498e4a67");
+        // The random values of the protocol's worked examples: the greeting's, and P of 2.10.
+        auto random = [](std::size_t digits) {
+            return std::string(digits == 8 ? "498e4a67" : "3db25e10f69c47a85adb24cf361897e0");
+        };
+        session = std::make_unique<bridge::PjlinkSession>(1, config, state, queue, idle, random);
         session->send = [this](const std::string& s) { sent += s; };
         session->close = [this] { closed = true; };
         session->start();
@@ -36,6 +40,5 @@ struct PjlinkRig : BridgeRig {
         return sent;
     }
 };
-
 
 } // namespace tova::test

@@ -11,53 +11,102 @@ using namespace tova;
 using namespace tova::bridge;
 using namespace tova::test;
 
-TEST(Pjlink, Authentication) {
+// The digests of the protocol's worked examples, worked out independently:
+//   python3 -c "import hashlib; print(hashlib.md5(b'498e4a67JBMIAProjectorLink').hexdigest())"
+//   python3 -c "import hashlib; P=bytes.fromhex('3db25e10f69c47a85adb24cf361897e0');
+//     C=bytes.fromhex('c14b279e603d8a5f17e849ba360f2dc5'); x=bytes(a^b for a,b in zip(C,P)).hex();
+//     print(C.hex()+hashlib.sha256((x+'JBMIAProjectorLink').encode()).hexdigest())"
+const std::string kMd5Prefix = "5d8409bc1c3fa39749434aa3a5c38682";
+const std::string kShaPrefix = "c14b279e603d8a5f17e849ba360f2dc5"
+                               "70ab129eac6924d4c129c9c4fcf45be42e1e776325a66db67e5b6eee50f2a692";
+
+TEST(Digest, KnownDigests) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"498e4a67JBMIAProjectorLink", kMd5Prefix, "0bcc65153bf82f5f21057dfa3877ed6bd60f986762f7f680dda6d6ef44c1324e"},
+    };
+    for (const auto& [text, md5, sha] : cases) {
+        EXPECT_EQ(md5Hex(text), md5) << text;
+        EXPECT_EQ(sha256Hex(text), sha) << text;
+    }
+}
+
+TEST(Pjlink, AuthenticationAsControllersDoIt) {
     ProjectorConfig c;
     c.password = "JBMIAProjectorLink";
     struct Case {
-        std::string firstLine;
-        std::string answer;
+        std::vector<std::string> lines; // sent in turn
+        std::string answers;            // everything said after the greeting
         bool closed;
     } cases[] = {
-        {"5d8409bc1c3fa39749434aa3a5c38682%1CLSS ?", "%1CLSS=1\r", false},
-        {"5d8409bc1c3fa39749434aa3a5c38683%1CLSS ?", "PJLINK ERRA\r", true},
-        {"%1CLSS ?", "PJLINK ERRA\r", true},
-        {"5D8409BC1C3FA39749434AA3A5C38682%1CLSS ?", "PJLINK ERRA\r", true}, // lower case only
+        {{kMd5Prefix + "%1CLSS ?", "%1INF1 ?"}, "%1CLSS=2\r%1INF1=TOVA\r", false}, // no digest after the first
+        {{kMd5Prefix + "%1CLSS ?", kMd5Prefix + "%2SNUM ?"}, "%1CLSS=2\r%2SNUM=\r", false}, // the digest again
+        {{kMd5Prefix + "%1CLSS ?", "5d8409bc1c3fa39749434aa3a5c38683%1CLSS ?"}, "%1CLSS=2\rPJLINK ERRA\r", true},
+        {{"5d8409bc1c3fa39749434aa3a5c38683%1CLSS ?"}, "PJLINK ERRA\r", true},
+        {{"%1CLSS ?"}, "PJLINK ERRA\r", true},
+        {{"5D8409BC1C3FA39749434AA3A5C38682%1CLSS ?"}, "PJLINK ERRA\r", true}, // lower case only
+        {{kMd5Prefix}, "", false},                                                // the digest alone
+        // Version 2.10: "PJLINK 2", then C and the SHA-256 digest before the first request.
+        {{"PJLINK 2", kShaPrefix + "%1CLSS ?", "%2FREZ ?"},
+         "PJLINK 2 3db25e10f69c47a85adb24cf361897e0\r%1CLSS=2\r%2FREZ=ERR3\r", false},
+        {{"PJLINK 2", kShaPrefix.substr(0, 95) + "0%1CLSS ?"},
+         "PJLINK 2 3db25e10f69c47a85adb24cf361897e0\rPJLINK ERRA\r", true},
+        {{"PJLINK 2", kMd5Prefix + "%1CLSS ?"}, "PJLINK 2 3db25e10f69c47a85adb24cf361897e0\rPJLINK ERRA\r", true},
+        {{kMd5Prefix, "PJLINK 2"}, "PJLINK ERRA\r", true}, // too late for another scheme
     };
     for (const auto& k : cases) {
         PjlinkRig r(c);
+        r.sent.clear();
         r.session->start();
         EXPECT_EQ(r.sent, "PJLINK 1 498e4a67\r");
-        EXPECT_EQ(r.ask(k.firstLine), k.answer) << k.firstLine;
-        EXPECT_EQ(r.closed, k.closed) << k.firstLine;
-        if (!k.closed) {
-            EXPECT_EQ(r.ask("%1INF1 ?"), "%1INF1=TOVA\r"); // no digest after the first
-        }
+        r.sent.clear();
+        for (const auto& line : k.lines) r.session->received(line + "\r");
+        EXPECT_EQ(r.sent, k.answers) << k.lines.back();
+        EXPECT_EQ(r.closed, k.closed) << k.lines.back();
     }
     PjlinkRig open; // no password
+    open.sent.clear();
     open.session->start();
     EXPECT_EQ(open.sent, "PJLINK 0\r");
+    EXPECT_EQ(open.ask("PJLINK 2"), "PJLINK 0\r"); // nothing to authenticate
 }
 
-TEST(Pjlink, ALineLongerThanARequestEndsTheConnection) {
+// The longest line: a first one with the 2.10 prefix 232 bytes, with the MD5 prefix 168; a later
+// one with a repeated MD5 prefix 168; any other 136 (all with the CR).
+TEST(Pjlink, LineLimitsFollowThePrefix) {
     struct Case {
-        std::optional<std::string> password;
-        std::size_t length; // with the CR
+        bool password, sha, later, repeated;
+        std::size_t length;
         bool closed;
-    } cases[] = {{std::nullopt, 136, false}, {std::nullopt, 137, true}, {"pw", 168, false}, {"pw", 169, true}};
+    } cases[] = {
+        {false, false, false, false, 136, false}, {false, false, false, false, 137, true},
+        {true, false, false, false, 168, false},  {true, false, false, false, 169, true},
+        {true, true, false, false, 232, false},   {true, true, false, false, 233, true},
+        {true, false, true, true, 168, false},    {true, false, true, true, 169, true},
+        {true, false, true, false, 136, false},   {true, false, true, false, 137, true},
+        {true, true, true, false, 137, true},
+    };
     for (const auto& c : cases) {
         ProjectorConfig config;
-        config.password = c.password;
+        if (c.password) config.password = "JBMIAProjectorLink";
         PjlinkRig r(config);
-        std::string line = c.password ? md5Hex(std::string("498e4a67") + *c.password) : "";
-        line += "%1NAME ?";
+        if (c.sha) r.session->received("PJLINK 2\r");
+        std::string prefix = c.password && !c.later ? (c.sha ? kShaPrefix : kMd5Prefix) : "";
+        if (c.later) r.session->received((c.sha ? kShaPrefix : kMd5Prefix) + "\r");
+        if (c.repeated) prefix = kMd5Prefix;
+        std::string line = prefix + "%1NAME ?";
         line += std::string(c.length - 1 - line.size(), 'x');
+        r.sent.clear();
         r.session->received(line + "\r");
-        EXPECT_EQ(r.closed, c.closed) << c.length;
+        EXPECT_EQ(r.closed, c.closed) << c.length << " " << c.sha << c.later;
         if (!c.closed) {
             EXPECT_EQ(r.sent, "%1NAME=ERR2\r") << c.length;
         }
     }
+}
+
+TEST(Pjlink, ALineWithoutEndEndsTheConnection) {
     PjlinkRig r;
     r.session->received(std::string(500, 'x')); // no CR at all
     EXPECT_TRUE(r.closed);
@@ -135,7 +184,7 @@ TEST(Pjlink, TheDeviceGoneAnswersErr4) {
     r.queue.setLineUp(false); // waiting requests
     EXPECT_EQ(r.sent, "%1POWR=ERR4\r");
     EXPECT_EQ(r.ask("%1POWR ?"), "%1POWR=ERR4\r"); // and new ones
-    EXPECT_EQ(r.ask("%1CLSS ?"), "%1CLSS=1\r");    // what needs no line is still answered
+    EXPECT_EQ(r.ask("%1CLSS ?"), "%1CLSS=2\r");    // what needs no line is still answered
 }
 
 TEST(SharedLine, EachLineOneExchangeAndItsOwnReply) {

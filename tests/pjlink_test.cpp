@@ -14,18 +14,6 @@ using namespace tova::bridge;
 using namespace tova::test;
 
 
-TEST(Md5, KnownDigests) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-        {std::string(55, 'a'), "ef1772b6dff9a122358552954ad0df65"},
-        {std::string(56, 'a'), "3b0c8ac703f828b04c6c197006d17218"}, // the length needs a block of its own
-        {std::string(64, 'a'), "014842d480b571495a4a0363793f7367"},
-        {"498e4a67JBMIAProjectorLink", "5d8409bc1c3fa39749434aa3a5c38682"},
-    };
-    for (const auto& [text, digest] : cases) EXPECT_EQ(md5Hex(text), digest) << text.size();
-}
-
 // Each request, the lines it puts on the wire, the projector's replies and the answer.
 TEST(Pjlink, EveryRowOfTheMapping) {
     struct Row {
@@ -112,11 +100,59 @@ TEST(Pjlink, EveryRowOfTheMapping) {
         {"%1INF2 ?", {{"CR9\r", "TM4-SIM\r"}}, "%1INF2=TM4-SIM\r", {"CR9\r"}},
         {"%1INF2 ?", {{"CR9\r", std::string(40, 'M') + "\r"}}, "%1INF2=MMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMM\r", {"CR9\r"}},
         {"%1INFO ?", {}, "%1INFO=tova-bridge 1.40.0\r", {}},
-        {"%1CLSS ?", {}, "%1CLSS=1\r", {}},
+        {"%1CLSS ?", {}, "%1CLSS=2\r", {}},
+        // Class 1's commands under %2: ERR1, with the request's header.
+        {"%2POWR ?", {}, "%2POWR=ERR1\r", {}},
+        {"%2AVMT 11", {}, "%2AVMT=ERR1\r", {}},
+        {"%2ERST ?", {}, "%2ERST=ERR1\r", {}},
+        {"%2LAMP ?", {}, "%2LAMP=ERR1\r", {}},
+        {"%2NAME ?", {}, "%2NAME=ERR1\r", {}},
+        {"%2INF1 ?", {}, "%2INF1=ERR1\r", {}},
+        {"%2INF2 ?", {}, "%2INF2=ERR1\r", {}},
+        {"%2INFO ?", {}, "%2INFO=ERR1\r", {}},
+        {"%2CLSS ?", {}, "%2CLSS=ERR1\r", {}},
+        // INPT and INST under both headers.
+        {"%2INPT 12", {{"C06\r", "\x06"}}, "%2INPT=OK\r", {"C06\r"}},
+        {"%2INPT ?", {{"CR1\r", "2\r"}}, "%2INPT=12\r", {"CR1\r"}},
+        {"%2INPT 21", {}, "%2INPT=ERR2\r", {}},
+        {"%2INPT 12", {{"C06\r", "ERR\r"}}, "%2INPT=ERR3\r", {"C06\r"}},
+        {"%2INPT 12", {}, "%2INPT=ERR4\r", {"C06\r"}},
+        {"%2INST ?", {}, "%2INST=11 12 13 14 15\r", {}},
+        {"%2INST 1", {}, "%2INST=ERR2\r", {}},
+        // Class 2's own, under %2 only.
+        {"%2FREZ 1", {{"C43\r", "\x06"}}, "%2FREZ=OK\r", {"C43\r"}},
+        {"%2FREZ 0", {{"C44\r", "\x06"}}, "%2FREZ=OK\r", {"C44\r"}},
+        {"%2FREZ 1", {{"C43\r", "ERR\r"}}, "%2FREZ=ERR3\r", {"C43\r"}},
+        {"%2FREZ 1", {}, "%2FREZ=ERR4\r", {"C43\r"}},
+        {"%2FREZ 2", {}, "%2FREZ=ERR2\r", {}},
+        {"%2FREZ ?", {}, "%2FREZ=ERR3\r", {}}, // nothing set through the bridge yet
+        {"%1FREZ 1", {}, "%1FREZ=ERR1\r", {}},
+        {"%2SVOL 1", {{"C09\r", "\x06"}}, "%2SVOL=OK\r", {"C09\r"}},
+        {"%2SVOL 0", {{"C0A\r", "\x06"}}, "%2SVOL=OK\r", {"C0A\r"}},
+        {"%2SVOL 0", {{"C0A\r", "ERR\r"}}, "%2SVOL=ERR3\r", {"C0A\r"}},
+        {"%2SVOL 0", {}, "%2SVOL=ERR4\r", {"C0A\r"}},
+        {"%2SVOL 2", {}, "%2SVOL=ERR2\r", {}},
+        {"%1SVOL 1", {}, "%1SVOL=ERR1\r", {}},
+        {"%2MVOL 1", {}, "%2MVOL=ERR1\r", {}}, // no microphone
+        {"%2INNM ?11", {}, "%2INNM=Input mode 1\r", {}},
+        {"%2INNM ?15", {}, "%2INNM=Input mode 5\r", {}},
+        {"%2INNM ?21", {}, "%2INNM=ERR2\r", {}},
+        {"%2INNM ?", {}, "%2INNM=ERR2\r", {}},
+        {"%1INNM ?11", {}, "%1INNM=ERR1\r", {}},
+        {"%2SNUM ?", {}, "%2SNUM=\r", {}}, // not known: the empty value
+        {"%2SVER ?", {}, "%2SVER=\r", {}},
+        {"%2RLMP ?", {}, "%2RLMP=\r", {}},
+        {"%2RFIL ?", {}, "%2RFIL=\r", {}},
+        {"%2SNUM 1", {}, "%2SNUM=ERR2\r", {}},
+        {"%1SNUM ?", {}, "%1SNUM=ERR1\r", {}},
+        {"%2FILT ?", {}, "%2FILT=ERR1\r", {}}, // no filter counter
+        {"%2IRES ?", {}, "%2IRES=ERR1\r", {}}, // the resolution is not told
+        {"%2RRES ?", {}, "%2RRES=ERR1\r", {}},
+        {"%3POWR ?", {}, "%3POWR=ERR1\r", {}},
+        {"%2XXXX ?", {}, "%2XXXX=ERR1\r", {}},
         // Errors.
         {"%1XXXX ?", {}, "%1XXXX=ERR1\r", {}},
         {"%1powr ?", {}, "%1powr=ERR1\r", {}},
-        {"%2POWR ?", {}, "%1POWR=ERR1\r", {}},
         {"%1POWR 2", {}, "%1POWR=ERR2\r", {}},
         {"%1ERST 1", {}, "%1ERST=ERR2\r", {}},
         {"%1CLSS 1", {}, "%1CLSS=ERR2\r", {}},
@@ -144,8 +180,48 @@ TEST(Pjlink, TheOptionsOfAListener) {
     EXPECT_EQ(r.ask("%1INST ?"), "%1INST=11 31 21 22 32\r");
     EXPECT_EQ(r.ask("%1NAME ?"), "%1NAME=Hall left\r");
     EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"A002C06\r", "A002CR1\r", "A002C05\r"}));
-    for (const char* bad : {"11,12", "11 12 13 14 15 16", "61 12 13 14 15", "10 12 13 14 15", "1a,12,13,14,15"})
+    for (const char* bad : {"11,12", "11 12 13 14 15 16", "71 12 13 14 15", "10 12 13 14 15", "1a,12,13,14,15"})
         EXPECT_EQ(parseInputs(bad), std::nullopt) << bad;
+}
+
+// A listener's Class 2 settings, and inputs of Class 2's forms, which a Class 1 client never sees.
+TEST(Pjlink, ClassTwoSettingsOfAListener) {
+    ProjectorConfig c;
+    c.inputs = *parseInputs("11,31,6A,22,32");
+    c.inputNames = *parseInputNames("Stage PC,Lectern,Internal player,Camera,Spare");
+    c.serial = "TM4-0001234";
+    c.version = "1.40";
+    c.lampModel = "LMP-1 LMP-2";
+    c.filterModel = "FLT-9";
+    PjlinkRig r(c);
+    r.answers = {{"C07\r", "\x06"}, {"CR1\r", "3\r"}};
+    const std::pair<const char*, const char*> steps[] = {
+        {"%1INST ?", "%1INST=11 31 22 32\r"},      {"%2INST ?", "%2INST=11 31 6A 22 32\r"},
+        {"%1INPT 6A", "%1INPT=ERR2\r"},             {"%2INPT 6A", "%2INPT=OK\r"},
+        {"%2INPT ?", "%2INPT=6A\r"},                {"%2INNM ?6A", "%2INNM=Internal player\r"},
+        {"%2SNUM ?", "%2SNUM=TM4-0001234\r"},       {"%2SVER ?", "%2SVER=1.40\r"},
+        {"%2RLMP ?", "%2RLMP=LMP-1 LMP-2\r"},       {"%2RFIL ?", "%2RFIL=FLT-9\r"},
+    };
+    for (const auto& [request, answer] : steps) EXPECT_EQ(r.ask(request), answer) << request;
+    for (const char* bad : {"a,b,c,d", "a,b,c,d,e,f", "a,,c,d,e"}) EXPECT_EQ(parseInputNames(bad), std::nullopt) << bad;
+}
+
+// FREEZE as set through the bridge answers FREZ ?, until the projector comes on again.
+TEST(Pjlink, FreezeIsToldAsSetSinceTheProjectorCameOn) {
+    PjlinkRig r;
+    r.answers = {{"C43\r", "\x06"}, {"C44\r", "\x06"}, {"CR0\r", "00\r"}};
+    const std::pair<const char*, const char*> steps[] = {
+        {"%2FREZ ?", "%2FREZ=ERR3\r"}, {"%2FREZ 1", "%2FREZ=OK\r"}, {"%2FREZ ?", "%2FREZ=1\r"},
+        {"%1POWR ?", "%1POWR=1\r"},    {"%2FREZ ?", "%2FREZ=1\r"},  {"%2FREZ 0", "%2FREZ=OK\r"},
+        {"%2FREZ ?", "%2FREZ=0\r"},
+    };
+    for (const auto& [request, answer] : steps) EXPECT_EQ(r.ask(request), answer) << request;
+    r.answers["CR0\r"] = "80\r";
+    EXPECT_EQ(r.ask("%1POWR ?"), "%1POWR=0\r");
+    EXPECT_EQ(r.ask("%2FREZ ?"), "%2FREZ=ERR3\r"); // in standby: not so now
+    r.answers["CR0\r"] = "40\r";
+    EXPECT_EQ(r.ask("%1POWR ?"), "%1POWR=3\r");
+    EXPECT_EQ(r.ask("%2FREZ ?"), "%2FREZ=ERR3\r"); // it came on again: what was set is not known
 }
 
 TEST(Pjlink, InputChangesWaitFiveSeconds) {

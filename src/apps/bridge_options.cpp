@@ -9,7 +9,7 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Owns a projector's serial line and serves it to many clients at once: as PJLink\n"
-        "Class 1 devices (one listener per projector on the line) and as a shared raw line for\n"
+        "Class 2 devices (one listener per projector on the line) and as a shared raw line for\n"
         "the panel and tova-send (tcp://HOST:PORT). One line goes out at a time; each reply goes\n"
         "to the client whose line it answers; clients take turns by their time on the line. When\n"
         "the device fails, PJLink requests are answered ERR4, shared-line clients are closed, and\n"
@@ -26,10 +26,12 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
                                              "file; a --pjlink or --share here replaces the file's listeners."),
                               QStringLiteral("file"));
     QCommandLineOption pjlink(QStringLiteral("pjlink"),
-                              QStringLiteral("Serve a projector as a PJLink Class 1 device. <spec> is "
-                                             "HOST:PORT[/ADDRESS][,name=TEXT][,inputs=LIST][,max-clients=N]: port 4352 is "
-                                             "PJLink's; /001 to /004 addresses the projector as the panel's PJ Select does, "
-                                             "without it the lines go unaddressed. Given once per projector on the line."),
+                              QStringLiteral("Serve a projector as a PJLink Class 2 device. <spec> is "
+                                             "HOST:PORT[/ADDRESS][,name=TEXT][,inputs=LIST][,input-names=LIST][,serial=TEXT]"
+                                             "[,version=TEXT][,lamp-model=TEXT][,filter-model=TEXT][,max-clients=N]: port "
+                                             "4352 is PJLink's; /001 to /004 addresses the projector as the panel's PJ Select "
+                                             "does, without it the lines go unaddressed. Given once per projector on the "
+                                             "line."),
                               QStringLiteral("spec"));
     QCommandLineOption share(QStringLiteral("share"),
                              QStringLiteral("Serve the line raw on HOST:PORT[,max-clients=N], like a serial device "
@@ -52,8 +54,21 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
                              QStringLiteral("Append every line sent and received, with its time, to <file>."),
                              QStringLiteral("file"));
     QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Log every exchange on the line too."));
+    QCommandLineOption poll(QStringLiteral("poll"),
+                            QStringLiteral("Ask each PJLink projector its status every <seconds> (default 5; 0: never), "
+                                           "for notifications; the line's clients always go first."),
+                            QStringLiteral("seconds"));
+    QCommandLineOption search(QStringLiteral("search"),
+                              QStringLiteral("Answer PJLink's UDP search on HOST:PORT (a venue gives 0.0.0.0:4352); "
+                                             "answers and notifications go to PORT on the controller's side. Off "
+                                             "unless given."),
+                              QStringLiteral("host:port"));
+    QCommandLineOption notify(QStringLiteral("notify"),
+                              QStringLiteral("Tell this controller of every change (UDP, port 4352 unless given); "
+                                             "repeatable."),
+                              QStringLiteral("host[:port]"));
     p.addOptions({config, lineOptions.device, lineOptions.speed, pjlink, share, passwordFile, name, inputs, maxClients,
-                  trace, verbose});
+                  trace, verbose, poll, search, notify});
     BridgeCommandLine r;
     r.outcome = parseCommandLine(p, arguments);
     if (!r.outcome.goOn()) return r;
@@ -94,6 +109,21 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
         bool ok = false;
         line.maxClients = p.value(maxClients).toInt(&ok);
         if (!ok || *line.maxClients < 1) return usage(QStringLiteral("--max-clients takes a number above 0"));
+    }
+    if (p.isSet(poll)) {
+        bool ok = false;
+        line.pollSeconds = p.value(poll).toInt(&ok);
+        if (!ok || *line.pollSeconds < 0 || *line.pollSeconds > 3600)
+            return usage(QStringLiteral("--poll takes seconds from 0 (no polling) to 3600"));
+    }
+    if (p.isSet(search)) {
+        line.search = parseHostPort(p.value(search).toStdString());
+        if (!line.search) return usage(QStringLiteral("--search takes HOST:PORT, e.g. 0.0.0.0:4352"));
+    }
+    for (const QString& target : p.values(notify)) {
+        const auto t = bridge::parseNotifyTarget(target.toStdString());
+        if (!t) return usage(QStringLiteral("--notify takes HOST[:PORT]: %1").arg(target));
+        line.notify.push_back(*t);
     }
     const std::pair<const QCommandLineOption*, bridge::ClientKind> kinds[] = {{&pjlink, bridge::ClientKind::Pjlink},
                                                                                {&share, bridge::ClientKind::SharedLine}};

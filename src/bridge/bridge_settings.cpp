@@ -43,6 +43,14 @@ std::optional<std::string> setListener(ListenerSpec& l, std::string_view key, st
     } else if (pjlink && key == "inputs") {
         l.inputs = parseInputs(value);
         if (!l.inputs) return std::string("inputs= takes five PJLink inputs, such as 11,12,13,14,15");
+    } else if (pjlink && key == "input-names") {
+        l.inputNames = parseInputNames(value);
+        if (!l.inputNames) return std::string("input-names= takes five names, such as PC,Lectern,Video,Camera,Spare");
+    } else if (pjlink && (key == "serial" || key == "version" || key == "lamp-model" || key == "filter-model")) {
+        const bool printable = std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
+        if (!printable || value.size() > 32) return std::string(key) + "= takes up to 32 printable characters";
+        (key == "serial" ? l.serial : key == "version" ? l.version : key == "lamp-model" ? l.lampModel : l.filterModel) =
+            std::string(value);
     } else if (pjlink && key == "password-file") {
         if (value.empty()) return std::string("password-file= takes a file");
         l.passwordFile = std::string(value);
@@ -60,7 +68,8 @@ std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text,
     s.label = std::string(text);
     // The extras start with ",key="; a value runs to the next one (an inputs list may hold
     // commas itself, a name blanks and commas).
-    static constexpr std::string_view kKeys[] = {",name=", ",inputs=", ",max-clients="};
+    static constexpr std::string_view kKeys[] = {",name=",   ",inputs=",     ",max-clients=",  ",input-names=",
+                                                 ",serial=", ",version=",    ",lamp-model=",   ",filter-model="};
     auto nextKey = [](std::string_view from) {
         std::size_t at = std::string_view::npos;
         for (std::string_view key : kKeys) at = std::min(at, from.find(key));
@@ -118,6 +127,26 @@ std::optional<std::string> SettingsFile::set(std::string_view section, std::stri
         } else if (key == "max-clients") {
             s.maxClients = positive(value);
             if (!s.maxClients) return std::string("max-clients= takes a number above 0");
+        } else if (key == "poll") {
+            const auto n = value == "0" ? std::optional<int>(0) : positive(value);
+            if (!n || *n > 3600) return std::string("poll= takes seconds from 0 (no polling) to 3600");
+            s.pollSeconds = n;
+        } else if (key == "search") {
+            s.search = parseHostPort(value);
+            if (!s.search) return std::string("search= takes HOST:PORT");
+        } else if (key == "notify") {
+            std::string_view rest = value;
+            for (;;) { // a list, comma-separated
+                const std::size_t comma = rest.find(',');
+                std::string_view one = rest.substr(0, comma);
+                while (!one.empty() && one.front() == ' ') one.remove_prefix(1);
+                while (!one.empty() && one.back() == ' ') one.remove_suffix(1);
+                const auto target = parseNotifyTarget(one);
+                if (!target) return std::string("notify= takes HOST[:PORT], comma-separated");
+                s.notify.push_back(*target);
+                if (comma == std::string_view::npos) break;
+                rest.remove_prefix(comma + 1);
+            }
         } else {
             return "no setting " + std::string(key) + "=";
         }
@@ -160,6 +189,9 @@ BridgeSettings merge(const BridgeSettings& file, const BridgeSettings& line) {
     over(s.name, line.name);
     over(s.inputs, line.inputs);
     over(s.maxClients, line.maxClients);
+    over(s.pollSeconds, line.pollSeconds);
+    over(s.search, line.search);
+    if (!line.notify.empty()) s.notify = line.notify;
     if (!line.listeners.empty()) s.listeners = line.listeners;
     return s;
 }
@@ -175,6 +207,14 @@ std::optional<std::string> problem(const BridgeSettings& s) {
                 return formatHostPort(a) + " is given twice";
         }
     return std::nullopt;
+}
+
+std::optional<HostPort> parseNotifyTarget(std::string_view text) {
+    if (auto hp = parseHostPort(text)) return hp;
+    if (text.size() > 2 && text.front() == '[' && text.back() == ']')
+        return HostPort{std::string(text.substr(1, text.size() - 2)), kPjlinkPort};
+    if (text.empty() || text.find(':') != std::string_view::npos) return std::nullopt;
+    return HostPort{std::string(text), kPjlinkPort};
 }
 
 int maxClientsOf(const ListenerSpec& l, const BridgeSettings& s) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <array>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -29,6 +30,8 @@ struct ListenerSpec {
     std::optional<Inputs> inputs;
     std::optional<std::string> passwordFile;
     std::optional<int> maxClients;
+    std::optional<std::array<std::string, 5>> inputNames; // INNM
+    std::string serial, version, lampModel, filterModel;  // SNUM, SVER, RLMP, RFIL
     std::string label;              // how messages name it
 };
 
@@ -41,8 +44,18 @@ struct BridgeSettings {
     std::optional<std::string> name;
     std::optional<Inputs> inputs;
     std::optional<int> maxClients;           // every listener's, unless it has its own
+    std::optional<int> pollSeconds;          // the background poller's period; 0: none
+    std::optional<HostPort> search;          // the UDP socket for PJLink's search
+    std::vector<HostPort> notify;            // controllers told of every change
     std::vector<ListenerSpec> listeners;
 };
+
+// PJLink's UDP port, where a controller hears answers and notifications unless told otherwise.
+inline constexpr int kPjlinkPort = 4352;
+inline constexpr int kDefaultPollSeconds = 5;
+
+// HOST or HOST:PORT (an IPv6 host in brackets), the port PJLink's when none is given.
+std::optional<HostPort> parseNotifyTarget(std::string_view text);
 
 // A listener's spec as --pjlink and --share take it: HOST:PORT, and for PJLink /ADDRESS and
 // ,name= ,inputs= ,max-clients= (,max-clients= for the shared line too); or what is wrong with it.

@@ -12,6 +12,11 @@ ProjectorConfig projectorConfig(const BridgeSettings& s, const ListenerSpec& own
     if (s.inputs) c.inputs = *s.inputs;
     if (own.name) c.name = *own.name;
     if (own.inputs) c.inputs = *own.inputs;
+    if (own.inputNames) c.inputNames = *own.inputNames;
+    c.serial = own.serial;
+    c.version = own.version;
+    c.lampModel = own.lampModel;
+    c.filterModel = own.filterModel;
     return c;
 }
 

@@ -31,7 +31,17 @@ std::string muteAnswer(std::string_view muteReply, const MuteState& set);  // AV
 std::string lampAnswer(std::string_view hoursReply, std::string_view modeReply, std::string_view statusReply);
 std::string modelAnswer(std::string_view reply);             // INF2 ? from CR9
 
-// "11 31 21 22 32" or "11,31,21,22,32": five PJLink input codes (type 1-5, number 1-9).
+// An input code as Class 1 knows it (type 1-5, number 1-9), and as Class 2 does (type 1-6,
+// number 1-9 or A-Z).
+bool classOneInput(std::string_view code);
+bool classTwoInput(std::string_view code);
+
+// "11 31 21 22 32" or "11,31,21,22,32": five PJLink input codes, Class 2's forms allowed (a
+// Class 1 client is never told of those).
 std::optional<Inputs> parseInputs(std::string_view text);
+
+// "PC,Lectern,Video,Camera,Spare": the names of input modes 1 to 5, each 1 to 128 bytes.
+inline constexpr std::size_t kMaxInputName = 128;
+std::optional<std::array<std::string, 5>> parseInputNames(std::string_view text);
 
 } // namespace tova::bridge

@@ -34,6 +34,23 @@ std::optional<std::string> passwordFileOf(const bridge::ListenerSpec& l, const b
     return l.passwordFile ? l.passwordFile : s.passwordFile;
 }
 
+// An address, or a name looked up now, once (an IPv4 address first). One that does not resolve
+// may resolve later.
+std::variant<QHostAddress, PlanFailure> lookUp(const HostPort& where, const std::string& what) {
+    const QString host = QString::fromStdString(where.host);
+    QHostAddress address(host);
+    if (!address.isNull()) return address;
+    const QHostInfo found = QHostInfo::fromName(host);
+    for (const QHostAddress& a : found.addresses())
+        if (address.isNull() ||
+            (a.protocol() == QAbstractSocket::IPv4Protocol && address.protocol() != QAbstractSocket::IPv4Protocol))
+            address = a;
+    if (address.isNull())
+        return PlanFailure{kNotNow, QStringLiteral("%1: %2 does not resolve (%3)")
+                                        .arg(QString::fromStdString(what), host, found.errorString())};
+    return address;
+}
+
 } // namespace
 
 std::variant<bridge::BridgeSettings, PlanFailure> readSettingsFile(const QString& path) {
@@ -58,23 +75,24 @@ std::variant<BridgeOptions, PlanFailure> planBridge(const bridge::BridgeSettings
     BridgeOptions o;
     o.settings = LineSettings{s.speed.value_or(19200)};
     o.verbose = s.verbose.value_or(false);
+    o.pollSeconds = s.pollSeconds.value_or(bridge::kDefaultPollSeconds);
+    if (s.search) {
+        auto a = lookUp(*s.search, "--search");
+        if (auto* failed = std::get_if<PlanFailure>(&a)) return *failed;
+        o.search = {std::get<QHostAddress>(a), static_cast<quint16>(s.search->port)};
+    }
+    for (const auto& n : s.notify) {
+        auto a = lookUp(n, "--notify");
+        if (auto* failed = std::get_if<PlanFailure>(&a)) return *failed;
+        o.notify.push_back({std::get<QHostAddress>(a).toString().toStdString(), n.port});
+    }
     for (const auto& spec : s.listeners) {
         ListenerPlan plan;
         plan.spec = spec;
         plan.maxClients = bridge::maxClientsOf(spec, s);
-        const QString host = QString::fromStdString(spec.where.host);
-        plan.address = QHostAddress(host);
-        if (plan.address.isNull()) {
-            // A name: looked up now, once. One that does not resolve may resolve later.
-            const QHostInfo found = QHostInfo::fromName(host);
-            for (const QHostAddress& a : found.addresses())
-                if (plan.address.isNull() || (a.protocol() == QAbstractSocket::IPv4Protocol &&
-                                              plan.address.protocol() != QAbstractSocket::IPv4Protocol))
-                    plan.address = a;
-            if (plan.address.isNull())
-                return PlanFailure{kNotNow, QStringLiteral("%1: %2 does not resolve (%3)")
-                                                .arg(QString::fromStdString(spec.label), host, found.errorString())};
-        }
+        auto address = lookUp(spec.where, spec.label);
+        if (auto* failed = std::get_if<PlanFailure>(&address)) return *failed;
+        plan.address = std::get<QHostAddress>(address);
         plan.config = bridge::projectorConfig(s, spec);
         plan.config.info = info;
         if (const auto file = passwordFileOf(spec, s)) {

@@ -3,8 +3,11 @@
 
 #include "core/host_port.hpp"
 
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QRandomGenerator>
 #include <QTcpSocket>
+#include <QUdpSocket>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -24,9 +27,12 @@ QString peer(const QTcpSocket* s) {
     return (a.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2")).arg(a).arg(s->peerPort());
 }
 
-// Eight hexadecimal digits from the system's random source, for a PJLink greeting.
-std::string randomValue() {
-    return QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')).toStdString();
+// Hexadecimal digits from the system's random source, for PJLink's digests.
+std::string randomHex(std::size_t digits) {
+    std::string out;
+    while (out.size() < digits)
+        out += QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')).toStdString();
+    return out.substr(0, digits);
 }
 
 // A peer that vanished (a laptop gone to sleep, a cable pulled) is found in about 90 s: probes
@@ -45,7 +51,8 @@ void keepAlive(QTcpSocket* s) {
 
 BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
     : m_options(std::move(options)), m_queue(line, m_timeout, m_guard, m_clock),
-      m_keeper(line, m_retry, m_queue, m_options.settings) {
+      m_keeper(line, m_retry, m_queue, m_options.settings),
+      m_announcer(m_clock, m_options.search ? m_options.search->second : bridge::kPjlinkPort, m_options.notify) {
     m_queue.verbose = m_options.verbose;
     m_queue.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
     m_queue.onDropped = [this](const Dropped& d) {
@@ -57,14 +64,36 @@ BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
         for (ClientId id : m_clients.lostDevice())
             if (auto it = m_connections.find(id); it != m_connections.end()) it->second.socket->disconnectFromHost();
     };
+    m_keeper.onUp = [this] {
+        m_announcer.lookup(); // the projectors are reachable (again): controllers may look
+        for (auto& p : m_pollers) p->pollNow();
+    };
+    m_announcer.forbidden = [this](const std::string& a) { return forbidden(QString::fromStdString(a)); };
+    m_announcer.send = [this](const bridge::Datagram& d) {
+        sender(QString::fromStdString(d.from))
+            .writeDatagram(d.bytes.data(), qint64(d.bytes.size()), QHostAddress(QString::fromStdString(d.to.address)),
+                           static_cast<quint16>(d.to.port));
+    };
     for (const auto& plan : m_options.listeners) {
         auto l = std::make_unique<Listener>();
         l->plan = plan;
         l->index = m_clients.addListener(plan.spec.kind, plan.maxClients);
+        if (plan.spec.kind == bridge::ClientKind::Pjlink) {
+            // One state and one poller for each projector on the line, whatever its listeners.
+            auto& state = m_states[plan.config.prefix];
+            if (!state) {
+                state = std::make_unique<bridge::ProjectorState>(m_clock);
+                state->onChange = [this, s = state.get()](bridge::ProjectorState::Change c) { m_announcer.changed(*s, c); };
+                m_pollTimers.push_back(std::make_unique<QtTimer>());
+                m_pollers.push_back(std::make_unique<bridge::Poller>(m_queue, *m_pollTimers.back(),
+                                                                      -static_cast<ClientId>(m_pollers.size() + 1),
+                                                                      plan.config.prefix, *state,
+                                                                      m_options.pollSeconds * 1000));
+            }
+            l->state = state.get();
+        }
         m_listeners.push_back(std::move(l));
     }
-    m_acceptRetry.setInterval(1000);
-    connect(&m_acceptRetry, &QTimer::timeout, this, &BridgeServer::resumeAccepting);
 }
 
 BridgeServer::~BridgeServer() {
@@ -77,6 +106,53 @@ BridgeServer::~BridgeServer() {
     }
 }
 
+void BridgeServer::start() {
+    m_keeper.start();
+    for (auto& p : m_pollers) p->start();
+}
+
+QUdpSocket& BridgeServer::sender(const QString& from) {
+    auto& s = m_senders[from];
+    if (!s) {
+        s = std::make_unique<QUdpSocket>();
+        s->bind(QHostAddress(from), 0); // answers leave from the listener's own address
+    }
+    return *s;
+}
+
+bool BridgeServer::forbidden(const QString& address) const {
+    const QHostAddress a(address);
+    if (a.isNull() || a.isMulticast() || a.isBroadcast() || a == QHostAddress::AnyIPv4 || a == QHostAddress::AnyIPv6)
+        return true;
+    if (m_options.search && a == m_options.search->first) return true;
+    for (const auto& l : m_listeners)
+        if (a == l->plan.address) return true;
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
+        for (const QNetworkAddressEntry& e : i.addressEntries())
+            if (!e.broadcast().isNull() && a == e.broadcast()) return true;
+    return false;
+}
+
+bool BridgeServer::listenForSearches(QString& error) {
+    if (!m_options.search) return true;
+    const auto [address, port] = *m_options.search;
+    m_search = std::make_unique<QUdpSocket>();
+    if (!m_search->bind(address, port)) {
+        error = QStringLiteral("search on %1:%2: %3").arg(address.toString()).arg(port).arg(m_search->errorString());
+        return false;
+    }
+    connect(m_search.get(), &QUdpSocket::readyRead, this, [this] {
+        while (m_search->hasPendingDatagrams()) {
+            const QNetworkDatagram d = m_search->receiveDatagram(64); // a search is 7 bytes
+            const QHostAddress from = d.senderAddress();
+            const QString a = from.toIPv4Address() ? QHostAddress(from.toIPv4Address()).toString() : from.toString();
+            m_announcer.received(std::string_view(d.data().constData(), std::size_t(d.data().size())), a.toStdString());
+        }
+    });
+    say(QStringLiteral("PJLink search on %1:%2").arg(address.toString()).arg(m_search->localPort()));
+    return true;
+}
+
 void BridgeServer::say(const QString& text) const {
     if (log) log(text);
 }
@@ -87,24 +163,31 @@ bool BridgeServer::listen(QString& error) {
     for (auto& l : m_listeners) {
         const bridge::ListenerSpec& spec = l->plan.spec;
         const QString where = QString::fromStdString(formatHostPort(spec.where));
-        l->server.setListenBacklogSize(std::max(kBacklog, l->plan.maxClients));
-        if (!l->server.listen(l->plan.address, static_cast<quint16>(spec.where.port))) {
+        if (!l->server.listenOn(l->plan.address, static_cast<quint16>(spec.where.port), std::max(kBacklog, l->plan.maxClients))) {
             error = QStringLiteral("%1: %2").arg(where, l->server.errorString());
             return false;
         }
         connect(&l->server, &QTcpServer::newConnection, this, [this, listener = l.get()] { accept(*listener); });
-        connect(&l->server, &QTcpServer::acceptError, this, [this, listener = l.get()](QAbstractSocket::SocketError) {
-            // Out of descriptors: Qt has paused the listener. It takes connections again as soon
-            // as one closes (or a second on), instead of never again.
-            if (!std::exchange(listener->paused, true))
-                say(QStringLiteral("%1: cannot accept (%2); waiting for a connection to close")
-                        .arg(listener->name, listener->server.errorString()));
-            m_acceptRetry.start();
+        connect(&l->server, &TcpServer::outOfDescriptors, this, [this, listener = l.get()](const QString& why) {
+            say(QStringLiteral("%1: cannot accept (%2); waiting for a connection to close").arg(listener->name, why));
         });
         const bool pjlink = spec.kind == bridge::ClientKind::Pjlink;
         l->name = QStringLiteral("%1 on %2:%3")
                       .arg(pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared line"), l->plan.address.toString())
                       .arg(l->server.serverPort());
+        if (pjlink) {
+            // The MAC a search answer names: the interface's that holds the address, else one of
+            // its own, stable from one start to the next.
+            QString mac;
+            for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
+                for (const QNetworkAddressEntry& e : i.addressEntries())
+                    if (e.ip() == l->plan.address && !(i.flags() & QNetworkInterface::IsLoopBack)) mac = i.hardwareAddress();
+            if (mac.isEmpty() || mac == QLatin1String("00:00:00:00:00:00"))
+                mac = QString::fromStdString(bridge::derivedMac(l->plan.address.toString().toStdString(), spec.where.port,
+                                                                l->plan.config.prefix));
+            m_announcer.add({l->plan.address.toString().toStdString(), mac.toUpper().toStdString(), l->state,
+                             &l->plan.config.inputs});
+        }
         say(QStringLiteral("%1%2, at most %3 client%4")
                 .arg(l->name,
                      pjlink && !l->plan.config.prefix.empty()
@@ -113,7 +196,7 @@ bool BridgeServer::listen(QString& error) {
                 .arg(l->plan.maxClients)
                 .arg(l->plan.maxClients == 1 ? QString() : QStringLiteral("s")));
     }
-    return true;
+    return listenForSearches(error);
 }
 
 void BridgeServer::setPasswords(const std::vector<std::optional<std::string>>& passwords) {
@@ -124,17 +207,6 @@ void BridgeServer::setPasswords(const std::vector<std::optional<std::string>>& p
         l.plan.config.password = passwords[i];
         say(QStringLiteral("%1: the password changed").arg(l.name));
     }
-}
-
-void BridgeServer::resumeAccepting() {
-    bool waiting = false;
-    for (auto& l : m_listeners)
-        if (l->paused) {
-            l->paused = false;
-            l->server.resumeAccepting();
-            waiting = true;
-        }
-    if (!waiting) m_acceptRetry.stop();
 }
 
 void BridgeServer::accept(Listener& l) {
@@ -189,7 +261,8 @@ void BridgeServer::serve(Listener& l, QTcpSocket* s, ClientId id) {
     auto close = [s] { s->disconnectFromHost(); };
     if (pjlink) {
         c.idle = std::make_unique<QtTimer>();
-        c.pjlink = std::make_unique<bridge::PjlinkSession>(id, l.plan.config, l.mute, m_queue, *c.idle, randomValue());
+        c.pjlink = std::make_unique<bridge::PjlinkSession>(id, l.plan.config, *l.state, m_queue, *c.idle, randomHex);
+        c.pjlink->onRequest = [this, address = c.address] { m_announcer.controllerSeen(address.toStdString()); };
         c.pjlink->send = send;
         c.pjlink->close = close;
         c.pjlink->onRoom = [this, id] { QTimer::singleShot(0, this, [this, id] { readFrom(id); }); };
@@ -244,7 +317,7 @@ void BridgeServer::drop(ClientId id) {
     m_connections.erase(it); // its session forgets its lines first
     m_clients.remove(id);
     s->deleteLater();
-    resumeAccepting(); // a descriptor is free again
+    for (auto& l : m_listeners) l->server.resume(); // a descriptor is free again
 }
 
 } // namespace tova

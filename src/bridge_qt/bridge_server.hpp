@@ -4,15 +4,19 @@
 // connection a PJLink session or a shared-line client of the one exchange queue on the line.
 // Every client is bounded: its slot, its unsent replies, its time to authenticate; accepting
 // goes on whatever the clients do.
+#include "bridge/announcer.hpp"
 #include "bridge/bridge_settings.hpp"
 #include "bridge/client_bounds.hpp"
 #include "bridge/client_registry.hpp"
 #include "bridge/device_keeper.hpp"
 #include "bridge/log_limiter.hpp"
 #include "bridge/pjlink_session.hpp"
+#include "bridge/poller.hpp"
+#include "bridge/projector_state.hpp"
 #include "bridge/shared_line.hpp"
 #include "link/exchange_queue.hpp"
 #include "qt/qt_timer.hpp"
+#include "qt/tcp_server.hpp"
 
 #include <QHostAddress>
 #include <QObject>
@@ -26,6 +30,7 @@
 #include <vector>
 
 class QTcpSocket;
+class QUdpSocket;
 
 namespace tova {
 
@@ -41,6 +46,9 @@ struct BridgeOptions {
     std::vector<ListenerPlan> listeners;
     LineSettings settings;
     bool verbose = false;
+    int pollSeconds = bridge::kDefaultPollSeconds;
+    std::optional<std::pair<QHostAddress, quint16>> search; // the UDP socket for PJLink's search
+    std::vector<bridge::Endpoint> notify;                    // addresses looked up
 };
 
 class BridgeServer : public QObject {
@@ -57,18 +65,17 @@ class BridgeServer : public QObject {
     std::function<void(const QString&)> log;
     // Binds every listener; false with what failed in error.
     bool listen(QString& error);
-    void start() { m_keeper.start(); }
+    void start();
     // The passwords read again, by listener (nullopt: as it is); says which changed.
     void setPasswords(const std::vector<std::optional<std::string>>& passwords);
 
   private:
     struct Listener {
         ListenerPlan plan;
-        bridge::MuteState mute;
+        bridge::ProjectorState* state = nullptr; // PJLink: its projector's
         int index = 0; // in the registry
-        QTcpServer server;
+        TcpServer server;
         QString name; // as the log names it
-        bool paused = false;
     };
     struct Connection {
         QTcpSocket* socket = nullptr;
@@ -83,7 +90,9 @@ class BridgeServer : public QObject {
     void serve(Listener& l, QTcpSocket* s, ClientId id);
     void readFrom(ClientId id);
     void drop(ClientId id);
-    void resumeAccepting();
+    bool listenForSearches(QString& error);
+    QUdpSocket& sender(const QString& from);
+    bool forbidden(const QString& address) const;
     void say(const QString& text) const;
     void sayLimited(const QString& kind, const QString& text);
 
@@ -97,7 +106,13 @@ class BridgeServer : public QObject {
     bridge::LogLimiter m_limiter{m_clock, m_logWindow};
     std::vector<std::unique_ptr<Listener>> m_listeners;
     std::map<ClientId, Connection> m_connections;
-    QTimer m_acceptRetry;
+    // What the bridge knows of each projector, by its address on the line; their pollers.
+    std::map<std::string, std::unique_ptr<bridge::ProjectorState>> m_states;
+    std::vector<std::unique_ptr<QtTimer>> m_pollTimers;
+    std::vector<std::unique_ptr<bridge::Poller>> m_pollers;
+    bridge::Announcer m_announcer;
+    std::unique_ptr<QUdpSocket> m_search;
+    std::map<QString, std::unique_ptr<QUdpSocket>> m_senders; // by the address they send from
 };
 
 } // namespace tova

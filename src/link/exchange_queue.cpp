@@ -51,7 +51,7 @@ Submitted ExchangeQueue::submit(ClientId client, Request request, Done done) {
             return Submitted::Shared;
         }
     }
-    auto l = std::make_shared<Line>(Line{std::move(request), query, {}});
+    auto l = std::make_shared<Line>(Line{std::move(request), query, {}, m_clock.now()});
     l->waiters.push_back({client, std::move(done)});
     own.push_back(std::move(l));
     pump();
@@ -96,10 +96,14 @@ ClientId ExchangeQueue::nextClient() {
                    std::find(q.second.begin(), q.second.end(), line) == q.second.end();
         });
     };
-    // The least served goes first; of equals (clients new to the line), the one whose line may
-    // hold it shortest; then the first after the one served last, as taking turns would.
+    // Clients' lines go before a background line that has not waited out its patience. Of the
+    // rest, the least served goes first; of equals (clients new to the line), the one whose line
+    // may hold it shortest; then the first after the one served last, as taking turns would.
+    auto deferred = [&](const LinePtr& l) {
+        return l->request.background && m_clock.now() - l->since < milliseconds(l->request.patienceMs);
+    };
     std::optional<ClientId> best;
-    std::pair<milliseconds, int> least{};
+    std::tuple<bool, milliseconds, int> least{};
     auto after = m_queues.upper_bound(m_lastServed);
     std::vector<ClientId> order;
     for (auto it = after; it != m_queues.end(); ++it) order.push_back(it->first);
@@ -107,7 +111,7 @@ ClientId ExchangeQueue::nextClient() {
     for (ClientId c : order) {
         const auto& lines = m_queues[c];
         if (lines.empty() || !leads(lines.front())) continue;
-        const std::pair<milliseconds, int> key{served(c), lines.front()->request.timeoutMs};
+        const std::tuple<bool, milliseconds, int> key{deferred(lines.front()), served(c), lines.front()->request.timeoutMs};
         if (!best || key < least) best = c, least = key;
     }
     return best.value_or(0);

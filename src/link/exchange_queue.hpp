@@ -31,6 +31,10 @@ struct Request {
     int timeoutMs = kReplyTimeoutMs;
     Expect expect;
     bool awaitReply = true;         // false: done once its bytes have left
+    // A background line (the poller's) goes only when no other line waits, unless it has waited
+    // this long already; then it takes its turn like any other.
+    bool background = false;
+    int patienceMs = 0;
 };
 
 struct ExchangeResult {
@@ -100,6 +104,7 @@ class ExchangeQueue {
     void settle();
 
     std::size_t exchanges() const { return m_exchanges; } // lines put on the wire so far
+    const Clock& clock() const { return m_clock; }
 
   private:
     struct Waiter {
@@ -110,6 +115,7 @@ class ExchangeQueue {
         Request request;
         bool query;
         std::vector<Waiter> waiters;
+        std::chrono::milliseconds since{0}; // when it was asked
     };
     using LinePtr = std::shared_ptr<Line>;
     struct Held {

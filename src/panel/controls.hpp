@@ -33,6 +33,8 @@ inline constexpr std::string_view SoundMuteOn = "Command19";
 inline constexpr std::string_view SoundMuteOff = "Command20";
 inline constexpr std::string_view NoShowOn = "Command21";
 inline constexpr std::string_view NoShowOff = "Command22";
+inline constexpr std::string_view VolumeUp = "Command1"; // held
+inline constexpr std::string_view VolumeDown = "Command2";
 inline constexpr std::string_view FreezeOn = "Command25";
 inline constexpr std::string_view FreezeOff = "Command26";
 inline constexpr std::string_view LampSelectBoth = "Command56";
@@ -46,6 +48,6 @@ inline constexpr std::array kAll{
     SentTraffic,   ReceivedTraffic, DecodedReply,  CommandBox,     Picture,         InputModeSet[0],
     InputModeSet[1], InputModeSet[2], InputModeSet[3], InputModeSet[4], SoundMuteOn, SoundMuteOff,
     NoShowOn,      NoShowOff,     FreezeOn,        FreezeOff,      LampSelectBoth,  LampSelect1,
-    LampSelect2};
+    LampSelect2,   VolumeUp,      VolumeDown};
 
 } // namespace tova::ctl

@@ -51,8 +51,8 @@ struct PjlinkClient {
     QTcpSocket s;
     QByteArray in;
     QString greeting;
-    explicit PjlinkClient(quint16 port) {
-        s.connectToHost(QHostAddress::LocalHost, port);
+    explicit PjlinkClient(quint16 port, const QHostAddress& host = QHostAddress::LocalHost) {
+        s.connectToHost(host, port);
         EXPECT_TRUE(s.waitForConnected(3000));
         greeting = line();
     }

@@ -53,7 +53,7 @@ TEST(Bridge, PasswordRightAndWrong) {
         const std::string random = c.greeting.mid(9, 8).toStdString();
         std::string digest = bridge::md5Hex(random + (right ? "JBMIAProjectorLink" : "guess"));
         EXPECT_EQ(c.ask(QString::fromStdString(digest) + QStringLiteral("%1CLSS ?")),
-                  right ? QStringLiteral("%1CLSS=1\r") : QStringLiteral("PJLINK ERRA\r"));
+                  right ? QStringLiteral("%1CLSS=2\r") : QStringLiteral("PJLINK ERRA\r"));
         if (right) EXPECT_EQ(answerOf(c, "%1INF1 ?"), QStringLiteral("%1INF1=TOVA\r"));
         else EXPECT_TRUE(QTest::qWaitFor([&] { return c.s.state() == QAbstractSocket::UnconnectedState; }, 3000));
     }
@@ -106,7 +106,7 @@ TEST(Bridge, SharedLineAndPjlinkTogether) {
         return simLog.count("line: C R 0 ") >= 2;
     }, 5000));
     EXPECT_LE(zooms(), atRelease + 1); // at most the one the bridge still held
-    EXPECT_EQ(answerOf(pj, "%1CLSS ?"), QStringLiteral("%1CLSS=1\r"));
+    EXPECT_EQ(answerOf(pj, "%1CLSS ?"), QStringLiteral("%1CLSS=2\r"));
 }
 
 // The device goes: ERR4 at once; it comes back: served again, without a restart.

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// What the bridge knows of one projector on the line, kept in one place: what the poller and
+// the clients' own answers learned (power, errors, input mode, when it last answered), and what
+// was set through the bridge that the projector cannot tell (mute without a signal, freeze).
+// Notifications, the web remote and the metrics all read it.
+#include "bridge/pjlink_answers.hpp"
+#include "core/clock.hpp"
+#include "link/query_table.hpp"
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tova::bridge {
+
+class ProjectorState {
+  public:
+    // What changed, for a notification: the power as PJLink tells it ("0" or "1"), the six
+    // error digits, or the input mode (1 to 5).
+    enum class Change { Power, Errors, Input };
+
+    explicit ProjectorState(const Clock& clock) : m_clock(clock) {}
+
+    std::function<void(Change)> onChange;
+
+    // A status reply (CR0), an input-mode reply (CR1) read now.
+    void status(std::string_view reply);
+    void inputMode(std::string_view reply);
+
+    std::optional<Power> power() const { return m_power; }
+    // As PJLink notifications tell the power: "1" on or warming up, "0" standby or cooling down,
+    // empty when not known (or failed).
+    std::string powerWord() const;
+    const std::string& errors() const { return m_errors; } // six digits; empty: not known
+    int inputMode() const { return m_inputMode; }           // 1 to 5; 0: not known
+    std::optional<std::chrono::milliseconds> lastAnswer() const { return m_lastAnswer; }
+
+    MuteState mute;
+    // FREEZE as last set through the bridge since the projector last came on.
+    std::optional<bool> freeze;
+
+  private:
+    const Clock& m_clock;
+    std::optional<Power> m_power;
+    std::string m_errors;
+    int m_inputMode = 0;
+    std::optional<std::chrono::milliseconds> m_lastAnswer;
+};
+
+} // namespace tova::bridge

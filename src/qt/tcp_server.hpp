@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// A listener that keeps accepting whatever happens. Qt's own accept loop stops for good, or
+// spins, when the process runs out of descriptors (an engine keeps the first error it ever saw,
+// and the drained backlog's "try again" masks every later one). This one accepts by itself:
+// out of descriptors it pauses, says so once, and takes connections again as soon as a
+// descriptor is freed, or a second on. Its backlog is set by its owner.
+#include <QHostAddress>
+#include <QSocketNotifier>
+#include <QTcpServer>
+#include <QTimer>
+
+#include <deque>
+#include <memory>
+
+namespace tova {
+
+class TcpServer : public QTcpServer {
+    Q_OBJECT
+  public:
+    static constexpr int kRetryMs = 1000;
+
+    explicit TcpServer(QObject* parent = nullptr);
+    ~TcpServer() override;
+
+    bool listenOn(const QHostAddress& address, quint16 port, int backlog);
+    bool hasPendingConnections() const override;
+    QTcpSocket* nextPendingConnection() override;
+    // A descriptor was freed: connections are taken again at once.
+    void resume();
+
+  signals:
+    void outOfDescriptors(const QString& why); // once, until it accepts again
+
+  private:
+    void acceptAll();
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_retry;
+    std::deque<QTcpSocket*> m_pending;
+    bool m_out = false;
+};
+
+} // namespace tova

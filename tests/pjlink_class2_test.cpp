@@ -1,0 +1,194 @@
+// SPDX-License-Identifier: MIT
+// PJLink Class 2's background, on the fake clock: the poller as the line's lowest-priority
+// client, what the state learns and tells, search answers and notifications within their bounds.
+#include "bridge/announcer.hpp"
+#include "bridge/poller.hpp"
+#include "bridge_rig.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace tova;
+using namespace tova::bridge;
+using namespace tova::test;
+
+namespace {
+
+struct PollRig : BridgeRig {
+    FakeTimer pollTimer{clock};
+    ProjectorState state{clock};
+    Poller poller{queue, pollTimer, -1, "", state, 5000};
+    PollRig() { clock.timers.push_back(&pollTimer); }
+    int polls() const { return int(std::count(serial.writes.begin(), serial.writes.end(), "CR0\r")); }
+};
+
+} // namespace
+
+TEST(Poller, AsksStatusAndWhenOnInputEachPeriod) {
+    PollRig r;
+    r.answers = {{"CR0\r", "80\r"}, {"CR1\r", "2\r"}};
+    std::vector<ProjectorState::Change> told;
+    r.state.onChange = [&](ProjectorState::Change c) { told.push_back(c); };
+    r.poller.start();
+    for (int i = 0; i < 11; ++i) {
+        r.answer();
+        r.clock.advance(1000);
+    }
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR0\r", "CR0\r", "CR0\r"})); // standby: no CR1
+    EXPECT_EQ(r.state.powerWord(), "0");
+    r.answers["CR0\r"] = "00\r";
+    for (int i = 0; i < 5; ++i) {
+        r.answer();
+        r.clock.advance(1000);
+    }
+    r.answer();
+    EXPECT_EQ(r.serial.writes.back(), "CR1\r");
+    EXPECT_EQ(r.state.inputMode(), 2);
+    // Each change once: the power at the first answer and when it came on, the errors once, the input.
+    EXPECT_EQ(told, (std::vector{ProjectorState::Change::Power, ProjectorState::Change::Errors,
+                                 ProjectorState::Change::Power, ProjectorState::Change::Input}));
+}
+
+// It never delays a client's line by more than one poll exchange; when clients keep the line
+// busy it still polls at least every three periods.
+TEST(Poller, GoesLastButNotNever) {
+    PollRig r;
+    r.answers = {{"CR0\r", "00\r"}, {"CR1\r", "1\r"}};
+    r.poller.start();
+    r.answer();
+    r.answer();
+    // A client keeps a slow line (an unanswered input change) waiting all the time.
+    std::vector<long long> pollsAt;
+    std::size_t seen = r.serial.writes.size();
+    for (int ms = 0; ms < 60000; ms += 10) {
+        r.submit(7, "C05\r", 5000, [](const ExchangeResult&) {});
+        r.answer();
+        r.clock.advance(10);
+        for (; seen < r.serial.writes.size(); ++seen)
+            if (r.serial.writes[seen] == "CR0\r") pollsAt.push_back(r.clock.ms);
+    }
+    ASSERT_GE(pollsAt.size(), 3u);
+    for (std::size_t i = 1; i < pollsAt.size(); ++i) EXPECT_LE(pollsAt[i] - pollsAt[i - 1], 3 * 5000 + 5200) << i;
+    // A client's query waits behind a poll at most for that one exchange.
+    PollRig q;
+    q.answers = {{"CR1\r", "1\r"}};
+    q.poller.start(); // CR0 on the wire, unanswered: its time-out is the longest wait
+    long long answered = -1;
+    q.submit(7, "CR1\r", 500, [&](const ExchangeResult&) { answered = q.clock.ms; });
+    for (int ms = 0; ms < 2000 && answered < 0; ms += 10) {
+        q.answer();
+        q.clock.advance(10);
+    }
+    EXPECT_LE(answered, 500 + kQuietGuardMs + 10);
+}
+
+TEST(ProjectorState, PowerAsNotificationsTellIt) {
+    FakeClock clock;
+    ProjectorState s(clock);
+    int powerChanges = 0;
+    s.onChange = [&](ProjectorState::Change c) { powerChanges += c == ProjectorState::Change::Power; };
+    const std::pair<const char*, const char*> replies[] = {
+        {"80\r", "0"}, {"04\r", "0"}, {"40\r", "1"}, {"00\r", "1"}, {"08\r", "1"}, {"20\r", "0"}, {"10\r", ""}, {"A0\r", ""},
+    };
+    for (const auto& [reply, word] : replies) {
+        s.status(reply);
+        EXPECT_EQ(s.powerWord(), word) << reply;
+    }
+    EXPECT_EQ(powerChanges, 3); // 0, then 1 (warming up), then 0 (cooling down); a failure tells no power
+    EXPECT_EQ(s.errors(), "000002"); // the failure is an error
+}
+
+namespace {
+
+struct AnnounceRig {
+    FakeClock clock;
+    ProjectorState left{clock}, right{clock};
+    Inputs inputs = kDefaultInputs;
+    Announcer a{clock, 14352, {{"192.0.2.9", 4352}}};
+    std::vector<std::string> sent; // "from > to:port bytes"
+    AnnounceRig() {
+        a.send = [this](const Datagram& d) {
+            sent.push_back(d.from + " > " + d.to.address + ":" + std::to_string(d.to.port) + " " + d.bytes);
+        };
+        a.forbidden = [](const std::string& address) {
+            return address == "255.255.255.255" || address.starts_with("224.") || address == "127.0.0.21";
+        };
+        a.add({"127.0.0.21", "02:11:22:33:44:55", &left, &inputs});
+        a.add({"127.0.0.22", "02:66:77:88:99:AA", &right, &inputs});
+    }
+};
+
+} // namespace
+
+TEST(Announcer, ASearchIsAnsweredByEveryProjectorFromItsAddress) {
+    AnnounceRig r;
+    r.a.received("%2SRCH\r", "127.0.0.50");
+    EXPECT_EQ(r.sent, (std::vector<std::string>{"127.0.0.21 > 127.0.0.50:14352 %2ACKN=02:11:22:33:44:55\r",
+                                                "127.0.0.22 > 127.0.0.50:14352 %2ACKN=02:66:77:88:99:AA\r"}));
+    r.sent.clear();
+    r.a.received("%2SRCH\r", "127.0.0.50"); // again within the second: nothing
+    r.clock.advance(999);
+    r.a.received("%2SRCH\r", "127.0.0.50");
+    EXPECT_TRUE(r.sent.empty());
+    r.clock.advance(1);
+    r.a.received("%2SRCH\r", "127.0.0.50");
+    EXPECT_EQ(r.sent.size(), 2u);
+    // Never to a broadcast, multicast or own address; anything else is counted and ignored.
+    r.sent.clear();
+    r.clock.advance(5000);
+    for (const char* from : {"255.255.255.255", "224.0.0.1", "127.0.0.21"}) r.a.received("%2SRCH\r", from);
+    for (const char* junk : {"%2SRCH", "%1SRCH\r", "%2SRCH\r\r", "hello"}) r.a.received(junk, "127.0.0.50");
+    EXPECT_TRUE(r.sent.empty());
+    EXPECT_EQ(r.a.ignored(), 4u);
+}
+
+TEST(Announcer, AtMostTwentyAnswersASecondInAll) {
+    AnnounceRig r;
+    for (int i = 0; i < 50; ++i) r.a.received("%2SRCH\r", "10.0.0." + std::to_string(i));
+    EXPECT_EQ(r.sent.size(), 20u); // ten searchers answered by two projectors
+    r.clock.advance(1000);
+    r.a.received("%2SRCH\r", "10.0.1.1");
+    EXPECT_EQ(r.sent.size(), 22u);
+}
+
+TEST(Announcer, NotificationsGoOncePerChangeToRecentControllers) {
+    AnnounceRig r;
+    r.left.onChange = [&](ProjectorState::Change c) { r.a.changed(r.left, c); };
+    r.a.lookup(); // at start: the configured targets only
+    EXPECT_EQ(r.sent, (std::vector<std::string>{"127.0.0.21 > 192.0.2.9:4352 %2LKUP=02:11:22:33:44:55\r",
+                                                "127.0.0.22 > 192.0.2.9:4352 %2LKUP=02:66:77:88:99:AA\r"}));
+    r.sent.clear();
+    r.a.controllerSeen("127.0.0.60"); // an authenticated request
+    r.left.status("80\r");
+    EXPECT_EQ(r.sent, (std::vector<std::string>{"127.0.0.21 > 192.0.2.9:4352 %2POWR=0\r",
+                                                "127.0.0.21 > 127.0.0.60:14352 %2POWR=0\r",
+                                                "127.0.0.21 > 192.0.2.9:4352 %2ERST=000000\r",
+                                                "127.0.0.21 > 127.0.0.60:14352 %2ERST=000000\r"}));
+    r.sent.clear();
+    r.left.status("80\r"); // unchanged: nothing
+    r.left.status("04\r"); // still standby, the same errors: nothing
+    EXPECT_TRUE(r.sent.empty());
+    r.clock.advance(600000); // the controller is forgotten after ten minutes
+    r.left.status("40\r");
+    EXPECT_EQ(r.sent, (std::vector<std::string>{"127.0.0.21 > 192.0.2.9:4352 %2POWR=1\r"}));
+    r.sent.clear();
+    r.left.inputMode("3\r");
+    EXPECT_EQ(r.sent, (std::vector<std::string>{"127.0.0.21 > 192.0.2.9:4352 %2INPT=13\r"}));
+    // At most 64 controllers are remembered: the oldest goes.
+    for (int i = 0; i < 70; ++i) {
+        r.a.controllerSeen("10.1.0." + std::to_string(i));
+        r.clock.advance(1);
+    }
+    r.sent.clear();
+    r.left.inputMode("4\r");
+    EXPECT_EQ(r.sent.size(), 1u + 64u);
+    EXPECT_EQ(std::count_if(r.sent.begin(), r.sent.end(), [](const std::string& s) { return s.find("> 10.1.0.5:") != std::string::npos; }), 0);
+}
+
+TEST(Announcer, ADerivedMacIsLocalAndStable) {
+    const std::string mac = derivedMac("127.0.0.21", 4352, "A001");
+    EXPECT_EQ(mac, derivedMac("127.0.0.21", 4352, "A001"));
+    EXPECT_NE(mac, derivedMac("127.0.0.21", 4352, "A002"));
+    ASSERT_EQ(mac.size(), 17u);
+    const int first = std::stoi(mac.substr(0, 2), nullptr, 16);
+    EXPECT_EQ(first & 0x03, 0x02) << mac; // locally administered, one station
+}

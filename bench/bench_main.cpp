@@ -248,7 +248,8 @@ int main(int argc, char** argv) {
     if (only != "panel") {
         sendBounds();
         bridgeLatency();
-        bridgePollers(32, 30);
+        bridgePollers(32, 30, 0);
+        bridgePollers(32, 30, 5);
         bridgeMemory();
         bridgeNeverReader();
         bridgeStorm();

@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -36,17 +37,23 @@ inline std::vector<Row>& rows() {
 inline void row(std::string what, std::string figure, std::string aim) {
     rows().push_back({std::move(what), std::move(figure), std::move(aim)});
 }
-template <class... Numbers>
-std::string fmt(const char* f, Numbers... n) {
-    char buf[200];
-    std::snprintf(buf, sizeof buf, f, static_cast<double>(n)...);
+// Numbers go to printf as doubles (%.0f, %.1f), texts as they are (%s).
+template <class T>
+auto printfArg(const T& v) {
+    if constexpr (std::is_arithmetic_v<T>) return static_cast<double>(v);
+    else return v;
+}
+template <class... Args>
+std::string fmt(const char* f, Args... a) {
+    char buf[240];
+    std::snprintf(buf, sizeof buf, f, printfArg(a)...);
     return buf;
 }
 
 // The benchmarks of the other programs (bench_tools.cpp).
 void sendBounds();
 void bridgeLatency();
-void bridgePollers(int clients, int seconds);
+void bridgePollers(int clients, int seconds, int pollSeconds);
 void bridgeMemory();
 void bridgeNeverReader();
 void bridgeStorm();

@@ -193,8 +193,8 @@ void bridgeLatency() {
         "< 1 ms");
 }
 
-void bridgePollers(int clients, int seconds) {
-    Bridged b;
+void bridgePollers(int clients, int seconds, int pollSeconds) {
+    Bridged b({QStringLiteral("--poll"), QString::number(pollSeconds)});
     std::vector<std::unique_ptr<Poller>> pollers;
     std::vector<std::unique_ptr<QTimer>> timers;
     const int before = b.linesSeen();
@@ -237,12 +237,21 @@ void bridgePollers(int clients, int seconds) {
         requests += int(p->latencies.size());
     }
     const int exchanges = b.linesSeen() - before;
-    row(fmt("bridge: %.0f PJLink clients polling POWR ? each second, %.0f s", clients, seconds),
-        fmt("%.0f answers, %.0f errors; p99 %.1f ms", requests, errors, percentile(all, 99)), "0 errors");
-    row("  median answer; serial exchanges for the requests",
-        fmt("%.1f ms; %.0f exchanges (%.0f%% of requests)", percentile(all, 50), exchanges,
-            requests ? 100.0 * exchanges / requests : 0),
-        "well under the requests");
+    // The bridge's own count of its polls, and the longest it went without a status, as it
+    // says when it stops.
+    b.bridge.terminate();
+    b.bridge.waitForFinished(5000);
+    static const QRegularExpression said(QStringLiteral("(\\d+) polls; the longest wait for a status (\\d+) ms"));
+    const auto m = said.match(QString::fromUtf8(b.read(QStringLiteral("bridge.log"))));
+    row(fmt("bridge: %.0f PJLink clients polling POWR ? each second, %.0f s, background poller %s", clients, seconds,
+            pollSeconds ? fmt("every %.0f s", pollSeconds).c_str() : "off"),
+        fmt("%.0f answers, %.0f errors; p99 %.1f ms", requests, errors, percentile(all, 99)),
+        pollSeconds ? "p99 up by at most one exchange" : "0 errors");
+    row("  median answer; serial exchanges; polls; longest status age",
+        fmt("%.1f ms; %.0f exchanges (%.0f%% of requests); %s polls; %s ms", percentile(all, 50), exchanges,
+            requests ? 100.0 * exchanges / requests : 0, m.captured(1).toStdString().c_str(),
+            m.captured(2).toStdString().c_str()),
+        "");
 }
 
 void bridgeMemory() {

@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
     QString why;
     if (!server.listen(why)) return tova::finish({2, QStringLiteral("tova-bridge: cannot listen on %1\n").arg(why)});
     tova::StopSignals stop(
-        [] {
-            tova::logLine(QStringLiteral("stopping"));
+        [&server] {
+            tova::logLine(QStringLiteral("stopping: ") + server.summary());
             QCoreApplication::quit();
         },
         [&] {

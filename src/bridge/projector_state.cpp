@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/projector_state.hpp"
 
+#include <algorithm>
+
 namespace tova::bridge {
 namespace {
 bool lit(std::optional<Power> p) { return p == Power::On || p == Power::WarmingUp; }
@@ -22,6 +24,7 @@ std::string ProjectorState::powerWord() const {
 void ProjectorState::status(std::string_view reply) {
     const ReplyRow* row = findReply(QueryId::Status, reply);
     if (!row) return;
+    if (m_lastAnswer) m_longestGap = std::max(m_longestGap, m_clock.now() - *m_lastAnswer);
     m_lastAnswer = m_clock.now();
     const std::string wasWord = powerWord();
     const bool cameOn = lit(row->meaning.power) && m_power && !lit(m_power); // from a power known off

@@ -37,6 +37,8 @@ class ProjectorState {
     const std::string& errors() const { return m_errors; } // six digits; empty: not known
     int inputMode() const { return m_inputMode; }           // 1 to 5; 0: not known
     std::optional<std::chrono::milliseconds> lastAnswer() const { return m_lastAnswer; }
+    // The longest it went without a status answer, since the first.
+    std::chrono::milliseconds longestGap() const { return m_longestGap; }
 
     MuteState mute;
     // FREEZE as last set through the bridge since the projector last came on.
@@ -48,6 +50,7 @@ class ProjectorState {
     std::string m_errors;
     int m_inputMode = 0;
     std::optional<std::chrono::milliseconds> m_lastAnswer;
+    std::chrono::milliseconds m_longestGap{0};
 };
 
 } // namespace tova::bridge

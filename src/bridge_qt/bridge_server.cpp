@@ -153,6 +153,17 @@ bool BridgeServer::listenForSearches(QString& error) {
     return true;
 }
 
+QString BridgeServer::summary() const {
+    std::size_t polls = 0;
+    for (const auto& p : m_pollers) polls += p->polls();
+    long long gap = 0;
+    for (const auto& [prefix, s] : m_states) gap = std::max<long long>(gap, s->longestGap().count());
+    return QStringLiteral("%1 exchanges on the line, %2 polls; the longest wait for a status %3 ms")
+        .arg(m_queue.exchanges())
+        .arg(polls)
+        .arg(gap);
+}
+
 void BridgeServer::say(const QString& text) const {
     if (log) log(text);
 }

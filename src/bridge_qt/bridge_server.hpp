@@ -68,6 +68,8 @@ class BridgeServer : public QObject {
     void start();
     // The passwords read again, by listener (nullopt: as it is); says which changed.
     void setPasswords(const std::vector<std::optional<std::string>>& passwords);
+    // What the bridge did, for its last log line: exchanges, polls, the longest wait for a status.
+    QString summary() const;
 
   private:
     struct Listener {

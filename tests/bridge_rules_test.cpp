@@ -191,7 +191,58 @@ TEST(BridgeSettings, ProblemsFoundBeforeAnythingIsBound) {
     EXPECT_NE(with("/dev/ttyUSB0", {"127.0.0.1:4352", "127.0.0.1:4352/002"}).find("twice"), std::string::npos);
     EXPECT_NE(with("", {"127.0.0.1:4352"}).find("empty"), std::string::npos);
     EXPECT_NE(with(std::nullopt, {"127.0.0.1:4352"}).find("required"), std::string::npos);
-    EXPECT_NE(with("/dev/ttyUSB0", {}).find("--pjlink or --share"), std::string::npos);
+    EXPECT_NE(with("/dev/ttyUSB0", {}).find("--pjlink, --share or --http"), std::string::npos);
+    // The web listener alone is a bridge too; its settings need it, and its own address.
+    auto web = [](std::vector<std::pair<const char*, const char*>> keys, bool pjlink = false) {
+        BridgeSettings s;
+        s.device = "/dev/ttyUSB0";
+        if (pjlink) s.listeners.push_back(std::get<ListenerSpec>(parseListenerSpec("127.0.0.1:8080", ClientKind::Pjlink)));
+        for (auto [k, v] : keys) EXPECT_EQ(setWebKey(s.web, k, v), std::nullopt) << k;
+        return problem(s).value_or("");
+    };
+    EXPECT_EQ(web({{"http", "127.0.0.1:8080"}}), "");
+    EXPECT_NE(web({{"http-name", "bridge.example"}}).find("need --http"), std::string::npos);
+    EXPECT_NE(web({{"http", "0.0.0.0:8443"}, {"http-cert", "cert.pem"}}).find("both --http-cert and --http-key"),
+              std::string::npos);
+    EXPECT_NE(web({{"http", "127.0.0.1:8080"}}, true).find("twice"), std::string::npos);
+}
+
+TEST(WebSettings, EachKeyTakesWhatItSays) {
+    struct Case {
+        const char* key;
+        const char* value;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"http", "0.0.0.0:8080", true},        {"http", "8080", false},
+        {"http", "[::1]:8080", true},          {"http-name", "bridge.example, hall-2", true},
+        {"http-name", "bad name", false},      {"http-name", "", false},
+        {"http-name", "evil.example:80", false}, {"http-password-file", "", false},
+        {"http-max-clients", "64", true},      {"http-max-clients", "0", false},
+        {"http-max-clients", "5000", false},   {"metrics-open", "yes", true},
+        {"metrics-open", "maybe", false},      {"metrics-token-file", "/etc/tova/token", true},
+        {"http-cert", "/etc/tova/cert.pem", true}, {"http-port", "8080", false},
+    };
+    for (const auto& c : cases) {
+        WebSettings w;
+        EXPECT_EQ(!setWebKey(w, c.key, c.value).has_value(), c.ok) << c.key << "=" << c.value;
+    }
+    WebSettings w;
+    ASSERT_FALSE(setWebKey(w, "http-name", "a.example,b.example"));
+    EXPECT_EQ(w.names, (std::vector<std::string>{"a.example", "b.example"}));
+    // The command line's names replace the file's; what it does not give, the file keeps.
+    WebSettings line;
+    ASSERT_FALSE(setWebKey(line, "http-name", "c.example"));
+    const WebSettings merged = mergeWeb(w, line);
+    EXPECT_EQ(merged.names, std::vector<std::string>{"c.example"});
+    // The configuration file takes the same keys at its top.
+    SettingsFile f;
+    EXPECT_EQ(f.set("", "http", "127.0.0.1:8080"), std::nullopt);
+    EXPECT_EQ(f.set("", "metrics-open", "true"), std::nullopt);
+    EXPECT_NE(SettingsFile().set("pjlink hall", "http", "127.0.0.1:8081"), std::nullopt); // not a listener's key
+    const auto read = std::get<BridgeSettings>(f.settings());
+    EXPECT_EQ(read.web.listen, (HostPort{"127.0.0.1", 8080}));
+    EXPECT_EQ(read.web.metricsOpen, true);
 }
 
 TEST(BridgeSettings, APasswordIsItsFilesFirstLineAsWritten) {

@@ -23,29 +23,57 @@ struct PollRig : BridgeRig {
 
 } // namespace
 
-TEST(Poller, AsksStatusAndWhenOnInputEachPeriod) {
+TEST(Poller, AsksStatusAndWhenOnInputAndMuteEachPeriodAndLampHoursEveryFiveMinutes) {
     PollRig r;
-    r.answers = {{"CR0\r", "80\r"}, {"CR1\r", "2\r"}};
+    r.answers = {{"CR0\r", "80\r"}, {"CR1\r", "2\r"}, {"CRA\r", "01\r"}, {"CR3\r", "01234\r"}};
     std::vector<ProjectorState::Change> told;
+    int answers = 0;
     r.state.onChange = [&](ProjectorState::Change c) { told.push_back(c); };
+    r.state.onAnswer = [&] { ++answers; };
     r.poller.start();
     for (int i = 0; i < 11; ++i) {
         r.answer();
         r.clock.advance(1000);
     }
-    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR0\r", "CR0\r", "CR0\r"})); // standby: no CR1
+    // Standby: no CR1, no CRA; the lamp hours at the first poll only.
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR0\r", "CR3\r", "CR0\r", "CR0\r"}));
     EXPECT_EQ(r.state.powerWord(), "0");
+    EXPECT_EQ(r.state.statusText(), "Stand by");
+    EXPECT_EQ(r.state.lampHours(), 1234);
+    EXPECT_EQ(answers, 4);
     r.answers["CR0\r"] = "00\r";
+    auto since = [&r](std::size_t from) { return std::vector(r.serial.writes.begin() + long(from), r.serial.writes.end()); };
+    std::size_t from = r.serial.writes.size();
     for (int i = 0; i < 5; ++i) {
         r.answer();
         r.clock.advance(1000);
     }
     r.answer();
-    EXPECT_EQ(r.serial.writes.back(), "CR1\r");
+    EXPECT_EQ(since(from), (std::vector<std::string>{"CR0\r", "CR1\r", "CRA\r"}));
     EXPECT_EQ(r.state.inputMode(), 2);
+    ASSERT_TRUE(r.state.muteAndSignal());
+    EXPECT_EQ(r.state.muteAndSignal()->videoMute, true);
+    EXPECT_EQ(r.state.muteAndSignal()->audioMute, false);
     // Each change once: the power at the first answer and when it came on, the errors once, the input.
     EXPECT_EQ(told, (std::vector{ProjectorState::Change::Power, ProjectorState::Change::Errors,
                                  ProjectorState::Change::Power, ProjectorState::Change::Input}));
+    // Five minutes after the lamp hours were read they are read again, once.
+    r.answers["CR3\r"] = "01240\r";
+    from = r.serial.writes.size();
+    for (int i = 0; i < 300; ++i) {
+        r.answer();
+        r.clock.advance(1000);
+    }
+    const auto fiveMinutes = since(from);
+    EXPECT_EQ(std::count(fiveMinutes.begin(), fiveMinutes.end(), "CR3\r"), 1);
+    EXPECT_EQ(r.state.lampHours(), 1240);
+    // Back in standby the mute is no longer known.
+    r.answers["CR0\r"] = "80\r";
+    for (int i = 0; i < 6; ++i) {
+        r.answer();
+        r.clock.advance(1000);
+    }
+    EXPECT_FALSE(r.state.muteAndSignal());
 }
 
 // It never delays a client's line by more than one poll exchange; when clients keep the line

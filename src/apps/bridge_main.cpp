@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// tova-bridge: the projector's serial line on the network, as PJLink Class 1 devices and as a
-// shared raw line, for many clients at once.
+// tova-bridge: the projector's serial line on the network, as PJLink Class 2 devices, as a
+// shared raw line and as a web remote with /metrics, for many clients at once.
 #include "apps/bridge_options.hpp"
 #include "bridge_qt/bridge_log.hpp"
 #include "bridge_qt/bridge_plan.hpp"
@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
         [&] {
             tova::logLine(QStringLiteral("SIGHUP: reading the password files again and reopening the trace"));
             std::vector<QString> problems;
-            server.setPasswords(tova::rereadPasswords(o.settings, problems));
+            server.setPasswords(tova::rereadPasswords(o.settings, problems), tova::rereadWebPassword(o.settings, problems));
             for (const QString& p : problems) tova::logLine(p);
             if (traced) traced->reopen();
         });

@@ -67,8 +67,30 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
                               QStringLiteral("Tell this controller of every change (UDP, port 4352 unless given); "
                                              "repeatable."),
                               QStringLiteral("host[:port]"));
+    // The web listener's options are its configuration keys, checked by the same rules.
+    const std::pair<QString, QString> webOptions[] = {
+        {QStringLiteral("http"), QStringLiteral("Serve the web remote and /metrics on HOST:PORT (<value>).")},
+        {QStringLiteral("http-name"),
+         QStringLiteral("A host name the web listener answers to besides its address (<value>; repeatable). Every "
+                        "request must name the listener so: the guard against DNS rebinding.")},
+        {QStringLiteral("http-password-file"),
+         QStringLiteral("The web remote's password: the first line of <value>, 8 to 256 characters. Required "
+                        "unless the listener is on a loopback address.")},
+        {QStringLiteral("http-cert"), QStringLiteral("Serve HTTPS with the PEM certificate (chain) in <value>.")},
+        {QStringLiteral("http-key"), QStringLiteral("The PEM private key of --http-cert (<value>).")},
+        {QStringLiteral("http-max-clients"),
+         QStringLiteral("Connections the web listener serves at once (<value>; default 128).")},
+        {QStringLiteral("metrics-token-file"),
+         QStringLiteral("Prometheus's bearer token for /metrics: the first line of <value>, 16 to 256 characters.")},
+    };
+    std::vector<QCommandLineOption> web;
+    for (const auto& [key, help] : webOptions) web.emplace_back(key, help, QStringLiteral("value"));
+    QCommandLineOption metricsOpen(QStringLiteral("metrics-open"),
+                                   QStringLiteral("Serve /metrics without a login or a token."));
     p.addOptions({config, lineOptions.device, lineOptions.speed, pjlink, share, passwordFile, name, inputs, maxClients,
                   trace, verbose, poll, search, notify});
+    for (const auto& o : web) p.addOption(o);
+    p.addOption(metricsOpen);
     BridgeCommandLine r;
     r.outcome = parseCommandLine(p, arguments);
     if (!r.outcome.goOn()) return r;
@@ -134,6 +156,11 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
                 return usage(QStringLiteral("--%1 %2: %3").arg(option->names().first(), spec, QString::fromStdString(*why)));
             line.listeners.push_back(std::get<bridge::ListenerSpec>(l));
         }
+    for (const auto& o : web)
+        for (const QString& value : p.values(o))
+            if (auto why = bridge::setWebKey(line.web, o.names().first().toStdString(), value.toStdString()))
+                return usage(QStringLiteral("--%1: %2").arg(o.names().first(), QString::fromStdString(*why)));
+    if (p.isSet(metricsOpen)) line.web.metricsOpen = true;
     r.settings = bridge::merge(file, line);
     if (const auto why = bridge::problem(r.settings)) return usage(QString::fromStdString(*why));
     return r;

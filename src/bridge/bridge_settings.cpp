@@ -134,18 +134,13 @@ std::optional<std::string> SettingsFile::set(std::string_view section, std::stri
         } else if (key == "search") {
             s.search = parseHostPort(value);
             if (!s.search) return std::string("search= takes HOST:PORT");
+        } else if (isWebKey(key)) {
+            return setWebKey(s.web, key, value);
         } else if (key == "notify") {
-            std::string_view rest = value;
-            for (;;) { // a list, comma-separated
-                const std::size_t comma = rest.find(',');
-                std::string_view one = rest.substr(0, comma);
-                while (!one.empty() && one.front() == ' ') one.remove_prefix(1);
-                while (!one.empty() && one.back() == ' ') one.remove_suffix(1);
+            for (std::string_view one : commaSeparated(value)) {
                 const auto target = parseNotifyTarget(one);
                 if (!target) return std::string("notify= takes HOST[:PORT], comma-separated");
                 s.notify.push_back(*target);
-                if (comma == std::string_view::npos) break;
-                rest.remove_prefix(comma + 1);
             }
         } else {
             return "no setting " + std::string(key) + "=";
@@ -193,19 +188,24 @@ BridgeSettings merge(const BridgeSettings& file, const BridgeSettings& line) {
     over(s.search, line.search);
     if (!line.notify.empty()) s.notify = line.notify;
     if (!line.listeners.empty()) s.listeners = line.listeners;
+    s.web = mergeWeb(file.web, line.web);
     return s;
 }
 
 std::optional<std::string> problem(const BridgeSettings& s) {
     if (!s.device) return std::string("--device is required");
     if (s.device->empty()) return std::string("--device is empty");
-    if (s.listeners.empty()) return std::string("give --pjlink or --share, or both");
+    if (auto why = webProblem(s.web)) return why;
+    if (s.listeners.empty() && !s.web.listen) return std::string("give --pjlink, --share or --http");
     for (std::size_t i = 0; i < s.listeners.size(); ++i)
         for (std::size_t j = 0; j < i; ++j) {
             const HostPort &a = s.listeners[i].where, &b = s.listeners[j].where;
             if (a == b && a.port != 0) // port 0: each gets one of its own
                 return formatHostPort(a) + " is given twice";
         }
+    for (const auto& l : s.listeners)
+        if (s.web.listen && l.where == *s.web.listen && l.where.port != 0)
+            return formatHostPort(l.where) + " is given twice";
     return std::nullopt;
 }
 
@@ -223,13 +223,14 @@ int maxClientsOf(const ListenerSpec& l, const BridgeSettings& s) {
     return l.kind == ClientKind::Pjlink ? kDefaultMaxPjlink : kDefaultMaxShared;
 }
 
-std::variant<std::string, std::string> passwordFromFile(std::string_view content) {
+std::variant<std::string, std::string> passwordFromFile(std::string_view content, SecretLength length) {
     using R = std::variant<std::string, std::string>;
     if (content.size() > kMaxPasswordFile) return R(std::in_place_index<1>, "is over 4 KB: no password file");
     std::string_view line = content.substr(0, content.find('\n'));
     if (line.ends_with('\r')) line.remove_suffix(1);
-    if (line.empty() || line.size() > kMaxPassword)
-        return R(std::in_place_index<1>, "its first line is the password, 1 to 32 characters");
+    if (line.size() < length.min || line.size() > length.max)
+        return R(std::in_place_index<1>, "its first line is the password, " + std::to_string(length.min) + " to " +
+                                             std::to_string(length.max) + " characters");
     return R(std::in_place_index<0>, std::string(line));
 }
 

@@ -4,6 +4,7 @@
 // the listeners (each with its own address, name, inputs, password file and limit) and the
 // defaults they share. The file is read key by key; the command line is laid over it.
 #include "bridge/pjlink_answers.hpp"
+#include "bridge/web_settings.hpp"
 #include "core/host_port.hpp"
 
 #include <map>
@@ -17,7 +18,8 @@
 
 namespace tova::bridge {
 
-enum class ClientKind { Pjlink, SharedLine };
+// A web page stays while the device is gone, as a PJLink client does: its tiles say so.
+enum class ClientKind { Pjlink, SharedLine, WebPage };
 
 // Connections a listener serves at once when no limit is given.
 inline constexpr int kDefaultMaxPjlink = 32, kDefaultMaxShared = 8;
@@ -48,6 +50,7 @@ struct BridgeSettings {
     std::optional<HostPort> search;          // the UDP socket for PJLink's search
     std::vector<HostPort> notify;            // controllers told of every change
     std::vector<ListenerSpec> listeners;
+    WebSettings web;                         // the web remote and /metrics
 };
 
 // PJLink's UDP port, where a controller hears answers and notifications unless told otherwise.
@@ -83,15 +86,22 @@ class SettingsFile {
 BridgeSettings merge(const BridgeSettings& file, const BridgeSettings& commandLine);
 
 // What makes the settings unusable, checked before anything is bound: no device or an empty
-// one, no listener, the same listener twice.
+// one, no listener, the same listener twice, a web setting without the web listener.
 std::optional<std::string> problem(const BridgeSettings& s);
 
 // The limit of a listener: its own, else the default given, else the kind's.
 int maxClientsOf(const ListenerSpec& l, const BridgeSettings& s);
 
-// A password as its file holds it: the first line, its line end taken off, 1 to 32 characters,
-// spaces kept as written; or what is wrong with it.
-std::variant<std::string, std::string> passwordFromFile(std::string_view content);
-inline constexpr std::size_t kMaxPasswordFile = 4096, kMaxPassword = 32;
+// How long a secret read from a file may be: PJLink's password is short by the protocol; the
+// web remote's password and the metrics token cross a network and are longer.
+struct SecretLength {
+    std::size_t min, max;
+};
+inline constexpr SecretLength kPjlinkPassword{1, 32}, kWebPassword{8, 256}, kMetricsToken{16, 256};
+
+// A secret as its file holds it: the first line, its line end taken off, spaces kept as
+// written; or what is wrong with it.
+std::variant<std::string, std::string> passwordFromFile(std::string_view content, SecretLength length = kPjlinkPassword);
+inline constexpr std::size_t kMaxPasswordFile = 4096;
 
 } // namespace tova::bridge

@@ -34,7 +34,6 @@ std::string powerAnswer(std::string_view statusReply) {
 std::string errorStatusAnswer(std::string_view statusReply) {
     const ReplyMeaning* m = meaning(QueryId::Status, statusReply);
     if (!m) return kErr4;
-    // fan, lamp, temperature, cover open, filter, other
     std::string e = "000000";
     if (m->lampFailed) e[1] = '2';
     if (m->temperatureWarning) e[2] = '1';

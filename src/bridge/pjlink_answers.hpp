@@ -23,6 +23,9 @@ struct MuteState {
     std::optional<bool> video, audio;
 };
 
+// What each digit of an ERST answer is about, in order (0 fine, 1 warning, 2 error).
+inline constexpr std::array<std::string_view, 6> kErrorNames{"fan", "lamp", "temperature", "cover", "filter", "other"};
+
 std::string powerAnswer(std::string_view statusReply);       // POWR ? from CR0
 std::string errorStatusAnswer(std::string_view statusReply); // ERST ? from CR0
 std::string inputAnswer(std::string_view modeReply, const Inputs& inputs); // INPT ? from CR1

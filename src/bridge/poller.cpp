@@ -50,11 +50,24 @@ void Poller::poll() {
         ++m_polls;
         m_state.status(reply);
         const auto power = m_state.power();
-        if (power != Power::On && power != Power::WarmingUp) return finish();
+        if (power != Power::On && power != Power::WarmingUp) return lamp();
         ask(QueryId::InputMode, [this](std::string_view mode) {
             m_state.inputMode(mode);
-            finish();
+            ask(QueryId::MuteAndSignal, [this](std::string_view mute) {
+                m_state.muteAndSignal(mute);
+                lamp();
+            });
         });
+    });
+}
+
+void Poller::lamp() {
+    const auto now = m_queue.clock().now();
+    if (m_lampAsked && now - *m_lampAsked < kLampPeriod) return finish();
+    ask(QueryId::LampHours, [this, now](std::string_view hours) {
+        m_lampAsked = now;
+        m_state.lampHours(hours);
+        finish();
     });
 }
 

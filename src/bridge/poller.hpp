@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The background poller: a serial projector never reports a change by itself, so every period
-// the bridge asks its status (CR0) and, when it is on, its input mode (CR1). It is the line's
+// the bridge asks its status (CR0) and, when it is on, its input mode (CR1) and its mute and
+// signal (CRA); its lamp hours (CR3) every five minutes, since they change slowly. It is the line's
 // lowest-priority client: it goes when no client's line waits, and two periods after a poll was
 // due it takes its turn like any other, so it polls about every three periods however busy the
 // line (and a tick that comes while a poll waits is not lost: the next goes right after).
@@ -20,6 +21,7 @@ class Poller {
     // periodMs 0: it never polls.
     Poller(ExchangeQueue& queue, Timer& timer, ClientId id, std::string prefix, ProjectorState& state, int periodMs);
     ~Poller();
+    static constexpr std::chrono::milliseconds kLampPeriod{5 * 60 * 1000};
     Poller(const Poller&) = delete;
     Poller& operator=(const Poller&) = delete;
 
@@ -33,6 +35,7 @@ class Poller {
   private:
     void tick();
     void poll();
+    void lamp();
     void finish();
     void ask(QueryId id, std::function<void(std::string_view)> read);
     ExchangeQueue& m_queue;
@@ -45,6 +48,7 @@ class Poller {
     std::optional<std::chrono::milliseconds> m_due; // a poll is due since then
     std::chrono::milliseconds m_dueAt{0};           // the poll on its way was due then
     std::size_t m_polls = 0;
+    std::optional<std::chrono::milliseconds> m_lampAsked; // lamp hours last answered then
 };
 
 } // namespace tova::bridge

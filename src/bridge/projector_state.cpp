@@ -6,7 +6,24 @@
 namespace tova::bridge {
 namespace {
 bool lit(std::optional<Power> p) { return p == Power::On || p == Power::WarmingUp; }
+// The table's words without their leading blank.
+std::string trimmedWords(std::string_view text) {
+    const auto from = text.find_first_not_of(' ');
+    return from == std::string_view::npos ? std::string() : std::string(text.substr(from));
+}
 } // namespace
+
+std::string_view powerName(std::optional<Power> p) {
+    switch (p.value_or(Power::Unknown)) {
+    case Power::Standby: return "standby";
+    case Power::WarmingUp: return "warming up";
+    case Power::On: return "on";
+    case Power::CoolingDown: return "cooling down";
+    case Power::Failed: return "failed";
+    case Power::Unknown: break;
+    }
+    return "unknown";
+}
 
 std::string ProjectorState::powerWord() const {
     if (!m_power) return {};
@@ -29,21 +46,44 @@ void ProjectorState::status(std::string_view reply) {
     const std::string wasWord = powerWord();
     const bool cameOn = lit(row->meaning.power) && m_power && !lit(m_power); // from a power known off
     m_power = row->meaning.power;
+    m_statusText = trimmedWords(row->text);
     if (cameOn) freeze.reset(); // what was frozen before is not known to be so now
+    if (!lit(m_power)) m_mute = nullptr; // it says nothing of mute in standby
     const std::string errors = errorStatusAnswer(reply);
     const bool errorsChanged = errors != m_errors;
     m_errors = errors;
     if (onChange && powerWord() != wasWord && !powerWord().empty()) onChange(Change::Power);
     if (onChange && errorsChanged) onChange(Change::Errors);
+    if (onAnswer) onAnswer();
 }
 
 void ProjectorState::inputMode(std::string_view reply) {
     const ReplyRow* row = findReply(QueryId::InputMode, reply);
     if (!row) return;
     m_lastAnswer = m_clock.now();
-    if (row->meaning.inputMode == m_inputMode) return;
-    m_inputMode = row->meaning.inputMode;
-    if (onChange) onChange(Change::Input);
+    if (row->meaning.inputMode != m_inputMode) {
+        m_inputMode = row->meaning.inputMode;
+        if (onChange) onChange(Change::Input);
+    }
+    if (onAnswer) onAnswer();
+}
+
+std::string ProjectorState::muteText() const { return m_mute ? trimmedWords(m_mute->text) : std::string(); }
+
+void ProjectorState::muteAndSignal(std::string_view reply) {
+    const ReplyRow* row = findReply(QueryId::MuteAndSignal, reply);
+    if (!row) return;
+    m_lastAnswer = m_clock.now();
+    m_mute = row->meaning.power == Power::Standby ? nullptr : row;
+    if (onAnswer) onAnswer();
+}
+
+void ProjectorState::lampHours(std::string_view reply) {
+    const auto digits = tova::lampHours(reply);
+    if (!digits) return;
+    m_lastAnswer = m_clock.now();
+    m_lampHours = std::stol(std::string(*digits));
+    if (onAnswer) onAnswer();
 }
 
 } // namespace tova::bridge

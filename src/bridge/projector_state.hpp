@@ -16,6 +16,11 @@
 
 namespace tova::bridge {
 
+// A power state in words ("warming up"); "unknown" when not known.
+std::string_view powerName(std::optional<Power> p);
+inline constexpr Power kPowerStates[] = {Power::Unknown, Power::Standby, Power::WarmingUp,
+                                         Power::On,      Power::CoolingDown, Power::Failed};
+
 class ProjectorState {
   public:
     // What changed, for a notification: the power as PJLink tells it ("0" or "1"), the six
@@ -25,10 +30,15 @@ class ProjectorState {
     explicit ProjectorState(const Clock& clock) : m_clock(clock) {}
 
     std::function<void(Change)> onChange;
+    // After every answer read, changed or not: the web remote's tiles follow it.
+    std::function<void()> onAnswer;
 
-    // A status reply (CR0), an input-mode reply (CR1) read now.
+    // A status reply (CR0), an input-mode reply (CR1), a mute-and-signal reply (CRA) and a
+    // lamp-hours reply (CR3) read now.
     void status(std::string_view reply);
     void inputMode(std::string_view reply);
+    void muteAndSignal(std::string_view reply);
+    void lampHours(std::string_view reply);
 
     std::optional<Power> power() const { return m_power; }
     // As PJLink notifications tell the power: "1" on or warming up, "0" standby or cooling down,
@@ -36,6 +46,15 @@ class ProjectorState {
     std::string powerWord() const;
     const std::string& errors() const { return m_errors; } // six digits; empty: not known
     int inputMode() const { return m_inputMode; }           // 1 to 5; 0: not known
+    // The status reply's words ("Count down"); empty: not known.
+    const std::string& statusText() const { return m_statusText; }
+    // What the projector last said of its mute and signal, in its words too; nullopt and empty
+    // when not asked since it came on.
+    std::optional<ReplyMeaning> muteAndSignal() const {
+        return m_mute ? std::optional(m_mute->meaning) : std::nullopt;
+    }
+    std::string muteText() const;
+    std::optional<long> lampHours() const { return m_lampHours; }
     std::optional<std::chrono::milliseconds> lastAnswer() const { return m_lastAnswer; }
     // The longest it went without a status answer, since the first.
     std::chrono::milliseconds longestGap() const { return m_longestGap; }
@@ -49,6 +68,9 @@ class ProjectorState {
     std::optional<Power> m_power;
     std::string m_errors;
     int m_inputMode = 0;
+    std::string m_statusText;
+    const ReplyRow* m_mute = nullptr;
+    std::optional<long> m_lampHours;
     std::optional<std::chrono::milliseconds> m_lastAnswer;
     std::chrono::milliseconds m_longestGap{0};
 };

@@ -3,7 +3,12 @@
 
 #include "bridge_qt/password_file.hpp"
 
+#include <QFile>
 #include <QHostInfo>
+#include <QNetworkInterface>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 
 #include <set>
 
@@ -49,6 +54,87 @@ std::variant<QHostAddress, PlanFailure> lookUp(const HostPort& where, const std:
         return PlanFailure{kNotNow, QStringLiteral("%1: %2 does not resolve (%3)")
                                         .arg(QString::fromStdString(what), host, found.errorString())};
     return address;
+}
+
+// A PEM file of the TLS settings, read whole.
+std::variant<QByteArray, PlanFailure> readPem(const std::string& file, const char* option) {
+    const QString path = QString::fromStdString(file);
+    if (const QString why = notARegularFile(path, 1 << 20); !why.isEmpty())
+        return PlanFailure{kUsage, QStringLiteral("--%1 %2: %3").arg(QLatin1String(option), path, why)};
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return PlanFailure{kUsage, QStringLiteral("--%1 %2: %3").arg(QLatin1String(option), path, f.errorString())};
+    return f.readAll();
+}
+
+std::variant<QSslConfiguration, PlanFailure> tlsOf(const bridge::WebSettings& w) {
+    if (!QSslSocket::supportsSsl())
+        return PlanFailure{kUsage, QStringLiteral("--http-cert: this system's Qt has no TLS backend")};
+    auto cert = readPem(*w.cert, "http-cert");
+    if (auto* f = std::get_if<PlanFailure>(&cert)) return *f;
+    auto key = readPem(*w.key, "http-key");
+    if (auto* f = std::get_if<PlanFailure>(&key)) return *f;
+    const QList<QSslCertificate> chain = QSslCertificate::fromData(std::get<QByteArray>(cert), QSsl::Pem);
+    if (chain.isEmpty())
+        return PlanFailure{kUsage, QStringLiteral("--http-cert %1: no PEM certificate in it").arg(QString::fromStdString(*w.cert))};
+    QSslKey privateKey;
+    for (QSsl::KeyAlgorithm a : {QSsl::Rsa, QSsl::Ec, QSsl::Dsa})
+        if (privateKey.isNull()) privateKey = QSslKey(std::get<QByteArray>(key), a, QSsl::Pem);
+    if (privateKey.isNull())
+        return PlanFailure{kUsage, QStringLiteral("--http-key %1: no unencrypted PEM private key in it").arg(QString::fromStdString(*w.key))};
+    QSslConfiguration c = QSslConfiguration::defaultConfiguration();
+    c.setLocalCertificateChain(chain);
+    c.setPrivateKey(privateKey);
+    c.setPeerVerifyMode(QSslSocket::VerifyNone); // browsers bring no certificate
+    return c;
+}
+
+// The web listener: its address, the names it answers to, its secrets. Off the loopback it
+// needs a password.
+std::variant<WebPlan, PlanFailure> planWeb(const bridge::WebSettings& w) {
+    WebPlan plan;
+    auto address = lookUp(*w.listen, "--http");
+    if (auto* failed = std::get_if<PlanFailure>(&address)) return *failed;
+    plan.address = std::get<QHostAddress>(address);
+    plan.port = static_cast<quint16>(w.listen->port);
+    plan.maxClients = w.maxClients.value_or(bridge::kDefaultMaxHttp);
+    bridge::WebAccessConfig& a = plan.access;
+    a.port = w.listen->port;
+    a.metricsOpen = w.metricsOpen.value_or(false);
+    a.tls = w.cert.has_value();
+    // The names a browser may use for it: as given, its address, every address of the machine
+    // when it listens on all of them, and the names given.
+    a.hosts.push_back(w.listen->host);
+    a.hosts.push_back(plan.address.toString().toStdString());
+    if (plan.address == QHostAddress::AnyIPv4 || plan.address == QHostAddress::AnyIPv6 || plan.address == QHostAddress::Any)
+        for (const QHostAddress& each : QNetworkInterface::allAddresses()) {
+            QHostAddress bare = each;
+            bare.setScopeId({});
+            a.hosts.push_back(bare.toString().toStdString());
+        }
+    a.hosts.insert(a.hosts.end(), w.names.begin(), w.names.end());
+    // A secret's file, read as a password file is; nullopt when none is given.
+    auto secret = [](const std::optional<std::string>& file, bridge::SecretLength length, const char* option,
+                     std::optional<std::string>& to) -> std::optional<PlanFailure> {
+        if (!file) return std::nullopt;
+        const QString path = QString::fromStdString(*file);
+        auto read = readPasswordFile(path, length);
+        if (auto* why = std::get_if<QString>(&read))
+            return PlanFailure{kUsage, QStringLiteral("--%1 %2: %3").arg(QLatin1String(option), path, *why)};
+        to = std::get<std::string>(read);
+        return std::nullopt;
+    };
+    if (auto failed = secret(w.passwordFile, bridge::kWebPassword, "http-password-file", a.password)) return *failed;
+    if (!w.passwordFile && !plan.address.isLoopback())
+        return PlanFailure{kUsage, QStringLiteral("--http %1 is not a loopback address: give --http-password-file")
+                                       .arg(QString::fromStdString(formatHostPort(*w.listen)))};
+    if (auto failed = secret(w.metricsTokenFile, bridge::kMetricsToken, "metrics-token-file", a.metricsToken)) return *failed;
+    if (a.tls) {
+        auto tls = tlsOf(w);
+        if (auto* failed = std::get_if<PlanFailure>(&tls)) return *failed;
+        plan.tls = std::get<QSslConfiguration>(tls);
+    }
+    return plan;
 }
 
 } // namespace
@@ -104,7 +190,23 @@ std::variant<BridgeOptions, PlanFailure> planBridge(const bridge::BridgeSettings
         }
         o.listeners.push_back(std::move(plan));
     }
+    if (s.web.listen) {
+        auto web = planWeb(s.web);
+        if (auto* failed = std::get_if<PlanFailure>(&web)) return *failed;
+        o.web = std::get<WebPlan>(web);
+    }
     return o;
+}
+
+std::optional<std::string> rereadWebPassword(const bridge::BridgeSettings& s, std::vector<QString>& problems) {
+    if (!s.web.passwordFile) return std::nullopt;
+    const QString path = QString::fromStdString(*s.web.passwordFile);
+    auto read = readPasswordFile(path, bridge::kWebPassword);
+    if (auto* why = std::get_if<QString>(&read)) {
+        problems.push_back(QStringLiteral("password file %1: %2; the password in force stays").arg(path, *why));
+        return std::nullopt;
+    }
+    return std::get<std::string>(read);
 }
 
 std::vector<std::optional<std::string>> rereadPasswords(const bridge::BridgeSettings& s, std::vector<QString>& problems) {
@@ -127,12 +229,16 @@ std::vector<std::optional<std::string>> rereadPasswords(const bridge::BridgeSett
 std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgeOptions& plan, long fileLimit) {
     std::vector<QString> out;
     std::set<std::string> told;
+    std::vector<std::string> secrets;
     for (const auto& l : s.listeners)
-        if (const auto file = passwordFileOf(l, s); file && told.insert(*file).second &&
-                                                   readableByAll(QString::fromStdString(*file)))
+        if (const auto file = passwordFileOf(l, s)) secrets.push_back(*file);
+    for (const auto& file : {s.web.passwordFile, s.web.metricsTokenFile, s.web.key})
+        if (file) secrets.push_back(*file);
+    for (const auto& file : secrets)
+        if (told.insert(file).second && readableByAll(QString::fromStdString(file)))
             out.push_back(QStringLiteral("warning: %1 is readable by every user of this computer (chmod o-r %1)")
-                              .arg(QString::fromStdString(*file)));
-    long clients = 0;
+                              .arg(QString::fromStdString(file)));
+    long clients = plan.web ? plan.web->maxClients : 0;
     for (const auto& l : plan.listeners) clients += l.maxClients;
     // Each client takes a descriptor; the line, the listeners, the trace and the libraries some.
     const long reserved = 64 + static_cast<long>(plan.listeners.size());

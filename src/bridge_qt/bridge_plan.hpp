@@ -27,6 +27,9 @@ std::variant<BridgeOptions, PlanFailure> planBridge(const bridge::BridgeSettings
 // the password in force (no file, or a file that cannot be read: problems says why).
 std::vector<std::optional<std::string>> rereadPasswords(const bridge::BridgeSettings& s, std::vector<QString>& problems);
 
+// The web remote's password read again; nullopt keeps the one in force.
+std::optional<std::string> rereadWebPassword(const bridge::BridgeSettings& s, std::vector<QString>& problems);
+
 // What the log says at start: password files others can read, and more clients allowed than
 // descriptors (fileLimit: the open-file limit, -1 for none).
 std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgeOptions& plan, long fileLimit);

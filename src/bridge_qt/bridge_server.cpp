@@ -9,9 +9,6 @@
 #include <QTcpSocket>
 #include <QUdpSocket>
 
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
 
 namespace tova {
 namespace {
@@ -35,18 +32,6 @@ std::string randomHex(std::size_t digits) {
     return out.substr(0, digits);
 }
 
-// A peer that vanished (a laptop gone to sleep, a cable pulled) is found in about 90 s: probes
-// after 60 s of silence, every 10 s, three of them.
-void keepAlive(QTcpSocket* s) {
-    s->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
-    s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    const int fd = static_cast<int>(s->socketDescriptor());
-    const int idle = 60, interval = 10, probes = 3;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
-    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
-}
-
 } // namespace
 
 BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
@@ -55,16 +40,23 @@ BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
       m_announcer(m_clock, m_options.search ? m_options.search->second : bridge::kPjlinkPort, m_options.notify) {
     m_queue.verbose = m_options.verbose;
     m_queue.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
+    m_queue.onExchange = [this](const Request& r, const ExchangeResult& e) {
+        m_stats.exchanged(e);
+        if (m_web) m_web->remote().exchanged(r, e);
+    };
     m_queue.onDropped = [this](const Dropped& d) {
+        m_stats.stray();
         sayLimited(QStringLiteral("dropped %1").arg(int(d.why)), QString::fromStdString(bridge::describeDropped(d)));
     };
     m_limiter.out = [this](const std::string& s) { say(QString::fromStdString(s)); };
     m_keeper.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
     m_keeper.onDown = [this] {
+        if (m_web) m_web->remote().lineChanged(false);
         for (ClientId id : m_clients.lostDevice())
             if (auto it = m_connections.find(id); it != m_connections.end()) it->second.socket->disconnectFromHost();
     };
     m_keeper.onUp = [this] {
+        if (m_web) m_web->remote().lineChanged(true);
         m_announcer.lookup(); // the projectors are reachable (again): controllers may look
         for (auto& p : m_pollers) p->pollNow();
     };
@@ -94,6 +86,52 @@ BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
         }
         m_listeners.push_back(std::move(l));
     }
+    if (m_options.web) startWeb();
+}
+
+void BridgeServer::startWeb() {
+    // One tab (and one set of metrics) per projector on the line, named as its first PJLink listener; with none, the
+    // projector the line reaches unaddressed.
+    std::vector<bridge::RemoteProjector> projectors;
+    for (const auto& l : m_listeners)
+        if (l->state && std::none_of(projectors.begin(), projectors.end(), [&](const auto& p) { return p.state == l->state; }))
+            projectors.push_back({l->plan.config.name, l->plan.config.prefix, l->state, l->plan.config.inputNames});
+    if (projectors.empty()) {
+        const bridge::ProjectorConfig config;
+        auto& state = m_states[config.prefix];
+        state = std::make_unique<bridge::ProjectorState>(m_clock);
+        m_pollTimers.push_back(std::make_unique<QtTimer>());
+        m_pollers.push_back(std::make_unique<bridge::Poller>(m_queue, *m_pollTimers.back(), -1, config.prefix, *state,
+                                                              m_options.pollSeconds * 1000));
+        state->onChange = [this, s = state.get()](bridge::ProjectorState::Change c) { m_announcer.changed(*s, c); };
+        projectors.push_back({config.name, config.prefix, state.get(), config.inputNames});
+    }
+    for (auto& p : projectors)
+        if (std::count_if(projectors.begin(), projectors.end(), [&](const auto& o) { return o.name == p.name; }) > 1)
+            p.name += " (" + (p.prefix.empty() ? std::string("no address") : p.prefix) + ")";
+    m_projectors = projectors;
+    const int index = m_clients.addListener(bridge::ClientKind::WebPage, m_options.web->maxClients);
+    m_web = std::make_unique<WebFront>(*m_options.web, WebFront::Line{m_queue, m_clients, index, m_backoff, m_clock},
+                                       std::move(projectors));
+    m_web->log = [this](const QString& s) { say(s); };
+    m_web->logLimited = [this](const QString& kind, const QString& s) { sayLimited(kind, s); };
+    m_web->metrics = [this] { return metrics(); };
+}
+
+std::string BridgeServer::metrics() const {
+    bridge::MetricsInput in;
+    for (const auto& p : m_projectors) in.projectors.push_back({p.name, p.prefix, p.state});
+    for (const auto& l : m_listeners)
+        in.listeners.push_back({l->name.toStdString(), l->plan.spec.kind == bridge::ClientKind::Pjlink ? "pjlink" : "shared_line",
+                                m_clients.clients(l->index)});
+    if (m_web) in.listeners.push_back({m_web->name().toStdString(), "http", std::size_t(m_web->connections())});
+    in.line = &m_stats;
+    in.lineUp = m_queue.lineUp();
+    in.pjlinkAuthFailures = m_pjlinkFailures;
+    in.httpAuthFailures = m_web ? m_web->failures() : 0;
+    in.now = m_clock.now();
+    in.version = TOVA_VERSION;
+    return bridge::metricsText(in);
 }
 
 BridgeServer::~BridgeServer() {
@@ -207,10 +245,12 @@ bool BridgeServer::listen(QString& error) {
                 .arg(l->plan.maxClients)
                 .arg(l->plan.maxClients == 1 ? QString() : QStringLiteral("s")));
     }
+    if (m_web && !m_web->listen(error)) return false;
     return listenForSearches(error);
 }
 
-void BridgeServer::setPasswords(const std::vector<std::optional<std::string>>& passwords) {
+void BridgeServer::setPasswords(const std::vector<std::optional<std::string>>& passwords, std::optional<std::string> web) {
+    if (m_web) m_web->setPassword(std::move(web));
     for (std::size_t i = 0; i < m_listeners.size() && i < passwords.size(); ++i) {
         Listener& l = *m_listeners[i];
         if (l.plan.spec.kind != bridge::ClientKind::Pjlink || !passwords[i] || l.plan.config.password == passwords[i])
@@ -278,6 +318,7 @@ void BridgeServer::serve(Listener& l, QTcpSocket* s, ClientId id) {
         c.pjlink->close = close;
         c.pjlink->onRoom = [this, id] { QTimer::singleShot(0, this, [this, id] { readFrom(id); }); };
         c.pjlink->onWrongDigest = [this, address = c.address] {
+            ++m_pjlinkFailures;
             if (m_backoff.wrong(address.toStdString()))
                 say(QStringLiteral("%1: %2 wrong digests within a minute; its new connections are refused for 60 s")
                         .arg(address)

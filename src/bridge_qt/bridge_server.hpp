@@ -10,12 +10,14 @@
 #include "bridge/client_registry.hpp"
 #include "bridge/device_keeper.hpp"
 #include "bridge/log_limiter.hpp"
+#include "bridge/metrics.hpp"
 #include "bridge/pjlink_session.hpp"
 #include "bridge/poller.hpp"
 #include "bridge/projector_state.hpp"
 #include "bridge/shared_line.hpp"
 #include "link/exchange_queue.hpp"
 #include "qt/qt_timer.hpp"
+#include "bridge_qt/web_front.hpp"
 #include "qt/tcp_server.hpp"
 
 #include <QHostAddress>
@@ -49,6 +51,7 @@ struct BridgeOptions {
     int pollSeconds = bridge::kDefaultPollSeconds;
     std::optional<std::pair<QHostAddress, quint16>> search; // the UDP socket for PJLink's search
     std::vector<bridge::Endpoint> notify;                    // addresses looked up
+    std::optional<WebPlan> web;                              // the web remote and /metrics
 };
 
 class BridgeServer : public QObject {
@@ -66,8 +69,11 @@ class BridgeServer : public QObject {
     // Binds every listener; false with what failed in error.
     bool listen(QString& error);
     void start();
-    // The passwords read again, by listener (nullopt: as it is); says which changed.
-    void setPasswords(const std::vector<std::optional<std::string>>& passwords);
+    // The passwords read again, by listener, and the web remote's (nullopt: as it is); says
+    // which changed.
+    void setPasswords(const std::vector<std::optional<std::string>>& passwords, std::optional<std::string> web);
+    // /metrics as it stands.
+    std::string metrics() const;
     // What the bridge did, for its last log line: exchanges, polls, the longest wait for a status.
     QString summary() const;
 
@@ -95,6 +101,7 @@ class BridgeServer : public QObject {
     bool listenForSearches(QString& error);
     QUdpSocket& sender(const QString& from);
     bool forbidden(const QString& address) const;
+    void startWeb();
     void say(const QString& text) const;
     void sayLimited(const QString& kind, const QString& text);
 
@@ -115,6 +122,10 @@ class BridgeServer : public QObject {
     bridge::Announcer m_announcer;
     std::unique_ptr<QUdpSocket> m_search;
     std::map<QString, std::unique_ptr<QUdpSocket>> m_senders; // by the address they send from
+    bridge::LineStats m_stats;
+    std::uint64_t m_pjlinkFailures = 0;
+    std::vector<bridge::RemoteProjector> m_projectors; // as the web remote and the metrics name them
+    std::unique_ptr<WebFront> m_web;
 };
 
 } // namespace tova

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "bridge_qt/password_file.hpp"
 
-#include "bridge/bridge_settings.hpp"
-
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,7 +9,7 @@
 
 namespace tova {
 
-std::variant<std::string, QString> readPasswordFile(const QString& path) {
+std::variant<std::string, QString> readPasswordFile(const QString& path, bridge::SecretLength length) {
     using R = std::variant<std::string, QString>;
     // Opened without waiting, so that a FIFO cannot hang the start.
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -33,7 +31,7 @@ std::variant<std::string, QString> readPasswordFile(const QString& path) {
     }
     ::close(fd);
     if (!why.isEmpty()) return R(std::in_place_index<1>, why);
-    auto password = bridge::passwordFromFile(content);
+    auto password = bridge::passwordFromFile(content, length);
     if (auto* wrong = std::get_if<1>(&password)) return R(std::in_place_index<1>, QString::fromStdString(*wrong));
     return R(std::in_place_index<0>, std::get<0>(password));
 }

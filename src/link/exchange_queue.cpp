@@ -231,6 +231,7 @@ void ExchangeQueue::finish(ExchangeResult result) {
         if (verbose && log)
             log("reply" + (result.outcome == ExchangeResult::Replied ? trafficText(result.bytes)
                                                                      : std::string(" none")));
+        if (onExchange) onExchange(line->request, result);
         // The callbacks may submit the next line; the line is free for it by now.
         for (auto& w : std::exchange(line->waiters, {})) {
             if (auto it = m_asked.find(w.client); it != m_asked.end() && it->second > 0) --it->second;

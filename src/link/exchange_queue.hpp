@@ -89,6 +89,9 @@ class ExchangeQueue {
     std::function<void(const std::string&)> log; // a failed hand-over; with verbose, each exchange
     bool verbose = false;
     std::function<void(const Dropped&)> onDropped;
+    // Every exchange as it ends, before its clients are told: for the bridge's traffic strip
+    // and its counters.
+    std::function<void(const Request&, const ExchangeResult&)> onExchange;
 
     // The client's line, answered in done when its exchange ends (never from within submit).
     Submitted submit(ClientId client, Request request, Done done);

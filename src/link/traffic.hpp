@@ -12,6 +12,9 @@ constexpr char kDc4 = 20;  // shown as "&" with no blank
 constexpr char kCR = '\r';
 constexpr char kLF = '\n';
 
+// What the received display shows when a line got no reply in time.
+inline constexpr std::string_view kNoReplyMark = " X X X X";
+
 // AddressPrefix & code & CR, joined with nothing in between.
 std::string frameLine(std::string_view addressPrefix, std::string_view code);
 

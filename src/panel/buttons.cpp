@@ -4,40 +4,26 @@
 
 namespace tova {
 
+void Form1::applyTiming(const TimingChange& c) {
+    if (c.repeatPeriod) m_timers.repeat.setInterval(*c.repeatPeriod);
+    if (c.replyTimeout) m_timers.replyTimeout.setInterval(*c.replyTimeout);
+    if (c.displayClear) m_timers.displayClear.setInterval(*c.displayClear);
+    if (c.adjustMode) adjustMode = *c.adjustMode;
+}
+
 void Form1::pressCommand(const CommandButton& b) {
-    if (b.extra == CommandExtra::PictureMode) {
-        m_timers.replyTimeout.setInterval(kLongReplyTimeout);
-        m_timers.displayClear.setInterval(kLongDisplayClear);
-    } else if (b.extra == CommandExtra::Source) {
-        m_timers.replyTimeout.setInterval(kSourceReplyTimeout);
-        m_timers.displayClear.setInterval(kSourceDisplayClear);
-    }
+    applyTiming(beforeCommand(b));
     transmit(b.code);
-    if (b.extra == CommandExtra::MenuTiming) {
-        m_timers.repeat.setInterval(kMenuRepeat);
-        adjustMode = AdjustMode::Menu;
-    }
+    applyTiming(afterCommand(b));
 }
 
 void Form1::startHold(const HoldButton& b) {
-    if (b.arrowPad) {
-        if (adjustMode == AdjustMode::Menu) {
-            m_timers.replyTimeout.setInterval(kMenuReplyTimeout);
-            m_timers.displayClear.setInterval(kMenuDisplayClear);
-        } else if (adjustMode == AdjustMode::DigitalZoom) {
-            m_timers.replyTimeout.setInterval(kDigitalZoomTiming);
-            m_timers.displayClear.setInterval(kDigitalZoomTiming);
-        }
-        repeatCode = b.repeatCode;
-        transmit(b.pressCode);
-        m_timers.repeat.setEnabled(true);
-        return;
-    }
     repeatCode = b.repeatCode;
+    // The arrow pad's line goes with its mode's time-out; any other row sets its timings after
+    // the press, restarting their count.
+    if (b.arrowPad) applyTiming(pressTiming(b, adjustMode));
     transmit(b.pressCode);
-    m_timers.repeat.setInterval(b.period);
-    m_timers.replyTimeout.setInterval(b.replyTimeout);
-    m_timers.displayClear.setInterval(b.displayClear);
+    if (!b.arrowPad) applyTiming(pressTiming(b, adjustMode));
     m_timers.repeat.setEnabled(true);
 }
 
@@ -58,13 +44,8 @@ void Form1::endHold(const HoldButton& b) {
     m_timers.displayClear.setEnabled(true);
     m_panel.setCaption(ctl::SentTraffic, "");
     m_panel.setCaption(ctl::ReceivedTraffic, "");
-    m_timers.replyTimeout.setInterval(kReplyTimeoutMs);
-    m_timers.displayClear.setInterval(kDisplayClearMs);
     rxBuffer.clear();
-    if (b.digitalZoom) {
-        m_timers.repeat.setInterval(kDigitalZoomTiming);
-        adjustMode = AdjustMode::DigitalZoom;
-    }
+    applyTiming(releaseTiming(b));
 }
 
 } // namespace tova

@@ -9,6 +9,7 @@
 #include "panel/command_table.hpp"
 #include "panel/controls.hpp"
 #include "panel/hold_table.hpp"
+#include "panel/panel_timing.hpp"
 #include "panel/timings.hpp"
 #include "panel/warning_box.hpp"
 
@@ -24,9 +25,6 @@ struct Timers {
     Timer& comFrame;     // hides the COM frame
     Timer& displayClear; // clears the traffic display
 };
-
-// Which timing the arrow pad uses; the values are those the panel has always had.
-enum class AdjustMode : std::uint8_t { None = 0, Menu = 1, DigitalZoom = 3 };
 
 // What showTraffic does with its text.
 enum class Traffic : std::uint8_t {
@@ -103,6 +101,7 @@ class Form1 {
     void portFailed(const SerialError& e, int other); // told; the other port once dismissed
     void transmit(std::string_view code); // sendLine := prefix & code & CR, then shown as sent
     void showPortState();                 // the COM button's tooltip
+    void applyTiming(const TimingChange& c); // each interval it changes, and the adjust mode
 
     SerialControl& m_serial;
     Panel& m_panel;

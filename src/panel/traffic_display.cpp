@@ -56,7 +56,7 @@ void Form1::onLineEvent() {
 
 void Form1::onReplyTimeout() {
     if (awaitingReply) {
-        m_panel.setCaption(ctl::ReceivedTraffic, " X X X X");
+        m_panel.setCaption(ctl::ReceivedTraffic, std::string(kNoReplyMark));
         m_serial.noteNoReply();
     }
     m_timers.replyTimeout.setEnabled(false);

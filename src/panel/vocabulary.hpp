@@ -17,6 +17,10 @@ struct VocabularyEntry {
     std::string caption; // the button's caption; a held button's repeated code is marked so
 };
 
+// A button as listings and tooltips name it: its group and caption, a held button marked so
+// ("VOL + (held)"); empty for a name that is no button.
+std::string describeButton(std::string_view name);
+
 // One-shot buttons in table order, then the held buttons (a repeat that differs from its
 // press is listed after it).
 std::vector<VocabularyEntry> commandVocabulary();

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #ifdef Q_OS_UNIX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #endif
@@ -42,6 +44,25 @@ QTcpSocket* TcpServer::nextPendingConnection() {
     return s;
 }
 
+QTcpSocket* TcpServer::adopt(qintptr fd) {
+    auto* s = new QTcpSocket(this);
+    if (s->setSocketDescriptor(fd)) return s;
+    delete s;
+    return nullptr;
+}
+
+void keepAlive(QTcpSocket* s) {
+    s->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+#ifdef Q_OS_LINUX
+    const int fd = static_cast<int>(s->socketDescriptor());
+    const int idle = 60, interval = 10, probes = 3;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+#endif
+}
+
 void TcpServer::resume() {
     if (m_notifier) m_notifier->setEnabled(true);
 }
@@ -60,13 +81,14 @@ void TcpServer::acceptAll() {
             return; // EAGAIN: the backlog is drained
         }
         m_out = false;
-        auto* s = new QTcpSocket(this);
-        if (!s->setSocketDescriptor(fd)) {
-            delete s;
+        QTcpSocket* s = adopt(fd);
+        if (!s) {
             ::close(fd);
             continue;
         }
         m_pending.push_back(s);
+        // Qt's HTTP server listens for the signal Qt keeps private to its own accept loop.
+        QMetaObject::invokeMethod(this, "pendingConnectionAvailable", Qt::DirectConnection);
         emit newConnection();
     }
 #endif

@@ -15,6 +15,10 @@
 
 namespace tova {
 
+// A peer that vanished (a laptop gone to sleep, a cable pulled) is found in about 90 s: probes
+// after 60 s of silence, every 10 s, three of them. Small writes go at once.
+void keepAlive(QTcpSocket* s);
+
 class TcpServer : public QTcpServer {
     Q_OBJECT
   public:
@@ -31,6 +35,11 @@ class TcpServer : public QTcpServer {
 
   signals:
     void outOfDescriptors(const QString& why); // once, until it accepts again
+
+  protected:
+    // The socket for an accepted descriptor; nullptr refuses the connection (the descriptor is
+    // closed).
+    virtual QTcpSocket* adopt(qintptr fd);
 
   private:
     void acceptAll();

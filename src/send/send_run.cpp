@@ -5,7 +5,7 @@
 #include "link/decoder.hpp"
 #include "link/traffic.hpp"
 #include "panel/vocabulary.hpp"
-#include "send/json_text.hpp"
+#include "core/json_text.hpp"
 
 #include <utility>
 

@@ -30,7 +30,8 @@ struct BridgeProcess {
     void read() {
         log += p.readAllStandardError();
         ports.clear();
-        static const QRegularExpression on(QStringLiteral("tova-bridge: (?:PJLink|shared line) on [^ ,]+:(\\d+)"));
+        static const QRegularExpression on(
+            QStringLiteral("tova-bridge: (?:PJLink|shared line|web remote) on [^ ,]+:(\\d+)"));
         for (auto it = on.globalMatch(QString::fromUtf8(log)); it.hasNext();)
             ports.push_back(static_cast<quint16>(it.next().captured(1).toUInt()));
     }

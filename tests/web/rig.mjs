@@ -1,0 +1,120 @@
+// SPDX-License-Identifier: MIT
+// A virtual projector, a bridge serving it with the web remote on a loopback port of its own,
+// and Debian's chromium: what the browser tests and the web benchmark start.
+import { spawn, execFileSync } from 'node:child_process';
+import { mkdtempSync, writeFileSync, readFileSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join } from 'node:path';
+import { createInterface } from 'node:readline';
+import puppeteer from 'puppeteer-core';
+
+export const PASSWORD = 'stage-left-42';
+export const TOKEN = 'scrape-me-please-0123';
+
+function lines(stream, onLine) {
+  createInterface({ input: stream }).on('line', onLine);
+}
+
+// Resolves with the first line for which match returns something, or rejects after ms.
+function waitFor(source, match, ms, what) {
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(() => reject(new Error('timed out waiting for ' + what)), ms);
+    source.push((line) => {
+      const found = match(line);
+      if (found) {
+        clearTimeout(timer);
+        resolve(found);
+        return true;
+      }
+      return false;
+    });
+  });
+}
+
+export async function startRig(bin, { extra = [] } = {}) {
+  const dir = mkdtempSync(join(tmpdir(), 'tova-web-'));
+  const simLines = []; // {at, text}
+  const simWaiters = [];
+  const sim = spawn(join(bin, 'tova-sim'), ['--fast'], { stdio: ['ignore', 'pipe', 'pipe'] });
+  const deviceWaiters = [];
+  lines(sim.stdout, (l) => { for (const w of deviceWaiters.splice(0)) if (!w(l)) deviceWaiters.push(w); });
+  lines(sim.stderr, (text) => {
+    simLines.push({ at: Date.now(), text });
+    for (let i = simWaiters.length - 1; i >= 0; --i) if (simWaiters[i](text)) simWaiters.splice(i, 1);
+  });
+  const device = await waitFor(deviceWaiters, (l) => l.startsWith('/') && l, 10000, 'the simulator');
+
+  const password = join(dir, 'password');
+  const token = join(dir, 'token');
+  writeFileSync(password, PASSWORD + '\n', { mode: 0o600 });
+  writeFileSync(token, TOKEN + '\n', { mode: 0o600 });
+  const trace = join(dir, 'trace');
+  const bridgeWaiters = [];
+  const bridgeLog = [];
+  const bridge = spawn(join(bin, 'tova-bridge'), [
+    '--device', device, '--pjlink', '127.0.0.1:0,name=Hall <left>', '--http', '127.0.0.1:0',
+    '--http-password-file', password, '--metrics-token-file', token, '--poll', '1', '--trace', trace, ...extra,
+  ], { stdio: ['ignore', 'ignore', 'pipe'] });
+  lines(bridge.stderr, (l) => {
+    bridgeLog.push(l);
+    for (let i = bridgeWaiters.length - 1; i >= 0; --i) if (bridgeWaiters[i](l)) bridgeWaiters.splice(i, 1);
+  });
+  const url = await waitFor(bridgeWaiters, (l) => (l.match(/web remote on (http:\/\/127\.0\.0\.1:\d+)/) || [])[1], 10000,
+    'the bridge');
+  await waitFor(bridgeWaiters, (l) => l.includes('open; serving'), 10000, 'the line');
+
+  const browser = await puppeteer.launch({
+    executablePath: execFileSync('sh', ['-c', 'command -v chromium'], { encoding: 'utf8' }).trim(),
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
+  });
+
+  return {
+    url,
+    browser,
+    bridge,
+    simLines,
+    bridgeLog,
+    // The simulator's next log line that matches, within ms.
+    simLine: (re, ms = 5000) => waitFor(simWaiters, (t) => re.test(t) && t, ms, String(re)),
+    simCount: (re) => simLines.filter((l) => re.test(l.text)).length,
+    // Lines the bridge put on the wire, with their times, from its trace.
+    sent: () => readFileSync(trace, 'utf8').split('\n')
+      .map((l) => l.match(/^(\S+ \S+) TX "(.*)"$/))
+      .filter(Boolean)
+      .map((m) => ({ at: new Date(m[1].replace(' ', 'T')).getTime(), line: m[2] })),
+    async stop() {
+      await browser.close();
+      bridge.kill('SIGTERM');
+      sim.kill('SIGTERM');
+      rmSync(dir, { recursive: true, force: true });
+    },
+  };
+}
+
+// A page of the remote, logged in, at a size.
+export async function openRemote(rig, viewport = { width: 1280, height: 900 }) {
+  const page = await rig.browser.newPage();
+  await page.setViewport(viewport);
+  await page.goto(rig.url + '/');
+  await page.waitForSelector('#login:not([hidden]), #remote:not([hidden])');
+  if (await page.$('#login:not([hidden])')) {
+    await page.type('#password', PASSWORD);
+    await page.click('#login button[type=submit]');
+  }
+  await page.waitForSelector('#remote:not([hidden]) #Command17');
+  await page.waitForFunction(() => document.querySelector('#tile-line .value').textContent === 'up');
+  return page;
+}
+
+// Holds the button down with the mouse; returns the function that lets go.
+export async function press(page, selector) {
+  const button = await page.$(selector);
+  await button.scrollIntoView();
+  const box = await button.boundingBox();
+  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  await page.mouse.down();
+  return () => page.mouse.up();
+}
+
+export const sleep = (ms) => new Promise((r) => setTimeout(r, ms));

@@ -1,0 +1,232 @@
+// SPDX-License-Identifier: MIT
+// Who may use the web listener, request by request: the Host and Origin lists, login and its
+// back-off, sessions and their limits, the metrics' access, and what each route answers.
+#include "bridge/web_access.hpp"
+#include "bridge/web_routes.hpp"
+#include "fakes.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace tova;
+using namespace tova::bridge;
+using namespace tova::test;
+
+namespace {
+
+struct AccessRig {
+    FakeClock clock;
+    DigestBackoff backoff{clock};
+    int ids = 0;
+    WebAccess access;
+    WebRoutes routes{access};
+    explicit AccessRig(WebAccessConfig c)
+        : access(std::move(c), clock, backoff, [this](std::size_t n) {
+              std::string id = std::to_string(++ids);
+              return std::string(n - id.size(), '0') + id;
+          }) {
+        routes.file = [](std::string_view path) -> std::optional<WebFile> {
+            if (path == "/index.html") return WebFile{"text/html", "<!doctype html>"};
+            return std::nullopt;
+        };
+        routes.tables = [] { return std::string("{\"projectors\":[]}"); };
+        routes.metrics = [] { return std::string("tova_line_up 1\n"); };
+    }
+    WebReply request(std::string method, std::string path, std::string body = {}, std::string cookie = {},
+                     std::string origin = "http://bridge.example:8080", std::string host = "bridge.example:8080",
+                     std::string authorization = {}) {
+        return routes.handle({std::move(method), std::move(path), std::move(host), std::move(origin), std::move(cookie),
+                              std::move(authorization), std::move(body), "192.0.2.7"});
+    }
+    // The session cookie of a good login, as the browser sends it back.
+    std::string login() {
+        const WebReply r = request("POST", "/login", "password=s3cret%20word");
+        EXPECT_EQ(r.status, 204);
+        const auto& set = r.headers.at(0).second;
+        return set.substr(0, set.find(';'));
+    }
+};
+
+WebAccessConfig lanConfig() {
+    WebAccessConfig c;
+    c.hosts = {"192.0.2.10", "Bridge.Example", "::1"};
+    c.port = 8080;
+    c.password = "s3cret word";
+    c.metricsToken = "0123456789abcdef";
+    return c;
+}
+
+std::string header(const WebReply& r, std::string_view name) {
+    for (const auto& [k, v] : r.headers)
+        if (k == name) return v;
+    return {};
+}
+
+} // namespace
+
+TEST(WebAccess, HostAndOriginMustNameTheListener) {
+    AccessRig r(lanConfig());
+    struct Case {
+        const char* text;
+        bool host, origin;
+    };
+    const Case cases[] = {
+        {"192.0.2.10:8080", true, false},
+        {"bridge.example:8080", true, false}, // names compare in any case
+        {"BRIDGE.EXAMPLE:8080", true, false},
+        {"[::1]:8080", true, false},
+        {"bridge.example", false, false}, // port 80 is not the listener's
+        {"bridge.example:8081", false, false},
+        {"attacker.example:8080", false, false}, // a rebound name
+        {"192.0.2.10:8080/x", false, false},
+        {"", false, false},
+        {"[::1:8080", false, false},
+        {"bridge.example:99999", false, false},
+        {"http://bridge.example:8080", false, true},
+        {"http://192.0.2.10:8080", false, true},
+        {"http://[::1]:8080", false, true},
+        {"https://bridge.example:8080", false, false}, // not over TLS
+        {"http://bridge.example:8080/", false, false},
+        {"http://evil.example:8080", false, false},
+        {"null", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(r.access.hostAllowed(c.text), c.host) << c.text;
+        EXPECT_EQ(r.access.originAllowed(c.text), c.origin) << c.text;
+    }
+    WebAccessConfig tls = lanConfig();
+    tls.tls = true;
+    tls.port = 443;
+    AccessRig t(tls);
+    EXPECT_TRUE(t.access.hostAllowed("bridge.example"));
+    EXPECT_TRUE(t.access.originAllowed("https://bridge.example"));
+    EXPECT_FALSE(t.access.originAllowed("http://bridge.example"));
+}
+
+TEST(WebAccess, CookiesAndFormsAreReadAsWritten) {
+    EXPECT_EQ(cookieValue("a=1; tova_session=abc; b=2", "tova_session"), "abc");
+    EXPECT_EQ(cookieValue("tova_session_x=1;tova_session = def ", "tova_session"), "def");
+    EXPECT_EQ(cookieValue("a=1", "tova_session"), "");
+    EXPECT_EQ(formField("a=1&password=x%26y+z", "password"), "x&y z");
+    EXPECT_EQ(formField("password=%2", "password"), std::nullopt);
+    EXPECT_EQ(formField("pass=1", "password"), std::nullopt);
+    EXPECT_TRUE(sameSecret("abc", "abc"));
+    EXPECT_FALSE(sameSecret("abd", "abc"));
+    EXPECT_FALSE(sameSecret("ab", "abc"));
+    EXPECT_FALSE(sameSecret("", ""));
+}
+
+TEST(WebAccess, LoginOpensAFreshSessionWithSafeCookieFlags) {
+    AccessRig r(lanConfig());
+    const WebReply ok = r.request("POST", "/login", "password=s3cret%20word");
+    ASSERT_EQ(ok.status, 204);
+    const std::string set = header(ok, "Set-Cookie");
+    EXPECT_EQ(set, "tova_session=00000000000000000000000000000001; Path=/; Max-Age=43200; HttpOnly; SameSite=Strict");
+    const std::string second = r.login();
+    EXPECT_NE(set.substr(0, set.find(';')), second); // a fresh id at every login
+    EXPECT_EQ(r.request("GET", "/tables", {}, second).status, 200);
+    EXPECT_EQ(r.request("GET", "/tables", {}, "tova_session=00000000000000000000000000000099").status, 401);
+    // Logged out, the cookie opens nothing and is removed.
+    const WebReply out = r.request("POST", "/logout", {}, second);
+    EXPECT_EQ(out.status, 204);
+    EXPECT_NE(header(out, "Set-Cookie").find("Max-Age=0"), std::string::npos);
+    EXPECT_EQ(r.request("GET", "/tables", {}, second).status, 401);
+    // Over TLS the cookie is Secure.
+    WebAccessConfig tls = lanConfig();
+    tls.tls = true;
+    AccessRig t(tls);
+    const WebReply secure = t.request("POST", "/login", "password=s3cret%20word", {}, "https://bridge.example:8080");
+    EXPECT_NE(header(secure, "Set-Cookie").find("; Secure"), std::string::npos);
+}
+
+TEST(WebAccess, SessionsLastTwelveHoursAndAtMostSixtyFourAreKept) {
+    AccessRig r(lanConfig());
+    const std::string first = r.login();
+    r.clock.advance(1000);
+    std::vector<std::string> later;
+    for (std::size_t i = 1; i < WebAccess::kMaxSessions; ++i) later.push_back(r.login());
+    EXPECT_EQ(r.access.sessions(), WebAccess::kMaxSessions);
+    EXPECT_TRUE(r.access.loggedIn(first));
+    r.login(); // the 65th: the oldest goes
+    EXPECT_EQ(r.access.sessions(), WebAccess::kMaxSessions);
+    EXPECT_FALSE(r.access.loggedIn(first));
+    EXPECT_TRUE(r.access.loggedIn(later.front()));
+    r.clock.advance(12LL * 3600 * 1000 - 1); // the later ones were opened a second in
+    EXPECT_TRUE(r.access.loggedIn(later.front()));
+    r.clock.advance(1);
+    EXPECT_FALSE(r.access.loggedIn(later.front()));
+}
+
+TEST(WebAccess, WrongPasswordsEarnTheDigestsBackOff) {
+    AccessRig r(lanConfig());
+    for (int i = 0; i < DigestBackoff::kLimit; ++i) EXPECT_EQ(r.request("POST", "/login", "password=guess").status, 401) << i;
+    // Banned: even the right password is not looked at for a minute.
+    EXPECT_EQ(r.request("POST", "/login", "password=s3cret%20word").status, 429);
+    EXPECT_EQ(r.access.failures(), std::uint64_t(DigestBackoff::kLimit));
+    r.clock.advance(DigestBackoff::kBan.count());
+    EXPECT_EQ(r.request("POST", "/login", "password=s3cret%20word").status, 204);
+}
+
+TEST(WebRoutes, EachRequestGetsWhatItsRulesAllow) {
+    AccessRig r(lanConfig());
+    const std::string session = r.login();
+    const std::string foreign = "http://evil.example";
+    const std::string rebound = "evil.example:8080";
+    struct Case {
+        const char* what;
+        WebReply reply;
+        int status;
+    };
+    const Case cases[] = {
+        {"the page", r.request("GET", "/"), 200},
+        {"a file of the page", r.request("GET", "/index.html"), 200},
+        {"no such file", r.request("GET", "/../etc/passwd"), 404},
+        {"the page on a rebound name", r.request("GET", "/", {}, {}, {}, rebound), 421},
+        {"the tables without a session", r.request("GET", "/tables"), 401},
+        {"the tables with one", r.request("GET", "/tables", {}, session), 200},
+        {"the tables on a rebound name", r.request("GET", "/tables", {}, session, {}, rebound), 421},
+        {"a login from another site", r.request("POST", "/login", "password=s3cret%20word", {}, foreign), 403},
+        {"a login without an origin", r.request("POST", "/login", "password=s3cret%20word", {}, ""), 403},
+        {"a logout from another site", r.request("POST", "/logout", {}, session, foreign), 403},
+        {"metrics for nobody", r.request("GET", "/metrics"), 401},
+        {"metrics for the token", r.request("GET", "/metrics", {}, {}, {}, "bridge.example:8080", "Bearer 0123456789abcdef"), 200},
+        {"metrics for a wrong token", r.request("GET", "/metrics", {}, {}, {}, "bridge.example:8080", "Bearer 0123456789abcdeX"), 401},
+        {"metrics for a session", r.request("GET", "/metrics", {}, session), 200},
+        {"another method", r.request("DELETE", "/"), 405},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.reply.status, c.status) << c.what;
+        EXPECT_EQ(header(c.reply, "Set-Cookie"), "") << c.what;
+    }
+    EXPECT_EQ(cases[11].reply.type, "text/plain; version=0.0.4; charset=utf-8");
+    // The tables and the socket of a logged-in page, from its own site only.
+    EXPECT_TRUE(r.routes.socketAllowed({"GET", "/socket", "bridge.example:8080", "http://bridge.example:8080", session, {}, {}, {}}));
+    EXPECT_FALSE(r.routes.socketAllowed({"GET", "/socket", "bridge.example:8080", foreign, session, {}, {}, {}}));
+    EXPECT_FALSE(r.routes.socketAllowed({"GET", "/socket", "bridge.example:8080", "http://bridge.example:8080", {}, {}, {}, {}}));
+    EXPECT_FALSE(r.routes.socketAllowed({"GET", "/socket", rebound, "http://evil.example:8080", session, {}, {}, {}}));
+    // Every page forbids framing and foreign scripts.
+    const auto& h = securityHeaders();
+    EXPECT_NE(std::find(h.begin(), h.end(), std::pair<std::string, std::string>("Content-Security-Policy",
+                                                                                "default-src 'self'; frame-ancestors 'none'")),
+              h.end());
+}
+
+TEST(WebRoutes, OnLoopbackWithoutAPasswordOnlyTheHostGuards) {
+    WebAccessConfig c;
+    c.hosts = {"127.0.0.1", "localhost"};
+    c.port = 8080;
+    AccessRig r(c);
+    EXPECT_EQ(r.request("GET", "/tables", {}, {}, {}, "127.0.0.1:8080").status, 200);
+    EXPECT_EQ(r.request("GET", "/metrics", {}, {}, {}, "localhost:8080").status, 200);
+    // A page elsewhere whose name now points here: the guard against DNS rebinding.
+    EXPECT_EQ(r.request("GET", "/tables", {}, {}, {}, "attacker.example:8080").status, 421);
+    EXPECT_EQ(r.request("POST", "/login", "password=x", {}, "http://127.0.0.1:8080", "127.0.0.1:8080").status, 204);
+    EXPECT_EQ(r.access.sessions(), 0u);
+    // metrics-open serves /metrics without a login on a listener that has a password.
+    WebAccessConfig open = lanConfig();
+    open.metricsOpen = true;
+    AccessRig o(open);
+    EXPECT_EQ(o.request("GET", "/metrics").status, 200);
+    EXPECT_EQ(o.request("GET", "/tables").status, 401);
+}

@@ -9,12 +9,12 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Owns a projector's serial line and serves it to many clients at once: as PJLink\n"
-        "Class 2 devices (one listener per projector on the line) and as a shared raw line for\n"
-        "the panel and tova-send (tcp://HOST:PORT). One line goes out at a time; each reply goes\n"
-        "to the client whose line it answers; clients take turns by their time on the line. When\n"
-        "the device fails, PJLink requests are answered ERR4, shared-line clients are closed, and\n"
-        "the device is opened again every 2 s until it is back. SIGHUP reads the password files\n"
-        "again and reopens the trace.\n"
+        "Class 2 devices (one listener per projector on the line), as a shared raw line for\n"
+        "the panel and tova-send (tcp://HOST:PORT), and as a web remote with /metrics. One\n"
+        "line goes out at a time; each reply goes to the client whose line it answers; clients\n"
+        "take turns by their time on the line. When the device fails, PJLink requests are\n"
+        "answered ERR4, shared-line clients are closed, and the device is opened again every\n"
+        "2 s until it is back. SIGHUP reads the password files again and reopens the trace.\n"
         "\n"
         "Exit status: 0 after SIGINT or SIGTERM; 2 when a listener cannot be bound or its host\n"
         "name does not resolve (try again later); 64 for a usage error or a wrong setting. A\n"
@@ -68,23 +68,25 @@ BridgeCommandLine parseBridgeOptions(const QStringList& arguments) {
                                              "repeatable."),
                               QStringLiteral("host[:port]"));
     // The web listener's options are its configuration keys, checked by the same rules.
-    const std::pair<QString, QString> webOptions[] = {
-        {QStringLiteral("http"), QStringLiteral("Serve the web remote and /metrics on HOST:PORT (<value>).")},
-        {QStringLiteral("http-name"),
-         QStringLiteral("A host name the web listener answers to besides its address (<value>; repeatable). Every "
-                        "request must name the listener so: the guard against DNS rebinding.")},
-        {QStringLiteral("http-password-file"),
-         QStringLiteral("The web remote's password: the first line of <value>, 8 to 256 characters. Required "
-                        "unless the listener is on a loopback address.")},
-        {QStringLiteral("http-cert"), QStringLiteral("Serve HTTPS with the PEM certificate (chain) in <value>.")},
-        {QStringLiteral("http-key"), QStringLiteral("The PEM private key of --http-cert (<value>).")},
-        {QStringLiteral("http-max-clients"),
-         QStringLiteral("Connections the web listener serves at once (<value>; default 128).")},
-        {QStringLiteral("metrics-token-file"),
-         QStringLiteral("Prometheus's bearer token for /metrics: the first line of <value>, 16 to 256 characters.")},
+    struct WebOption {
+        const char *key, *value, *help;
+    };
+    const WebOption webOptions[] = {
+        {"http", "host:port", "Serve the web remote (the panel's buttons in any browser) and /metrics there."},
+        {"http-name", "name",
+         "A host name the web listener answers to besides its address (repeatable). Every request must name "
+         "the listener so: the guard against DNS rebinding."},
+        {"http-password-file", "file",
+         "The web remote's password: the file's first line, 8 to 256 characters. Required unless the listener "
+         "is on a loopback address."},
+        {"http-cert", "file", "Serve HTTPS with this PEM certificate (chain)."},
+        {"http-key", "file", "The unencrypted PEM private key of --http-cert."},
+        {"http-max-clients", "n", "Connections the web listener serves at once (default 128)."},
+        {"metrics-token-file", "file", "Prometheus's bearer token for /metrics: the file's first line, 16 to 256 characters."},
     };
     std::vector<QCommandLineOption> web;
-    for (const auto& [key, help] : webOptions) web.emplace_back(key, help, QStringLiteral("value"));
+    for (const auto& o : webOptions)
+        web.emplace_back(QString::fromLatin1(o.key), QString::fromLatin1(o.help), QString::fromLatin1(o.value));
     QCommandLineOption metricsOpen(QStringLiteral("metrics-open"),
                                    QStringLiteral("Serve /metrics without a login or a token."));
     p.addOptions({config, lineOptions.device, lineOptions.speed, pjlink, share, passwordFile, name, inputs, maxClients,

@@ -51,6 +51,28 @@ test('POWER ON reaches the wire, and the power tile warms up, then comes on', as
   await page.close();
 });
 
+test('one-shot buttons work from the keyboard; held ones from the pointer only', async () => {
+  const page = await openRemote(rig);
+  const mute = rig.simLine(/line: C 0 B $/);
+  await page.focus('#Command19'); // SOUND MUTE ON
+  await page.keyboard.press('Enter');
+  await mute;
+  assert.equal(await page.$eval('#Command1', (e) => e.tabIndex), -1);
+  assert.equal(await page.$eval('#Command1', (e) => e.getAttribute('aria-label')), 'VOL + (held)');
+  await page.close();
+});
+
+test('the page, its script, its style and the tables come to under 150 KB', async () => {
+  const cookie = await sessionCookie();
+  let total = 0;
+  for (const path of ['/', '/remote.js', '/remote.css', '/favicon.svg', '/tables']) {
+    const r = await fetch(rig.url + path, { headers: { Cookie: cookie } });
+    assert.equal(r.status, 200, path);
+    total += (await r.arrayBuffer()).byteLength;
+  }
+  assert.ok(total < 150 * 1024, `${total} bytes`);
+});
+
 test("holding VOL+ for 1 s sends the held table's number of lines, give or take one", async () => {
   const page = await openRemote(rig);
   const before = rig.simCount(/line: C 0 9 $/);
@@ -75,6 +97,20 @@ test('closing the page mid-hold stops the repeat within 700 ms', async () => {
   assert.ok(moves.length >= 3, `${moves.length} lines while held`);
   const last = moves[moves.length - 1].at;
   assert.ok(last - closed <= 700, `the last line ${last - closed} ms after the page closed`);
+});
+
+test('a page that goes to sleep mid-hold is let go within 700 ms', async () => {
+  const page = await openRemote(rig);
+  await press(page, '#Command62'); // LENS SHIFT down
+  await sleep(500);
+  const froze = Date.now();
+  await rig.freeze(page); // no keep-held, no release, no close
+  await sleep(1500);
+  const moves = rig.sent().filter((s) => s.line === ' C 5 E CR ');
+  assert.ok(moves.length >= 3, `${moves.length} lines while held`);
+  const last = moves[moves.length - 1].at;
+  assert.ok(last - froze <= 700, `the last line ${last - froze} ms after the page froze`);
+  await page.close();
 });
 
 test('a second page cannot take a held button; it is told so', async () => {

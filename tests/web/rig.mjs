@@ -31,7 +31,8 @@ function waitFor(source, match, ms, what) {
   });
 }
 
-export async function startRig(bin, { extra = [] } = {}) {
+// poll: the poller's period in seconds (the tests' tiles follow it quickly at 1).
+export async function startRig(bin, { poll = 1, extra = [] } = {}) {
   const dir = mkdtempSync(join(tmpdir(), 'tova-web-'));
   const simLines = []; // {at, text}
   const simWaiters = [];
@@ -53,7 +54,7 @@ export async function startRig(bin, { extra = [] } = {}) {
   const bridgeLog = [];
   const bridge = spawn(join(bin, 'tova-bridge'), [
     '--device', device, '--pjlink', '127.0.0.1:0,name=Hall <left>', '--http', '127.0.0.1:0',
-    '--http-password-file', password, '--metrics-token-file', token, '--poll', '1', '--trace', trace, ...extra,
+    '--http-password-file', password, '--metrics-token-file', token, '--poll', String(poll), '--trace', trace, ...extra,
   ], { stdio: ['ignore', 'ignore', 'pipe'] });
   lines(bridge.stderr, (l) => {
     bridgeLog.push(l);
@@ -72,6 +73,13 @@ export async function startRig(bin, { extra = [] } = {}) {
   return {
     url,
     browser,
+    // Stops the page's script as a phone's sleep would: no more messages, no events (a frozen
+    // page would still say it is hidden), the socket left open.
+    freeze: async (page) => {
+      const cdp = await page.createCDPSession();
+      await cdp.send('Debugger.enable');
+      await cdp.send('Debugger.pause');
+    },
     bridge,
     simLines,
     bridgeLog,
@@ -109,10 +117,14 @@ export async function openRemote(rig, viewport = { width: 1280, height: 900 }) {
 
 // Holds the button down with the mouse; returns the function that lets go.
 export async function press(page, selector) {
-  const button = await page.$(selector);
-  await button.scrollIntoView();
-  const box = await button.boundingBox();
-  await page.mouse.move(box.x + box.width / 2, box.y + box.height / 2);
+  // Scrolled and measured in the page itself: a page behind another gets no animation frames to
+  // wait for, and bringing it to the front would hide the other (which lets go of its hold).
+  const box = await page.$eval(selector, (e) => {
+    e.scrollIntoView({ block: 'center' });
+    const r = e.getBoundingClientRect();
+    return { x: r.x + r.width / 2, y: r.y + r.height / 2 };
+  });
+  await page.mouse.move(box.x, box.y);
   await page.mouse.down();
   return () => page.mouse.up();
 }

@@ -247,6 +247,7 @@ int main(int argc, char** argv) {
     }
     if (only != "panel") {
         sendBounds();
+        sendPerCall();
         bridgeLatency();
         bridgePollers(32, 30, 0);
         bridgePollers(32, 30, 5);

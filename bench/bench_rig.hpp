@@ -52,6 +52,7 @@ std::string fmt(const char* f, Args... a) {
 
 // The benchmarks of the other programs (bench_tools.cpp).
 void sendBounds();
+void sendPerCall(); // tova-send's wall time per call against the exchange alone
 void bridgeLatency();
 void bridgePollers(int clients, int seconds, int pollSeconds);
 void bridgeMemory();

@@ -133,6 +133,48 @@ void sendBounds() {
         "2 within the 2 s time-out, little CPU");
 }
 
+// CR0 straight on the line, n times, as tova-send makes it: the exchange alone, in ms.
+std::vector<double> exchangeAlone(const QString& device, int n) {
+    std::vector<double> out;
+    QtSerialControl serial(device);
+    serial.setSettings(LineSettings{19200});
+    serial.setPortOpen(true);
+    QtTimer timeout, guard;
+    SteadyClock clock;
+    ExchangeQueue line(serial, timeout, guard, clock);
+    serial.setOnComm([&] { line.received(serial.input()); });
+    for (int i = 0; i < n; ++i) {
+        QEventLoop loop;
+        line.submit(1, {"CR0\r", 2000, expectFor("CR0")}, [&](const ExchangeResult& r) {
+            if (r.outcome == ExchangeResult::Replied) out.push_back(double(r.took.count()));
+            loop.quit();
+        });
+        loop.exec();
+    }
+    serial.setPortOpen(false);
+    return out;
+}
+
+void sendPerCall() {
+    QProcess sim;
+    sim.start(bin("tova-sim"), {QStringLiteral("--fast")});
+    sim.waitForReadyRead(5000);
+    const QString device = QString::fromUtf8(sim.readLine()).trimmed();
+    // Interleaved: a call of tova-send, then the exchange alone, so both see the same machine.
+    std::vector<double> call, alone;
+    for (int i = 0; i < 30; ++i) {
+        call.push_back(spawnAndWait({bin("tova-send").toStdString(), "--device", device.toStdString(), "CR0"}).wallS * 1000);
+        const auto e = exchangeAlone(device, 1);
+        alone.insert(alone.end(), e.begin(), e.end());
+    }
+    sim.terminate();
+    sim.waitForFinished(3000);
+    row("tova-send CR0 on a quiet line, wall time per call, 30 calls",
+        fmt("median %.1f ms, p90 %.1f ms", percentile(call, 50), percentile(call, 90)), "the exchange + < 30 ms");
+    row("  the exchange alone", fmt("median %.1f ms", percentile(alone, 50)), "");
+    row("  added by a call", fmt("median %.1f ms", percentile(call, 50) - percentile(alone, 50)), "< 30 ms");
+}
+
 void bridgeLatency() {
     // The serial exchange alone: CR0 straight on the line, as tova-send makes it.
     std::vector<double> straight, through;
@@ -141,22 +183,7 @@ void bridgeLatency() {
         sim.start(bin("tova-sim"), {QStringLiteral("--fast")});
         sim.waitForReadyRead(5000);
         const QString device = QString::fromUtf8(sim.readLine()).trimmed();
-        QtSerialControl serial(device);
-        serial.setSettings(LineSettings{19200});
-        serial.setPortOpen(true);
-        QtTimer timeout, guard;
-        SteadyClock clock;
-        ExchangeQueue line(serial, timeout, guard, clock);
-        serial.setOnComm([&] { line.received(serial.input()); });
-        for (int i = 0; i < 200; ++i) {
-            QEventLoop loop;
-            line.submit(1, {"CR0\r", 2000, expectFor("CR0")}, [&](const ExchangeResult& r) {
-                if (r.outcome == ExchangeResult::Replied) straight.push_back(double(r.took.count()));
-                loop.quit();
-            });
-            loop.exec();
-        }
-        serial.setPortOpen(false);
+        straight = exchangeAlone(device, 200);
         sim.terminate();
         sim.waitForFinished(3000);
     }

@@ -16,14 +16,16 @@ namespace {
 struct SendRig : BridgeRig {
     std::vector<std::string> out, err;
     int status = -1;
+    FakeTimer again{clock};
     std::unique_ptr<send::SendRun> run;
 
-    void start(send::Options o) {
-        run = std::make_unique<send::SendRun>(serial, queue, std::move(o));
+    SendRig() { clock.timers.push_back(&again); }
+    void start(send::Options o, bool open = true) {
+        run = std::make_unique<send::SendRun>(serial, queue, again, std::move(o));
         run->print = [this](const std::string& s) { out.push_back(s); };
         run->tell = [this](const std::string& s) { err.push_back(s); };
         run->finished = [this](int s) { status = s; };
-        run->start();
+        if (open) run->start();
     }
     // The projector answers what it knows; time runs until the run ends.
     void finish() {
@@ -86,12 +88,24 @@ TEST(SendRun, OptionsShapeTheLinesAndWhatIsPrinted) {
         {[] { auto o = codes({"CR9"}); o.raw = true; return o; }(), {"CR9\r"}, {"TM4\r"}},
         {[] { auto o = codes({"C00", "C01"}); o.noReply = true; return o; }(), {"C00\r", "C01\r"}, {"", ""}},
         {[] { auto o = codes({"CR0", "C99"}); o.json = true; return o; }(), {"CR0\r", "C99\r"},
-         {"{\"code\":\"CR0\",\"line\":\"CR0\\u000d\",\"reply\":\" 0 0 CR \",\"decoded\":\"Power ON\",\"status\":\"ok\",\"ms\":0}",
-          "{\"code\":\"C99\",\"line\":\"C99\\u000d\",\"reply\":null,\"decoded\":null,\"status\":\"timeout\",\"ms\":null}"}},
+         {"{\"code\":\"CR0\",\"line\":\"CR0\\u000d\",\"reply\":\" 0 0 CR \",\"decoded\":\"Power ON\",\"lampHours\":null,"
+          "\"temperatures\":null,\"pressureHpa\":null,\"status\":\"ok\",\"message\":null,\"ms\":0}",
+          "{\"code\":\"C99\",\"line\":\"C99\\u000d\",\"reply\":null,\"decoded\":null,\"lampHours\":null,"
+          "\"temperatures\":null,\"pressureHpa\":null,\"status\":\"timeout\",\"message\":\"no reply to C99 within 2000 ms\","
+          "\"ms\":null}"}},
+        {[] { auto o = codes({"CR3", "CR6", "CR PRESSURE"}); o.json = true; return o; }(), {"CR3\r", "CR6\r", "CR PRESSURE\r"},
+         {"{\"code\":\"CR3\",\"line\":\"CR3\\u000d\",\"reply\":\" 0 1 2 3 4 CR \",\"decoded\":\"0 1 2 3 4 CR  Hour Use\","
+          "\"lampHours\":1234,\"temperatures\":null,\"pressureHpa\":null,\"status\":\"ok\",\"message\":null,\"ms\":0}",
+          "{\"code\":\"CR6\",\"line\":\"CR6\\u000d\",\"reply\":\" + 2 5 . 0     3 0 . 5     - 2 . 0               CR \","
+          "\"decoded\":\"S1= + 2 5 . 0 C  ,   S2=  3 0 . 5 C  ,   S3= - 2 . 0  C  ,   S4=          C\",\"lampHours\":null,"
+          "\"temperatures\":[25,30.5,-2,null],\"pressureHpa\":null,\"status\":\"ok\",\"message\":null,\"ms\":0}",
+          "{\"code\":\"CR PRESSURE\",\"line\":\"CR PRESSURE\\u000d\",\"reply\":\" 8 5 3 CR \",\"decoded\":\"1013 hPa\","
+          "\"lampHours\":null,\"temperatures\":null,\"pressureHpa\":1013,\"status\":\"ok\",\"message\":null,\"ms\":0}"}},
     };
     for (auto& c : cases) {
         SendRig r;
-        r.answers = {{"A002CR0\r", "00\r"}, {"CR0\r", "00\r"}, {"CR9\r", "TM4\r"}};
+        r.answers = {{"A002CR0\r", "00\r"}, {"CR0\r", "00\r"},      {"CR9\r", "TM4\r"},
+                     {"CR3\r", "01234\r"},    {"CR6\r", "+25.0  30.5  -2.0       \r"}, {"CR PRESSURE\r", "853\r"}};
         r.start(c.options);
         r.finish();
         EXPECT_EQ(r.serial.writes, c.lines);
@@ -114,8 +128,7 @@ TEST(SendRun, TimeOutsByCodeAndOption) {
         SendRig r;
         auto o = codes({c.code});
         o.timeoutMs = c.option;
-        r.start(o);
-        r.clock.advance(kQuietGuardMs); // the line is quiet: the code goes out
+        r.start(o); // on a quiet line the code goes out at once
         ASSERT_EQ(r.serial.writes.size(), 1u);
         r.clock.advance(c.answeredAt);
         r.serial.receive(c.code == "C05" ? "\x06" : "00\r");
@@ -128,7 +141,6 @@ TEST(SendRun, ALostDeviceEndsTheRunAtOnce) {
     SendRig r;
     r.answers = {{"CR0\r", "80\r"}};
     r.start(codes({"CR0", "CR1", "CR3"}));
-    r.clock.advance(kQuietGuardMs);
     r.answer();
     r.serial.lose("Input/output error");
     EXPECT_EQ(r.status, send::kDeviceFailed);
@@ -136,4 +148,109 @@ TEST(SendRun, ALostDeviceEndsTheRunAtOnce) {
     ASSERT_EQ(r.err.size(), 1u);
     EXPECT_NE(r.err[0].find("the device was disconnected (Input/output error)"), std::string::npos) << r.err[0];
     EXPECT_EQ(r.serial.writes.size(), 2u); // CR3 never went out
+}
+
+// What waits when the port opens is an earlier run's: dropped, and the line must then fall quiet
+// before the first code; a quiet line costs no wait at all.
+TEST(SendRun, WaitsForQuietOnlyWhenSomethingWasWaiting) {
+    SendRig quiet;
+    quiet.start(codes({"CR0"}));
+    EXPECT_EQ(quiet.serial.writes.size(), 1u);
+    SendRig busy;
+    busy.serial.setOnComm({});
+    busy.serial.receive("TM4\r"); // a reply left by a run that did not wait for it
+    busy.start(codes({"CR0"}));
+    EXPECT_TRUE(busy.serial.writes.empty());
+    busy.clock.advance(kQuietGuardMs - 1);
+    EXPECT_TRUE(busy.serial.writes.empty());
+    busy.clock.advance(1);
+    EXPECT_EQ(busy.serial.writes.size(), 1u);
+}
+
+TEST(SendRun, UntilRepeatsTheCodeUntilItsReplyReadsSo) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> replies; // to each try, in turn; "" gets none
+        int status;
+        std::size_t tries;
+        std::string out;
+    } cases[] = {
+        {"comes on", {"40\r", "40\r", "00\r"}, send::kOk, 3, "Power ON"},
+        {"never within 5 s", {"40\r"}, send::kNotReached, 6, "Count down"}, // at 0 to 5 s
+        {"silent, then on", {"", "00\r"}, send::kOk, 2, "Power ON"},
+        {"refused at once", {"ERR\r"}, send::kRefused, 1, "E R R CR"},
+    };
+    for (const auto& c : cases) {
+        SendRig r;
+        auto o = codes({"CR0"});
+        o.until = "Power ON";
+        o.everyMs = 1000;
+        o.withinMs = 5000;
+        o.timeoutMs = 500;
+        r.start(o);
+        for (int ms = 0; ms < 20000 && r.status < 0; ms += 10) {
+            for (; r.answered < r.serial.writes.size(); ++r.answered) {
+                const auto& reply = c.replies[std::min(r.answered, c.replies.size() - 1)];
+                if (!reply.empty()) r.serial.receive(reply);
+            }
+            r.clock.advance(10);
+        }
+        EXPECT_EQ(r.status, c.status) << c.what;
+        EXPECT_EQ(r.serial.writes.size(), c.tries) << c.what;
+        EXPECT_EQ(r.out, std::vector<std::string>{c.out}) << c.what; // the last outcome only
+    }
+    // A lost device ends it with 2.
+    SendRig lost;
+    auto o = codes({"CR0"});
+    o.until = "Power ON";
+    lost.start(o);
+    lost.serial.lose("Input/output error");
+    EXPECT_EQ(lost.status, send::kDeviceFailed);
+}
+
+TEST(SendRun, CodesFromStandardInputAsTheyCome) {
+    SendRig r;
+    r.answers = {{"CR0\r", "80\r"}, {"C00\r", "\x06"}};
+    auto o = codes({});
+    o.fromInput = true;
+    r.start(o);
+    EXPECT_EQ(r.status, -1); // waits for input
+    r.run->input("CR0\n");
+    r.answer();
+    EXPECT_EQ(r.out, std::vector<std::string>{"Stand by"}); // printed before the next line comes
+    r.run->input("");       // blank lines are skipped
+    r.run->input(std::string(send::kMaxInputLine + 1, 'C'));
+    r.run->input("C00\r\n");
+    r.answer();
+    r.run->input("C99");
+    r.run->inputEnded();
+    r.finish();
+    EXPECT_EQ(r.out, (std::vector<std::string>{"Stand by", "ACK", ""}));
+    EXPECT_EQ(r.status, send::kTimedOut); // as for several codes
+    EXPECT_NE(r.err.front().find("over 4096 bytes"), std::string::npos);
+    // No more is taken while the line is behind.
+    SendRig busy;
+    busy.start(o);
+    for (std::size_t i = 0; i < send::kMaxWaitingCodes; ++i) busy.run->input("CR0");
+    EXPECT_FALSE(busy.run->wantsInput());
+}
+
+TEST(SendRun, EveryOutcomeIsAJsonLineAFailedOpeningIncluded) {
+    SendRig r;
+    auto o = codes({"CR0"});
+    o.json = true;
+    r.start(o, false);
+    r.run->openFailed({1, "/dev/ttyUSB9", SerialFault::NoDevice, "No such file or directory"});
+    EXPECT_EQ(r.status, send::kDeviceFailed);
+    ASSERT_EQ(r.out.size(), 1u);
+    EXPECT_EQ(r.out[0], "{\"code\":\"CR0\",\"line\":null,\"reply\":null,\"decoded\":null,\"lampHours\":null,"
+                        "\"temperatures\":null,\"pressureHpa\":null,\"status\":\"device\","
+                        "\"message\":\"/dev/ttyUSB9: no such device (No such file or directory)\",\"ms\":null}");
+    // A device lost on the way is one too.
+    SendRig lost;
+    lost.start(o);
+    lost.serial.lose("Input/output error");
+    ASSERT_EQ(lost.out.size(), 1u);
+    EXPECT_NE(lost.out[0].find("\"status\":\"device\",\"message\":\"/fake/com1: the device was disconnected"), std::string::npos)
+        << lost.out[0];
 }

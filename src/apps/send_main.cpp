@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // tova-send: the panel's protocol from the command line, for scripts and show control.
 #include "apps/send_options.hpp"
+#include "qt/line_reader.hpp"
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "qt/qt_timer.hpp"
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <memory>
 
 int main(int argc, char** argv) {
     tova::ignoreWriteSignals(); // a reader that goes away ends us through a failed write
@@ -19,10 +21,10 @@ int main(int argc, char** argv) {
 
     tova::QtSerialControl serial(o.device);
     serial.setSettings(o.settings);
-    tova::QtTimer timeout, guard;
+    tova::QtTimer timeout, guard, again;
     const tova::SteadyClock clock;
     tova::ExchangeQueue queue(serial, timeout, guard, clock);
-    tova::send::SendRun run(serial, queue, o.run);
+    tova::send::SendRun run(serial, queue, again, o.run);
     run.print = [](const std::string& line) {
         std::fwrite(line.data(), 1, line.size(), stdout);
         std::fputc('\n', stdout);
@@ -30,11 +32,17 @@ int main(int argc, char** argv) {
     };
     run.tell = [](const std::string& text) { std::fprintf(stderr, "tova-send: %s\n", text.c_str()); };
     run.finished = [](int status) { QCoreApplication::exit(status); };
+    std::unique_ptr<tova::LineReader> input;
+    if (o.run.fromInput) {
+        input = std::make_unique<tova::LineReader>(0, tova::send::kMaxInputLine);
+        input->onLine = [&](std::string line) {
+            run.input(std::move(line));
+            if (!run.wantsInput()) input->setPaused(true);
+        };
+        input->onEnd = [&run] { run.inputEnded(); };
+        run.onRoom = [&input] { input->setPaused(false); };
+    }
     // A device server is connected to while the event loop runs, within the same 3 s bound.
-    serial.openPort([&run](const tova::SerialError* failed) {
-        if (!failed) return run.start();
-        std::fprintf(stderr, "tova-send: %s\n", failed->what());
-        QCoreApplication::exit(tova::send::kDeviceFailed);
-    });
+    serial.openPort([&run](const tova::SerialError* failed) { failed ? run.openFailed(failed->failure()) : run.start(); });
     return QCoreApplication::exec();
 }

@@ -16,13 +16,14 @@ SendOptions parseSendOptions(const QStringList& arguments) {
         "traffic text for other codes (ACK for an acknowledgement), an empty line when no\n"
         "reply came (the message goes to standard error). A reply is complete at a leading\n"
         "ACK or NAK or at its carriage return; a NAK or a reply beginning with ERR is a\n"
-        "refusal. Whatever waits on the line before a code is discarded first.\n"
+        "refusal. Whatever waits on the line when the device is opened is discarded first.\n"
         "\n"
         "Exit status:\n"
-        "  0   every code was acknowledged or answered\n"
+        "  0   every code was acknowledged or answered (with --until: the reply read so)\n"
         "  1   a code got no reply within its time-out\n"
         "  2   the device could not be opened or failed (tova-send stops there)\n"
         "  3   the projector refused a code, or answered a query with a bare ACK\n"
+        "  4   --until: the reply did not read so within --within\n"
         "  64  a usage error (unknown option, missing or bad value)\n"
         "tova-send goes on through every code after a refusal or a time-out. With several\n"
         "outcomes: 2 if the device failed, else 1 if a code timed out, else 3 if one was\n"
@@ -49,7 +50,20 @@ SendOptions parseSendOptions(const QStringList& arguments) {
                                            "(tab-separated), and end."));
     QCommandLineOption verbose(QStringLiteral("verbose"),
                                QStringLiteral("Tell on standard error what is sent and discarded."));
-    p.addOptions({lineOptions.device, lineOptions.speed, address, timeout, noReply, raw, json, list, verbose});
+    QCommandLineOption input(QStringLiteral("stdin"),
+                             QStringLiteral("Read the codes from standard input, one per line, the port kept open "
+                                            "until the input ends; each outcome is printed as it comes."));
+    QCommandLineOption until(QStringLiteral("until"),
+                             QStringLiteral("Send the one CODE again until what tova-send prints for its reply is "
+                                            "<text> (exit 0), the projector refuses it (3), the device fails (2) or "
+                                            "--within passes (4). Only the last outcome is printed."),
+                             QStringLiteral("text"));
+    QCommandLineOption every(QStringLiteral("every"),
+                             QStringLiteral("--until: a try every <seconds> (decimal; default 1)."), QStringLiteral("seconds"));
+    QCommandLineOption within(QStringLiteral("within"),
+                              QStringLiteral("--until: give up after <seconds> (decimal; default 60)."), QStringLiteral("seconds"));
+    p.addOptions({lineOptions.device, lineOptions.speed, address, timeout, noReply, raw, json, list, verbose, input, until,
+                  every, within});
     p.addPositionalArgument(QStringLiteral("code"), QStringLiteral("Command codes, e.g. C00 CR0 \"CF INPUT1 VIDEO\"."),
                             QStringLiteral("CODE..."));
     SendOptions r;
@@ -75,7 +89,26 @@ SendOptions parseSendOptions(const QStringList& arguments) {
     }
     r.settings = std::get<LineSettings>(settings);
     r.device = p.value(lineOptions.device);
-    if (p.positionalArguments().isEmpty()) return usage("give at least one CODE");
+    r.run.fromInput = p.isSet(input);
+    if (r.run.fromInput && !p.positionalArguments().isEmpty()) return usage("give the codes on the command line or with --stdin, not both");
+    if (!r.run.fromInput && p.positionalArguments().isEmpty()) return usage("give at least one CODE");
+    // Decimal seconds, as a script writes them: 0.5, 2, 30.
+    auto seconds = [&](const QCommandLineOption& o, int& ms) {
+        bool ok = false;
+        const double s = p.value(o).toDouble(&ok);
+        if (!ok || s <= 0 || s > 86400) return false;
+        ms = static_cast<int>(s * 1000 + 0.5);
+        return ms > 0;
+    };
+    if (p.isSet(until)) {
+        if (r.run.fromInput || p.positionalArguments().size() != 1) return usage("--until takes exactly one CODE");
+        if (p.isSet(noReply)) return usage("--until needs the reply: not with --no-reply");
+        r.run.until = p.value(until).toStdString();
+        if (p.isSet(every) && !seconds(every, r.run.everyMs)) return usage("--every takes seconds above 0, e.g. 0.5");
+        if (p.isSet(within) && !seconds(within, r.run.withinMs)) return usage("--within takes seconds above 0, e.g. 30");
+    } else if (p.isSet(every) || p.isSet(within)) {
+        return usage("--every and --within go with --until");
+    }
     const auto target = addressTargetFor(p.value(address).toStdString());
     if (!target) return usage("--address takes single, all or 001 to 004");
     r.run.prefix = prefixFor(*target);

@@ -35,12 +35,13 @@ void DeviceKeeper::tryOpen() {
     m_line.openPort([this, alive = std::weak_ptr<bool>(m_alive)](const SerialError* failed) {
         if (alive.expired()) return;
         if (failed) {
-            if (log && m_state != failed->what()) log(std::string(failed->what()) + "; trying again every 2 s");
-            m_state = failed->what();
+            const std::string why = describeDevice(failed->failure());
+            if (log && m_state != why) log(why + "; trying again every 2 s");
+            m_state = why;
             m_retry.setEnabled(true);
             return;
         }
-        if (log) log("COM1 (" + m_line.devicePath(1) + "): open; serving");
+        if (log) log(m_line.devicePath(1) + ": open; serving");
         m_state = "open";
         m_queue.setLineUp(true);
         if (onUp) onUp();
@@ -48,7 +49,7 @@ void DeviceKeeper::tryOpen() {
 }
 
 void DeviceKeeper::lost() {
-    const std::string why = describe(m_line.lastFailure());
+    const std::string why = describeDevice(m_line.lastFailure());
     if (log) log(why + "; trying again every 2 s");
     m_state = why;
     m_queue.setLineUp(false);

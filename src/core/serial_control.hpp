@@ -34,6 +34,8 @@ struct SerialFailure {
 // As the operator reads it: the port and its device first, a plain reading where the serial
 // layer's words would mislead, and those words in brackets.
 std::string describe(const SerialFailure& f);
+// The same, the device named rather than a port: for the tools, which have no COM1.
+std::string describeDevice(const SerialFailure& f);
 
 // A failed serial operation; what() is the failure described.
 class SerialError : public std::runtime_error {

@@ -19,16 +19,22 @@ std::string_view reading(SerialFault f) {
     return {};
 }
 
-} // namespace
-
-std::string describe(const SerialFailure& f) {
-    std::string out;
-    if (f.port != 0) out = "COM" + std::to_string(f.port) + " (" + f.device + "): ";
+std::string reason(std::string out, const SerialFailure& f) {
     const std::string_view plain = reading(f.fault);
     if (plain.empty()) return out + f.text;
     out += plain;
     if (!f.text.empty()) out += " (" + f.text + ")";
     return out;
+}
+
+} // namespace
+
+std::string describe(const SerialFailure& f) {
+    return reason(f.port != 0 ? "COM" + std::to_string(f.port) + " (" + f.device + "): " : std::string(), f);
+}
+
+std::string describeDevice(const SerialFailure& f) {
+    return reason(f.device.empty() ? std::string() : f.device + ": ", f);
 }
 
 } // namespace tova

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cmath>
+#include <charconv>
 #include <cstdlib>
 #include <span>
 
@@ -103,7 +104,12 @@ double readNumber(std::string_view text) {
             num += exp;
         }
     }
-    return std::strtod(num.c_str(), nullptr);
+    // Read as the projector writes it, whatever the process's locale says a decimal point is.
+    if (num.front() == '+') num.erase(num.begin());
+    double v = 0;
+    const auto r = std::from_chars(num.data(), num.data() + num.size(), v);
+    if (r.ec == std::errc::result_out_of_range) return num.front() == '-' ? -HUGE_VAL : HUGE_VAL;
+    return v;
 }
 
 std::optional<std::int16_t> roundTo16(double v) {
@@ -149,6 +155,42 @@ DecodeResult decodeReply(std::string_view sendLine, std::string_view addressPref
             break;
         }
     return r;
+}
+
+namespace {
+
+// A decimal number standing alone in text (blanks around it allowed); nullopt for anything else.
+std::optional<double> plainNumber(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    if (text.empty()) return std::nullopt;
+    double v = 0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size()) return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+ReplyNumbers replyNumbers(const Query& q, std::string_view reply) {
+    ReplyNumbers n;
+    if (q.id == QueryId::LampHours) {
+        if (const auto digits = lampHours(reply)) n.lampHours = std::stol(std::string(*digits));
+    } else if (q.id == QueryId::Temperatures) {
+        n.temperatures.emplace();
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto [from, to] = kTemperatureFields[i];
+            if (from <= reply.size()) (*n.temperatures)[i] = plainNumber(reply.substr(from - 1, to - from + 1));
+        }
+    } else if (q.id == QueryId::Pressure) {
+        const std::string traffic = trafficText(reply);
+        const std::string_view printable = printablePart(traffic);
+        const bool digit = printable.find_first_of("0123456789") != std::string_view::npos;
+        if (digit)
+            if (const auto hpa = pressureHpa(readNumber(printable))) n.pressureHpa = *hpa;
+    }
+    return n;
 }
 
 } // namespace tova

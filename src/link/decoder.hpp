@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // Turns the traffic text of a reply to one of the nine queries into the panel's words.
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace tova {
+
+struct Query;
 
 struct DecodeResult {
     std::optional<std::string> label22; // nullopt: Label22 keeps what it shows
@@ -32,5 +35,15 @@ std::optional<std::int16_t> roundTo16(double v);
 
 // The whole pressure computation from a reading; nullopt when out of the 16-bit range.
 std::optional<std::int16_t> pressureHpa(double reading);
+
+// The numbers a query's reply carries, as values of their own: its lamp hours, its four
+// temperatures (degrees Celsius), its pressure in hPa; each nullopt when the reply holds no
+// number there (or is no reply to that query).
+struct ReplyNumbers {
+    std::optional<long> lampHours;
+    std::optional<std::array<std::optional<double>, 4>> temperatures; // for a temperature reply
+    std::optional<int> pressureHpa;
+};
+ReplyNumbers replyNumbers(const Query& q, std::string_view reply);
 
 } // namespace tova

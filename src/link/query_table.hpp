@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tova {
 
@@ -81,6 +82,9 @@ const ReplyRow* firstReply(QueryId id, Fits fits) {
 
 // True when data (a reply without its CR) has the form the query's data takes.
 bool hasForm(DataForm form, std::string_view data);
+
+// Where the temperature reply holds its four readings: characters from..to, counted from 1.
+inline constexpr std::pair<std::size_t, std::size_t> kTemperatureFields[4] = {{1, 5}, {8, 11}, {14, 17}, {21, 24}};
 
 // Numbers carried by the replies that are shown as received.
 // Lamp hours: the first run of 1 to 5 digits, as written (the projector reports one counter).

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <termios.h>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -18,6 +19,14 @@ PseudoTerminal::PseudoTerminal() {
         throw std::runtime_error("pseudo-terminal: " + why);
     }
     m_slavePath = ::ptsname(m_master);
+    // Raw from the start, as a serial line is: a pseudo-terminal starts cooked, and a program
+    // that opens it restores what it found when it closes, so between two runs the terminal
+    // would echo the projector's late replies back to the projector as lines of its own.
+    termios t{};
+    if (::tcgetattr(m_master, &t) == 0) {
+        ::cfmakeraw(&t);
+        ::tcsetattr(m_master, TCSANOW, &t);
+    }
 }
 
 PseudoTerminal::~PseudoTerminal() { hangUp(); }

@@ -1,24 +1,26 @@
 // SPDX-License-Identifier: MIT
 #include "send/send_run.hpp"
 
+#include "core/json_text.hpp"
 #include "link/address.hpp"
-#include "link/decoder.hpp"
+#include "link/query_table.hpp"
 #include "link/traffic.hpp"
 #include "panel/vocabulary.hpp"
-#include "core/json_text.hpp"
 
+#include <charconv>
 #include <utility>
 
 namespace tova::send {
 namespace {
 
-enum class Said { Ok, Refused, Timeout, Sent };
+enum class Said { Ok, Refused, Timeout, Sent, Device };
 const char* name(Said s) {
     switch (s) {
     case Said::Ok: return "ok";
     case Said::Refused: return "refused";
     case Said::Timeout: return "timeout";
     case Said::Sent: return "sent";
+    case Said::Device: return "device";
     }
     return "";
 }
@@ -29,17 +31,50 @@ std::string trimmed(std::string s) {
     return s;
 }
 
+std::string jsonNumber(std::optional<double> v) {
+    if (!v) return "null";
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, *v);
+    return std::string(buf, r.ptr);
+}
+
 constexpr ClientId kSelf = 1;
 
 } // namespace
+
+// What one code came to, as printed.
+struct SendRun::Outcome {
+    std::string code, framed;
+    Said said = Said::Ok;
+    std::string traffic, bytes;        // the reply, as traffic text and as received
+    std::optional<std::string> decoded;
+    ReplyNumbers numbers;
+    std::string message;               // what went to standard error about it
+    std::optional<long long> ms;
+    // The text a plain run prints for it, which --until compares.
+    std::string text() const {
+        const bool replied = said == Said::Ok || said == Said::Refused;
+        return replied ? trimmed(decoded ? *decoded : traffic) : std::string();
+    }
+};
 
 int worse(int a, int b) {
     auto rank = [](int s) { return s == kDeviceFailed ? 3 : s == kTimedOut ? 2 : s == kRefused ? 1 : 0; };
     return rank(a) >= rank(b) ? a : b;
 }
 
-SendRun::SendRun(SerialControl& line, ExchangeQueue& queue, Options options)
-    : m_line(line), m_queue(queue), m_o(std::move(options)) {}
+SendRun::SendRun(SerialControl& line, ExchangeQueue& queue, Timer& again, Options options)
+    : m_line(line), m_queue(queue), m_again(again), m_o(std::move(options)) {
+    m_waiting.assign(m_o.codes.begin(), m_o.codes.end());
+    m_inputOpen = m_o.fromInput;
+    m_again.setEnabled(false);
+    m_again.setOnTick([this] {
+        m_again.setEnabled(false);
+        if (!m_waiting.empty()) attempt(m_waiting.front());
+    });
+}
+
+SendRun::~SendRun() { m_again.setOnTick({}); }
 
 void SendRun::start() {
     m_line.setOnComm([this] {
@@ -47,10 +82,30 @@ void SendRun::start() {
         else if (m_line.commEvent() == comEventLost) m_queue.setLineUp(false);
     });
     m_queue.onDropped = [this](const Dropped& d) { dropped(d); };
-    // What waits, and a reply still on its way to a line sent before we opened.
+    // Whatever waits is some earlier run's; and where something waited, more may be on its way:
+    // then the line must fall quiet first. On a quiet line the first code goes at once, and a
+    // late reply that arrives meanwhile is told apart by its form.
     m_waitingAtStart = m_line.discardInput();
-    m_queue.settle();
+    if (m_waitingAtStart > 0) m_queue.settle();
+    m_started = true;
+    m_since = m_queue.clock().now();
     next();
+}
+
+void SendRun::input(std::string line) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    if (line.empty() || m_ended) return;
+    if (line.size() > kMaxInputLine) {
+        if (tell) tell("a line of standard input over " + std::to_string(kMaxInputLine) + " bytes is no code: skipped");
+        return;
+    }
+    m_waiting.push_back(std::move(line));
+    if (m_started) next();
+}
+
+void SendRun::inputEnded() {
+    m_inputOpen = false;
+    if (m_started) next();
 }
 
 void SendRun::note(const std::string& text) {
@@ -61,81 +116,157 @@ void SendRun::dropped(const Dropped& d) { m_dropped[d.why] += d.bytes.size(); }
 
 void SendRun::noteDropped() {
     const std::size_t atStart = std::exchange(m_waitingAtStart, 0);
+    if (atStart > 0) note("discarded " + std::to_string(atStart) + " bytes waiting after opening");
     for (auto [why, n] : std::exchange(m_dropped, {})) {
-        if (why == Dropped::WhileQuiet && m_next <= 1) n += atStart;
-        const char* when = why == Dropped::AfterReply  ? " after the reply"
+        const char* when = why == Dropped::AfterReply    ? " after the reply"
                            : why == Dropped::NobodyAsked ? " waiting"
-                           : m_next <= 1                 ? " waiting after opening"
-                                                         : " arriving late";
+                           : m_sent <= 1 && why == Dropped::WhileQuiet ? " waiting after opening"
+                                                                       : " arriving late";
         if (n > 0) note("discarded " + std::to_string(n) + " bytes" + when);
     }
 }
 
 void SendRun::next() {
-    if (m_ended) return;
-    if (m_next == m_o.codes.size()) return end();
+    if (m_ended || m_sending || m_again.enabled()) return;
+    if (m_waiting.empty()) {
+        if (!m_inputOpen) end();
+        return;
+    }
+    attempt(m_waiting.front());
+}
+
+void SendRun::attempt(const std::string& typed) {
     // Typed text: one byte per character; a CRLF file's line ending is not a second line.
-    std::string code = typedBytes(m_o.codes[m_next++]);
+    std::string code = typedBytes(typed);
     while (!code.empty() && (code.back() == '\r' || code.back() == '\n')) code.pop_back();
     const std::string framed = frameLine(m_o.prefix, code);
     const int ms = m_o.timeoutMs ? *m_o.timeoutMs : replyTimeoutFor(code, kDefaultTimeoutMs);
     note("sending" + trafficText(framed));
+    m_sending = true;
+    m_tryAt = m_queue.clock().now();
+    ++m_sent;
     Request request{framed, ms, expectFor(code), !m_o.noReply};
-    const Submitted s = m_queue.submit(kSelf, std::move(request), [this, code, framed, ms](const ExchangeResult& r) {
-        outcome(code, framed, ms, r);
+    auto done = [this, code, framed, ms](const ExchangeResult& r) {
+        m_sending = false;
+        const Outcome o = outcome(code, framed, ms, r);
+        if (m_o.until) return untilDone(o);
+        m_waiting.pop_front();
+        report(o);
+        if (o.said == Said::Device) return end(); // the rest are not tried
+        if (onRoom && m_inputOpen && wantsInput()) onRoom();
         next();
-    });
-    if (s == Submitted::LineDown) outcome(code, framed, ms, {ExchangeResult::LineDown});
+    };
+    if (m_queue.submit(kSelf, std::move(request), done) == Submitted::LineDown) done({ExchangeResult::LineDown});
 }
 
-void SendRun::outcome(const std::string& code, const std::string& framed, int timeoutMs, const ExchangeResult& r) {
+SendRun::Outcome SendRun::outcome(const std::string& code, const std::string& framed, int timeoutMs, const ExchangeResult& r) {
     noteDropped();
+    Outcome o;
+    o.code = code;
+    o.framed = framed;
     if (r.outcome == ExchangeResult::LineDown || r.outcome == ExchangeResult::NotTaken) {
-        std::string why = r.failure;
+        o.said = Said::Device;
+        o.message = r.failure;
         if (r.outcome == ExchangeResult::NotTaken)
-            why = "the device did not take the line within " + std::to_string(timeoutMs) + " ms";
-        else if (why.empty())
-            why = describe(m_line.lastFailure());
-        if (tell) tell(why);
+            o.message = "the device did not take the line within " + std::to_string(timeoutMs) + " ms";
+        else if (o.message.empty())
+            o.message = describeDevice(m_line.lastFailure());
         m_status = worse(m_status, kDeviceFailed);
-        return end(); // the rest are not tried
+        return o;
     }
-    const std::string traffic = trafficText(r.bytes);
-    std::optional<std::string> decoded;
-    Said said = Said::Ok;
+    o.traffic = trafficText(r.bytes);
+    o.bytes = r.bytes;
     if (r.outcome == ExchangeResult::Sent) {
-        said = Said::Sent;
-    } else if (r.outcome == ExchangeResult::TimedOut) {
-        if (tell) tell("no reply to " + code + " within " + std::to_string(timeoutMs) + " ms");
-        m_status = worse(m_status, kTimedOut);
-        said = Said::Timeout;
-    } else if (r.reply.kind == ReplyKind::Refused || r.reply.kind == ReplyKind::NoData) {
-        // A bare ACK to a query answers nothing a script asked for: it counts as refused.
-        if (tell) tell(code + " was refused:" + traffic);
-        m_status = worse(m_status, kRefused);
-        said = Said::Refused;
-    } else if (r.reply.kind == ReplyKind::Answered) {
-        decoded = decodeReply(framed, m_o.prefix, traffic, 0).label22;
+        o.said = Said::Sent;
+        return o;
     }
-    const bool replied = said == Said::Ok || said == Said::Refused;
+    if (r.outcome == ExchangeResult::TimedOut) {
+        o.said = Said::Timeout;
+        o.message = "no reply to " + code + " within " + std::to_string(timeoutMs) + " ms";
+        m_status = worse(m_status, kTimedOut);
+        return o;
+    }
+    o.ms = r.took.count();
+    if (r.reply.kind == ReplyKind::Refused || r.reply.kind == ReplyKind::NoData) {
+        // A bare ACK to a query answers nothing a script asked for: it counts as refused.
+        o.said = Said::Refused;
+        o.message = code + " was refused:" + o.traffic;
+        m_status = worse(m_status, kRefused);
+    } else if (r.reply.kind == ReplyKind::Answered) {
+        o.decoded = decodeReply(framed, m_o.prefix, o.traffic, 0).label22;
+        if (const Query* q = findQuery(code)) o.numbers = replyNumbers(*q, r.bytes);
+    }
+    return o;
+}
+
+void SendRun::report(const Outcome& o) {
+    if (!o.message.empty() && tell) tell(o.message);
     if (!print) return;
+    const bool replied = o.said == Said::Ok || o.said == Said::Refused;
     if (m_o.json) {
-        print("{\"code\":" + jsonString(code) + ",\"line\":" + jsonString(framed) +
-              ",\"reply\":" + (replied ? jsonString(traffic) : "null") +
-              ",\"decoded\":" + (decoded ? jsonString(trimmed(*decoded)) : "null") + ",\"status\":\"" +
-              name(said) + "\",\"ms\":" + (replied ? std::to_string(r.took.count()) : "null") + "}");
+        std::string temps = "null";
+        if (const auto& t = o.numbers.temperatures) {
+            temps = "[";
+            for (std::size_t i = 0; i < t->size(); ++i) temps += (i ? "," : "") + jsonNumber((*t)[i]);
+            temps += "]";
+        }
+        print("{\"code\":" + (o.code.empty() ? "null" : jsonString(o.code)) + ",\"line\":" + (o.framed.empty() ? "null" : jsonString(o.framed)) +
+              ",\"reply\":" + (replied ? jsonString(o.traffic) : "null") +
+              ",\"decoded\":" + (o.decoded ? jsonString(trimmed(*o.decoded)) : "null") +
+              ",\"lampHours\":" + (o.numbers.lampHours ? std::to_string(*o.numbers.lampHours) : "null") +
+              ",\"temperatures\":" + temps +
+              ",\"pressureHpa\":" + (o.numbers.pressureHpa ? std::to_string(*o.numbers.pressureHpa) : "null") +
+              ",\"status\":\"" + name(o.said) + "\",\"message\":" + (o.message.empty() ? "null" : jsonString(o.message)) +
+              ",\"ms\":" + (o.ms ? std::to_string(*o.ms) : "null") + "}");
+    } else if (o.said == Said::Device) {
+        return; // the message said it
     } else if (!replied) {
         print("");
     } else if (m_o.raw) {
-        print(r.bytes);
+        print(o.bytes);
     } else {
-        print(trimmed(decoded ? *decoded : traffic));
+        print(o.text());
     }
+}
+
+void SendRun::untilDone(const Outcome& o) {
+    note("tried: " + (o.text().empty() ? std::string("no reply") : o.text()));
+    const auto elapsed = m_queue.clock().now() - m_since;
+    int status = -1;
+    Outcome last = o;
+    if (o.said == Said::Device) status = kDeviceFailed;
+    else if (o.said == Said::Refused) status = kRefused;
+    else if (o.text() == *m_o.until) status = kOk;
+    else if (elapsed.count() + m_o.everyMs > m_o.withinMs) {
+        status = kNotReached;
+        const std::string reached = "not \"" + *m_o.until + "\" within " + std::to_string(m_o.withinMs) + " ms";
+        last.message = last.message.empty() ? reached : last.message + "; " + reached;
+    }
+    if (status < 0) { // the next try a period after this one began
+        const auto wait = m_tryAt + std::chrono::milliseconds(m_o.everyMs) - m_queue.clock().now();
+        m_again.setInterval(static_cast<int>(std::max<long long>(1, wait.count())));
+        m_again.setEnabled(true);
+        return;
+    }
+    m_status = status;
+    report(last);
+    end();
+}
+
+void SendRun::openFailed(const SerialFailure& f) {
+    Outcome o;
+    if (!m_waiting.empty()) o.code = m_waiting.front();
+    o.said = Said::Device;
+    o.message = describeDevice(f);
+    m_status = kDeviceFailed;
+    report(o);
+    end();
 }
 
 void SendRun::end() {
     if (m_ended) return;
     m_ended = true;
+    m_again.setEnabled(false);
     noteDropped();
     m_queue.forget(kSelf);
     if (finished) finished(m_status);

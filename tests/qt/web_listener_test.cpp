@@ -59,7 +59,7 @@ struct WebRig {
         EXPECT_TRUE(s.waitForConnected(3000));
         s.write(request);
         QByteArray in;
-        QTest::qWaitFor([&] {
+        [[maybe_unused]] const bool whole = QTest::qWaitFor([&] {
             in += s.readAll();
             const qsizetype head = in.indexOf("\r\n\r\n");
             const qsizetype length = in.indexOf("Content-Length: ");
@@ -84,7 +84,8 @@ struct PageSocket {
         if (!cookie.isEmpty()) r.setRawHeader("Cookie", cookie);
         QObject::connect(&ws, &QWebSocket::disconnected, [this] { closed = ws.closeCode(); });
         ws.open(r);
-        QTest::qWaitFor([&] { return ws.state() == QAbstractSocket::ConnectedState || closed >= 0; }, 5000);
+        [[maybe_unused]] const bool settled =
+            QTest::qWaitFor([&] { return ws.state() == QAbstractSocket::ConnectedState || closed >= 0; }, 5000);
     }
 };
 
@@ -192,7 +193,7 @@ TEST(WebListener, HttpsWithASecureCookie) {
     s.write("POST /login HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(rig.port()) + "\r\nOrigin: https://127.0.0.1:" +
             QByteArray::number(rig.port()) + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     QByteArray in;
-    QTest::qWaitFor([&] {
+    [[maybe_unused]] const bool head = QTest::qWaitFor([&] {
         in += s.readAll();
         return in.contains("\r\n\r\n");
     }, 5000);

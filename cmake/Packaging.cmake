@@ -50,7 +50,8 @@ if(HELP2MAN)
       COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
               ${HELP2MAN} --no-info --section=1 "--name=${name_${prog}}" ${includes}
               --output=${man}/${prog}.1 $<TARGET_FILE:${prog}>
-      DEPENDS ${depends} VERBATIM)
+      COMMAND ${CMAKE_COMMAND} -DPAGE=${man}/${prog}.1 -P ${PROJECT_SOURCE_DIR}/cmake/PlainManPage.cmake
+      DEPENDS ${depends} ${PROJECT_SOURCE_DIR}/cmake/PlainManPage.cmake VERBATIM)
     tova_gzip(${man}/${prog}.1 ${man}/${prog}.1.gz)
     list(APPEND man_pages ${man}/${prog}.1.gz)
   endforeach()

@@ -46,8 +46,18 @@ for f in applications/tova-control.desktop metainfo/tova-control.metainfo.xml \
   [ -s "$share/$f" ] || fail "missing from the package: $f"
 done
 page=$(zcat "$share/man/man1/tova-send.1.gz")
-for section in "EXIT STATUS" "EXAMPLES" "SEE ALSO" "COMMAND CODES"; do
-  grep -q "^\.SH \"\?$section" <<<"$page" || fail "tova-send's manual page has no $section"
+for section in "Exit status" "EXAMPLES" "SEE ALSO" "COMMAND CODES"; do
+  grep -q "^\.S[HS] \"\?$section" <<<"$page" || fail "tova-send's manual page has no $section"
+done
+# Every licence the package ships under (a file's SPDX identifier, the metadata's licences) has
+# its own paragraph in the copyright file, and a Files stanza that names it.
+copyright="$share/doc/tova-control/copyright"
+licences=$( (grep -rhoE 'SPDX-License-Identifier: [A-Za-z0-9.+-]+' "$root/fs" | sed 's/.*: //';
+             grep -hoE '<(metadata|project)_license>[^<]+' "$share/metainfo/tova-control.metainfo.xml" | sed 's/.*>//') | sort -u)
+for licence in $licences; do
+  grep -qx "License: $licence" "$copyright" || fail "the copyright file has no licence text or reference for $licence"
+  grep -q "^License: $licence\$" <(awk '/^Files:/ { f = 1 } f && /^License:/ { print; f = 0 }' "$copyright") ||
+    fail "no Files stanza of the copyright file is under $licence"
 done
 grep -q "^\.SH \"\?FILES" <<<"$(zcat "$share/man/man1/tova-control.1.gz")" || fail "tova-control's page has no FILES"
 unit="$root/fs/lib/systemd/system/tova-bridge@.service"

@@ -77,7 +77,7 @@ struct ScriptedPeer {
                 for (auto& row : script)
                     if (!row.used && row.line == lines.back()) {
                         row.used = true;
-                        QTimer::singleShot(row.delayMs, [this, reply = row.reply] { pty.write(reply); });
+                        QTimer::singleShot(row.delayMs, &notifier, [this, reply = row.reply] { pty.write(reply); });
                         break;
                     }
             }

@@ -47,14 +47,16 @@ TEST(Send, NeverPrintsAnotherCodesReply) {
 TEST(Send, ALateReplyInEveryWindowOfTheNextRun) {
     for (int delay : {0, 5, 15, 30, 60, 120, 250}) {
         ScriptedPeer peer({{"CR9", "TM4\r", delay}, {"CR0", "80\r", 5}, {"C00", "\x06", delay}, {"C01", "\x06", 5}});
-        EXPECT_EQ(send(peer.path(), codes({"--no-reply", "CR9"})).exitCode, 0);
-        auto r = send(peer.path(), codes({"CR0"}));
+        auto r = send(peer.path(), codes({"--no-reply", "CR9"}));
+        EXPECT_EQ(r.exitCode, 0) << delay << r.err.toStdString();
+        r = send(peer.path(), codes({"--verbose", "CR0"}));
         EXPECT_EQ(r.out, QStringLiteral("Stand by\n")) << delay << r.err.toStdString();
-        EXPECT_EQ(r.exitCode, 0) << delay;
-        EXPECT_EQ(send(peer.path(), codes({"--no-reply", "C00"})).exitCode, 0);
-        r = send(peer.path(), codes({"C01"}));
-        EXPECT_EQ(r.out, QStringLiteral("ACK\n")) << delay;
-        EXPECT_EQ(r.exitCode, 0) << delay;
+        EXPECT_EQ(r.exitCode, 0) << delay << r.err.toStdString();
+        r = send(peer.path(), codes({"--no-reply", "C00"}));
+        EXPECT_EQ(r.exitCode, 0) << delay << r.err.toStdString();
+        r = send(peer.path(), codes({"--verbose", "C01"}));
+        EXPECT_EQ(r.out, QStringLiteral("ACK\n")) << delay << r.err.toStdString();
+        EXPECT_EQ(r.exitCode, 0) << delay << r.err.toStdString();
     }
 }
 

@@ -74,6 +74,9 @@ inline void runFor(int ms) {
     loop.exec();
 }
 
+// A program of this build.
+inline QString bin(const char* name) { return QStringLiteral(TOVA_BIN_DIR "/") + QString::fromLatin1(name); }
+
 inline long residentKb() {
     long pages = 0, rss = 0;
     if (FILE* f = std::fopen("/proc/self/statm", "r")) {

@@ -24,8 +24,6 @@ extern char** environ;
 namespace tova::bench {
 namespace {
 
-QString bin(const char* name) { return QStringLiteral(TOVA_BIN_DIR "/") + QString::fromLatin1(name); }
-
 // A program run to its end, with what the kernel counted for it.
 struct Spent {
     int status = -1;

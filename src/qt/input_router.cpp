@@ -14,18 +14,20 @@ InputRouter::InputRouter(QWidget* window, Form1& form,
                          const std::map<std::string, QWidget*, std::less<>>& controls)
     : QObject(window), m_window(window), m_form(form), m_controls(controls) {
     onKey = [this](int key, int shift) { m_form.onKeyDown(key, shift); };
-    for (const auto& [name, w] : controls) {
-        if (auto* b = qobject_cast<PanelButton*>(w)) {
-            // A held button's press and release reach the application's filter, like every key.
-            if (!b->held) connect(b, &QPushButton::clicked, this, [this, n = name] { m_form.click(n); });
-        } else if (auto* o = qobject_cast<QRadioButton*>(w)) {
-            // Every click runs the handler, also on the option already marked.
-            connect(o, &QRadioButton::clicked, this, [this, n = name] { m_form.click(n); });
-        } else if (auto* p = qobject_cast<Picture*>(w)) {
-            connect(p, &Picture::doubleClicked, this, [this] { m_form.onPictureDoubleClick(); });
-        }
-    }
+    for (const auto& [name, w] : controls) wire(name, w);
     qApp->installEventFilter(this);
+}
+
+void InputRouter::wire(const std::string& name, QWidget* w) {
+    if (auto* b = qobject_cast<PanelButton*>(w)) {
+        // A held button's press and release reach the application's filter, like every key.
+        if (!b->held) connect(b, &QPushButton::clicked, this, [this, n = name] { m_form.click(n); });
+    } else if (auto* o = qobject_cast<QRadioButton*>(w)) {
+        // Every click runs the handler, also on the option already marked.
+        connect(o, &QRadioButton::clicked, this, [this, n = name] { m_form.click(n); });
+    } else if (auto* p = qobject_cast<Picture*>(w)) {
+        connect(p, &Picture::doubleClicked, this, [this] { m_form.onPictureDoubleClick(); });
+    }
 }
 
 InputRouter::~InputRouter() { qApp->removeEventFilter(this); }

@@ -20,6 +20,8 @@ class InputRouter : public QObject {
   public:
     InputRouter(QWidget* window, Form1& form, const std::map<std::string, QWidget*, std::less<>>& controls);
     ~InputRouter() override;
+    // Connects a control built later to its handler.
+    void wire(const std::string& name, QWidget* w);
     // Releases a held button as its release would (before a warning box takes the pointer).
     void releaseHeld();
     // Where the window's keys go: the panel's key handler, with its shift state.

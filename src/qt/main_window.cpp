@@ -31,10 +31,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_outerHeight(kClient
     pal.setColor(QPalette::Window, QColor::fromRgb(kWindowBack));
     setPalette(pal);
     setAutoFillBackground(true);
-    auto* surface = new Surface(this);
-    surface->setObjectName(QStringLiteral("surface"));
-    surface->setGeometry(0, 0, px(kClientWidth), px(kClientHeight));
-    m_controls = buildControls(surface);
+    setFont(windowFont()); // the controls in it inherit it, unless theirs differs
+    m_surface = new Surface(this);
+    m_surface->setObjectName(QStringLiteral("surface"));
+    m_surface->setGeometry(0, 0, px(kClientWidth), px(kClientHeight));
+    buildControls(m_surface, m_controls, Stage::BeforeShow);
     for (const LayoutControl& c : layoutControls())
         m_captions.emplace(std::string(c.name), std::string(c.caption));
     setFixedSize(px(kClientWidth), px(kClientHeight));
@@ -47,7 +48,17 @@ void MainWindow::setForm(Form1* form) {
     m_input = new InputRouter(this, *form, m_controls);
 }
 
+void MainWindow::buildLater() const {
+    if (std::exchange(m_builtLater, true)) return;
+    const auto before = m_controls;
+    buildControls(m_surface, m_controls, Stage::AfterFirstPaint);
+    if (m_input)
+        for (const auto& [name, w] : m_controls)
+            if (!before.contains(name)) m_input->wire(name, w);
+}
+
 QWidget* MainWindow::control(std::string_view name) const {
+    if (!m_builtLater && stageOf(name) == Stage::AfterFirstPaint) buildLater();
     auto it = m_controls.find(name);
     if (it != m_controls.end()) return it->second;
     qCritical("tova-control: unknown control name \"%.*s\"", int(name.size()), name.data());
@@ -154,6 +165,10 @@ void MainWindow::followFrame() {
 bool MainWindow::event(QEvent* e) {
     const bool done = QWidget::event(e);
     switch (e->type()) {
+    case QEvent::Paint:
+        // Once the window stands painted, the rest is built while the operator looks at it.
+        if (!m_builtLater) QTimer::singleShot(0, this, [this] { buildLater(); });
+        break;
     case QEvent::Show:
         // The frame is known once the window manager has framed the window, which may come
         // after the window is shown: look again while it settles.

@@ -24,7 +24,8 @@ class MainWindow : public QWidget, public Panel {
 
     // Connects the widgets' events to the handlers.
     void setForm(Form1* form);
-    // The control of that name; an unknown name is a fault of the program and is logged.
+    // The control of that name (one built after the first paint is built at once when asked
+    // for before); an unknown name is a fault of the program and is logged.
     QWidget* control(std::string_view name) const;
 
     std::string caption(std::string_view control) const override;
@@ -54,6 +55,7 @@ class MainWindow : public QWidget, public Panel {
     void followFrame();     // the height and the start-up place, with the frame as it is now
     void applyHeight();
     void applyPlace();
+    void buildLater() const; // the controls left for after the first paint
 
     // The place the handlers asked for, and the outer size they computed it from (twips).
     struct Place {
@@ -64,7 +66,9 @@ class MainWindow : public QWidget, public Panel {
 
     Form1* m_form = nullptr;
     InputRouter* m_input = nullptr;
-    std::map<std::string, QWidget*, std::less<>> m_controls;
+    QWidget* m_surface = nullptr;
+    mutable std::map<std::string, QWidget*, std::less<>> m_controls;
+    mutable bool m_builtLater = false;
     std::map<std::string, std::string, std::less<>> m_captions;
     int m_outerHeight; // twips
 };

@@ -4,6 +4,7 @@
 #include "panel/form1.hpp"
 #include "qt/main_window.hpp"
 #include "qt/qt_timer.hpp"
+#include "qt/startup_probe.hpp"
 
 #include <QString>
 
@@ -21,6 +22,7 @@ struct PanelAssembly {
         form.startUp();
     }
     void show() {
+        probeStartUp(&window);
         window.show();
         if (QWidget* first = window.control(ctl::PowerOn)) first->setFocus();
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "qt/widget_factory.hpp"
 
+#include "panel/controls.hpp"
 #include "panel/form1.hpp"
 #include "panel/layout_table.hpp"
 #include "qt/panel_widgets.hpp"
@@ -15,6 +16,9 @@
 
 namespace tova {
 namespace {
+
+// The picture at the top right, its pixels compiled in.
+#include "image1.xpm"
 
 int px(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
 
@@ -88,7 +92,7 @@ QWidget* make(const LayoutControl& c, QWidget* parent, std::map<std::string_view
     }
     case Kind::Picture: {
         auto* p = new Picture(parent);
-        p->setPixmap(QPixmap(QStringLiteral(":/tova/image1.png")));
+        p->setPixmap(QPixmap(image1)); // read in place: no image plugin is looked for
         p->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         p->setAccessibleName(QStringLiteral("TOVA"));
         return p;
@@ -105,29 +109,37 @@ QString buttonText(std::string_view caption) {
     return qs(caption).replace(QLatin1Char('&'), QStringLiteral("&&")); // no mnemonics
 }
 
-std::map<std::string, QWidget*, std::less<>> buildControls(QWidget* surface) {
-    std::map<std::string, QWidget*, std::less<>> controls;
+QFont windowFont() { return fontFor(FontCode::W); }
+
+Stage stageOf(std::string_view name) {
+    static const std::string_view box = findLayoutControl(ctl::CommandBox)->container;
+    const LayoutControl* c = findLayoutControl(name);
+    return c && (c->name == box || c->container == box) ? Stage::AfterFirstPaint : Stage::BeforeShow;
+}
+
+void buildControls(QWidget* surface, Controls& controls, Stage stage) {
     std::map<std::string_view, QButtonGroup*> groups;
-    std::vector<std::pair<int, QWidget*>> tabOrder;
     for (const LayoutControl& c : layoutControls()) {
+        if (stageOf(c.name) != stage) continue;
         QWidget* parent = c.container.empty() ? surface : controls.find(c.container)->second;
         QWidget* w = make(c, parent, groups);
         w->setObjectName(qs(c.name));
         w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
-        w->setFont(fontFor(c.font));
+        // A control in its container's font inherits it: one font less to resolve at start.
+        const LayoutControl* container = c.container.empty() ? nullptr : findLayoutControl(c.container);
+        if (c.font != (container ? container->font : FontCode::W)) w->setFont(fontFor(c.font));
         paint(w, c);
         w->setVisible(c.visible);
-        if (c.kind == Kind::Label || c.kind == Kind::Frame || c.kind == Kind::Picture)
-            w->setFocusPolicy(Qt::NoFocus);
-        else
-            tabOrder.emplace_back(c.tab, w);
+        if (c.kind == Kind::Label || c.kind == Kind::Frame || c.kind == Kind::Picture) w->setFocusPolicy(Qt::NoFocus);
         controls.emplace(std::string(c.name), w);
     }
-    std::sort(tabOrder.begin(), tabOrder.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < tabOrder.size(); ++i)
-        QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
-    return controls;
+    // The tab order of every control built so far, by the layout's tab indexes.
+    std::vector<std::pair<int, QWidget*>> tabOrder;
+    for (const LayoutControl& c : layoutControls())
+        if (auto it = controls.find(c.name); it != controls.end() && it->second->focusPolicy() != Qt::NoFocus)
+            tabOrder.emplace_back(c.tab, it->second);
+    std::sort(tabOrder.begin(), tabOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < tabOrder.size(); ++i) QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
 }
 
 } // namespace tova

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <set>
 
@@ -246,8 +247,48 @@ TEST(Window, EveryControlIsBuiltFromTheLayout) {
             EXPECT_EQ(b->accessibleName().toStdString(), c.caption) << c.name;
         }
     }
-    // Tab order follows the table: from POWER ON to its neighbour in the table.
+    // Tab order follows the table: from POWER ON to its neighbour in the table, and so on
+    // through every control that takes focus, the ones built after the first paint included.
     EXPECT_EQ(r.w("Command17")->nextInFocusChain(), r.w("Command1"));
+    std::vector<std::pair<int, QWidget*>> order;
+    for (const auto& c : layoutControls())
+        if (QWidget* w = r.window.control(c.name); w->focusPolicy() != Qt::NoFocus) order.emplace_back(c.tab, w);
+    std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    auto nextTabStop = [](QWidget* w) { // frames sit in the chain too; Tab passes them by
+        do w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus));
+        return w;
+    };
+    for (std::size_t i = 1; i < order.size(); ++i)
+        EXPECT_EQ(nextTabStop(order[i - 1].second), order[i].second) << order[i - 1].second->objectName().toStdString();
+}
+
+TEST(Window, EachControlShowsTheFontOfTheTable) {
+    WindowRig r;
+    for (const auto& c : layoutControls()) {
+        const FontSpec spec = fontSpec(c.font);
+        const QFont f = r.window.control(c.name)->font(); // as it draws, inherited or its own
+        EXPECT_EQ(f.family(), spec.proportional ? QStringLiteral("IPAPGothic") : QStringLiteral("IPAGothic")) << c.name;
+        EXPECT_EQ(f.pixelSize(), qRound(spec.points * 96.0 / 72.0)) << c.name;
+        EXPECT_EQ(f.bold(), spec.bold) << c.name;
+    }
+}
+
+// The free-text command box is built once the window has been painted, out of the way of the
+// first paint; asked for by name before, it is there at once.
+TEST(Window, TheCommandBoxIsBuiltAfterTheFirstPaintAndFoundByName) {
+    {
+        PtyPeer com1, com2;
+        QtSerialControl serial(com1.path(), com2.path());
+        PanelAssembly panel(serial);
+        EXPECT_EQ(panel.window.findChild<QLineEdit*>(QStringLiteral("Text1")), nullptr);
+        panel.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panel.window.findChild<QLineEdit*>(QStringLiteral("Text1")) != nullptr; }, 5000));
+    }
+    PtyPeer com1, com2;
+    QtSerialControl serial(com1.path(), com2.path());
+    PanelAssembly panel(serial);
+    EXPECT_NE(qobject_cast<QLineEdit*>(panel.window.control("Text1")), nullptr); // asked for: built now
 }
 
 TEST(Window, AMisspeltControlNameIsLogged) {

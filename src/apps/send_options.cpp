@@ -91,6 +91,10 @@ SendOptions parseSendOptions(const QStringList& arguments) {
     r.device = p.value(lineOptions.device);
     r.run.fromInput = p.isSet(input);
     if (r.run.fromInput && !p.positionalArguments().isEmpty()) return usage("give the codes on the command line or with --stdin, not both");
+#ifndef Q_OS_UNIX
+    // Standard input is read beside the event loop through a notifier, which Windows has for sockets only.
+    if (r.run.fromInput) return usage("--stdin is for POSIX systems; on Windows give the codes on the command line");
+#endif
     if (!r.run.fromInput && p.positionalArguments().isEmpty()) return usage("give at least one CODE");
     // Decimal seconds, as a script writes them: 0.5, 2, 30.
     auto seconds = [&](const QCommandLineOption& o, int& ms) {

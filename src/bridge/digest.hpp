@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The digests of PJLink's authentication, from OpenSSL's libcrypto: MD5 for the Class 1 scheme
-// (the protocol fixes it), SHA-256 for the scheme of version 2.10.
+// The digests of PJLink's authentication, from the system's well-kept library (OpenSSL's
+// libcrypto, or CNG on Windows): MD5 for the Class 1 scheme (the protocol fixes it), SHA-256
+// for the scheme of version 2.10.
 #include <string>
 #include <string_view>
 

@@ -5,18 +5,27 @@
 #include <QDateTime>
 #include <QSocketNotifier>
 
-#include <cerrno>
 #include <cstdio>
+#include <string>
+#ifdef Q_OS_UNIX
+#include <cerrno>
 #include <deque>
 #include <fcntl.h>
 #include <memory>
-#include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace tova {
 namespace {
+
+std::string stamped(const std::string& text) {
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return stamp.toStdString() + " tova-bridge: " + text + "\n";
+}
+
+#ifdef Q_OS_UNIX
 
 class LogWriter {
   public:
@@ -95,19 +104,24 @@ class LogWriter {
     std::deque<std::string> m_waiting;
     std::size_t m_bytes = 0, m_dropped = 0;
     std::unique_ptr<QSocketNotifier> m_writable;
+};
 
+#else
+// Windows has no notifier for a pipe or a console: each line is written as it comes.
+class LogWriter {
   public:
-    static std::string stamped(const std::string& text) {
-        const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-        return stamp.toStdString() + " tova-bridge: " + text + "\n";
+    void add(const std::string& line) {
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fflush(stderr);
     }
 };
+#endif
 
 } // namespace
 
 void logLine(const QString& text) {
     static LogWriter writer;
-    writer.add(LogWriter::stamped(text.toStdString()));
+    writer.add(stamped(text.toStdString()));
 }
 
 } // namespace tova

@@ -1,6 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "qt/console_guard.hpp"
 
+#ifdef _WIN32
+namespace tova {
+
+// Windows never makes a COM port its console: there is nothing to guard, and nothing is looked for.
+std::vector<std::string> activeConsoles(const std::string&) { return {}; }
+std::string consoleBehind(const std::string&, const std::vector<std::string>&) { return {}; }
+
+} // namespace tova
+#else
 #include <fstream>
 #include <sys/stat.h>
 
@@ -44,3 +53,4 @@ std::string consoleBehind(const std::string& devicePath, const std::vector<std::
 }
 
 } // namespace tova
+#endif

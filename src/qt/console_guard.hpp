@@ -2,6 +2,7 @@
 #pragma once
 // The system console must never be taken over: on many servers and virtual machines the first
 // serial port is it. Devices are compared by device number, so any name for one is caught.
+// On Windows, where a COM port is never the console, both find nothing, on purpose.
 #include <string>
 #include <vector>
 

@@ -24,7 +24,6 @@ long raiseOpenFileLimit();
 // onReload when it is asked to read its files again (SIGHUP; without onReload SIGHUP stops it
 // too). Made before anything is announced: a caller may stop us right after.
 class StopSignals : public QObject {
-    Q_OBJECT
   public:
     explicit StopSignals(std::function<void()> onStop, std::function<void()> onReload = {},
                          QObject* parent = nullptr);

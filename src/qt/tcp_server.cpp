@@ -51,6 +51,14 @@ QTcpSocket* TcpServer::adopt(qintptr fd) {
     return nullptr;
 }
 
+#ifndef Q_OS_UNIX
+void TcpServer::incomingConnection(qintptr fd) {
+    if (QTcpSocket* s = adopt(fd)) return addPendingConnection(s);
+    QTcpSocket closer; // refused: the connection is closed at once
+    if (closer.setSocketDescriptor(fd)) closer.abort();
+}
+#endif
+
 void keepAlive(QTcpSocket* s) {
     s->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     s->setSocketOption(QAbstractSocket::LowDelayOption, 1);

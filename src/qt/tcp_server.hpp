@@ -40,6 +40,11 @@ class TcpServer : public QTcpServer {
     // The socket for an accepted descriptor; nullptr refuses the connection (the descriptor is
     // closed).
     virtual QTcpSocket* adopt(qintptr fd);
+#ifndef Q_OS_UNIX
+    // Where this class does not accept by itself, Qt's loop accepts and hands each connection
+    // here, to be adopted (or refused) just the same.
+    void incomingConnection(qintptr fd) override;
+#endif
 
   private:
     void acceptAll();

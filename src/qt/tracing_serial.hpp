@@ -4,10 +4,12 @@
 // failure with its port, with the time to the millisecond. The trace is a regular file that is
 // only ever appended to in whole lines.
 #include "core/serial_control.hpp"
+#include "qt/trace_file.hpp"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 namespace tova {
 
@@ -43,11 +45,10 @@ class TracingSerial : public SerialControl {
     void noteNoReply() override;
 
   private:
-    static int open(const QString& path); // throws std::runtime_error saying why not
     void note(const char* what, const std::string& text);
     SerialControl& m_inner;
     QString m_path;
-    int m_fd = -1;
+    std::unique_ptr<TraceFile> m_file;
     bool m_failed = false;
     std::string m_failure; // what stopped the trace
     std::function<void(const std::string&)> m_onFailure;

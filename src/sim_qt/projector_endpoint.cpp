@@ -1,35 +1,19 @@
 // SPDX-License-Identifier: MIT
 #include "sim_qt/projector_endpoint.hpp"
+#ifdef Q_OS_UNIX
+#include "sim_qt/pty_projector.hpp"
+#endif
 
 #include "core/settings.hpp"
 #include "link/traffic.hpp"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
-#include <termios.h>
-#include <unistd.h>
 
 namespace tova {
 
 namespace {
-
-int baudOf(speed_t s) {
-    switch (s) {
-    case B1200: return 1200;
-    case B2400: return 2400;
-    case B4800: return 4800;
-    case B9600: return 9600;
-    case B19200: return 19200;
-    case B38400: return 38400;
-    case B57600: return 57600;
-    case B115200: return 115200;
-    default: return 0;
-    }
-}
 
 QString shown(const std::string& bytes) { return QString::fromStdString(trafficText(bytes)); }
 
@@ -77,41 +61,6 @@ void ProjectorEndpoint::pump() {
         m_pump.start(static_cast<int>(std::max<qint64>(1, (m_nextCharUs - nowUs) / 1000)));
 }
 
-PtyProjector::PtyProjector(sim::ProjectorLine::Options options, QObject* parent)
-    : ProjectorEndpoint(options, parent) {
-    m_slave = ::open(m_pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_slave < 0) throw std::runtime_error(std::string("pseudo-terminal: ") + std::strerror(errno));
-    termios t{};
-    ::tcgetattr(m_slave, &t);
-    ::cfmakeraw(&t);
-    const speed_t speed = options.baud == 9600 ? B9600 : B19200;
-    ::cfsetispeed(&t, speed);
-    ::cfsetospeed(&t, speed);
-    ::tcsetattr(m_slave, TCSANOW, &t);
-    m_notifier = std::make_unique<QSocketNotifier>(m_pty.master(), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, [this] {
-        char buf[4096];
-        const ssize_t n = ::read(m_pty.master(), buf, sizeof buf);
-        if (n > 0) received(buf, static_cast<std::size_t>(n));
-    });
-}
-
-PtyProjector::~PtyProjector() {
-    m_notifier.reset();
-    if (m_slave >= 0) ::close(m_slave);
-}
-
-int PtyProjector::lineBaud() const {
-    termios t{};
-    if (::tcgetattr(m_slave, &t) != 0) return model().baud();
-    const int b = baudOf(::cfgetospeed(&t));
-    return b ? b : model().baud();
-}
-
-qint64 PtyProjector::send(const char* data, qint64 n) {
-    return ::write(m_pty.master(), data, static_cast<std::size_t>(n));
-}
-
 TcpProjector::TcpProjector(sim::ProjectorLine::Options options, const QHostAddress& host,
                            quint16 port, QObject* parent)
     : ProjectorEndpoint(options, parent) {
@@ -154,9 +103,13 @@ qint64 TcpProjector::send(const char* data, qint64 n) {
 std::unique_ptr<ProjectorEndpoint> startProjector(const sim::ProjectorLine::Options& options,
                                                   const std::optional<HostPort>& listen, QString& where) {
     if (!listen) {
+#ifdef Q_OS_UNIX
         auto pty = std::make_unique<PtyProjector>(options);
         where = pty->devicePath();
         return pty;
+#else
+        throw std::runtime_error("pseudo-terminals are POSIX only: give --listen HOST:PORT");
+#endif
     }
     const QHostAddress host(QString::fromStdString(listen->host));
     if (host.isNull()) throw std::runtime_error("listen on " + formatHostPort(*listen) + ": not an IP address");
@@ -173,9 +126,15 @@ sim::ProjectorLine::Options demoOptions() {
 }
 } // namespace
 
-DemoProjectors::DemoProjectors(QString& com1Path, QString& com2Path) : com1(demoOptions()), com2(demoOptions()) {
-    com1Path = com1.devicePath();
-    com2Path = com2.devicePath();
+DemoProjectors::DemoProjectors(QString& com1Path, QString& com2Path) {
+    // Where there are no pseudo-terminals, loopback TCP ports stand in for them.
+#ifdef Q_OS_UNIX
+    const std::optional<HostPort> local;
+#else
+    const std::optional<HostPort> local = HostPort{"127.0.0.1", 0};
+#endif
+    com1 = startProjector(demoOptions(), local, com1Path);
+    com2 = startProjector(demoOptions(), local, com2Path);
     std::fprintf(stderr, "tova-control: demo: virtual projectors on COM1 %s and COM2 %s\n", qPrintable(com1Path),
                  qPrintable(com2Path));
 }

@@ -3,14 +3,12 @@
 // The virtual projector at the end of a line: on a pseudo-terminal (the panel opens the slave
 // side like a serial port) or behind a TCP port (like a serial device server in raw mode).
 #include "core/host_port.hpp"
-#include "qt/pseudo_terminal.hpp"
 #include "sim/projector.hpp"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
-#include <QSocketNotifier>
 #include <QString>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -55,24 +53,6 @@ class ProjectorEndpoint : public QObject {
     qint64 m_nextCharUs = 0; // when the next byte may go
 };
 
-class PtyProjector : public ProjectorEndpoint {
-    Q_OBJECT
-  public:
-    // Throws std::runtime_error when no pseudo-terminal can be had.
-    explicit PtyProjector(sim::ProjectorLine::Options options, QObject* parent = nullptr);
-    ~PtyProjector() override;
-    QString devicePath() const { return QString::fromStdString(m_pty.slavePath()); }
-
-  protected:
-    qint64 send(const char* data, qint64 n) override;
-    int lineBaud() const override; // as the panel has set its side
-
-  private:
-    PseudoTerminal m_pty;
-    int m_slave = -1; // kept open so that the master never sees a hang-up between the panel's opens
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
-
 class TcpProjector : public ProjectorEndpoint {
     Q_OBJECT
   public:
@@ -91,16 +71,17 @@ class TcpProjector : public ProjectorEndpoint {
     QObject* m_clientObject = nullptr; // the same, for comparing only
 };
 
-// The projector of tova-sim: on a TCP port when listen is given, else on a pseudo-terminal;
-// where is set to what the panel is given (tcp://HOST:PORT, or the device). Throws
-// std::runtime_error saying why it cannot start.
+// The projector of tova-sim: on a TCP port when listen is given, else on a pseudo-terminal
+// (POSIX only); where is set to what the panel is given (tcp://HOST:PORT, or the device).
+// Throws std::runtime_error saying why it cannot start.
 std::unique_ptr<ProjectorEndpoint> startProjector(const sim::ProjectorLine::Options& options,
                                                   const std::optional<HostPort>& listen, QString& where);
 
-// Two virtual projectors on pseudo-terminals, one behind each of the panel's ports (--demo):
-// com1 and com2 are set to their devices, and the operator is told. Throws as PtyProjector does.
+// Two virtual projectors, one behind each of the panel's ports (--demo): on pseudo-terminals, or
+// on Windows behind loopback TCP ports. com1 and com2 are set to where they are, and the
+// operator is told. Throws std::runtime_error when one cannot start.
 struct DemoProjectors {
-    PtyProjector com1, com2;
+    std::unique_ptr<ProjectorEndpoint> com1, com2;
     DemoProjectors(QString& com1Path, QString& com2Path);
 };
 

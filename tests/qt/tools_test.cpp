@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // tova-send against tova-sim, as processes over a pseudo-terminal; and the panel on the model.
-#include "sim_qt/projector_endpoint.hpp"
+#include "sim_qt/pty_projector.hpp"
 #include "processes.hpp"
 #include "window_rig.hpp"
 

@@ -1,0 +1,57 @@
+# SPDX-License-Identifier: MIT
+# The Qt layer's libraries and the programs, from the source lists of the top CMakeLists.txt.
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network SerialPort)
+set(CMAKE_AUTOMOC ON)
+
+# The line and what every program on it needs.
+add_library(tova_qt STATIC ${TOVA_LINE_SOURCES})
+target_link_libraries(tova_qt PUBLIC tova_logic Qt6::Core Qt6::Network Qt6::SerialPort)
+
+# The window.
+add_library(tova_window STATIC ${TOVA_WINDOW_SOURCES})
+target_link_libraries(tova_window PUBLIC tova_qt Qt6::Widgets)
+# The picture at the top right is compiled in as pixels (data/image1.xpm): decoding an image
+# file would load every image plugin before the window appears.
+target_include_directories(tova_window PRIVATE data)
+
+# The virtual projector on a pseudo-terminal or a TCP port.
+add_library(tova_sim_qt STATIC ${TOVA_SIM_QT_SOURCES})
+target_link_libraries(tova_sim_qt PUBLIC tova_qt tova_sim_model)
+
+# The bridge's sockets.
+add_library(tova_bridge_qt STATIC ${TOVA_BRIDGE_QT_SOURCES})
+# inih: from pkg-config where there is one, else found by its header and library (vcpkg).
+find_package(PkgConfig)
+if(PKG_CONFIG_FOUND)
+  pkg_check_modules(INIH REQUIRED IMPORTED_TARGET inih)
+else()
+  find_path(INIH_INCLUDE_DIR ini.h REQUIRED)
+  find_library(INIH_LIBRARY NAMES inih REQUIRED)
+  add_library(PkgConfig::INIH UNKNOWN IMPORTED)
+  set_target_properties(PkgConfig::INIH PROPERTIES IMPORTED_LOCATION ${INIH_LIBRARY}
+                        INTERFACE_INCLUDE_DIRECTORIES ${INIH_INCLUDE_DIR})
+endif()
+# The web remote: Qt's HTTP server and WebSockets; its page compiled in.
+find_package(Qt6 REQUIRED COMPONENTS HttpServer WebSockets)
+target_link_libraries(tova_bridge_qt PUBLIC tova_bridge tova_qt PkgConfig::INIH Qt6::HttpServer Qt6::WebSockets)
+qt_add_resources(tova_bridge_qt tova_web_page PREFIX /web BASE src/bridge_qt/web
+  FILES src/bridge_qt/web/index.html src/bridge_qt/web/remote.js src/bridge_qt/web/remote.css
+        src/bridge_qt/web/favicon.svg)
+
+# The programs: one small main() each, with its options.
+add_executable(tova-control ${TOVA_CONTROL_SOURCES})
+target_link_libraries(tova-control PRIVATE tova_window tova_sim_qt)
+
+add_executable(tova-sim ${TOVA_SIM_SOURCES})
+target_link_libraries(tova-sim PRIVATE tova_sim_qt)
+
+add_executable(tova-send ${TOVA_SEND_SOURCES})
+target_link_libraries(tova-send PRIVATE tova_send tova_qt)
+
+add_executable(tova-bridge ${TOVA_BRIDGE_SOURCES})
+target_link_libraries(tova-bridge PRIVATE tova_bridge_qt)
+
+set(TOVA_PROGRAMS tova-control tova-sim tova-send tova-bridge)
+if(NOT WIN32)
+  include(cmake/Packaging.cmake)
+endif()

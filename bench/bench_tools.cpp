@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include <atomic>
+#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <spawn.h>
@@ -34,8 +35,14 @@ Spent spawnAndWait(const std::vector<std::string>& argv) {
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
+    // What it prints goes nowhere, as into a script's variable, not into the table.
+    posix_spawn_file_actions_t out;
+    posix_spawn_file_actions_init(&out);
+    posix_spawn_file_actions_addopen(&out, 1, "/dev/null", O_WRONLY, 0);
     const auto t0 = Clock::now();
-    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return {};
+    const int spawned = posix_spawn(&pid, args[0], &out, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&out);
+    if (spawned != 0) return {};
     int status = 0;
     rusage u{};
     wait4(pid, &status, 0, &u);
@@ -62,7 +69,7 @@ struct Bridged {
     QTemporaryDir dir;
     QProcess sim, bridge;
     QString device;
-    quint16 port = 0;
+    quint16 port = 0, sharePort = 0; // the shared line's when bridgeArgs ask for one
     explicit Bridged(QStringList bridgeArgs = {}) {
         sim.setStandardErrorFile(dir.filePath(QStringLiteral("sim.log")));
         sim.start(bin("tova-sim"), {QStringLiteral("--fast")});
@@ -71,12 +78,15 @@ struct Bridged {
         bridge.setStandardErrorFile(dir.filePath(QStringLiteral("bridge.log")));
         bridge.start(bin("tova-bridge"), QStringList{QStringLiteral("--device"), device, QStringLiteral("--pjlink"),
                                                      QStringLiteral("127.0.0.1:0")} + bridgeArgs);
+        // Ports the system chose: a fixed one may be held by a client socket of an earlier row.
         static const QRegularExpression on(QStringLiteral("PJLink on [^ ]+:(\\d+)"));
+        static const QRegularExpression shared(QStringLiteral("shared line on [^ ]+:(\\d+)"));
+        const bool share = bridgeArgs.contains(QStringLiteral("--share"));
         [[maybe_unused]] const bool up = QTest::qWaitFor([&] {
-            const QByteArray log = read(QStringLiteral("bridge.log"));
-            const auto m = on.match(QString::fromUtf8(log));
-            if (m.hasMatch()) port = static_cast<quint16>(m.captured(1).toUInt());
-            return port != 0 && log.contains("serving");
+            const QString log = QString::fromUtf8(read(QStringLiteral("bridge.log")));
+            if (const auto m = on.match(log); m.hasMatch()) port = static_cast<quint16>(m.captured(1).toUInt());
+            if (const auto m = shared.match(log); m.hasMatch()) sharePort = static_cast<quint16>(m.captured(1).toUInt());
+            return port != 0 && (!share || sharePort != 0) && log.contains(QStringLiteral("serving"));
         }, 10000);
     }
     QByteArray read(const QString& name) {
@@ -360,20 +370,11 @@ void bridgeStorm() {
 void bridgeFlooded(int seconds) {
     // Two shared-line clients flood input changes for a projector not on the line: each waits
     // its whole 5 s time-out. A PJLink poller asks POWR ? each second meanwhile.
-    QTemporaryDir dir;
-    QProcess sim, bridge;
-    sim.setStandardErrorFile(dir.filePath(QStringLiteral("sim.log")));
-    sim.start(bin("tova-sim"), {QStringLiteral("--fast")});
-    sim.waitForReadyRead(5000);
-    const QString device = QString::fromUtf8(sim.readLine()).trimmed();
-    bridge.setStandardErrorFile(dir.filePath(QStringLiteral("bridge.log")));
-    bridge.start(bin("tova-bridge"), {QStringLiteral("--device"), device, QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:45871"),
-                                      QStringLiteral("--share"), QStringLiteral("127.0.0.1:45872")});
-    runFor(700);
+    Bridged b({QStringLiteral("--share"), QStringLiteral("127.0.0.1:0")});
     std::vector<std::unique_ptr<QTcpSocket>> flooders;
     for (int i = 0; i < 2; ++i) {
         flooders.push_back(std::make_unique<QTcpSocket>());
-        flooders.back()->connectToHost(QHostAddress::LocalHost, 45872);
+        flooders.back()->connectToHost(QHostAddress::LocalHost, b.sharePort);
         flooders.back()->waitForConnected(3000);
     }
     QTimer refill;
@@ -382,7 +383,7 @@ void bridgeFlooded(int seconds) {
     });
     refill.start(200);
     Poller p;
-    p.s.connectToHost(QHostAddress::LocalHost, 45871);
+    p.s.connectToHost(QHostAddress::LocalHost, b.port);
     QObject::connect(&p.s, &QTcpSocket::readyRead, [&p] {
         p.in += p.s.readAll();
         for (qsizetype cr; (cr = p.in.indexOf('\r')) >= 0;) {
@@ -412,10 +413,6 @@ void bridgeFlooded(int seconds) {
         fmt("%.0f answers, %.0f errors; p99 %.0f ms, worst %.0f ms", double(p.latencies.size()), p.errors,
             percentile(p.latencies, 99), percentile(p.latencies, 100)),
         "every answer within 6 s");
-    bridge.terminate();
-    bridge.waitForFinished(5000);
-    sim.terminate();
-    sim.waitForFinished(5000);
 }
 
 } // namespace tova::bench

@@ -225,7 +225,7 @@ void startUp() {
     const QStringList panelArgs{QStringLiteral("--com1"), QString::fromStdString(com1.slavePath())};
     const QStringList bareArgs{QString::number(layoutControls().size())};
     std::vector<double> panelMap, panelPaint, bareMap, barePaint, mapRatio, paintRatio, rss;
-    for (int i = 0; i < 15; ++i) { // interleaved, so both see the same machine
+    for (int i = 0; i < 31; ++i) { // interleaved, so both see the same machine
         const auto panel = timedStart(bin("tova-control"), panelArgs, env);
         const auto bare = timedStart(bin("tova-bare-window"), bareArgs, env);
         if (!panel || !bare) continue;

@@ -128,7 +128,7 @@ TEST(BridgeSettings, TheFileKeyByKey) {
         std::vector<std::tuple<std::string, std::string, std::string>> keys; // section, key, value
         std::string error; // a word of it; empty: none
     } cases[] = {
-        {{{"", "device", "/dev/ttyUSB0"}, {"", "speed", "9600"}, {"", "verbose", "yes"}}, ""},
+        {{{"", "device", "/tmp/projector"}, {"", "speed", "9600"}, {"", "verbose", "yes"}}, ""},
         {{{"", "speed", "4800"}}, "19200 or 9600"},
         {{{"", "colour", "red"}}, "no setting colour="},
         {{{"", "device", "a"}, {"", "device", "b"}}, "set twice"},
@@ -154,7 +154,7 @@ TEST(BridgeSettings, TheFileKeyByKey) {
 TEST(BridgeSettings, TheCommandLineOverTheFile) {
     SettingsFile f;
     for (auto [section, key, value] : std::initializer_list<std::tuple<const char*, const char*, const char*>>{
-             {"", "device", "/dev/ttyUSB0"}, {"", "name", "Hall"}, {"", "max-clients", "4"},
+             {"", "device", "/tmp/projector"}, {"", "name", "Hall"}, {"", "max-clients", "4"},
              {"pjlink left", "listen", "127.0.0.21:4352"}, {"pjlink left", "address", "001"},
              {"pjlink left", "name", "Hall left, by the door"}, {"pjlink left", "password-file", "/etc/p"},
              {"share", "listen", "127.0.0.1:4001"}, {"share", "max-clients", "2"}})
@@ -168,9 +168,9 @@ TEST(BridgeSettings, TheCommandLineOverTheFile) {
     EXPECT_EQ(projectorConfig(file, file.listeners[0]).name, "Hall left, by the door");
 
     BridgeSettings line;
-    line.device = "/dev/ttyUSB1";
+    line.device = "/tmp/projector-2";
     BridgeSettings merged = merge(file, line);
-    EXPECT_EQ(merged.device, "/dev/ttyUSB1");   // a scalar on the command line wins
+    EXPECT_EQ(merged.device, "/tmp/projector-2");   // a scalar on the command line wins
     EXPECT_EQ(merged.name, "Hall");             // the file's where the command line is silent
     EXPECT_EQ(merged.listeners.size(), 2u);     // no listener on the command line: the file's
     line.listeners.push_back(std::get<ListenerSpec>(parseListenerSpec("127.0.0.1:0", ClientKind::Pjlink)));
@@ -186,16 +186,16 @@ TEST(BridgeSettings, ProblemsFoundBeforeAnythingIsBound) {
         for (const auto& p : pjlink) s.listeners.push_back(std::get<ListenerSpec>(parseListenerSpec(p, ClientKind::Pjlink)));
         return problem(s).value_or("");
     };
-    EXPECT_EQ(with("/dev/ttyUSB0", {"127.0.0.1:4352"}), "");
-    EXPECT_EQ(with("/dev/ttyUSB0", {"127.0.0.1:0", "127.0.0.1:0"}), ""); // each gets a port of its own
-    EXPECT_NE(with("/dev/ttyUSB0", {"127.0.0.1:4352", "127.0.0.1:4352/002"}).find("twice"), std::string::npos);
+    EXPECT_EQ(with("/tmp/projector", {"127.0.0.1:4352"}), "");
+    EXPECT_EQ(with("/tmp/projector", {"127.0.0.1:0", "127.0.0.1:0"}), ""); // each gets a port of its own
+    EXPECT_NE(with("/tmp/projector", {"127.0.0.1:4352", "127.0.0.1:4352/002"}).find("twice"), std::string::npos);
     EXPECT_NE(with("", {"127.0.0.1:4352"}).find("empty"), std::string::npos);
     EXPECT_NE(with(std::nullopt, {"127.0.0.1:4352"}).find("required"), std::string::npos);
-    EXPECT_NE(with("/dev/ttyUSB0", {}).find("--pjlink, --share or --http"), std::string::npos);
+    EXPECT_NE(with("/tmp/projector", {}).find("--pjlink, --share or --http"), std::string::npos);
     // The web listener alone is a bridge too; its settings need it, and its own address.
     auto web = [](std::vector<std::pair<const char*, const char*>> keys, bool pjlink = false) {
         BridgeSettings s;
-        s.device = "/dev/ttyUSB0";
+        s.device = "/tmp/projector";
         if (pjlink) s.listeners.push_back(std::get<ListenerSpec>(parseListenerSpec("127.0.0.1:8080", ClientKind::Pjlink)));
         for (auto [k, v] : keys) EXPECT_EQ(setWebKey(s.web, k, v), std::nullopt) << k;
         return problem(s).value_or("");

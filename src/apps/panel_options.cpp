@@ -52,7 +52,8 @@ ParsedOptions parsePanelOptions(const QStringList& arguments) {
                              QStringLiteral("file"));
     QCommandLineOption demo(QStringLiteral("demo"),
                             QStringLiteral("Run on two virtual projectors, one on each port, on "
-                                           "pseudo-terminals; no real device is touched. "
+                                           "pseudo-terminals (on Windows, loopback TCP ports); no "
+                                           "real device is touched. "
                                            "--com1 and --com2 are ignored."));
     QCommandLineOption shot(QStringLiteral("screenshot"),
                             QStringLiteral("Save a PNG picture of the window to <file> once it "

@@ -43,7 +43,6 @@ std::variant<std::string, QString> readPasswordFile(const QString& path, bridge:
     QFile f(path);
     if (why.isEmpty() && !f.open(QIODevice::ReadOnly)) why = f.errorString();
     if (why.isEmpty()) content = f.read(static_cast<qint64>(bridge::kMaxPasswordFile) + 1).toStdString();
-    if (why.startsWith(QStringLiteral("is over"))) why = QStringLiteral("is over 4 KB: no password file");
 #endif
     if (!why.isEmpty()) return R(std::in_place_index<1>, why);
     auto password = bridge::passwordFromFile(content, length);

@@ -127,13 +127,7 @@ TEST(BridgeClassTwo, ClassTwoRequestsReachTheWire) {
 TEST(BridgeClassTwo, ControllersAuthenticateAsTheyDo) {
     SimProcess sim({QStringLiteral("--fast")});
     QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("password"));
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("JBMIAProjectorLink\n");
-        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
+    const QString file = writeFile(dir, "password", "JBMIAProjectorLink\n");
     BridgeProcess bridge(sim.device, {QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0"),
                                       QStringLiteral("--password-file"), file}, 1);
     // The digest sent again before every request, as Companion does.

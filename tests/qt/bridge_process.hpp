@@ -5,11 +5,22 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
 namespace tova::test {
+
+// A file only its owner may read, as password files must be: its path.
+inline QString writeFile(QTemporaryDir& dir, const char* name, const QByteArray& content) {
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(content);
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return path;
+}
 
 // tova-bridge started as a process; the ports it listens on, in the order of its options.
 struct BridgeProcess {

@@ -33,15 +33,6 @@ quint16 freePort() {
     return s.serverPort();
 }
 
-QString writeFile(QTemporaryDir& dir, const char* name, const QByteArray& content) {
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(content);
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return path;
-}
-
 } // namespace
 
 // A client that asks without end and never reads costs the bridge a bounded amount, and the

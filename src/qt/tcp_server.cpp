@@ -12,15 +12,6 @@
 #include <unistd.h>
 #endif
 
-// UBSan checks an object's type by writing to a pipe it opens, which fails when descriptors have
-// run out: the very moment the accepting and resuming below run. Its report there would be about
-// itself.
-#if defined(__GNUC__) && !defined(_WIN32)
-#define TOVA_NO_TYPE_CHECK __attribute__((no_sanitize("vptr")))
-#else
-#define TOVA_NO_TYPE_CHECK
-#endif
-
 namespace tova {
 
 TcpServer::TcpServer(QObject* parent) : QTcpServer(parent) {
@@ -80,11 +71,11 @@ void keepAlive(QTcpSocket* s) {
 #endif
 }
 
-TOVA_NO_TYPE_CHECK void TcpServer::resume() {
+void TcpServer::resume() {
     if (m_notifier) m_notifier->setEnabled(true);
 }
 
-TOVA_NO_TYPE_CHECK void TcpServer::acceptAll() {
+void TcpServer::acceptAll() {
 #ifdef Q_OS_UNIX
     for (;;) {
         const int fd = ::accept4(static_cast<int>(socketDescriptor()), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);

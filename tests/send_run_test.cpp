@@ -240,12 +240,12 @@ TEST(SendRun, EveryOutcomeIsAJsonLineAFailedOpeningIncluded) {
     auto o = codes({"CR0"});
     o.json = true;
     r.start(o, false);
-    r.run->openFailed({1, "/dev/ttyUSB9", SerialFault::NoDevice, "No such file or directory"});
+    r.run->openFailed({1, "/tmp/projector-left", SerialFault::NoDevice, "No such file or directory"});
     EXPECT_EQ(r.status, send::kDeviceFailed);
     ASSERT_EQ(r.out.size(), 1u);
     EXPECT_EQ(r.out[0], "{\"code\":\"CR0\",\"line\":null,\"reply\":null,\"decoded\":null,\"lampHours\":null,"
                         "\"temperatures\":null,\"pressureHpa\":null,\"status\":\"device\","
-                        "\"message\":\"/dev/ttyUSB9: no such device (No such file or directory)\",\"ms\":null}");
+                        "\"message\":\"/tmp/projector-left: no such device (No such file or directory)\",\"ms\":null}");
     // A device lost on the way is one too.
     SendRig lost;
     lost.start(o);

@@ -1,26 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/bridge_settings.hpp"
 
+#include "bridge/setting_values.hpp"
 #include "link/address.hpp"
 
 #include <algorithm>
-#include <charconv>
 
 namespace tova::bridge {
 namespace {
-
-std::optional<int> positive(std::string_view v) {
-    int n = 0;
-    auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-    if (v.empty() || ec != std::errc{} || end != v.data() + v.size() || n < 1) return std::nullopt;
-    return n;
-}
-
-std::optional<bool> flag(std::string_view v) {
-    if (v == "true" || v == "yes" || v == "on" || v == "1") return true;
-    if (v == "false" || v == "no" || v == "off" || v == "0") return false;
-    return std::nullopt;
-}
 
 // A listener's own setting; what is wrong with it, if anything.
 std::optional<std::string> setListener(ListenerSpec& l, std::string_view key, std::string_view value) {
@@ -30,7 +17,7 @@ std::optional<std::string> setListener(ListenerSpec& l, std::string_view key, st
         if (!where) return std::string("listen= takes HOST:PORT, the port a number from 0 to 65535");
         l.where = *where;
     } else if (key == "max-clients") {
-        const auto n = positive(value);
+        const auto n = positiveNumber(value);
         if (!n) return std::string("max-clients= takes a number above 0");
         l.maxClients = n;
     } else if (pjlink && key == "address") {
@@ -114,7 +101,7 @@ std::optional<std::string> SettingsFile::set(std::string_view section, std::stri
         } else if (key == "trace") {
             s.trace = std::string(value);
         } else if (key == "verbose") {
-            s.verbose = flag(value);
+            s.verbose = onOff(value);
             if (!s.verbose) return std::string("verbose= takes true or false");
         } else if (key == "password-file") {
             s.passwordFile = std::string(value);
@@ -125,10 +112,10 @@ std::optional<std::string> SettingsFile::set(std::string_view section, std::stri
             s.inputs = parseInputs(value);
             if (!s.inputs) return std::string("inputs= takes five PJLink inputs, such as 11,12,13,14,15");
         } else if (key == "max-clients") {
-            s.maxClients = positive(value);
+            s.maxClients = positiveNumber(value);
             if (!s.maxClients) return std::string("max-clients= takes a number above 0");
         } else if (key == "poll") {
-            const auto n = value == "0" ? std::optional<int>(0) : positive(value);
+            const auto n = value == "0" ? std::optional<int>(0) : positiveNumber(value);
             if (!n || *n > 3600) return std::string("poll= takes seconds from 0 (no polling) to 3600");
             s.pollSeconds = n;
         } else if (key == "search") {
@@ -173,19 +160,16 @@ std::variant<BridgeSettings, std::string> SettingsFile::settings() const {
 
 BridgeSettings merge(const BridgeSettings& file, const BridgeSettings& line) {
     BridgeSettings s = file;
-    auto over = [](auto& to, const auto& from) {
-        if (from) to = from;
-    };
-    over(s.device, line.device);
-    over(s.speed, line.speed);
-    over(s.trace, line.trace);
-    over(s.verbose, line.verbose);
-    over(s.passwordFile, line.passwordFile);
-    over(s.name, line.name);
-    over(s.inputs, line.inputs);
-    over(s.maxClients, line.maxClients);
-    over(s.pollSeconds, line.pollSeconds);
-    over(s.search, line.search);
+    overlay(s.device, line.device);
+    overlay(s.speed, line.speed);
+    overlay(s.trace, line.trace);
+    overlay(s.verbose, line.verbose);
+    overlay(s.passwordFile, line.passwordFile);
+    overlay(s.name, line.name);
+    overlay(s.inputs, line.inputs);
+    overlay(s.maxClients, line.maxClients);
+    overlay(s.pollSeconds, line.pollSeconds);
+    overlay(s.search, line.search);
     if (!line.notify.empty()) s.notify = line.notify;
     if (!line.listeners.empty()) s.listeners = line.listeners;
     s.web = mergeWeb(file.web, line.web);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/web_settings.hpp"
 
+#include "bridge/setting_values.hpp"
+
 #include <algorithm>
-#include <charconv>
 
 namespace tova::bridge {
 namespace {
@@ -58,15 +59,12 @@ std::optional<std::string> setWebKey(WebSettings& w, std::string_view key, std::
     } else if (key == "metrics-token-file") {
         return file(w.metricsTokenFile);
     } else if (key == "http-max-clients") {
-        int n = 0;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-        if (value.empty() || ec != std::errc{} || end != value.data() + value.size() || n < 1 || n > 4096)
-            return std::string("http-max-clients= takes a number from 1 to 4096");
+        const auto n = positiveNumber(value);
+        if (!n || *n > 4096) return std::string("http-max-clients= takes a number from 1 to 4096");
         w.maxClients = n;
     } else if (key == "metrics-open") {
-        if (value == "true" || value == "yes" || value == "on" || value == "1") w.metricsOpen = true;
-        else if (value == "false" || value == "no" || value == "off" || value == "0") w.metricsOpen = false;
-        else return std::string("metrics-open= takes true or false");
+        w.metricsOpen = onOff(value);
+        if (!w.metricsOpen) return std::string("metrics-open= takes true or false");
     } else {
         return "no setting " + std::string(key) + "=";
     }
@@ -75,17 +73,14 @@ std::optional<std::string> setWebKey(WebSettings& w, std::string_view key, std::
 
 WebSettings mergeWeb(const WebSettings& file, const WebSettings& line) {
     WebSettings w = file;
-    auto over = [](auto& to, const auto& from) {
-        if (from) to = from;
-    };
-    over(w.listen, line.listen);
+    overlay(w.listen, line.listen);
     if (!line.names.empty()) w.names = line.names;
-    over(w.passwordFile, line.passwordFile);
-    over(w.cert, line.cert);
-    over(w.key, line.key);
-    over(w.maxClients, line.maxClients);
-    over(w.metricsOpen, line.metricsOpen);
-    over(w.metricsTokenFile, line.metricsTokenFile);
+    overlay(w.passwordFile, line.passwordFile);
+    overlay(w.cert, line.cert);
+    overlay(w.key, line.key);
+    overlay(w.maxClients, line.maxClients);
+    overlay(w.metricsOpen, line.metricsOpen);
+    overlay(w.metricsTokenFile, line.metricsTokenFile);
     return w;
 }
 

@@ -3,6 +3,8 @@
 // tova-bridge as a process, and PJLink clients written here from the protocol.
 #include "processes.hpp"
 
+#include "bridge/digest.hpp"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -83,6 +85,11 @@ struct PjlinkClient {
     QString ask(const QString& request) {
         s.write((request + QLatin1Char('\r')).toLatin1());
         return line();
+    }
+    // The request behind the MD5 digest of the greeting's random number and the password.
+    QString askWith(const std::string& password, const char* request) {
+        const std::string random = greeting.mid(9, 8).toStdString();
+        return ask(QString::fromStdString(bridge::md5Hex(random + password)) + QString::fromLatin1(request));
     }
 };
 

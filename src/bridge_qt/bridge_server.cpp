@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "bridge_qt/bridge_server.hpp"
 
+#include "bridge_qt/random_hex.hpp"
 #include "core/host_port.hpp"
 
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
-#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QUdpSocket>
 
@@ -13,23 +13,11 @@
 namespace tova {
 namespace {
 
-QString addressOf(const QTcpSocket* s) {
-    const QHostAddress a = s->peerAddress();
-    return a.protocol() == QAbstractSocket::IPv6Protocol && !a.toIPv4Address() ? a.toString()
-                                                                               : QHostAddress(a.toIPv4Address()).toString();
-}
+QString addressOf(const QTcpSocket* s) { return addressText(s->peerAddress()); }
 
 QString peer(const QTcpSocket* s) {
     const QString a = addressOf(s);
     return (a.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2")).arg(a).arg(s->peerPort());
-}
-
-// Hexadecimal digits from the system's random source, for PJLink's digests.
-std::string randomHex(std::size_t digits) {
-    std::string out;
-    while (out.size() < digits)
-        out += QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')).toStdString();
-    return out.substr(0, digits);
 }
 
 } // namespace
@@ -72,21 +60,24 @@ BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
         l->index = m_clients.addListener(plan.spec.kind, plan.maxClients);
         if (plan.spec.kind == bridge::ClientKind::Pjlink) {
             // One state and one poller for each projector on the line, whatever its listeners.
-            auto& state = m_states[plan.config.prefix];
-            if (!state) {
-                state = std::make_unique<bridge::ProjectorState>(m_clock);
-                state->onChange = [this, s = state.get()](bridge::ProjectorState::Change c) { m_announcer.changed(*s, c); };
-                m_pollTimers.push_back(std::make_unique<QtTimer>());
-                m_pollers.push_back(std::make_unique<bridge::Poller>(m_queue, *m_pollTimers.back(),
-                                                                      -static_cast<ClientId>(m_pollers.size() + 1),
-                                                                      plan.config.prefix, *state,
-                                                                      m_options.pollSeconds * 1000));
-            }
-            l->state = state.get();
+            l->state = &projector(plan.config.prefix);
         }
         m_listeners.push_back(std::move(l));
     }
     if (m_options.web) startWeb();
+}
+
+bridge::ProjectorState& BridgeServer::projector(const std::string& prefix) {
+    auto& state = m_states[prefix];
+    if (!state) {
+        state = std::make_unique<bridge::ProjectorState>(m_clock);
+        state->onChange = [this, s = state.get()](bridge::ProjectorState::Change c) { m_announcer.changed(*s, c); };
+        m_pollTimers.push_back(std::make_unique<QtTimer>());
+        m_pollers.push_back(std::make_unique<bridge::Poller>(m_queue, *m_pollTimers.back(),
+                                                              -static_cast<ClientId>(m_pollers.size() + 1), prefix,
+                                                              *state, m_options.pollSeconds * 1000));
+    }
+    return *state;
 }
 
 void BridgeServer::startWeb() {
@@ -98,13 +89,7 @@ void BridgeServer::startWeb() {
             projectors.push_back({l->plan.config.name, l->plan.config.prefix, l->state, l->plan.config.inputNames});
     if (projectors.empty()) {
         const bridge::ProjectorConfig config;
-        auto& state = m_states[config.prefix];
-        state = std::make_unique<bridge::ProjectorState>(m_clock);
-        m_pollTimers.push_back(std::make_unique<QtTimer>());
-        m_pollers.push_back(std::make_unique<bridge::Poller>(m_queue, *m_pollTimers.back(), -1, config.prefix, *state,
-                                                              m_options.pollSeconds * 1000));
-        state->onChange = [this, s = state.get()](bridge::ProjectorState::Change c) { m_announcer.changed(*s, c); };
-        projectors.push_back({config.name, config.prefix, state.get(), config.inputNames});
+        projectors.push_back({config.name, config.prefix, &projector(config.prefix), config.inputNames});
     }
     for (auto& p : projectors)
         if (std::count_if(projectors.begin(), projectors.end(), [&](const auto& o) { return o.name == p.name; }) > 1)
@@ -182,9 +167,8 @@ bool BridgeServer::listenForSearches(QString& error) {
     connect(m_search.get(), &QUdpSocket::readyRead, this, [this] {
         while (m_search->hasPendingDatagrams()) {
             const QNetworkDatagram d = m_search->receiveDatagram(64); // a search is 7 bytes
-            const QHostAddress from = d.senderAddress();
-            const QString a = from.toIPv4Address() ? QHostAddress(from.toIPv4Address()).toString() : from.toString();
-            m_announcer.received(std::string_view(d.data().constData(), std::size_t(d.data().size())), a.toStdString());
+            m_announcer.received(std::string_view(d.data().constData(), std::size_t(d.data().size())),
+                                 addressText(d.senderAddress()).toStdString());
         }
     });
     say(QStringLiteral("PJLink search on %1:%2").arg(address.toString()).arg(m_search->localPort()));

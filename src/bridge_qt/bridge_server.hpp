@@ -101,6 +101,8 @@ class BridgeServer : public QObject {
     bool listenForSearches(QString& error);
     QUdpSocket& sender(const QString& from);
     bool forbidden(const QString& address) const;
+    // What the bridge knows of the projector at this address on the line, polled; made once.
+    bridge::ProjectorState& projector(const std::string& prefix);
     void startWeb();
     void say(const QString& text) const;
     void sayLimited(const QString& kind, const QString& text);

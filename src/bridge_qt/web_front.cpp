@@ -1,28 +1,18 @@
 // SPDX-License-Identifier: MIT
 #include "bridge_qt/web_front.hpp"
 
+#include "bridge_qt/random_hex.hpp"
+
 #include <QDir>
 #include <QFile>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QHttpServerResponse>
-#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QWebSocket>
 
 namespace tova {
 namespace {
-
-std::string randomHex(std::size_t digits) {
-    std::string out;
-    while (out.size() < digits)
-        out += QStringLiteral("%1").arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')).toStdString();
-    return out.substr(0, digits);
-}
-
-QString addressText(const QHostAddress& a) {
-    return a.toIPv4Address() ? QHostAddress(a.toIPv4Address()).toString() : a.toString();
-}
 
 std::string methodName(QHttpServerRequest::Method m) {
     using M = QHttpServerRequest::Method;
@@ -52,6 +42,12 @@ std::optional<bridge::WebFile> pageFile(std::string_view path) {
                        : name.endsWith(QLatin1String(".svg")) ? "image/svg+xml"
                                                               : "application/octet-stream";
     return bridge::WebFile{std::move(type), bytes.toStdString()};
+}
+
+// Deleted once closed, aborted when the peer does not answer the close within a second.
+void letGo(QWebSocket* ws) {
+    QObject::connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
+    QTimer::singleShot(1000, ws, [ws] { ws->abort(); });
 }
 
 } // namespace
@@ -149,7 +145,8 @@ void WebFront::acceptSockets() {
         r.origin = ws->origin().toStdString();
         r.cookie = hs.rawHeader("Cookie").toStdString();
         if (!m_routes.socketAllowed(r)) {
-            refuse(ws, QStringLiteral("not logged in, or from another site"));
+            // Closed before any message is read: nothing it sent has any effect.
+            refuse(ws, QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not logged in, or from another site"));
             if (logLimited) logLimited(QStringLiteral("page refused ") + m_name, QStringLiteral("%1 refused: not logged in, or from another site").arg(who));
             continue;
         }
@@ -157,19 +154,15 @@ void WebFront::acceptSockets() {
     }
 }
 
-void WebFront::refuse(QWebSocket* ws, const QString& why) {
-    // Closed before any message is read: nothing it sent has any effect.
-    connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
-    ws->close(QWebSocketProtocol::CloseCodePolicyViolated, why);
-    QTimer::singleShot(1000, ws, [ws] { ws->abort(); }); // a peer that does not answer the close
+void WebFront::refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const QString& why) {
+    letGo(ws);
+    ws->close(code, why);
 }
 
 void WebFront::admit(QWebSocket* ws, const QString& who) {
     const auto admitted = m_line.clients.admit(m_line.registryListener, true);
     if (!std::holds_alternative<ClientId>(admitted)) {
-        connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
-        ws->close(static_cast<QWebSocketProtocol::CloseCode>(1013) /* try again later */, QStringLiteral("too many pages open"));
-        QTimer::singleShot(1000, ws, [ws] { ws->abort(); });
+        refuse(ws, static_cast<QWebSocketProtocol::CloseCode>(1013) /* try again later */, QStringLiteral("too many pages open"));
         return;
     }
     const ClientId id = std::get<ClientId>(admitted);
@@ -221,10 +214,7 @@ void WebFront::dropPage(ClientId id) {
     m_line.clients.remove(id);
     ws->disconnect(this);
     if (ws->state() == QAbstractSocket::UnconnectedState) ws->deleteLater();
-    else {
-        connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
-        QTimer::singleShot(1000, ws, [ws] { ws->abort(); });
-    }
+    else letGo(ws);
     if (m_listener) m_listener->resume();
 }
 

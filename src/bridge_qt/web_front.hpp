@@ -16,6 +16,7 @@
 #include <QAbstractHttpServer>
 #include <QHostAddress>
 #include <QSslConfiguration>
+#include <QWebSocketProtocol>
 
 #include <functional>
 #include <map>
@@ -75,7 +76,7 @@ class WebFront : public QAbstractHttpServer {
     };
     void acceptSockets();
     void admit(QWebSocket* ws, const QString& who);
-    void refuse(QWebSocket* ws, const QString& why);
+    void refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const QString& why);
     void dropPage(ClientId id);
 
     WebPlan m_plan;

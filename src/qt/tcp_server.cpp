@@ -59,6 +59,10 @@ void TcpServer::incomingConnection(qintptr fd) {
 }
 #endif
 
+QString addressText(const QHostAddress& a) {
+    return a.toIPv4Address() ? QHostAddress(a.toIPv4Address()).toString() : a.toString();
+}
+
 void keepAlive(QTcpSocket* s) {
     s->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     s->setSocketOption(QAbstractSocket::LowDelayOption, 1);

@@ -19,6 +19,10 @@ namespace tova {
 // after 60 s of silence, every 10 s, three of them. Small writes go at once.
 void keepAlive(QTcpSocket* s);
 
+// A peer's address as the logs and the rules know it: an IPv4 client on a dual-stack socket as
+// plain IPv4.
+QString addressText(const QHostAddress& a);
+
 class TcpServer : public QTcpServer {
     Q_OBJECT
   public:

@@ -43,37 +43,38 @@ std::array<std::string, 5> ProjectorConfig::defaultInputNames() {
 struct PjlinkSession::Command {
     std::string_view word;
     bool classOne, classTwo;                                          // the headers that serve it
-    std::string_view answer;                                          // for a query answered from the settings
-    void (PjlinkSession::*handler)(const Pending&, Answer) = nullptr; // else
+    std::string (*setting)(const ProjectorConfig&) = nullptr;         // a query answered from the settings
+    void (PjlinkSession::*handler)(const Pending&, Answer) = nullptr; // else; neither: the device has none
 };
 
 // Class 1 commands under %1 only, INPT and INST under both, Class 2's own under %2 only.
 const PjlinkSession::Command* PjlinkSession::findCommand(std::string_view word) {
+    using C = const ProjectorConfig&;
     static const Command kCommands[] = {
-        {"POWR", true, false, {}, &PjlinkSession::power},
-        {"INPT", true, true, {}, &PjlinkSession::input},
-        {"AVMT", true, false, {}, &PjlinkSession::mute},
-        {"ERST", true, false, {}, &PjlinkSession::errors},
-        {"LAMP", true, false, {}, &PjlinkSession::lamps},
-        {"INST", true, true, {}, &PjlinkSession::inputList},
-        {"NAME", true, false, "name"},
-        {"INF1", true, false, "maker"},
-        {"INF2", true, false, {}, &PjlinkSession::model},
-        {"INFO", true, false, "info"},
-        {"CLSS", true, false, "class"},
-        {"FREZ", false, true, {}, &PjlinkSession::freeze},
-        {"SVOL", false, true, {}, &PjlinkSession::volume},
-        {"INNM", false, true, {}, &PjlinkSession::inputName},
-        {"SNUM", false, true, "serial"},
-        {"SVER", false, true, "version"},
-        {"RLMP", false, true, "lamp-model"},
-        {"RFIL", false, true, "filter-model"},
+        {"POWR", true, false, nullptr, &PjlinkSession::power},
+        {"INPT", true, true, nullptr, &PjlinkSession::input},
+        {"AVMT", true, false, nullptr, &PjlinkSession::mute},
+        {"ERST", true, false, nullptr, &PjlinkSession::errors},
+        {"LAMP", true, false, nullptr, &PjlinkSession::lamps},
+        {"INST", true, true, nullptr, &PjlinkSession::inputList},
+        {"NAME", true, false, [](C c) { return c.name; }},
+        {"INF1", true, false, [](C) { return std::string("TOVA"); }},
+        {"INF2", true, false, nullptr, &PjlinkSession::model},
+        {"INFO", true, false, [](C c) { return c.info; }},
+        {"CLSS", true, false, [](C) { return std::string("2"); }},
+        {"FREZ", false, true, nullptr, &PjlinkSession::freeze},
+        {"SVOL", false, true, nullptr, &PjlinkSession::volume},
+        {"INNM", false, true, nullptr, &PjlinkSession::inputName},
+        {"SNUM", false, true, [](C c) { return c.serial; }},
+        {"SVER", false, true, [](C c) { return c.version; }},
+        {"RLMP", false, true, [](C c) { return c.lampModel; }},
+        {"RFIL", false, true, [](C c) { return c.filterModel; }},
         // The projector has no microphone, and the serial protocol tells no filter hours and
         // no resolution: a device without them answers ERR1.
-        {"MVOL", false, true, "none"},
-        {"FILT", false, true, "none"},
-        {"IRES", false, true, "none"},
-        {"RRES", false, true, "none"},
+        {"MVOL", false, true},
+        {"FILT", false, true},
+        {"IRES", false, true},
+        {"RRES", false, true},
     };
     for (const auto& c : kCommands)
         if (c.word == word) return &c;
@@ -91,17 +92,9 @@ void PjlinkSession::run(Pending& p) {
     if (!c || (p.header == '1' && !c->classOne) || (p.header == '2' && !c->classTwo) || (p.header != '1' && p.header != '2'))
         return done("ERR1");
     if (c->handler) return (this->*c->handler)(p, done);
-    if (c->answer == "none") return done("ERR1");
+    if (!c->setting) return done("ERR1");
     if (p.parameter != "?") return done("ERR2");
-    const std::string_view a = c->answer;
-    if (a == "name") return done(m_config.name);
-    if (a == "maker") return done("TOVA");
-    if (a == "info") return done(m_config.info);
-    if (a == "class") return done("2");
-    if (a == "serial") return done(m_config.serial);
-    if (a == "version") return done(m_config.version);
-    if (a == "lamp-model") return done(m_config.lampModel);
-    return done(m_config.filterModel);
+    return done(c->setting(m_config));
 }
 
 void PjlinkSession::ask(QueryId id, std::function<std::string(std::string_view)> read, Answer done) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A bare Qt 6 window with as many push buttons as it is told (the panel's widget count), for
 // the start-up benchmark: what any Qt program of that size costs to appear.
-#include "qt/startup_probe.hpp"
+#include "panel_qt/startup_probe.hpp"
 
 #include <QApplication>
 #include <QPushButton>

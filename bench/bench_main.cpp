@@ -2,8 +2,8 @@
 // Measures the panel: press to wire, repeat accuracy, backlog after release, a receive flood,
 // start-up and idle wake-ups. Prints one table; never fails on a time.
 #include "bench_rig.hpp"
-#include "panel/layout_table.hpp"
-#include "qt/pseudo_terminal.hpp"
+#include "tables/layout_table.hpp"
+#include "sim_qt/pseudo_terminal.hpp"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The whole panel offscreen on a pseudo-terminal, for measuring; and small measuring helpers.
-#include "qt/panel_assembly.hpp"
-#include "qt/pseudo_terminal.hpp"
+#include "panel_qt/panel_assembly.hpp"
+#include "sim_qt/pseudo_terminal.hpp"
 #include "qt/qt_serial_control.hpp"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 // PJLink pollers at once, and its memory. Prints rows of the table; never fails on a time.
 #include "bench_rig.hpp"
 #include "link/exchange_queue.hpp"
-#include "panel/vocabulary.hpp"
+#include "tables/vocabulary.hpp"
 
 #include <QFile>
 #include <QProcess>

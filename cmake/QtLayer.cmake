@@ -9,7 +9,7 @@ target_link_libraries(tova_qt PUBLIC tova_logic Qt6::Core Qt6::Network Qt6::Seri
 
 # The window.
 add_library(tova_window STATIC ${TOVA_WINDOW_SOURCES})
-target_link_libraries(tova_window PUBLIC tova_qt Qt6::Widgets)
+target_link_libraries(tova_window PUBLIC tova_qt tova_panel Qt6::Widgets)
 # The picture at the top right is compiled in as pixels (data/image1.xpm): decoding an image
 # file would load every image plugin before the window appears.
 target_include_directories(tova_window PRIVATE data)

@@ -5,7 +5,7 @@
 #include "core/clock.hpp"
 #include "core/settings.hpp"
 #include "panel/form1.hpp"
-#include "panel/layout_table.hpp"
+#include "tables/layout_table.hpp"
 
 #include <algorithm>
 #include <chrono>

@@ -4,7 +4,7 @@
 // path and decoder; a PJLink connection (with and without a password); two clients of the
 // shared line. Each returns what invariant broke, or nothing. The fuzz targets and the tests'
 // replay of their corpora both call them.
-#include "bridge/pjlink_session.hpp"
+#include "bridge/pjlink/pjlink_session.hpp"
 #include "bridge/shared_line.hpp"
 #include "fakes.hpp"
 #include "pjlink_rig.hpp"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // One PJLink session on the fake clock, with the test's projector at the end of the line.
-#include "bridge/pjlink_session.hpp"
+#include "bridge/pjlink/pjlink_session.hpp"
 #include "bridge_rig.hpp"
 
 #include <memory>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The one-shot buttons: what reaches the line, and the timings some of them set.
 #include "fakes.hpp"
-#include "panel/command_table.hpp"
-#include "panel/layout_table.hpp"
+#include "tables/command_table.hpp"
+#include "tables/layout_table.hpp"
 
 #include <gtest/gtest.h>
 

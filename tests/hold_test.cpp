@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Held buttons and the arrow pad on a fake clock.
 #include "fakes.hpp"
-#include "panel/hold_table.hpp"
+#include "tables/hold_table.hpp"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // The tables agree with each other and describe a window that holds together.
 #include "fakes.hpp"
 #include "panel/form1.hpp"
-#include "panel/address_options.hpp"
-#include "panel/command_table.hpp"
-#include "panel/hold_table.hpp"
-#include "panel/layout_table.hpp"
+#include "tables/address_options.hpp"
+#include "tables/command_table.hpp"
+#include "tables/hold_table.hpp"
+#include "tables/layout_table.hpp"
 
 #include <gtest/gtest.h>
 

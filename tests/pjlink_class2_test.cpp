@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // PJLink Class 2's background, on the fake clock: the poller as the line's lowest-priority
 // client, what the state learns and tells, search answers and notifications within their bounds.
-#include "bridge/announcer.hpp"
+#include "bridge/pjlink/announcer.hpp"
 #include "bridge/poller.hpp"
 #include "bridge_rig.hpp"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A PJLink connection's own rules on the fake clock: the digest, the limits of a request, the
 // idle close, how many requests may wait, a device that is gone; and the shared line.
-#include "bridge/digest.hpp"
+#include "bridge/pjlink/digest.hpp"
 #include "bridge/shared_line.hpp"
 #include "pjlink_rig.hpp"
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The far end of a pseudo-terminal, standing where a projector would be.
-#include "qt/pseudo_terminal.hpp"
+#include "sim_qt/pseudo_terminal.hpp"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

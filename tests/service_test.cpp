@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The service keys, the picture, the data button and the free-text command.
 #include "fakes.hpp"
-#include "panel/data_button.hpp"
+#include "tables/data_button.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Who may use the web listener, request by request: the Host and Origin lists, login and its
 // back-off, sessions and their limits, the metrics' access, and what each route answers.
-#include "bridge/web_access.hpp"
-#include "bridge/web_routes.hpp"
+#include "bridge/web/web_access.hpp"
+#include "bridge/web/web_routes.hpp"
 #include "fakes.hpp"
 
 #include <gtest/gtest.h>

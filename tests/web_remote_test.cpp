@@ -3,10 +3,10 @@
 // panel's timings kept per projector, the pages' messages, the tables and tiles as JSON, and
 // /metrics in Prometheus's format.
 #include "bridge/metrics.hpp"
-#include "bridge/web_remote.hpp"
+#include "bridge/web/web_remote.hpp"
 #include "bridge_rig.hpp"
-#include "panel/command_table.hpp"
-#include "panel/hold_table.hpp"
+#include "tables/command_table.hpp"
+#include "tables/hold_table.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // tova-control: the operator panel.
 #include "apps/panel_options.hpp"
-#include "qt/panel_assembly.hpp"
+#include "panel_qt/panel_assembly.hpp"
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "qt/stop_signals.hpp"

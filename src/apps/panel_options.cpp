@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "apps/panel_options.hpp"
 
-#include "panel/timings.hpp"
+#include "tables/timings.hpp"
 #include "qt/qt_serial_control.hpp"
 
 #include <QSettings>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "apps/send_options.hpp"
 
-#include "panel/layout_table.hpp"
-#include "panel/vocabulary.hpp"
+#include "tables/layout_table.hpp"
+#include "tables/vocabulary.hpp"
 #include "link/address.hpp"
 
 namespace tova {

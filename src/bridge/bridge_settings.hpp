@@ -3,8 +3,8 @@
 // What the bridge is told to do, from its configuration file or its command line: the line,
 // the listeners (each with its own address, name, inputs, password file and limit) and the
 // defaults they share. The file is read key by key; the command line is laid over it.
-#include "bridge/pjlink_answers.hpp"
-#include "bridge/web_settings.hpp"
+#include "bridge/pjlink/pjlink_answers.hpp"
+#include "bridge/web/web_settings.hpp"
 #include "core/host_port.hpp"
 
 #include <map>

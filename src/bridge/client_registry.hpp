@@ -3,7 +3,7 @@
 // The bridge's clients as its rules see them: the listener each came to, how many a listener
 // admits, and what a lost device does to each kind. The sockets are the Qt layer's.
 #include "bridge/bridge_settings.hpp"
-#include "bridge/pjlink_session.hpp"
+#include "bridge/pjlink/pjlink_session.hpp"
 #include "link/exchange_queue.hpp"
 
 #include <cstddef>

@@ -2,7 +2,7 @@
 #include "bridge/poller.hpp"
 
 #include "link/traffic.hpp"
-#include "panel/vocabulary.hpp"
+#include "tables/vocabulary.hpp"
 
 namespace tova::bridge {
 

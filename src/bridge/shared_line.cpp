@@ -3,7 +3,7 @@
 
 #include "link/address.hpp"
 #include "link/traffic.hpp"
-#include "panel/vocabulary.hpp"
+#include "tables/vocabulary.hpp"
 
 #include <utility>
 

@@ -4,21 +4,21 @@
 // connection a PJLink session or a shared-line client of the one exchange queue on the line.
 // Every client is bounded: its slot, its unsent replies, its time to authenticate; accepting
 // goes on whatever the clients do.
-#include "bridge/announcer.hpp"
+#include "bridge/pjlink/announcer.hpp"
 #include "bridge/bridge_settings.hpp"
 #include "bridge/client_bounds.hpp"
 #include "bridge/client_registry.hpp"
 #include "bridge/device_keeper.hpp"
 #include "bridge/log_limiter.hpp"
 #include "bridge/metrics.hpp"
-#include "bridge/pjlink_session.hpp"
+#include "bridge/pjlink/pjlink_session.hpp"
 #include "bridge/poller.hpp"
 #include "bridge/projector_state.hpp"
 #include "bridge/shared_line.hpp"
 #include "link/exchange_queue.hpp"
 #include "qt/qt_timer.hpp"
-#include "bridge_qt/web_front.hpp"
-#include "qt/tcp_server.hpp"
+#include "bridge_qt/web/web_front.hpp"
+#include "bridge_qt/tcp_server.hpp"
 
 #include <QHostAddress>
 #include <QObject>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Events by control name: one lookup from the name to its handler, and the one held button.
-#include "panel/address_options.hpp"
+#include "tables/address_options.hpp"
 #include "panel/form1.hpp"
 
 #include <functional>

@@ -6,11 +6,11 @@
 #include "core/panel.hpp"
 #include "core/serial_control.hpp"
 #include "core/timer.hpp"
-#include "panel/command_table.hpp"
-#include "panel/controls.hpp"
-#include "panel/hold_table.hpp"
-#include "panel/panel_timing.hpp"
-#include "panel/timings.hpp"
+#include "tables/command_table.hpp"
+#include "tables/controls.hpp"
+#include "tables/hold_table.hpp"
+#include "tables/panel_timing.hpp"
+#include "tables/timings.hpp"
 #include "panel/warning_box.hpp"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The service keys, the picture, the data button and the free-text command.
 #include "link/traffic.hpp"
-#include "panel/data_button.hpp"
+#include "tables/data_button.hpp"
 #include "panel/form1.hpp"
 
 namespace tova {

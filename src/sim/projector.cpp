@@ -4,10 +4,10 @@
 #include "link/address.hpp"
 #include "link/line_limits.hpp"
 #include "link/traffic.hpp"
-#include "panel/command_table.hpp"
-#include "panel/controls.hpp"
-#include "panel/hold_table.hpp"
-#include "panel/vocabulary.hpp"
+#include "tables/command_table.hpp"
+#include "tables/controls.hpp"
+#include "tables/hold_table.hpp"
+#include "tables/vocabulary.hpp"
 
 #include <algorithm>
 #include <cstdio>

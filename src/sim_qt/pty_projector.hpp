@@ -2,7 +2,7 @@
 #pragma once
 // The virtual projector on a pseudo-terminal: the panel opens the slave side like a serial
 // port. POSIX only.
-#include "qt/pseudo_terminal.hpp"
+#include "sim_qt/pseudo_terminal.hpp"
 #include "sim_qt/projector_endpoint.hpp"
 
 #include <QSocketNotifier>

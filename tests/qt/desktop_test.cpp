@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The panel on a real X server with a window manager (tests/desktop_test.sh starts both).
 // Elsewhere these tests skip: offscreen there is no frame and no key auto-repeat.
-#include "panel/layout_table.hpp"
+#include "tables/layout_table.hpp"
 #include "window_rig.hpp"
 
 #include <gtest/gtest.h>

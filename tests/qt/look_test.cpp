@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The panel as it looks and as the keyboard and mouse meet it: the picture, the data button's
 // two lines, the arrow pad's outline, the option buttons' places and keys held down.
-#include "panel/data_button.hpp"
-#include "panel/layout_table.hpp"
+#include "tables/data_button.hpp"
+#include "tables/layout_table.hpp"
 #include "window_rig.hpp"
 
 #include <gtest/gtest.h>

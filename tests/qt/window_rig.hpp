@@ -2,7 +2,7 @@
 #pragma once
 // The whole panel, offscreen, on two pseudo-terminals.
 #include "pty_peer.hpp"
-#include "qt/panel_assembly.hpp"
+#include "panel_qt/panel_assembly.hpp"
 #include "qt/qt_serial_control.hpp"
 
 #include <QAbstractButton>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The panel as the operator uses it: real widgets offscreen, real timers, pseudo-terminals.
-#include "panel/data_button.hpp"
+#include "tables/data_button.hpp"
 #include <QFontMetrics>
-#include "panel/layout_table.hpp"
-#include "qt/input_router.hpp"
+#include "tables/layout_table.hpp"
+#include "panel_qt/input_router.hpp"
 #include "window_rig.hpp"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// PJLink's UDP side: the answers to a controller's search (%2SRCH) and the status notifications
+// (%2POWR, %2ERST, %2INPT, %2LKUP). Which datagram goes where is decided here; the sockets are
+// the Qt layer's. Bounded against reflection: at most one answer set per searching address a
+// second and twenty answers a second in all, at most 64 controllers remembered for ten minutes,
+// and nothing ever sent to a broadcast, multicast or own address.
+#include "bridge/pjlink/pjlink_answers.hpp"
+#include "bridge/projector_state.hpp"
+#include "core/clock.hpp"
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tova::bridge {
+
+struct Endpoint {
+    std::string address;
+    int port = 0;
+    bool operator==(const Endpoint&) const = default;
+};
+
+struct Datagram {
+    std::string from; // the listener's address it leaves from
+    Endpoint to;
+    std::string bytes;
+};
+
+// A MAC for a listener whose address belongs to no interface with one (loopback, any address):
+// locally administered, derived from the listener's address, port and projector address, so
+// that it stays the same from one start to the next.
+std::string derivedMac(const std::string& address, int port, const std::string& prefix);
+
+class Announcer {
+  public:
+    static constexpr std::chrono::milliseconds kControllerLife{600000};
+    static constexpr std::size_t kMaxControllers = 64;
+    static constexpr int kAnswersPerSecond = 20;
+
+    // controllerPort: where a controller hears answers and notifications (the search port);
+    // configured: the --notify targets.
+    Announcer(const Clock& clock, int controllerPort, std::vector<Endpoint> configured);
+
+    std::function<void(const Datagram&)> send;
+    // Addresses nothing is sent to: broadcast, multicast and the bridge's own.
+    std::function<bool(const std::string& address)> forbidden;
+
+    struct Projector {
+        std::string from; // the listener's address
+        std::string mac;  // "00:50:56:C0:00:08"
+        const ProjectorState* state;
+        const Inputs* inputs;
+    };
+    void add(Projector p);
+
+    // A datagram on the search socket from a controller's address.
+    void received(std::string_view bytes, const std::string& address);
+    // A controller sent an authenticated request: it hears notifications for ten minutes.
+    void controllerSeen(const std::string& address);
+    // %2LKUP to the configured targets: at start, and when the device is back.
+    void lookup();
+    // What a state learned changed: each projector of that state tells its controllers.
+    void changed(const ProjectorState& state, ProjectorState::Change change);
+
+    std::size_t ignored() const { return m_ignored; } // datagrams that were no search
+
+  private:
+    std::vector<Endpoint> targets();
+    void put(const Projector& p, const Endpoint& to, const std::string& bytes);
+    const Clock& m_clock;
+    int m_port;
+    std::vector<Endpoint> m_configured;
+    std::vector<Projector> m_projectors;
+    std::map<std::string, std::chrono::milliseconds> m_controllers; // address: last seen
+    std::map<std::string, std::chrono::milliseconds> m_answered;    // searcher: last answered
+    std::deque<std::chrono::milliseconds> m_answers;                // search answers in the last second
+    std::size_t m_ignored = 0;
+};
+
+} // namespace tova::bridge

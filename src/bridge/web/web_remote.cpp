@@ -1,0 +1,279 @@
+// SPDX-License-Identifier: MIT
+#include "bridge/web/web_remote.hpp"
+
+#include "bridge/pjlink/pjlink_answers.hpp"
+#include "core/json_text.hpp"
+#include "link/address.hpp"
+#include "link/decoder.hpp"
+#include "link/traffic.hpp"
+#include "tables/command_table.hpp"
+#include "tables/hold_table.hpp"
+#include "tables/layout_table.hpp"
+#include "tables/vocabulary.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <set>
+
+namespace tova::bridge {
+namespace {
+
+constexpr std::string_view kGroups[] = {
+    "POWER",       "INPUT MODE SET", "source row 1", "source row 2", "source row 3", "SOUND MUTE", "NO SHOW",
+    "FREEZE",      "MENU",           "arrow pad",    "right column", "picture mode", "AV Size",    "LAMP SELECT",
+    "SHUT",        "FAN SPEED",      "VOL",          "Zoom",         "Focus",        "D.Zoom",     "Keystone",
+    "LENS SHIFT",  "queries",
+};
+
+struct PageButton {
+    std::string_view name;
+    bool held;
+};
+
+std::vector<PageButton> buttonsOf(std::string_view group) {
+    std::vector<PageButton> out;
+    for (const auto& b : commandButtons())
+        if (b.group == group) out.push_back({b.name, false});
+    for (const auto& b : holdButtons())
+        if (b.group == group) out.push_back({b.name, true});
+    return out;
+}
+
+// Its index among the distinct values, in order: a button's row or column within its group.
+int rank(const std::set<int>& values, int v) { return static_cast<int>(std::distance(values.begin(), values.find(v))); }
+
+std::string colour(Rgb c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%06X", static_cast<unsigned>(c & 0xFFFFFF));
+    return buf;
+}
+
+std::string groupJson(std::string_view group) {
+    const auto buttons = buttonsOf(group);
+    std::set<int> tops, lefts;
+    for (const auto& b : buttons) {
+        const LayoutControl* c = findLayoutControl(b.name);
+        tops.insert(c->top);
+        lefts.insert(c->left);
+    }
+    // Laid out as on the panel where the panel sets a few out in two directions (the arrow pad,
+    // lens shift, lamp select); elsewhere in a row that wraps.
+    const bool grid = tops.size() > 1 && lefts.size() > 1 && buttons.size() <= 5;
+    std::string out = "{\"name\":" + jsonText(group) + ",\"grid\":" + (grid ? "true" : "false") + ",\"buttons\":[";
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        const LayoutControl* c = findLayoutControl(buttons[i].name);
+        if (i) out += ',';
+        out += "{\"name\":" + jsonText(buttons[i].name) + ",\"caption\":" + jsonText(c->caption) +
+               ",\"tip\":" + jsonText(describeButton(buttons[i].name)) + ",\"held\":" + (buttons[i].held ? "true" : "false") +
+               ",\"colour\":\"" + colour(c->back) + "\",\"row\":" + std::to_string(rank(tops, c->top)) +
+               ",\"col\":" + std::to_string(rank(lefts, c->left)) + "}";
+    }
+    return out + "]}";
+}
+
+std::string number(double v) {
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
+    return std::string(buf, r.ptr);
+}
+
+std::string_view level(char digit) { return digit == '1' ? "warning" : "error"; }
+
+std::optional<std::size_t> index(std::string_view digits) {
+    std::size_t v = 0;
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+    if (r.ec != std::errc() || r.ptr != digits.data() + digits.size() || digits.empty() || digits.size() > 2) return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+std::span<const std::string_view> pageGroups() { return kGroups; }
+
+std::optional<PageMessage> parsePageMessage(std::string_view text) {
+    std::vector<std::string_view> words;
+    while (!text.empty() && words.size() < 4) {
+        const auto space = text.find(' ');
+        words.push_back(text.substr(0, space));
+        text = space == std::string_view::npos ? std::string_view() : text.substr(space + 1);
+    }
+    if (!text.empty() || words.size() < 2) return std::nullopt;
+    const auto p = index(words[1]);
+    if (!p) return std::nullopt;
+    if (words.size() == 3 && (words[0] == "press" || words[0] == "hold"))
+        return PageMessage{words[0] == "press" ? PageMessage::Press : PageMessage::Hold, *p, std::string(words[2])};
+    if (words.size() == 2 && (words[0] == "keep" || words[0] == "release"))
+        return PageMessage{words[0] == "keep" ? PageMessage::Keep : PageMessage::Release, *p, {}};
+    return std::nullopt;
+}
+
+WebRemote::WebRemote(ExchangeQueue& queue, std::vector<RemoteProjector> projectors,
+                     const std::function<std::unique_ptr<Timer>()>& makeTimer)
+    : m_queue(queue) {
+    for (auto& config : projectors) {
+        Projector p;
+        p.config = std::move(config);
+        p.repeat = makeTimer();
+        p.keepHeld = makeTimer();
+        p.control = std::make_unique<RemoteControl>(m_queue, *p.repeat, *p.keepHeld, p.config.prefix);
+        m_projectors.push_back(std::move(p));
+    }
+    for (std::size_t i = 0; i < m_projectors.size(); ++i) {
+        RemoteControl& c = *m_projectors[i].control;
+        std::optional<ClientId> holder;
+        c.onHoldChanged = [this, i, &c, holder](std::optional<RemoteControl::Ended> why) mutable {
+            if (!why) holder = c.holder();
+            held(i, why, holder);
+        };
+        m_projectors[i].config.state->onAnswer = [this, i] { tellAll([this, i](ClientId) { return stateJson(i); }); };
+    }
+}
+
+WebRemote::~WebRemote() {
+    for (auto& p : m_projectors) p.config.state->onAnswer = nullptr;
+}
+
+std::string WebRemote::tables() const {
+    std::string out = "{\"projectors\":[";
+    for (std::size_t i = 0; i < m_projectors.size(); ++i) {
+        if (i) out += ',';
+        out += "{\"name\":" + jsonText(m_projectors[i].config.name) + ",\"address\":" + jsonText(m_projectors[i].config.prefix) + "}";
+    }
+    out += "],\"groups\":[";
+    for (std::size_t i = 0; i < std::size(kGroups); ++i) {
+        if (i) out += ',';
+        out += groupJson(kGroups[i]);
+    }
+    return out + "]}";
+}
+
+std::string WebRemote::stateJson(std::size_t i) const {
+    const Projector& p = m_projectors[i];
+    const ProjectorState& s = *p.config.state;
+    std::string out = "{\"type\":\"state\",\"projector\":" + std::to_string(i) + ",\"line\":\"" + (m_lineUp ? "up" : "down") +
+                      "\",\"power\":" + jsonText(powerName(s.power())) + ",\"status\":" + jsonText(s.statusText());
+    const int mode = s.inputMode();
+    out += ",\"input\":" + (mode >= 1 && mode <= 5 ? jsonText(p.config.inputNames[std::size_t(mode - 1)]) : "null");
+    out += ",\"mute\":" + (s.muteText().empty() ? std::string("null") : jsonText(s.muteText()));
+    out += ",\"lampHours\":" + (s.lampHours() ? std::to_string(*s.lampHours()) : "null");
+    out += ",\"errors\":";
+    if (s.errors().size() == kErrorNames.size()) {
+        out += '[';
+        bool first = true;
+        for (std::size_t e = 0; e < kErrorNames.size(); ++e) {
+            if (s.errors()[e] == '0') continue;
+            if (!first) out += ',';
+            first = false;
+            out += jsonText(std::string(kErrorNames[e]) + " " + std::string(level(s.errors()[e])));
+        }
+        out += ']';
+    } else {
+        out += "null";
+    }
+    const auto last = s.lastAnswer();
+    out += ",\"age\":" + (last ? number(std::chrono::duration<double>(m_queue.clock().now() - *last).count()) : "null");
+    return out + "}";
+}
+
+std::string WebRemote::holdJson(std::size_t i, ClientId page) const {
+    const RemoteControl& c = *m_projectors[i].control;
+    const std::string by = !c.holder() ? "" : *c.holder() == page ? "you" : "another page";
+    return "{\"type\":\"hold\",\"projector\":" + std::to_string(i) + ",\"button\":" + jsonText(c.heldButton()) +
+           ",\"by\":\"" + by + "\"}";
+}
+
+void WebRemote::tell(ClientId page, const std::string& message) {
+    if (auto it = m_pages.find(page); it != m_pages.end()) it->second(message);
+}
+
+void WebRemote::tellAll(const std::function<std::string(ClientId)>& message) {
+    for (const auto& [page, send] : m_pages) send(message(page));
+}
+
+void WebRemote::note(ClientId page, std::size_t p, std::string_view text) {
+    tell(page, "{\"type\":\"note\",\"projector\":" + std::to_string(p) + ",\"text\":" + jsonText(text) + "}");
+}
+
+void WebRemote::held(std::size_t p, std::optional<RemoteControl::Ended> why, std::optional<ClientId> holder) {
+    tellAll([this, p](ClientId page) { return holdJson(p, page); });
+    if (!why || !holder) return;
+    switch (*why) {
+    case RemoteControl::Ended::KeepHeldMissed: note(*holder, p, "Released: the page went quiet."); break;
+    case RemoteControl::Ended::TooLong: note(*holder, p, "Released after 30 s: press again to go on."); break;
+    case RemoteControl::Ended::LineDown: note(*holder, p, "Released: the line is down."); break;
+    case RemoteControl::Ended::Released:
+    case RemoteControl::Ended::PageGone: break;
+    }
+}
+
+void WebRemote::opened(ClientId page, std::function<void(const std::string&)> send) {
+    m_pages[page] = std::move(send);
+    for (std::size_t i = 0; i < m_projectors.size(); ++i) {
+        tell(page, stateJson(i));
+        tell(page, holdJson(i, page));
+    }
+}
+
+bool WebRemote::received(ClientId page, std::string_view message) {
+    if (message.size() > kMaxMessage) return false;
+    const auto m = parsePageMessage(message);
+    if (!m || m->projector >= m_projectors.size()) return false;
+    RemoteControl& c = *m_projectors[m->projector].control;
+    using R = RemoteControl::Refused;
+    R r = R::None;
+    switch (m->kind) {
+    case PageMessage::Press: r = c.press(page, m->button); break;
+    case PageMessage::Hold: r = c.hold(page, m->button); break;
+    case PageMessage::Keep: r = c.keepHeld(page); break;
+    case PageMessage::Release: c.release(page); break;
+    }
+    switch (r) {
+    case R::None: break;
+    case R::UnknownButton: return false;
+    case R::NotHolding: tell(page, holdJson(m->projector, page)); break; // it missed the end
+    case R::HeldElsewhere:
+        note(page, m->projector, "Another page holds " + describeButton(c.heldButton()) + ": wait for its release.");
+        break;
+    case R::Full: note(page, m->projector, "Too many presses waiting for the line: wait a moment."); break;
+    case R::LineDown: note(page, m->projector, "The line to the projector is down."); break;
+    }
+    return true;
+}
+
+void WebRemote::closed(ClientId page) {
+    m_pages.erase(page);
+    for (auto& p : m_projectors) p.control->forget(page);
+    m_queue.forget(page);
+}
+
+void WebRemote::exchanged(const Request& r, const ExchangeResult& e) {
+    if (r.background) return; // the poller's lines would hide everyone else's
+    const AddressedCode a = splitAddress(r.line);
+    const std::string prefix = prefixFor(a.target);
+    const std::string sent = trafficText(r.line);
+    std::string received;
+    if (e.outcome == ExchangeResult::Replied) received = trafficText(e.bytes);
+    else if (e.outcome == ExchangeResult::TimedOut || e.outcome == ExchangeResult::NotTaken) received = std::string(kNoReplyMark);
+    for (std::size_t i = 0; i < m_projectors.size(); ++i) {
+        Projector& p = m_projectors[i];
+        if (!p.config.prefix.empty() && a.target != kEveryProjector && prefix != p.config.prefix) continue;
+        std::string decoded;
+        if (e.outcome == ExchangeResult::Replied) {
+            const DecodeResult d = decodeReply(r.line, prefix, received, p.pressure);
+            p.pressure = d.pressureValue;
+            decoded = d.label22.value_or("");
+        }
+        const std::string message = "{\"type\":\"traffic\",\"projector\":" + std::to_string(i) + ",\"sent\":" +
+                                    jsonString(sent) + ",\"received\":" + jsonString(received) + ",\"decoded\":" +
+                                    jsonText(decoded) + "}";
+        tellAll([&message](ClientId) { return message; });
+    }
+}
+
+void WebRemote::lineChanged(bool up) {
+    m_lineUp = up;
+    for (std::size_t i = 0; i < m_projectors.size(); ++i) tellAll([this, i](ClientId) { return stateJson(i); });
+}
+
+} // namespace tova::bridge

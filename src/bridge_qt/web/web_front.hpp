@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+// The web listener: Qt's HTTP server on a bounded listener of ours, answering as the routes
+// decide, and the pages' WebSockets, each checked (Host, Origin, session) as it opens and closed
+// with 1008 before a message is read when it fails; each page one client of the line, bounded
+// in message size and in replies it leaves unread.
+#include "bridge/client_bounds.hpp"
+#include "bridge/client_registry.hpp"
+#include "bridge/web/web_access.hpp"
+#include "bridge/web/web_remote.hpp"
+#include "bridge/web/web_routes.hpp"
+#include "bridge_qt/web/http_listener.hpp"
+#include "core/clock.hpp"
+#include "qt/qt_timer.hpp"
+
+#include <QAbstractHttpServer>
+#include <QHostAddress>
+#include <QSslConfiguration>
+#include <QWebSocketProtocol>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class QWebSocket;
+
+namespace tova {
+
+// The web listener as the bridge serves it: its address looked up, its secrets read.
+struct WebPlan {
+    QHostAddress address;
+    quint16 port = 0;
+    bridge::WebAccessConfig access;
+    int maxClients = bridge::kDefaultMaxHttp;
+    std::optional<QSslConfiguration> tls;
+};
+
+class WebFront : public QAbstractHttpServer {
+    Q_OBJECT
+  public:
+    // What a page's socket may carry and leave unread.
+    static constexpr qint64 kMaxMessage = static_cast<qint64>(bridge::WebRemote::kMaxMessage);
+
+    struct Line {
+        ExchangeQueue& queue;
+        bridge::ClientRegistry& clients;
+        int registryListener;
+        bridge::DigestBackoff& backoff;
+        const Clock& clock;
+    };
+    WebFront(WebPlan plan, Line line, std::vector<bridge::RemoteProjector> projectors);
+    ~WebFront() override;
+
+    std::function<void(const QString&)> log;
+    std::function<void(const QString& kind, const QString& text)> logLimited;
+    std::function<std::string()> metrics;
+
+    bool listen(QString& error);
+    QString name() const { return m_name; }
+    int connections() const { return m_listener->connections(); }
+    std::uint64_t failures() const { return m_access.failures(); }
+    bridge::WebRemote& remote() { return m_remote; }
+    void setPassword(std::optional<std::string> password);
+
+  protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+  private:
+    struct Page {
+        QWebSocket* socket = nullptr;
+        std::unique_ptr<QtTimer> stall;
+        std::unique_ptr<bridge::OutputBound> bound;
+        QString who;
+    };
+    void acceptSockets();
+    void admit(QWebSocket* ws, const QString& who);
+    void refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const QString& why);
+    void dropPage(ClientId id);
+
+    WebPlan m_plan;
+    Line m_line;
+    HttpListener* m_listener; // the HTTP server's child
+    bridge::WebAccess m_access;
+    bridge::WebRoutes m_routes{m_access};
+    bridge::WebRemote m_remote;
+    std::map<ClientId, Page> m_pages;
+    QString m_name;
+};
+
+} // namespace tova

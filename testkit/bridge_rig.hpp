@@ -27,7 +27,7 @@ struct BridgeRig {
         serial.setPortOpen(true);
         serial.setOnComm([this] { queue.received(serial.input()); });
         queue.log = [this](const std::string& s) { logged.push_back(s); };
-        queue.onDropped = [this](const Dropped& d) { logged.push_back(bridge::describeDropped(d)); };
+        queue.onDropped = [this](const Dropped& d) { logged.push_back(describe(d)); };
     }
     // A line of a client's, with the reply its code expects.
     Submitted submit(ClientId client, const std::string& line, int timeoutMs, Done done) {

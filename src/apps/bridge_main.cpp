@@ -4,6 +4,7 @@
 #include "apps/bridge_options.hpp"
 #include "bridge_qt/bridge_log.hpp"
 #include "bridge_qt/bridge_plan.hpp"
+#include "bridge_qt/bridge_server.hpp"
 #include "bridge_qt/password_file.hpp"
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
     auto planned = tova::planBridge(o.settings, "tova-bridge " + QCoreApplication::applicationVersion().toStdString());
     if (auto* failed = std::get_if<tova::PlanFailure>(&planned))
         return tova::finish({failed->exitCode, QStringLiteral("tova-bridge: %1\n").arg(failed->message)});
-    const tova::BridgeOptions& plan = std::get<tova::BridgeOptions>(planned);
+    const tova::BridgePlan& plan = std::get<tova::BridgePlan>(planned);
     for (const QString& warning : tova::startUpWarnings(o.settings, plan, tova::raiseOpenFileLimit())) tova::logLine(warning);
 
     QCoreApplication app(argc, argv);

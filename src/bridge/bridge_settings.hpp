@@ -3,7 +3,7 @@
 // What the bridge is told to do, from its configuration file or its command line: the line,
 // the listeners (each with its own address, name, inputs, password file and limit) and the
 // defaults they share. The file is read key by key; the command line is laid over it.
-#include "bridge/pjlink/pjlink_answers.hpp"
+#include "bridge/listener.hpp"
 #include "bridge/web/web_settings.hpp"
 #include "core/host_port.hpp"
 
@@ -17,25 +17,6 @@
 #include <vector>
 
 namespace tova::bridge {
-
-// A web page stays while the device is gone, as a PJLink client does: its tiles say so.
-enum class ClientKind { Pjlink, SharedLine, WebPage };
-
-// Connections a listener serves at once when no limit is given.
-inline constexpr int kDefaultMaxPjlink = 32, kDefaultMaxShared = 8;
-
-struct ListenerSpec {
-    ClientKind kind = ClientKind::Pjlink;
-    HostPort where;                 // the host may be a name, looked up at start
-    std::string prefix;             // PJLink: the projector's address ("" or "A001".."A004")
-    std::optional<std::string> name;
-    std::optional<Inputs> inputs;
-    std::optional<std::string> passwordFile;
-    std::optional<int> maxClients;
-    std::optional<std::array<std::string, 5>> inputNames; // INNM
-    std::string serial, version, lampModel, filterModel;  // SNUM, SVER, RLMP, RFIL
-    std::string label;              // how messages name it
-};
 
 struct BridgeSettings {
     std::optional<std::string> device;
@@ -59,10 +40,6 @@ inline constexpr int kDefaultPollSeconds = 5;
 
 // HOST or HOST:PORT (an IPv6 host in brackets), the port PJLink's when none is given.
 std::optional<HostPort> parseNotifyTarget(std::string_view text);
-
-// A listener's spec as --pjlink and --share take it: HOST:PORT, and for PJLink /ADDRESS and
-// ,name= ,inputs= ,max-clients= (,max-clients= for the shared line too); or what is wrong with it.
-std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text, ClientKind kind);
 
 // The configuration file, one key after the other as the INI reader hands them over. Keys
 // outside any section are the line's and the defaults; each [pjlink LABEL] or [share LABEL]
@@ -88,6 +65,10 @@ BridgeSettings merge(const BridgeSettings& file, const BridgeSettings& commandLi
 // What makes the settings unusable, checked before anything is bound: no device or an empty
 // one, no listener, the same listener twice, a web setting without the web listener.
 std::optional<std::string> problem(const BridgeSettings& s);
+
+// A PJLink listener's projector: the defaults of every projector with the listener's own
+// settings over them (the password is read from its file by the caller).
+ProjectorConfig projectorConfig(const BridgeSettings& s, const ListenerSpec& own);
 
 // The limit of a listener: its own, else the default given, else the kind's.
 int maxClientsOf(const ListenerSpec& l, const BridgeSettings& s);

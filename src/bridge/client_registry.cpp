@@ -1,35 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/client_registry.hpp"
 
-#include "link/traffic.hpp"
-
 namespace tova::bridge {
-
-ProjectorConfig projectorConfig(const BridgeSettings& s, const ListenerSpec& own) {
-    ProjectorConfig c;
-    c.prefix = own.prefix;
-    if (s.name) c.name = *s.name;
-    if (s.inputs) c.inputs = *s.inputs;
-    if (own.name) c.name = *own.name;
-    if (own.inputs) c.inputs = *own.inputs;
-    if (own.inputNames) c.inputNames = *own.inputNames;
-    c.serial = own.serial;
-    c.version = own.version;
-    c.lampModel = own.lampModel;
-    c.filterModel = own.filterModel;
-    return c;
-}
-
-std::string describeDropped(const Dropped& d) {
-    const std::string shown = trafficText(std::string_view(d.bytes).substr(0, 64));
-    switch (d.why) {
-    case Dropped::AfterReply: return "dropped after the reply:" + shown;
-    case Dropped::Stray: return "dropped, the reply of another line:" + shown;
-    case Dropped::WhileQuiet:
-    case Dropped::NobodyAsked: break;
-    }
-    return "dropped, nobody asked:" + shown;
-}
 
 int ClientRegistry::addListener(ClientKind kind, int maxClients) {
     m_listeners.push_back({kind, maxClients});

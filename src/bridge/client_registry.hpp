@@ -2,8 +2,7 @@
 #pragma once
 // The bridge's clients as its rules see them: the listener each came to, how many a listener
 // admits, and what a lost device does to each kind. The sockets are the Qt layer's.
-#include "bridge/bridge_settings.hpp"
-#include "bridge/pjlink/pjlink_session.hpp"
+#include "bridge/listener.hpp"
 #include "link/exchange_queue.hpp"
 
 #include <cstddef>
@@ -13,13 +12,6 @@
 #include <vector>
 
 namespace tova::bridge {
-
-// A PJLink listener's projector: the defaults of every projector with the listener's own
-// settings over them (the password is read from its file by the caller).
-ProjectorConfig projectorConfig(const BridgeSettings& s, const ListenerSpec& own);
-
-// A log line for received bytes that answered no line.
-std::string describeDropped(const Dropped& d);
 
 class ClientRegistry {
   public:

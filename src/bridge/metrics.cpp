@@ -93,32 +93,32 @@ std::string metricsText(const MetricsInput& in) {
     w.family("projector_power", "gauge", "1 for the power state the projector last reported.");
     for (const auto& p : in.projectors)
         for (Power s : kPowerStates)
-            w.sample("projector_power", {{"projector", p.name}, {"address", p.address}, {"state", metricName(powerName(s))}},
+            w.sample("projector_power", {{"projector", p.name}, {"address", p.prefix}, {"state", metricName(powerName(s))}},
                      p.state->power().value_or(Power::Unknown) == s ? "1" : "0");
 
     // In seconds, Prometheus's base unit: the projector counts whole hours.
     w.family("projector_lamp_seconds", "gauge", "Lamp time as the projector reports it, in whole hours.");
     for (const auto& p : in.projectors)
         if (const auto h = p.state->lampHours())
-            w.sample("projector_lamp_seconds", {{"projector", p.name}, {"address", p.address}}, to_string(*h * 3600));
+            w.sample("projector_lamp_seconds", {{"projector", p.name}, {"address", p.prefix}}, to_string(*h * 3600));
 
     w.family("projector_error", "gauge", "Each error flag of the status: 0 fine, 1 warning, 2 error.");
     for (const auto& p : in.projectors) {
         const std::string& e = p.state->errors();
         if (e.size() != kErrorNames.size()) continue;
         for (std::size_t i = 0; i < e.size(); ++i)
-            w.sample("projector_error", {{"projector", p.name}, {"address", p.address}, {"error", kErrorNames[i]}},
+            w.sample("projector_error", {{"projector", p.name}, {"address", p.prefix}, {"error", kErrorNames[i]}},
                      std::string(1, e[i]));
     }
 
     w.family("projector_input_mode", "gauge", "The input mode, 1 to 5; 0 when not known.");
     for (const auto& p : in.projectors)
-        w.sample("projector_input_mode", {{"projector", p.name}, {"address", p.address}}, to_string(p.state->inputMode()));
+        w.sample("projector_input_mode", {{"projector", p.name}, {"address", p.prefix}}, to_string(p.state->inputMode()));
 
     w.family("projector_poll_age_seconds", "gauge", "Time since the projector last answered.");
     for (const auto& p : in.projectors)
         if (const auto last = p.state->lastAnswer())
-            w.sample("projector_poll_age_seconds", {{"projector", p.name}, {"address", p.address}},
+            w.sample("projector_poll_age_seconds", {{"projector", p.name}, {"address", p.prefix}},
                      number(std::chrono::duration<double>(in.now - *last).count()));
 
     w.family("line_exchanges_total", "counter", "Lines put on the wire.");

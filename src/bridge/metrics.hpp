@@ -2,6 +2,7 @@
 #pragma once
 // /metrics in Prometheus's text format (0.0.4): each projector's state as the poller keeps it,
 // the line's counters and exchange times, clients per listener, failed logins and digests.
+#include "bridge/projector.hpp"
 #include "bridge/projector_state.hpp"
 #include "link/exchange_queue.hpp"
 
@@ -36,12 +37,6 @@ class LineStats {
     double m_seconds = 0;
 };
 
-struct ProjectorMetrics {
-    std::string name;    // as its tab names it
-    std::string address; // "" or "A001".."A004"
-    const ProjectorState* state = nullptr;
-};
-
 struct ListenerMetrics {
     std::string name; // as the log names it
     std::string kind; // "pjlink", "shared_line" or "http"
@@ -49,7 +44,7 @@ struct ListenerMetrics {
 };
 
 struct MetricsInput {
-    std::vector<ProjectorMetrics> projectors;
+    std::vector<ServedProjector> projectors;
     std::vector<ListenerMetrics> listeners;
     const LineStats* line = nullptr;
     bool lineUp = false;

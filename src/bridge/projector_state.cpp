@@ -49,7 +49,7 @@ void ProjectorState::status(std::string_view reply) {
     m_statusText = trimmedWords(row->text);
     if (cameOn) freeze.reset(); // what was frozen before is not known to be so now
     if (!lit(m_power)) m_mute = nullptr; // it says nothing of mute in standby
-    const std::string errors = errorStatusAnswer(reply);
+    const std::string errors = errorDigits(row->meaning);
     const bool errorsChanged = errors != m_errors;
     m_errors = errors;
     if (onChange && powerWord() != wasWord && !powerWord().empty()) onChange(Change::Power);

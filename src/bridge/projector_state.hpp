@@ -4,7 +4,7 @@
 // the clients' own answers learned (power, errors, input mode, when it last answered), and what
 // was set through the bridge that the projector cannot tell (mute without a signal, freeze).
 // Notifications, the web remote and the metrics all read it.
-#include "bridge/pjlink/pjlink_answers.hpp"
+#include "bridge/projector.hpp"
 #include "core/clock.hpp"
 #include "link/query_table.hpp"
 

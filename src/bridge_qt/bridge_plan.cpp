@@ -157,8 +157,8 @@ std::variant<bridge::BridgeSettings, PlanFailure> readSettingsFile(const QString
     return std::get<bridge::BridgeSettings>(s);
 }
 
-std::variant<BridgeOptions, PlanFailure> planBridge(const bridge::BridgeSettings& s, const std::string& info) {
-    BridgeOptions o;
+std::variant<BridgePlan, PlanFailure> planBridge(const bridge::BridgeSettings& s, const std::string& info) {
+    BridgePlan o;
     o.settings = LineSettings{s.speed.value_or(19200)};
     o.verbose = s.verbose.value_or(false);
     o.pollSeconds = s.pollSeconds.value_or(bridge::kDefaultPollSeconds);
@@ -226,7 +226,7 @@ std::vector<std::optional<std::string>> rereadPasswords(const bridge::BridgeSett
     return out;
 }
 
-std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgeOptions& plan, long fileLimit) {
+std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgePlan& plan, long fileLimit) {
     std::vector<QString> out;
     std::set<std::string> told;
     std::vector<std::string> secrets;

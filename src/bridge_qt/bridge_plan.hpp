@@ -4,13 +4,48 @@
 // up, password files read. Each failure says which setting, and with which exit status: a name
 // that does not resolve (yet) is 2, so that a service manager tries again; a wrong setting is 64.
 #include "bridge/bridge_settings.hpp"
-#include "bridge_qt/bridge_server.hpp"
+#include "bridge/pjlink/announcer.hpp"
+#include "bridge/web/web_access.hpp"
+#include "core/settings.hpp"
 
+#include <QHostAddress>
+#include <QSslConfiguration>
 #include <QString>
 
+#include <optional>
+#include <utility>
 #include <variant>
+#include <vector>
 
 namespace tova {
+
+// The web listener as the bridge serves it: its address looked up, its secrets read.
+struct WebPlan {
+    QHostAddress address;
+    quint16 port = 0;
+    bridge::WebAccessConfig access;
+    int maxClients = bridge::kDefaultMaxHttp;
+    std::optional<QSslConfiguration> tls;
+};
+
+// A listener as the bridge serves it: its address looked up, its projector's settings.
+struct ListenerPlan {
+    bridge::ListenerSpec spec;
+    QHostAddress address;
+    bridge::ProjectorConfig config; // PJLink: the projector, its password read
+    int maxClients = 0;
+};
+
+// Everything the bridge serves, ready to bind.
+struct BridgePlan {
+    std::vector<ListenerPlan> listeners;
+    LineSettings settings;
+    bool verbose = false;
+    int pollSeconds = bridge::kDefaultPollSeconds;
+    std::optional<std::pair<QHostAddress, quint16>> search; // the UDP socket for PJLink's search
+    std::vector<bridge::Endpoint> notify;                    // addresses looked up
+    std::optional<WebPlan> web;                              // the web remote and /metrics
+};
 
 struct PlanFailure {
     int exitCode;
@@ -21,7 +56,7 @@ struct PlanFailure {
 std::variant<bridge::BridgeSettings, PlanFailure> readSettingsFile(const QString& path);
 
 // What the bridge serves. info: what INFO ? answers.
-std::variant<BridgeOptions, PlanFailure> planBridge(const bridge::BridgeSettings& s, const std::string& info);
+std::variant<BridgePlan, PlanFailure> planBridge(const bridge::BridgeSettings& s, const std::string& info);
 
 // Every PJLink listener's password read again from its file, in listener order; nullopt keeps
 // the password in force (no file, or a file that cannot be read: problems says why).
@@ -32,6 +67,6 @@ std::optional<std::string> rereadWebPassword(const bridge::BridgeSettings& s, st
 
 // What the log says at start: password files others can read, and more clients allowed than
 // descriptors (fileLimit: the open-file limit, -1 for none).
-std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgeOptions& plan, long fileLimit);
+std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgePlan& plan, long fileLimit);
 
 } // namespace tova

@@ -22,7 +22,7 @@ QString peer(const QTcpSocket* s) {
 
 } // namespace
 
-BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
+BridgeServer::BridgeServer(BridgePlan options, SerialControl& line)
     : m_options(std::move(options)), m_queue(line, m_timeout, m_guard, m_clock),
       m_keeper(line, m_retry, m_queue, m_options.settings),
       m_announcer(m_clock, m_options.search ? m_options.search->second : bridge::kPjlinkPort, m_options.notify) {
@@ -34,7 +34,7 @@ BridgeServer::BridgeServer(BridgeOptions options, SerialControl& line)
     };
     m_queue.onDropped = [this](const Dropped& d) {
         m_stats.stray();
-        sayLimited(QStringLiteral("dropped %1").arg(int(d.why)), QString::fromStdString(bridge::describeDropped(d)));
+        sayLimited(QStringLiteral("dropped %1").arg(int(d.why)), QString::fromStdString(describe(d)));
     };
     m_limiter.out = [this](const std::string& s) { say(QString::fromStdString(s)); };
     m_keeper.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
@@ -83,7 +83,7 @@ bridge::ProjectorState& BridgeServer::projector(const std::string& prefix) {
 void BridgeServer::startWeb() {
     // One tab (and one set of metrics) per projector on the line, named as its first PJLink listener; with none, the
     // projector the line reaches unaddressed.
-    std::vector<bridge::RemoteProjector> projectors;
+    std::vector<bridge::ServedProjector> projectors;
     for (const auto& l : m_listeners)
         if (l->state && std::none_of(projectors.begin(), projectors.end(), [&](const auto& p) { return p.state == l->state; }))
             projectors.push_back({l->plan.config.name, l->plan.config.prefix, l->state, l->plan.config.inputNames});
@@ -105,7 +105,7 @@ void BridgeServer::startWeb() {
 
 std::string BridgeServer::metrics() const {
     bridge::MetricsInput in;
-    for (const auto& p : m_projectors) in.projectors.push_back({p.name, p.prefix, p.state});
+    in.projectors = m_projectors;
     for (const auto& l : m_listeners)
         in.listeners.push_back({l->name.toStdString(), l->plan.spec.kind == bridge::ClientKind::Pjlink ? "pjlink" : "shared_line",
                                 m_clients.clients(l->index)});

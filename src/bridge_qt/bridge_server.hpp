@@ -17,6 +17,7 @@
 #include "bridge/shared_line.hpp"
 #include "link/exchange_queue.hpp"
 #include "qt/qt_timer.hpp"
+#include "bridge_qt/bridge_plan.hpp"
 #include "bridge_qt/web/web_front.hpp"
 #include "bridge_qt/tcp_server.hpp"
 
@@ -36,24 +37,6 @@ class QUdpSocket;
 
 namespace tova {
 
-// A listener as the bridge serves it: its address looked up, its projector's settings.
-struct ListenerPlan {
-    bridge::ListenerSpec spec;
-    QHostAddress address;
-    bridge::ProjectorConfig config; // PJLink: the projector, its password read
-    int maxClients = 0;
-};
-
-struct BridgeOptions {
-    std::vector<ListenerPlan> listeners;
-    LineSettings settings;
-    bool verbose = false;
-    int pollSeconds = bridge::kDefaultPollSeconds;
-    std::optional<std::pair<QHostAddress, quint16>> search; // the UDP socket for PJLink's search
-    std::vector<bridge::Endpoint> notify;                    // addresses looked up
-    std::optional<WebPlan> web;                              // the web remote and /metrics
-};
-
 class BridgeServer : public QObject {
     Q_OBJECT
   public:
@@ -62,7 +45,7 @@ class BridgeServer : public QObject {
     // What is read from a client at a time, and at most held unread for it.
     static constexpr qint64 kReadChunk = 4096;
 
-    BridgeServer(BridgeOptions options, SerialControl& line);
+    BridgeServer(BridgePlan options, SerialControl& line);
     ~BridgeServer() override;
 
     std::function<void(const QString&)> log;
@@ -107,7 +90,7 @@ class BridgeServer : public QObject {
     void say(const QString& text) const;
     void sayLimited(const QString& kind, const QString& text);
 
-    BridgeOptions m_options;
+    BridgePlan m_options;
     SteadyClock m_clock;
     QtTimer m_timeout, m_guard, m_retry, m_logWindow;
     ExchangeQueue m_queue;
@@ -126,7 +109,7 @@ class BridgeServer : public QObject {
     std::map<QString, std::unique_ptr<QUdpSocket>> m_senders; // by the address they send from
     bridge::LineStats m_stats;
     std::uint64_t m_pjlinkFailures = 0;
-    std::vector<bridge::RemoteProjector> m_projectors; // as the web remote and the metrics name them
+    std::vector<bridge::ServedProjector> m_projectors; // as the web remote and the metrics name them
     std::unique_ptr<WebFront> m_web;
 };
 

@@ -261,4 +261,15 @@ void ExchangeQueue::setLineUp(bool up) {
     for (auto& w : told) w.done({ExchangeResult::LineDown});
 }
 
+std::string describe(const Dropped& d) {
+    const std::string shown = trafficText(std::string_view(d.bytes).substr(0, 64));
+    switch (d.why) {
+    case Dropped::AfterReply: return "dropped after the reply:" + shown;
+    case Dropped::Stray: return "dropped, the reply of another line:" + shown;
+    case Dropped::WhileQuiet:
+    case Dropped::NobodyAsked: break;
+    }
+    return "dropped, nobody asked:" + shown;
+}
+
 } // namespace tova

@@ -70,6 +70,8 @@ struct Dropped {
     } why;
     std::string bytes;
 };
+// A log line for received bytes that answered no line.
+std::string describe(const Dropped& d);
 
 class ExchangeQueue {
   public:

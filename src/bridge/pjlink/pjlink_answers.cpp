@@ -3,7 +3,6 @@
 
 #include "link/query_table.hpp"
 
-#include <utility>
 
 namespace tova::bridge {
 namespace {
@@ -33,12 +32,7 @@ std::string powerAnswer(std::string_view statusReply) {
 
 std::string errorStatusAnswer(std::string_view statusReply) {
     const ReplyMeaning* m = meaning(QueryId::Status, statusReply);
-    if (!m) return kErr4;
-    std::string e = "000000";
-    if (m->lampFailed) e[1] = '2';
-    if (m->temperatureWarning) e[2] = '1';
-    if (m->power == Power::Failed) e[5] = '2';
-    return e;
+    return m ? errorDigits(*m) : kErr4;
 }
 
 std::string inputAnswer(std::string_view modeReply, const Inputs& inputs) {
@@ -73,50 +67,5 @@ std::string lampAnswer(std::string_view hoursReply, std::string_view modeReply, 
 }
 
 std::string modelAnswer(std::string_view reply) { return pcType(reply); }
-
-bool classOneInput(std::string_view code) {
-    return code.size() == 2 && code[0] >= '1' && code[0] <= '5' && code[1] >= '1' && code[1] <= '9';
-}
-
-bool classTwoInput(std::string_view code) {
-    return code.size() == 2 && code[0] >= '1' && code[0] <= '6' &&
-           ((code[1] >= '1' && code[1] <= '9') || (code[1] >= 'A' && code[1] <= 'Z'));
-}
-
-std::optional<std::array<std::string, 5>> parseInputNames(std::string_view text) {
-    std::array<std::string, 5> out;
-    std::size_t n = 0;
-    for (;;) {
-        const std::size_t comma = text.find(',');
-        const std::string_view name = text.substr(0, comma);
-        if (n == out.size() || name.empty() || name.size() > kMaxInputName) return std::nullopt;
-        out[n++] = std::string(name);
-        if (comma == std::string_view::npos) break;
-        text.remove_prefix(comma + 1);
-    }
-    if (n != out.size()) return std::nullopt;
-    return out;
-}
-
-std::optional<Inputs> parseInputs(std::string_view text) {
-    Inputs out;
-    std::size_t n = 0;
-    std::string word;
-    auto take = [&]() {
-        if (word.empty()) return true;
-        if (n == out.size() || !classTwoInput(word)) return false;
-        out[n++] = std::exchange(word, {});
-        return true;
-    };
-    for (char c : text) {
-        if (c == ',' || c == ' ') {
-            if (!take()) return std::nullopt;
-        } else {
-            word.push_back(c);
-        }
-    }
-    if (!take() || n != out.size()) return std::nullopt;
-    return out;
-}
 
 } // namespace tova::bridge

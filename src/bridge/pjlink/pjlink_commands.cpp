@@ -33,13 +33,6 @@ bool lit(std::optional<Power> p) { return p == Power::On || p == Power::WarmingU
 
 } // namespace
 
-std::array<std::string, 5> ProjectorConfig::defaultInputNames() {
-    std::array<std::string, 5> names;
-    const auto rows = query(QueryId::InputMode).rows;
-    for (std::size_t i = 0; i < names.size(); ++i) names[i] = std::string(rows[i].text.substr(1)); // no leading blank
-    return names;
-}
-
 struct PjlinkSession::Command {
     std::string_view word;
     bool classOne, classTwo;                                          // the headers that serve it

@@ -17,21 +17,6 @@
 
 namespace tova::bridge {
 
-// One projector on the line, as one PJLink listener serves it.
-struct ProjectorConfig {
-    std::string prefix;               // the address put ahead of every code ("" or "A001".."A004")
-    std::string name = "TOVA M4";     // NAME ?
-    Inputs inputs = kDefaultInputs;   // INST ?, and what INPT means
-    std::array<std::string, 5> inputNames = defaultInputNames(); // INNM ?
-    std::string info;                 // INFO ?: the program's name and version
-    std::string serial, version;      // SNUM ?, SVER ?: empty when not given
-    std::string lampModel, filterModel; // RLMP ?, RFIL ?
-    std::optional<std::string> password;
-
-    // The panel's words for input modes 1 to 5.
-    static std::array<std::string, 5> defaultInputNames();
-};
-
 class PjlinkSession {
   public:
     // A line with its digest first may be longer: 32 characters of MD5, 96 of the 2.10 scheme.

@@ -108,7 +108,7 @@ std::optional<PageMessage> parsePageMessage(std::string_view text) {
     return std::nullopt;
 }
 
-WebRemote::WebRemote(ExchangeQueue& queue, std::vector<RemoteProjector> projectors,
+WebRemote::WebRemote(ExchangeQueue& queue, std::vector<ServedProjector> projectors,
                      const std::function<std::unique_ptr<Timer>()>& makeTimer)
     : m_queue(queue) {
     for (auto& config : projectors) {

@@ -5,6 +5,7 @@
 // "release 0"); it is told in JSON: each projector's tiles as the poller keeps them, the line's
 // traffic for it (sent, received, decoded), which button is held and by whom, and why a press
 // was refused. The sockets are the Qt layer's.
+#include "bridge/projector.hpp"
 #include "bridge/projector_state.hpp"
 #include "bridge/web/remote_control.hpp"
 #include "core/timer.hpp"
@@ -20,13 +21,6 @@
 #include <vector>
 
 namespace tova::bridge {
-
-struct RemoteProjector {
-    std::string name;   // its tab: its PJLink listener's name
-    std::string prefix; // its address on the line
-    ProjectorState* state = nullptr;
-    std::array<std::string, 5> inputNames; // of input modes 1 to 5
-};
 
 // What a page may send.
 struct PageMessage {
@@ -44,7 +38,7 @@ class WebRemote {
   public:
     static constexpr std::size_t kMaxMessage = 256;
 
-    WebRemote(ExchangeQueue& queue, std::vector<RemoteProjector> projectors,
+    WebRemote(ExchangeQueue& queue, std::vector<ServedProjector> projectors,
               const std::function<std::unique_ptr<Timer>()>& makeTimer);
     ~WebRemote();
     WebRemote(const WebRemote&) = delete;
@@ -68,7 +62,7 @@ class WebRemote {
 
   private:
     struct Projector {
-        RemoteProjector config;
+        ServedProjector config;
         std::unique_ptr<Timer> repeat, keepHeld;
         std::unique_ptr<RemoteControl> control;
         std::int16_t pressure = 0; // the decoder's last pressure value

@@ -52,7 +52,7 @@ void letGo(QWebSocket* ws) {
 
 } // namespace
 
-WebFront::WebFront(WebPlan plan, Line line, std::vector<bridge::RemoteProjector> projectors)
+WebFront::WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors)
     : m_plan(std::move(plan)), m_line(line), m_listener(new HttpListener(m_plan.maxClients, m_plan.tls)),
       m_access(m_plan.access, line.clock, line.backoff, randomHex),
       m_remote(line.queue, std::move(projectors), [] { return std::make_unique<QtTimer>(); }) {

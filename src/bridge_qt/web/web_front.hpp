@@ -9,6 +9,7 @@
 #include "bridge/web/web_access.hpp"
 #include "bridge/web/web_remote.hpp"
 #include "bridge/web/web_routes.hpp"
+#include "bridge_qt/bridge_plan.hpp"
 #include "bridge_qt/web/http_listener.hpp"
 #include "core/clock.hpp"
 #include "qt/qt_timer.hpp"
@@ -27,15 +28,6 @@ class QWebSocket;
 
 namespace tova {
 
-// The web listener as the bridge serves it: its address looked up, its secrets read.
-struct WebPlan {
-    QHostAddress address;
-    quint16 port = 0;
-    bridge::WebAccessConfig access;
-    int maxClients = bridge::kDefaultMaxHttp;
-    std::optional<QSslConfiguration> tls;
-};
-
 class WebFront : public QAbstractHttpServer {
     Q_OBJECT
   public:
@@ -49,7 +41,7 @@ class WebFront : public QAbstractHttpServer {
         bridge::DigestBackoff& backoff;
         const Clock& clock;
     };
-    WebFront(WebPlan plan, Line line, std::vector<bridge::RemoteProjector> projectors);
+    WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors);
     ~WebFront() override;
 
     std::function<void(const QString&)> log;

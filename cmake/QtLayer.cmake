@@ -9,7 +9,7 @@ target_link_libraries(tova_qt PUBLIC tova_logic Qt6::Core Qt6::Network Qt6::Seri
 
 # The window.
 add_library(tova_window STATIC ${TOVA_WINDOW_SOURCES})
-target_link_libraries(tova_window PUBLIC tova_qt tova_panel Qt6::Widgets)
+target_link_libraries(tova_window PUBLIC tova_qt tova_panel tova_options Qt6::Widgets)
 # The picture at the top right is compiled in as pixels (data/image1.xpm): decoding an image
 # file would load every image plugin before the window appears.
 target_include_directories(tova_window PRIVATE data)
@@ -40,16 +40,16 @@ qt_add_resources(tova_bridge_qt tova_web_page PREFIX /web BASE src/bridge_qt/web
 
 # The programs: one small main() each, with its options.
 add_executable(tova-control ${TOVA_CONTROL_SOURCES})
-target_link_libraries(tova-control PRIVATE tova_window tova_sim_qt)
+target_link_libraries(tova-control PRIVATE tova_window tova_sim_qt tova_options)
 
 add_executable(tova-sim ${TOVA_SIM_SOURCES})
-target_link_libraries(tova-sim PRIVATE tova_sim_qt)
+target_link_libraries(tova-sim PRIVATE tova_sim_qt tova_options)
 
 add_executable(tova-send ${TOVA_SEND_SOURCES})
-target_link_libraries(tova-send PRIVATE tova_send tova_qt)
+target_link_libraries(tova-send PRIVATE tova_options tova_qt)
 
 add_executable(tova-bridge ${TOVA_BRIDGE_SOURCES})
-target_link_libraries(tova-bridge PRIVATE tova_bridge_qt)
+target_link_libraries(tova-bridge PRIVATE tova_bridge_qt tova_options)
 
 set(TOVA_PROGRAMS tova-control tova-sim tova-send tova-bridge)
 if(NOT WIN32)

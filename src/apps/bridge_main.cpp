@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // tova-bridge: the projector's serial line on the network, as PJLink Class 2 devices, as a
 // shared raw line and as a web remote with /metrics, for many clients at once.
-#include "apps/bridge_options.hpp"
 #include "bridge_qt/bridge_log.hpp"
 #include "bridge_qt/bridge_plan.hpp"
 #include "bridge_qt/bridge_server.hpp"
 #include "bridge_qt/password_file.hpp"
+#include "options/bridge_options.hpp"
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "qt/stop_signals.hpp"
@@ -20,29 +20,39 @@ int main(int argc, char** argv) {
     tova::guardStandardDescriptors();
     tova::ignoreWriteSignals();
     tova::setProgramNames("tova-bridge");
-    const tova::BridgeCommandLine o = tova::parseBridgeOptions(tova::argumentsOf(argc, argv));
-    if (!o.outcome.goOn()) return tova::finish(o.outcome);
-    auto planned = tova::planBridge(o.settings, "tova-bridge " + QCoreApplication::applicationVersion().toStdString());
-    if (auto* failed = std::get_if<tova::PlanFailure>(&planned))
-        return tova::finish({failed->exitCode, QStringLiteral("tova-bridge: %1\n").arg(failed->message)});
+    const tova::BridgeCommandLine parsed = tova::parseBridgeCommandLine(tova::cli::argumentsOf(argc, argv));
+    if (!parsed.outcome.goOn()) return tova::cli::finish(parsed.outcome);
+    auto fail = [](const tova::PlanFailure& f) {
+        return tova::cli::finish({f.exitCode, "tova-bridge: " + f.message.toStdString() + "\n"});
+    };
+    // The command line over the configuration file, checked before anything is bound.
+    tova::bridge::BridgeSettings settings = parsed.settings;
+    if (parsed.config) {
+        auto file = tova::readSettingsFile(QString::fromStdString(*parsed.config));
+        if (auto* failed = std::get_if<tova::PlanFailure>(&file)) return fail(*failed);
+        settings = tova::bridge::merge(std::get<tova::bridge::BridgeSettings>(file), parsed.settings);
+    }
+    if (const auto why = tova::bridge::problem(settings)) return tova::cli::finish(tova::cli::usageError("tova-bridge", *why));
+    auto planned = tova::planBridge(settings, "tova-bridge " TOVA_VERSION);
+    if (auto* failed = std::get_if<tova::PlanFailure>(&planned)) return fail(*failed);
     const tova::BridgePlan& plan = std::get<tova::BridgePlan>(planned);
-    for (const QString& warning : tova::startUpWarnings(o.settings, plan, tova::raiseOpenFileLimit())) tova::logLine(warning);
+    for (const QString& warning : tova::startUpWarnings(settings, plan, tova::raiseOpenFileLimit())) tova::logLine(warning);
 
     QCoreApplication app(argc, argv);
-    tova::QtSerialControl port(QString::fromStdString(*o.settings.device));
+    tova::QtSerialControl port(QString::fromStdString(*settings.device));
     std::unique_ptr<tova::TracingSerial> traced;
-    const QString trace = QString::fromStdString(o.settings.trace.value_or(""));
+    const QString trace = QString::fromStdString(settings.trace.value_or(""));
     try {
         if (!trace.isEmpty()) traced = std::make_unique<tova::TracingSerial>(port, trace);
     } catch (const std::exception& e) {
-        return tova::finish({tova::kUsageError, QStringLiteral("tova-bridge: --trace %1: %2\n").arg(trace, QString::fromUtf8(e.what()))});
+        return tova::cli::finish({tova::cli::kUsageError, "tova-bridge: --trace " + trace.toStdString() + ": " + e.what() + "\n"});
     }
     if (traced) traced->setOnFailure([](const std::string& text) { tova::logLine(QString::fromStdString(text)); });
     tova::SerialControl& line = traced ? static_cast<tova::SerialControl&>(*traced) : port;
     tova::BridgeServer server(plan, line);
     server.log = tova::logLine;
     QString why;
-    if (!server.listen(why)) return tova::finish({2, QStringLiteral("tova-bridge: cannot listen on %1\n").arg(why)});
+    if (!server.listen(why)) return tova::cli::finish({2, "tova-bridge: cannot listen on " + why.toStdString() + "\n"});
     tova::StopSignals stop(
         [&server] {
             tova::logLine(QStringLiteral("stopping: ") + server.summary());
@@ -51,7 +61,7 @@ int main(int argc, char** argv) {
         [&] {
             tova::logLine(QStringLiteral("SIGHUP: reading the password files again and reopening the trace"));
             std::vector<QString> problems;
-            server.setPasswords(tova::rereadPasswords(o.settings, problems), tova::rereadWebPassword(o.settings, problems));
+            server.setPasswords(tova::rereadPasswords(settings, problems), tova::rereadWebPassword(settings, problems));
             for (const QString& p : problems) tova::logLine(p);
             if (traced) traced->reopen();
         });

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // tova-control: the operator panel.
-#include "apps/panel_options.hpp"
+#include "panel_qt/kept_devices.hpp"
 #include "panel_qt/panel_assembly.hpp"
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
@@ -18,20 +18,24 @@ int main(int argc, char** argv) {
     tova::ignoreWriteSignals(); // a trace that cannot be written is told about
     // The command line first: help, version and mistakes need no display.
     tova::setProgramNames("tova-control");
-    const QStringList arguments = tova::argumentsOf(argc, argv);
-    const tova::ParsedOptions parsed = tova::parsePanelOptions(arguments);
-    std::fputs(qPrintable(parsed.notice), stderr);
-    if (!parsed.outcome.goOn()) return tova::finish(parsed.outcome);
-    if (const QString why = tova::missingDisplay(arguments); !why.isEmpty()) {
-        std::fprintf(stderr, "tova-control: %s\n", qPrintable(why));
+    const std::vector<std::string> arguments = tova::cli::argumentsOf(argc, argv);
+    const tova::PanelSystem system = tova::qtPanelSystem();
+    const tova::PanelCommandLine parsed = tova::parsePanelCommandLine(arguments, system);
+    if (!parsed.outcome.goOn()) return tova::cli::finish(parsed.outcome);
+    const tova::PanelOptions& opts = parsed.options;
+    tova::KeptDevices kept;
+    const tova::Devices devices = tova::chooseDevices(opts, kept, system);
+    std::fputs(devices.notice.c_str(), stderr);
+    if (!devices.outcome.goOn()) return tova::cli::finish(devices.outcome);
+    if (const std::string why = tova::missingDisplay(arguments); !why.empty()) {
+        std::fprintf(stderr, "tova-control: %s\n", why.c_str());
         return 1;
     }
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
-    const tova::PanelOptions& opts = parsed.options;
 
     std::unique_ptr<tova::DemoProjectors> demo;
-    QString com1 = opts.com1, com2 = opts.com2;
+    QString com1 = QString::fromStdString(devices.com1), com2 = QString::fromStdString(devices.com2);
     try {
         if (opts.demo) demo = std::make_unique<tova::DemoProjectors>(com1, com2);
     } catch (const std::exception& e) {
@@ -40,10 +44,11 @@ int main(int argc, char** argv) {
     }
     tova::QtSerialControl port(com1, com2);
     std::unique_ptr<tova::TracingSerial> traced;
+    const QString trace = QString::fromStdString(opts.trace);
     try {
-        if (!opts.trace.isEmpty()) traced = std::make_unique<tova::TracingSerial>(port, opts.trace);
+        if (!trace.isEmpty()) traced = std::make_unique<tova::TracingSerial>(port, trace);
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tova-control: --trace %s: %s\n", qPrintable(opts.trace), e.what());
+        std::fprintf(stderr, "tova-control: --trace %s: %s\n", opts.trace.c_str(), e.what());
         return 1;
     }
     tova::PanelAssembly panel(traced ? static_cast<tova::SerialControl&>(*traced) : port);
@@ -53,6 +58,6 @@ int main(int argc, char** argv) {
             panel.form.tell(text);
         });
     panel.show();
-    if (!opts.screenshot.isEmpty()) panel.screenshotLater(opts.screenshot, opts.screenshotHeight);
+    if (!opts.screenshot.empty()) panel.screenshotLater(QString::fromStdString(opts.screenshot), opts.screenshotHeight);
     return QApplication::exec();
 }

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 // tova-send: the panel's protocol from the command line, for scripts and show control.
-#include "apps/send_options.hpp"
+#include "options/send_options.hpp"
 #include "qt/line_reader.hpp"
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "qt/qt_timer.hpp"
 #include "qt/stop_signals.hpp"
+#include "tables/vocabulary.hpp"
 
 #include <QCoreApplication>
 
@@ -15,11 +16,18 @@
 int main(int argc, char** argv) {
     tova::ignoreWriteSignals(); // a reader that goes away ends us through a failed write
     tova::setProgramNames("tova-send");
-    const tova::SendOptions o = tova::parseSendOptions(tova::argumentsOf(argc, argv));
-    if (!o.outcome.goOn()) return tova::finish(o.outcome);
+    const tova::SendCommandLine parsed = tova::parseSendCommandLine(tova::cli::argumentsOf(argc, argv));
+    if (!parsed.outcome.goOn()) return tova::cli::finish(parsed.outcome);
+    const tova::SendOptions& o = parsed.options;
+    if (o.list) return tova::cli::finish({0, tova::commandListing(), true});
+#ifndef Q_OS_UNIX
+    // Standard input is read beside the event loop through a notifier, which Qt has for sockets only on Windows.
+    if (o.run.fromInput)
+        return tova::cli::finish(tova::cli::usageError("tova-send", "--stdin is for POSIX systems with this build; give the codes on the command line"));
+#endif
     QCoreApplication app(argc, argv);
 
-    tova::QtSerialControl serial(o.device);
+    tova::QtSerialControl serial(QString::fromStdString(o.device));
     serial.setSettings(o.settings);
     tova::QtTimer timeout, guard, again;
     const tova::SteadyClock clock;

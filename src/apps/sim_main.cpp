@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // tova-sim: a virtual projector on a pseudo-terminal, for work without the real set.
-#include "apps/sim_options.hpp"
+#include "options/sim_options.hpp"
 #include "qt/program_names.hpp"
 #include "qt/stop_signals.hpp"
 #include "sim_qt/device_link.hpp"
@@ -14,8 +14,9 @@
 int main(int argc, char** argv) {
     tova::ignoreWriteSignals(); // a log reader that goes away does not end the projector
     tova::setProgramNames("tova-sim");
-    const tova::SimOptions o = tova::parseSimOptions(tova::argumentsOf(argc, argv));
-    if (!o.outcome.goOn()) return tova::finish(o.outcome);
+    const tova::SimCommandLine parsed = tova::parseSimCommandLine(tova::cli::argumentsOf(argc, argv));
+    if (!parsed.outcome.goOn()) return tova::cli::finish(parsed.outcome);
+    const tova::SimOptions& o = parsed.options;
 
     QCoreApplication app(argc, argv);
     std::unique_ptr<tova::ProjectorEndpoint> sim;
@@ -27,9 +28,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     sim->log = [](const QString& s) { std::fprintf(stderr, "tova-sim: %s\n", qPrintable(s)); };
-    tova::DeviceLink link(o.link, where);
+    const QString linkPath = QString::fromStdString(o.link);
+    tova::DeviceLink link(linkPath, where);
     if (!link.error().isEmpty()) {
-        std::fprintf(stderr, "tova-sim: --link %s: %s\n", qPrintable(o.link), qPrintable(link.error()));
+        std::fprintf(stderr, "tova-sim: --link %s: %s\n", o.link.c_str(), qPrintable(link.error()));
         return 1;
     }
     tova::StopSignals stop([] { QCoreApplication::quit(); });

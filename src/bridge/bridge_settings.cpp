@@ -2,58 +2,128 @@
 #include "bridge/bridge_settings.hpp"
 
 #include "bridge/setting_values.hpp"
-#include "link/address.hpp"
+#include "core/settings.hpp"
 
 #include <algorithm>
 
 namespace tova::bridge {
+namespace {
+
+using Set = std::optional<std::string> (*)(BridgeSettings&, std::string_view);
+
+std::optional<std::string> text(std::optional<std::string>& to, std::string_view value) {
+    to = std::string(value);
+    return std::nullopt;
+}
+
+struct Key {
+    SettingKey shown;
+    Set set; // nullptr: a web listener's key, which goes through the web settings' own checks
+};
+
+const Key kKeys[] = {
+    {{"device", "path", "The serial device, or tcp://HOST:PORT of a device server (required)."},
+     [](BridgeSettings& s, std::string_view v) { return text(s.device, v); }},
+    {{"speed", "baud", "19200 (default) or 9600."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         s.speed = parseSpeed(v);
+         if (!s.speed) return "speed= " + std::string(kSpeedRule);
+         return std::nullopt;
+     }},
+    {{"password-file", "file",
+      "PJLink password for every projector without its own: the file's first line, up to 32 characters (a "
+      "regular file of at most 4 KB)."},
+     [](BridgeSettings& s, std::string_view v) { return text(s.passwordFile, v); }},
+    {{"name", "text", "Projector name for NAME ? (default TOVA M4)."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         if (!validName(v)) return std::string(kNameRule);
+         s.name = std::string(v);
+         return std::nullopt;
+     }},
+    {{"inputs", "list", "PJLink inputs of input modes 1 to 5 (default 11,12,13,14,15)."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         s.inputs = parseInputs(v);
+         if (!s.inputs) return std::string("inputs= takes five PJLink inputs, such as 11,12,13,14,15");
+         return std::nullopt;
+     }},
+    {{"max-clients", "n",
+      "Connections each listener serves at once, unless it has its own max-clients= (default 32 for PJLink, 8 "
+      "for the shared line)."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         s.maxClients = positiveNumber(v);
+         if (!s.maxClients) return std::string("max-clients= takes a number above 0");
+         return std::nullopt;
+     }},
+    {{"trace", "file", "Append every line sent and received, with its time, to <file>."},
+     [](BridgeSettings& s, std::string_view v) { return text(s.trace, v); }},
+    {{"verbose", "", "Log every exchange on the line too."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         s.verbose = onOff(v);
+         if (!s.verbose) return std::string("verbose= takes true or false");
+         return std::nullopt;
+     }},
+    {{"poll", "seconds",
+      "Ask each PJLink projector its status every <seconds> (default 5; 0: never), for notifications; the "
+      "line's clients always go first."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         const auto n = v == "0" ? std::optional<int>(0) : positiveNumber(v);
+         if (!n || *n > 3600) return std::string("poll= takes seconds from 0 (no polling) to 3600");
+         s.pollSeconds = n;
+         return std::nullopt;
+     }},
+    {{"search", "host:port",
+      "Answer PJLink's UDP search on HOST:PORT (a venue gives 0.0.0.0:4352); answers and notifications go to "
+      "PORT on the controller's side. Off unless given."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         s.search = parseHostPort(v);
+         if (!s.search) return std::string("search= takes HOST:PORT, e.g. 0.0.0.0:4352");
+         return std::nullopt;
+     }},
+    {{"notify", "host[:port]", "Tell this controller of every change (UDP, port 4352 unless given); repeatable."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         for (std::string_view one : commaSeparated(v)) {
+             const auto target = parseNotifyTarget(one);
+             if (!target) return std::string("notify= takes HOST[:PORT], comma-separated");
+             s.notify.push_back(*target);
+         }
+         return std::nullopt;
+     }},
+    {{"http", "host:port", "Serve the web remote (the panel's buttons in any browser) and /metrics there."}, nullptr},
+    {{"http-name", "name",
+      "A host name the web listener answers to besides its address (repeatable). Every request must name the "
+      "listener so: the guard against DNS rebinding."},
+     nullptr},
+    {{"http-password-file", "file",
+      "The web remote's password: the file's first line, 8 to 256 characters. Required unless the listener is "
+      "on a loopback address."},
+     nullptr},
+    {{"http-cert", "file", "Serve HTTPS with this PEM certificate (chain)."}, nullptr},
+    {{"http-key", "file", "The unencrypted PEM private key of --http-cert."}, nullptr},
+    {{"http-max-clients", "n", "Connections the web listener serves at once (default 128)."}, nullptr},
+    {{"metrics-token-file", "file", "Prometheus's bearer token for /metrics: the file's first line, 16 to 256 characters."},
+     nullptr},
+    {{"metrics-open", "", "Serve /metrics without a login or a token."}, nullptr},
+};
+
+} // namespace
+
+std::vector<SettingKey> settingKeys() {
+    std::vector<SettingKey> out;
+    for (const Key& k : kKeys) out.push_back(k.shown);
+    return out;
+}
+
+std::optional<std::string> setKey(BridgeSettings& s, std::string_view key, std::string_view value) {
+    for (const Key& k : kKeys)
+        if (k.shown.key == key) return k.set ? k.set(s, value) : setWebKey(s.web, key, value);
+    return "no setting " + std::string(key) + "=";
+}
+
 std::optional<std::string> SettingsFile::set(std::string_view section, std::string_view key, std::string_view value) {
     if (!m_seen.emplace(std::string(section), std::string(key)).second)
         return std::string(key) + " is set twice" +
                (section.empty() ? std::string() : " (each listener needs a section of its own, e.g. [pjlink hall-left])");
-    if (section.empty()) {
-        BridgeSettings& s = m_s;
-        if (key == "device") {
-            s.device = std::string(value);
-        } else if (key == "speed") {
-            if (value != "19200" && value != "9600") return std::string("speed= takes 19200 or 9600");
-            s.speed = value == "9600" ? 9600 : 19200;
-        } else if (key == "trace") {
-            s.trace = std::string(value);
-        } else if (key == "verbose") {
-            s.verbose = onOff(value);
-            if (!s.verbose) return std::string("verbose= takes true or false");
-        } else if (key == "password-file") {
-            s.passwordFile = std::string(value);
-        } else if (key == "name") {
-            if (!validName(value)) return std::string(kNameRule);
-            s.name = std::string(value);
-        } else if (key == "inputs") {
-            s.inputs = parseInputs(value);
-            if (!s.inputs) return std::string("inputs= takes five PJLink inputs, such as 11,12,13,14,15");
-        } else if (key == "max-clients") {
-            s.maxClients = positiveNumber(value);
-            if (!s.maxClients) return std::string("max-clients= takes a number above 0");
-        } else if (key == "poll") {
-            const auto n = value == "0" ? std::optional<int>(0) : positiveNumber(value);
-            if (!n || *n > 3600) return std::string("poll= takes seconds from 0 (no polling) to 3600");
-            s.pollSeconds = n;
-        } else if (key == "search") {
-            s.search = parseHostPort(value);
-            if (!s.search) return std::string("search= takes HOST:PORT");
-        } else if (isWebKey(key)) {
-            return setWebKey(s.web, key, value);
-        } else if (key == "notify") {
-            for (std::string_view one : commaSeparated(value)) {
-                const auto target = parseNotifyTarget(one);
-                if (!target) return std::string("notify= takes HOST[:PORT], comma-separated");
-                s.notify.push_back(*target);
-            }
-        } else {
-            return "no setting " + std::string(key) + "=";
-        }
-        return std::nullopt;
-    }
+    if (section.empty()) return setKey(m_s, key, value);
     const std::string_view kind = section.substr(0, section.find(' '));
     if (kind != "pjlink" && kind != "share") return "no section [" + std::string(section) + "]: [pjlink NAME] or [share NAME]";
     auto it = m_listeners.find(section);

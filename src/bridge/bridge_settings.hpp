@@ -41,6 +41,17 @@ inline constexpr int kDefaultPollSeconds = 5;
 // HOST or HOST:PORT (an IPv6 host in brackets), the port PJLink's when none is given.
 std::optional<HostPort> parseNotifyTarget(std::string_view text);
 
+// One setting of the line, of every listener's defaults or of the web listener: a key at the top
+// of the configuration file and an option of the command line alike, checked the same way.
+struct SettingKey {
+    std::string_view key;   // "speed": speed= in the file, --speed on the command line
+    std::string_view value; // as help names the value; empty: true or false (a flag on the command line)
+    std::string_view help;
+};
+std::vector<SettingKey> settingKeys();
+// Takes one such key; what is wrong with its value ("speed= takes 19200 or 9600"), if anything.
+std::optional<std::string> setKey(BridgeSettings& s, std::string_view key, std::string_view value);
+
 // The configuration file, one key after the other as the INI reader hands them over. Keys
 // outside any section are the line's and the defaults; each [pjlink LABEL] or [share LABEL]
 // section is one listener.

@@ -2,16 +2,16 @@
 // The value forms that the bridge's settings share, on the command line and in the config file.
 #pragma once
 
-#include <charconv>
+#include "core/numbers.hpp"
+
 #include <optional>
 #include <string_view>
 
 namespace tova::bridge {
 
 inline std::optional<int> positiveNumber(std::string_view v) {
-    int n = 0;
-    auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), n);
-    if (v.empty() || ec != std::errc{} || end != v.data() + v.size() || n < 1) return std::nullopt;
+    const auto n = wholeNumber(v);
+    if (!n || *n < 1) return std::nullopt;
     return n;
 }
 

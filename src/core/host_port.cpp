@@ -22,6 +22,63 @@ std::optional<HostPort> parseHostPort(std::string_view text) {
     return hp;
 }
 
+namespace {
+
+bool ipv4(std::string_view s) {
+    int parts = 0;
+    for (;;) {
+        const std::size_t dot = s.find('.');
+        const std::string_view part = s.substr(0, dot);
+        int n = 0;
+        auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), n);
+        if (part.empty() || part.size() > 3 || ec != std::errc{} || end != part.data() + part.size() || n > 255) return false;
+        ++parts;
+        if (dot == std::string_view::npos) return parts == 4;
+        s.remove_prefix(dot + 1);
+    }
+}
+
+bool hexGroup(std::string_view g) {
+    return !g.empty() && g.size() <= 4 && g.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
+bool ipv6(std::string_view s) {
+    if (const std::size_t zone = s.find('%'); zone != std::string_view::npos) {
+        if (zone + 1 == s.size()) return false;
+        s = s.substr(0, zone);
+    }
+    const std::size_t gap = s.find("::");
+    if (gap != std::string_view::npos && s.find("::", gap + 1) != std::string_view::npos) return false;
+    int groups = 0;
+    bool tailV4 = false;
+    auto count = [&](std::string_view half) {
+        if (half.empty()) return true;
+        for (;;) {
+            const std::size_t colon = half.find(':');
+            const std::string_view g = half.substr(0, colon);
+            if (colon == std::string_view::npos && g.find('.') != std::string_view::npos) {
+                if (!ipv4(g)) return false;
+                groups += 2;
+                tailV4 = true;
+                return true;
+            }
+            if (!hexGroup(g)) return false;
+            ++groups;
+            if (colon == std::string_view::npos) return true;
+            half.remove_prefix(colon + 1);
+        }
+    };
+    if (gap == std::string_view::npos) return count(s) && groups == 8;
+    const std::string_view head = s.substr(0, gap), tail = s.substr(gap + 2);
+    if (!count(head)) return false;
+    if (tailV4 && !head.empty()) return false;
+    return count(tail) && groups < 8;
+}
+
+} // namespace
+
+bool isAddressLiteral(std::string_view host) { return ipv4(host) || (host.find(':') != std::string_view::npos && ipv6(host)); }
+
 std::string formatHostPort(const HostPort& hp) {
     const bool v6 = hp.host.find(':') != std::string::npos;
     return (v6 ? "[" + hp.host + "]" : hp.host) + ":" + std::to_string(hp.port);

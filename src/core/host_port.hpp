@@ -15,6 +15,8 @@ struct HostPort {
 
 // The host and port, or nullopt when the text is no HOST:PORT.
 std::optional<HostPort> parseHostPort(std::string_view text);
+// An IPv4 address in dotted decimal or an IPv6 address, as a literal (no name to look up).
+bool isAddressLiteral(std::string_view host);
 // As written back: brackets around an IPv6 host.
 std::string formatHostPort(const HostPort& hp);
 

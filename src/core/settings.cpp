@@ -47,6 +47,12 @@ std::optional<LineSettings> parseSettings(std::string_view text) {
     return s;
 }
 
+std::optional<int> parseSpeed(std::string_view text) {
+    if (text == "19200") return 19200;
+    if (text == "9600") return 9600;
+    return std::nullopt;
+}
+
 std::string formatSettings(const LineSettings& s) {
     std::string stop = s.stopBits10 == 15 ? "1.5" : std::to_string(s.stopBits10 / 10);
     return std::to_string(s.baud) + ',' + s.parity + ',' + std::to_string(s.dataBits) + ',' + stop;

@@ -17,6 +17,11 @@ struct LineSettings {
 };
 
 std::optional<LineSettings> parseSettings(std::string_view text);
+
+// The two speeds a projector's line runs at, as every program's options and settings take them:
+// "19200" or "9600"; nullopt for anything else.
+std::optional<int> parseSpeed(std::string_view text);
+inline constexpr std::string_view kSpeedRule = "takes 19200 or 9600";
 // The settings text again: "19200,N,8,1".
 std::string formatSettings(const LineSettings& s);
 

@@ -37,6 +37,12 @@ std::vector<VocabularyEntry> commandVocabulary() {
     return out;
 }
 
+std::string commandListing() {
+    std::string out;
+    for (const auto& e : commandVocabulary()) out += e.code + "\t" + std::string(e.group) + "\t" + e.caption + "\n";
+    return out;
+}
+
 bool switchesInput(std::string_view code) {
     if (const auto& t = commandButtons(); std::any_of(t.begin(), t.end(), [&](const CommandButton& b) {
             return b.extra == CommandExtra::Source && b.code == code;

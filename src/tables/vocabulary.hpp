@@ -24,6 +24,8 @@ std::string describeButton(std::string_view name);
 // One-shot buttons in table order, then the held buttons (a repeat that differs from its
 // press is listed after it).
 std::vector<VocabularyEntry> commandVocabulary();
+// The same as lines of text: code, group and caption, tab-separated (tova-send --list).
+std::string commandListing();
 
 // True for a code that switches the input (a source or an INPUT MODE SET button): projectors
 // acknowledge it only after switching, long after an ordinary reply.

@@ -100,28 +100,29 @@ TEST(Network, SavedDevicesAndTheTrace) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    const QString trace = home.filePath(QStringLiteral("trace.log"));
-    auto start = [&](QStringList args, const QByteArray& waitFor) {
+    const QString trace = home.filePath(QStringLiteral("trace.log")), first = home.filePath(QStringLiteral("first.log"));
+    auto start = [&](QStringList args, const QByteArray& waitFor, const QString& traced) {
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(bin("tova-control"), args);
         QByteArray seen;
         [[maybe_unused]] const bool arrived = QTest::qWaitFor([&] {
             seen += p.readAllStandardError();
-            QFile f(trace);
+            QFile f(traced);
             return seen.contains(waitFor) || (f.open(QIODevice::ReadOnly) && f.readAll().contains(waitFor));
         }, 10000);
         p.kill();
         p.waitForFinished(3000);
         return seen;
     };
+    // Ended once its port has failed to open: killed while opening, it could leave the port's lock behind.
     auto kept = start({QStringLiteral("--save"), QStringLiteral("--com1"), QStringLiteral("/nonexistent/kept-one"),
-                       QStringLiteral("--com2"), QStringLiteral("/nonexistent/kept-two")},
-                      "kept COM1");
+                       QStringLiteral("--com2"), QStringLiteral("/nonexistent/kept-two"), QStringLiteral("--trace"), first},
+                      "ERR", first);
     EXPECT_TRUE(kept.contains("kept COM1 /nonexistent/kept-one and COM2 /nonexistent/kept-two in "))
         << kept.toStdString();
     // Started again without devices: the kept one is used, as the trace shows.
-    start({QStringLiteral("--trace"), trace}, "ERR");
+    start({QStringLiteral("--trace"), trace}, "ERR", trace);
     QFile f(trace);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray log = f.readAll();

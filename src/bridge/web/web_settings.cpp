@@ -8,9 +8,6 @@
 namespace tova::bridge {
 namespace {
 
-constexpr std::string_view kKeys[] = {"http",     "http-name",    "http-password-file", "http-cert",
-                                      "http-key", "http-max-clients", "metrics-open",   "metrics-token-file"};
-
 // A host name as a Host header may carry it: letters, digits, dots and hyphens.
 bool hostName(std::string_view n) {
     return !n.empty() && n.size() <= 253 &&
@@ -33,8 +30,6 @@ std::vector<std::string_view> commaSeparated(std::string_view list) {
         list.remove_prefix(comma + 1);
     }
 }
-
-bool isWebKey(std::string_view key) { return std::find(std::begin(kKeys), std::end(kKeys), key) != std::end(kKeys); }
 
 std::optional<std::string> setWebKey(WebSettings& w, std::string_view key, std::string_view value) {
     auto file = [&](std::optional<std::string>& to) -> std::optional<std::string> {

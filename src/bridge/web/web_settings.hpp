@@ -29,8 +29,6 @@ struct WebSettings {
 // The items of a comma-separated list as the settings write them, blanks around each taken off.
 std::vector<std::string_view> commaSeparated(std::string_view list);
 
-// Whether key is one of the web listener's.
-bool isWebKey(std::string_view key);
 // Takes one key ("http", "http-name", ...); what is wrong with its value, if anything. A
 // second http-name adds to the first.
 std::optional<std::string> setWebKey(WebSettings& w, std::string_view key, std::string_view value);

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: MIT
+#include "options/send_options.hpp"
+
+#include "core/numbers.hpp"
+#include "link/address.hpp"
+#include "tables/layout_table.hpp"
+
+namespace tova {
+namespace {
+
+constexpr std::string_view kProgram = "tova-send";
+
+cli::Program sendProgram() {
+    cli::Program p{std::string(kProgram), TOVA_VERSION,
+                   "Sends projector command codes as the panel frames them (address, code, carriage\n"
+                   "return) and prints one line for each code: the decoded words for the nine status\n"
+                   "queries (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA, \"CR PRESSURE\"), the reply's\n"
+                   "traffic text for other codes (ACK for an acknowledgement), an empty line when no\n"
+                   "reply came (the message goes to standard error). A reply is complete at a leading\n"
+                   "ACK or NAK or at its carriage return; a NAK or a reply beginning with ERR is a\n"
+                   "refusal. Whatever waits on the line when the device is opened is discarded first.\n"
+                   "\n"
+                   "Exit status:\n"
+                   "  0   every code was acknowledged or answered (with --until: the reply read so)\n"
+                   "  1   a code got no reply within its time-out\n"
+                   "  2   the device could not be opened or failed (tova-send stops there)\n"
+                   "  3   the projector refused a code, or answered a query with a bare ACK\n"
+                   "  4   --until: the reply did not read so within --within\n"
+                   "  64  a usage error (unknown option, missing or bad value)\n"
+                   "tova-send goes on through every code after a refusal or a time-out. With several\n"
+                   "outcomes: 2 if the device failed, else 1 if a code timed out, else 3 if one was\n"
+                   "refused, else 0.",
+                   {}};
+    p.options = {
+        {"device", "path", "The serial device, or tcp://HOST:PORT of a device server (required)."},
+        {"speed", "baud", "19200 (default) or 9600.", "19200"},
+        {"address", "who", "single (default, no address), all (AFFF), or 001 to 004.", "single"},
+        {"timeout", "ms",
+         "Reply time-out in ms (default " + std::to_string(send::kDefaultTimeoutMs) + ", " +
+             std::to_string(kInputChangeTimeoutMs) + " for a code that switches the input)."},
+        {"no-reply", "", "Send without waiting for replies (an empty line each)."},
+        {"raw", "", "Print the reply bytes as received."},
+        {"json", "",
+         "Print one JSON object per code: code, line, reply (traffic text), decoded (or null), status (ok, "
+         "refused, timeout, sent), ms."},
+        {"list", "", "Print every command code with its panel group and caption (tab-separated), and end."},
+        {"verbose", "", "Tell on standard error what is sent and discarded."},
+        {"stdin", "",
+         "Read the codes from standard input, one per line, the port kept open until the input ends; each "
+         "outcome is printed as it comes."},
+        {"until", "text",
+         "Send the one CODE again until what tova-send prints for its reply is <text> (exit 0), the projector "
+         "refuses it (3), the device fails (2) or --within passes (4). Only the last outcome is printed."},
+        {"every", "seconds", "--until: a try every <seconds> (decimal; default 1)."},
+        {"within", "seconds", "--until: give up after <seconds> (decimal; default 60)."},
+    };
+    p.arguments = "CODE...";
+    p.argumentName = "code";
+    p.argumentHelp = "Command codes, e.g. C00 CR0 \"CF INPUT1 VIDEO\".";
+    return p;
+}
+
+// Decimal seconds, as a script writes them (0.5, 2, 30), in milliseconds.
+std::optional<int> milliseconds(const std::string& text) {
+    const auto s = decimalNumber(text);
+    if (!s || *s <= 0 || *s > 86400) return std::nullopt;
+    const int ms = static_cast<int>(*s * 1000 + 0.5);
+    return ms > 0 ? std::optional(ms) : std::nullopt;
+}
+
+} // namespace
+
+SendCommandLine parseSendCommandLine(const std::vector<std::string>& arguments) {
+    SendCommandLine r;
+    auto parsed = cli::parse(sendProgram(), arguments);
+    if (auto* outcome = std::get_if<cli::Outcome>(&parsed)) {
+        r.outcome = *outcome;
+        return r;
+    }
+    const cli::Arguments& a = std::get<cli::Arguments>(parsed);
+    SendOptions& o = r.options;
+    if (a.isSet("list")) {
+        o.list = true;
+        return r;
+    }
+    auto usage = [&](const std::string& text) {
+        r.outcome = cli::usageError(kProgram, text);
+        return r;
+    };
+    if (!a.isSet("device")) return usage("--device is required");
+    const auto speed = parseSpeed(a.value("speed"));
+    if (!speed) return usage("--speed " + std::string(kSpeedRule));
+    o.settings = LineSettings{*speed};
+    o.device = a.value("device");
+    send::Options& run = o.run;
+    run.fromInput = a.isSet("stdin");
+    const auto& codes = a.positional();
+    if (run.fromInput && !codes.empty()) return usage("give the codes on the command line or with --stdin, not both");
+    if (!run.fromInput && codes.empty()) return usage("give at least one CODE");
+    if (a.isSet("until")) {
+        if (run.fromInput || codes.size() != 1) return usage("--until takes exactly one CODE");
+        if (a.isSet("no-reply")) return usage("--until needs the reply: not with --no-reply");
+        run.until = a.value("until");
+        if (a.isSet("every")) {
+            const auto ms = milliseconds(a.value("every"));
+            if (!ms) return usage("--every takes seconds above 0, e.g. 0.5");
+            run.everyMs = *ms;
+        }
+        if (a.isSet("within")) {
+            const auto ms = milliseconds(a.value("within"));
+            if (!ms) return usage("--within takes seconds above 0, e.g. 30");
+            run.withinMs = *ms;
+        }
+    } else if (a.isSet("every") || a.isSet("within")) {
+        return usage("--every and --within go with --until");
+    }
+    const auto target = addressTargetFor(a.value("address"));
+    if (!target) return usage("--address takes single, all or 001 to 004");
+    run.prefix = prefixFor(*target);
+    if (a.isSet("timeout")) {
+        const auto ms = wholeNumber(a.value("timeout"));
+        if (!ms || *ms <= 0) return usage("--timeout takes a number of milliseconds above 0");
+        run.timeoutMs = *ms;
+    }
+    run.codes = codes;
+    run.noReply = a.isSet("no-reply");
+    run.raw = a.isSet("raw");
+    run.json = a.isSet("json");
+    run.verbose = a.isSet("verbose");
+    return r;
+}
+
+} // namespace tova

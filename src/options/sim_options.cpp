@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+#include "options/sim_options.hpp"
+
+#include "core/numbers.hpp"
+#include "core/settings.hpp"
+
+namespace tova {
+namespace {
+
+constexpr std::string_view kProgram = "tova-sim";
+
+cli::Program simProgram() {
+    cli::Program p{std::string(kProgram), TOVA_VERSION,
+                   "A virtual projector on a pseudo-terminal (or a TCP port with --listen). Prints the\n"
+                   "device to give the panel as --com1 (or tova-send as --device), logs every line\n"
+                   "received and every reply to standard error, and runs until stopped (Ctrl+C).",
+                   {}};
+    p.options = {
+        {"speed", "baud", "Line speed of the projector: 19200 (default) or 9600. A panel at the other speed sees noise.",
+         "19200"},
+        {"projectors", "n", "Projectors on the line, 1 to 4 (default 1); each answers its address A001 to A004.", "1"},
+        {"fast", "", "Power on in 3 s and cool down in 4 s instead of 30 s and 60 s; input changes take 0.5 s instead of 2 s."},
+        {"listen", "host:port",
+         "Serve the projector over raw TCP on <host:port> (like a serial device server) instead of a "
+         "pseudo-terminal; port 0 picks a free one. An IPv6 host is written in brackets: [::1]:0."},
+        {"link", "path", "Also make <path> a symbolic link to the device. Only a symbolic link already there is replaced."},
+    };
+    return p;
+}
+
+} // namespace
+
+SimCommandLine parseSimCommandLine(const std::vector<std::string>& arguments) {
+    SimCommandLine r;
+    auto parsed = cli::parse(simProgram(), arguments);
+    if (auto* outcome = std::get_if<cli::Outcome>(&parsed)) {
+        r.outcome = *outcome;
+        return r;
+    }
+    const cli::Arguments& a = std::get<cli::Arguments>(parsed);
+    auto usage = [&](const std::string& text) {
+        r.outcome = cli::usageError(kProgram, text);
+        return r;
+    };
+    SimOptions& o = r.options;
+    const auto speed = parseSpeed(a.value("speed"));
+    if (!speed) return usage("--speed " + std::string(kSpeedRule));
+    o.line.baud = *speed;
+    const auto n = wholeNumber(a.value("projectors"));
+    if (!n || *n < 1 || *n > 4) return usage("--projectors takes 1 to 4");
+    o.line.projectors = *n;
+    if (a.isSet("fast")) o.line.timings = sim::fastTimings();
+    if (a.isSet("link") && a.isSet("listen")) return usage("--link needs a pseudo-terminal, not --listen");
+    if (a.isSet("listen")) {
+        o.listen = parseHostPort(a.value("listen"));
+        if (!o.listen || !isAddressLiteral(o.listen->host))
+            return usage("--listen takes HOST:PORT, e.g. 127.0.0.1:4001 or [::1]:4001");
+    }
+    o.link = a.value("link");
+    return r;
+}
+
+} // namespace tova

@@ -1,0 +1,210 @@
+// SPDX-License-Identifier: MIT
+// The programs' command lines: the parser every program shares, its help, and the rules each
+// program's options add, below any window system.
+#include "core/command_line.hpp"
+#include "core/host_port.hpp"
+#include "options/bridge_options.hpp"
+#include "options/panel_options.hpp"
+#include "options/send_options.hpp"
+#include "options/sim_options.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace tova;
+
+namespace {
+
+cli::Program sample(bool singleDashLong = false) {
+    cli::Program p{"tool", "9.9", "A tool.", {}};
+    p.options = {{"device", "path", "Where.", "default-path"}, {"fast", "", "Quickly."}, {"platform", "value", "", "", true}};
+    p.arguments = "CODE...";
+    p.argumentName = "code";
+    p.argumentHelp = "Codes.";
+    p.singleDashLong = singleDashLong;
+    return p;
+}
+
+std::string error(const std::variant<cli::Arguments, cli::Outcome>& r) {
+    auto* o = std::get_if<cli::Outcome>(&r);
+    return o ? std::to_string(o->exitCode) + " " + o->message : "";
+}
+
+} // namespace
+
+TEST(CommandLine, OptionsValuesAndMistakes) {
+    struct Case {
+        std::vector<std::string> args;
+        bool singleDash;
+        std::string outcome;  // exit status and message; empty: parsed
+        std::string device;   // value("device") when parsed
+        std::size_t codes;
+    } cases[] = {
+        {{"--device", "/dev/a", "C00"}, false, "", "/dev/a", 1},
+        {{"--device=/dev/b", "C00", "CR0"}, false, "", "/dev/b", 2},
+        {{"--device", "-x"}, false, "", "-x", 0},                     // a value may start with a dash
+        {{"--device", "a", "--device", "b"}, false, "", "b", 0},       // the last one counts
+        {{"C00"}, false, "", "default-path", 1},
+        {{"--", "--device", "x"}, false, "", "default-path", 2},        // after --, arguments only
+        {{"-"}, false, "", "default-path", 1},
+        {{"--device"}, false, "64 tool: Missing value after '--device'. (see --help)\n", "", 0},
+        {{"--fast=yes"}, false, "64 tool: Unexpected value after '--fast'. (see --help)\n", "", 0},
+        {{"--bogus"}, false, "64 tool: Unknown option 'bogus'. (see --help)\n", "", 0},
+        {{"-platform", "xcb"}, false, "64 tool: Unknown option 'platform'. (see --help)\n", "", 0},
+        {{"-platform", "xcb"}, true, "", "default-path", 0},           // as Qt takes its own
+        {{"-v"}, false, "0 tool 9.9\n", "", 0},
+        {{"--version", "--bogus"}, false, "64 tool: Unknown option 'bogus'. (see --help)\n", "", 0},
+    };
+    for (const auto& c : cases) {
+        const auto r = cli::parse(sample(c.singleDash), c.args);
+        EXPECT_EQ(error(r), c.outcome) << c.args.front();
+        if (auto* a = std::get_if<cli::Arguments>(&r)) {
+            EXPECT_EQ(a->value("device"), c.device) << c.args.front();
+            EXPECT_EQ(a->positional().size(), c.codes) << c.args.front();
+        }
+    }
+    const auto a = std::get<cli::Arguments>(cli::parse(sample(), std::vector<std::string>{"--fast", "--device", "x"}));
+    EXPECT_TRUE(a.isSet("fast"));
+    EXPECT_EQ(a.values("device"), std::vector<std::string>{"x"});
+    EXPECT_FALSE(a.isSet("platform"));
+}
+
+TEST(CommandLine, HelpFitsEightyColumnsAndHidesWhatItShould) {
+    cli::Program p = sample();
+    p.options.push_back({"spec", "spec",
+                         "A long one: HOST:PORT[/ADDRESS][,name=TEXT][,inputs=LIST][,input-names=LIST][,serial=TEXT]"
+                         "[,version=TEXT][,lamp-model=TEXT] and so on, with words enough to wrap twice over at "
+                         "least."});
+    const auto r = cli::parse(p, std::vector<std::string>{"--help"});
+    const auto& help = std::get<cli::Outcome>(r);
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.toStdout);
+    EXPECT_EQ(help.message.rfind("Usage: tool [options] CODE...\nA tool.\n", 0), 0u) << help.message;
+    std::istringstream lines(help.message);
+    for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
+    for (const char* shown : {"--device <path>", "-h, --help", "-v, --version", "Arguments:", "[,input-names=LIST]"})
+        EXPECT_NE(help.message.find(shown), std::string::npos) << shown;
+    EXPECT_EQ(help.message.find("platform"), std::string::npos);
+}
+
+TEST(CommandLine, AddressLiterals) {
+    struct Case {
+        const char* host;
+        bool literal;
+    } cases[] = {
+        {"127.0.0.1", true},   {"0.0.0.0", true},    {"256.1.1.1", false}, {"1.2.3", false},
+        {"1.2.3.4.5", false},  {"::1", true},         {"::", true},         {"fe80::1%eth0", true},
+        {"2001:db8::1", true}, {"::ffff:1.2.3.4", true}, {"1::2::3", false}, {"hall", false},
+        {"1:2:3:4:5:6:7:8", true}, {"1:2:3:4:5:6:7:8:9", false}, {"12345::", false}, {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isAddressLiteral(c.host), c.literal) << c.host;
+}
+
+namespace {
+
+struct Store : DeviceStore {
+    std::optional<Kept> kept = Kept{};
+    bool writable = true;
+    std::vector<Kept> written;
+    std::string where() const override { return "the store"; }
+    std::optional<Kept> read() override { return kept; }
+    bool write(const Kept& given) override {
+        written.push_back(given);
+        return writable;
+    }
+};
+
+const PanelSystem kSystem{"/dev/ttyUSB0", "/dev/ttyUSB1", {}, "~/.config"};
+
+} // namespace
+
+TEST(PanelOptions, DevicesFromTheCommandLineTheStoreOrTheDefaults) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<DeviceStore::Kept> kept;
+        bool writable;
+        std::string com1, com2;
+        int exit;            // -1: goes on
+        const char* notice;  // a word of it; empty: none
+        std::size_t writes;
+    } cases[] = {
+        {{}, DeviceStore::Kept{}, true, "/dev/ttyUSB0", "/dev/ttyUSB1", -1, "", 0},
+        {{}, DeviceStore::Kept{"/dev/kept", {}}, true, "/dev/kept", "/dev/ttyUSB1", -1, "", 0},
+        {{"--com1", "/dev/given"}, DeviceStore::Kept{"/dev/kept", "/dev/k2"}, true, "/dev/given", "/dev/k2", -1, "", 0},
+        {{}, std::nullopt, true, "/dev/ttyUSB0", "/dev/ttyUSB1", -1, "cannot be read", 0},
+        {{"--save", "--com2", "tcp://h:1"}, DeviceStore::Kept{"/dev/kept", {}}, true, "/dev/kept", "tcp://h:1", -1,
+         "kept COM2 tcp://h:1 in the store", 1},
+        {{"--save", "--com1", "/dev/x"}, std::nullopt, true, "", "", 1, "", 0}, // an unreadable store is never rewritten
+        {{"--save", "--com1", "/dev/x"}, DeviceStore::Kept{}, false, "", "", 1, "", 1},
+    };
+    for (const auto& c : cases) {
+        const PanelCommandLine parsed = parsePanelCommandLine(c.args, kSystem);
+        ASSERT_TRUE(parsed.outcome.goOn()) << parsed.outcome.message;
+        Store store;
+        store.kept = c.kept;
+        store.writable = c.writable;
+        const Devices d = chooseDevices(parsed.options, store, kSystem);
+        EXPECT_EQ(d.outcome.exitCode, c.exit) << d.outcome.message;
+        if (c.exit < 0) {
+            EXPECT_EQ(d.com1, c.com1);
+            EXPECT_EQ(d.com2, c.com2);
+        }
+        if (*c.notice) EXPECT_NE(d.notice.find(c.notice), std::string::npos) << d.notice;
+        else EXPECT_EQ(d.notice, "");
+        EXPECT_EQ(store.written.size(), c.writes);
+    }
+}
+
+TEST(ProgramOptions, EachProgramsRules) {
+    struct Case {
+        const char* program;
+        std::vector<std::string> args;
+        const char* said; // a word of the usage error; empty: goes on
+    } cases[] = {
+        {"panel", {"--screenshot-height", "5000"}, "5350, 6645, 7200 or 9100"},
+        {"panel", {"--save"}, "nothing to keep"},
+        {"panel", {"--save", "--demo", "--com1", "x"}, "--demo"},
+        {"panel", {"stray"}, "unexpected argument 'stray'"},
+        {"panel", {"--screenshot-height", "9100", "--com2", "x"}, ""},
+        {"send", {"C00"}, "--device is required"},
+        {"send", {"--device", "d", "--speed", "4800", "C00"}, "--speed takes 19200 or 9600"},
+        {"send", {"--device", "d"}, "give at least one CODE"},
+        {"send", {"--device", "d", "--stdin", "C00"}, "not both"},
+        {"send", {"--device", "d", "--every", "1", "C00"}, "go with --until"},
+        {"send", {"--device", "d", "--until", "x", "--every", "0", "CR0"}, "--every takes seconds above 0"},
+        {"send", {"--device", "d", "--address", "005", "C00"}, "--address takes"},
+        {"send", {"--device", "d", "--timeout", "0", "C00"}, "--timeout takes"},
+        {"send", {"--list"}, ""},
+        {"sim", {"--projectors", "5"}, "--projectors takes 1 to 4"},
+        {"sim", {"--listen", "hall:4001"}, "--listen takes HOST:PORT"},
+        {"sim", {"--listen", "[::1]:0"}, ""},
+        {"sim", {"--link", "/tmp/x", "--listen", "127.0.0.1:0"}, "--link needs a pseudo-terminal"},
+        {"bridge", {"--speed", "4800"}, "--speed takes 19200 or 9600"},
+        {"bridge", {"--name", ""}, "--name takes 1 to 64 characters"},
+        {"bridge", {"--poll", "-1"}, "--poll takes seconds from 0"},
+        {"bridge", {"--http-name", "bad name"}, "--http-name takes host names"},
+        {"bridge", {"--pjlink", "127.0.0.1:4352/009"}, "--pjlink 127.0.0.1:4352/009: the projector address"},
+        {"bridge", {"--device", "d", "--verbose", "--metrics-open", "--notify", "a", "--notify", "b:1"}, ""},
+        {"bridge", {"x"}, "unexpected argument 'x'"},
+    };
+    for (const auto& c : cases) {
+        const std::string program = c.program;
+        cli::Outcome o = program == "panel"  ? parsePanelCommandLine(c.args, kSystem).outcome
+                         : program == "send" ? parseSendCommandLine(c.args).outcome
+                         : program == "sim"  ? parseSimCommandLine(c.args).outcome
+                                             : parseBridgeCommandLine(c.args).outcome;
+        if (!*c.said) {
+            EXPECT_TRUE(o.goOn()) << program << ": " << o.message;
+            continue;
+        }
+        EXPECT_EQ(o.exitCode, cli::kUsageError) << program << " " << c.said;
+        EXPECT_NE(o.message.find(c.said), std::string::npos) << o.message;
+    }
+    // The bridge's flags are the file's "true"; a repeated option adds up.
+    const auto b = parseBridgeCommandLine({"--verbose", "--notify", "a", "--notify", "b:1", "--config", "f.conf"});
+    EXPECT_EQ(b.settings.verbose, true);
+    EXPECT_EQ(b.settings.notify, (std::vector<HostPort>{{"a", 4352}, {"b", 1}}));
+    EXPECT_EQ(b.config, "f.conf");
+    EXPECT_TRUE(parseSendCommandLine({"--list"}).options.list);
+}

@@ -34,7 +34,9 @@ void Poller::ask(QueryId id, std::function<void(std::string_view)> read) {
     // Patient for two periods from when the poll was due, then as any client.
     const auto waited = m_queue.clock().now() - m_dueAt;
     const int patience = static_cast<int>(std::max<long long>(0, 2LL * m_period - waited.count()));
-    Request r{frameLine(m_prefix, code), replyTimeoutFor(code), expectFor(code), true, true, patience};
+    Request r = requestFor(m_prefix, code);
+    r.background = true;
+    r.patienceMs = patience;
     const Submitted s = m_queue.submit(m_id, std::move(r), [this, read = std::move(read)](const ExchangeResult& e) {
         if (e.outcome == ExchangeResult::Replied && e.reply.kind == ReplyKind::Answered) read(e.bytes);
         else finish();

@@ -27,9 +27,9 @@ void SharedLineClient::received(std::string_view bytes) {
             continue;
         }
         std::string line = std::exchange(m_partial, {}) + kCR;
-        const std::string_view code = codeOfLine(line);
-        Request request{line, replyTimeoutFor(code), expectFor(code)};
-        const Submitted s = m_queue.submit(m_id, std::move(request), [this](const ExchangeResult& r) {
+        // Framed again from its own address and code, it is the line as the client sent it.
+        const AddressedCode a = splitAddress(line);
+        const Submitted s = m_queue.submit(m_id, requestFor(prefixFor(a.target), a.code), [this](const ExchangeResult& r) {
             if (r.outcome == ExchangeResult::Replied) send(r.bytes);
         });
         if (log && s == Submitted::Duplicate && !std::exchange(m_toldDuplicate, true))

@@ -139,13 +139,15 @@ void SendRun::attempt(const std::string& typed) {
     // Typed text: one byte per character; a CRLF file's line ending is not a second line.
     std::string code = typedBytes(typed);
     while (!code.empty() && (code.back() == '\r' || code.back() == '\n')) code.pop_back();
-    const std::string framed = frameLine(m_o.prefix, code);
-    const int ms = m_o.timeoutMs ? *m_o.timeoutMs : replyTimeoutFor(code, kDefaultTimeoutMs);
+    Request request = requestFor(m_o.prefix, code, kDefaultTimeoutMs);
+    if (m_o.timeoutMs) request.timeoutMs = *m_o.timeoutMs;
+    request.awaitReply = !m_o.noReply;
+    const std::string framed = request.line;
+    const int ms = request.timeoutMs;
     note("sending" + trafficText(framed));
     m_sending = true;
     m_tryAt = m_queue.clock().now();
     ++m_sent;
-    Request request{framed, ms, expectFor(code), !m_o.noReply};
     auto done = [this, code, framed, ms](const ExchangeResult& r) {
         m_sending = false;
         const Outcome o = outcome(code, framed, ms, r);

@@ -3,6 +3,7 @@
 
 #include "link/line_limits.hpp"
 #include "link/query_table.hpp"
+#include "link/traffic.hpp"
 #include "tables/command_table.hpp"
 #include "tables/controls.hpp"
 #include "tables/hold_table.hpp"
@@ -57,6 +58,10 @@ int replyTimeoutFor(std::string_view code, int atLeastMs) {
     if (switchesInput(code)) ms = kInputChangeTimeoutMs;
     else if (const Query* q = findQuery(code)) ms = q->timeoutMs;
     return std::max(ms, atLeastMs);
+}
+
+Request requestFor(std::string_view prefix, std::string_view code, int atLeastMs) {
+    return {frameLine(prefix, code), replyTimeoutFor(code, atLeastMs), expectFor(code)};
 }
 
 Expect expectFor(std::string_view code) {

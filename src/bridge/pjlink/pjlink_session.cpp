@@ -167,8 +167,7 @@ void PjlinkSession::flush() {
 }
 
 void PjlinkSession::exchange(std::string_view code, std::function<void(const ExchangeResult&)> then) {
-    Request request{frameLine(m_config.prefix, code), replyTimeoutFor(code), expectFor(code)};
-    const Submitted s = m_queue.submit(m_id, std::move(request), then);
+    const Submitted s = m_queue.submit(m_id, requestFor(m_config.prefix, code), then);
     if (s == Submitted::Queued || s == Submitted::Shared) return;
     // Not on the line: no device (ERR4), or this client has too many lines waiting (ERR3).
     ExchangeResult r;

@@ -21,7 +21,8 @@ RemoteControl::~RemoteControl() {
 }
 
 RemoteControl::Refused RemoteControl::send(ClientId page, std::string_view code, int timeoutMs, bool repeat) {
-    Request r{frameLine(m_prefix, code), timeoutMs, expectFor(code)};
+    Request r = requestFor(m_prefix, code);
+    r.timeoutMs = timeoutMs; // the panel's timing for this press or repeat
     const unsigned hold = m_hold;
     if (repeat) m_waiting = true;
     const Submitted s = m_queue.submit(page, std::move(r), [this, hold, repeat](const ExchangeResult& e) {

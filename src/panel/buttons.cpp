@@ -18,34 +18,31 @@ void Form1::pressCommand(const CommandButton& b) {
 }
 
 void Form1::startHold(const HoldButton& b) {
-    repeatCode = b.repeatCode;
-    // The arrow pad's line goes with its mode's time-out; any other row sets its timings after
-    // the press, restarting their count.
-    if (b.arrowPad) applyTiming(pressTiming(b, adjustMode));
-    transmit(b.pressCode);
-    if (!b.arrowPad) applyTiming(pressTiming(b, adjustMode));
+    const HoldPress press = holdPress(b, adjustMode);
+    repeatCode = press.repeatCode;
+    if (press.timingFirst) applyTiming(press.timing);
+    transmit(press.code);
+    if (!press.timingFirst) applyTiming(press.timing);
     m_timers.repeat.setEnabled(true);
 }
 
 void Form1::onRepeatTick() {
-    if (repeatCode == 0) return;
-    auto code = repeatCodeFor(repeatCode);
-    // A repeat never queues behind a line still on the wire: the projector would go on moving
-    // after the release. The press itself always sends.
-    if (!code.empty() && !m_serial.outputBusy()) transmit(code);
+    // The press itself always sends; a repeat waits for the wire.
+    if (const auto code = repeatDue(repeatCode, m_serial.outputBusy()); !code.empty()) transmit(code);
     // The repeat timer stays enabled as it is and keeps its period: enabling it again here would
     // restart its count, and a tick only ever runs while it is enabled.
 }
 
 void Form1::endHold(const HoldButton& b) {
-    repeatCode = b.releaseCode;
+    const HoldRelease release = holdRelease(b);
+    repeatCode = release.repeatCode;
     m_timers.repeat.setEnabled(false);
     m_timers.replyTimeout.setEnabled(false);
     m_timers.displayClear.setEnabled(true);
     m_panel.setCaption(ctl::SentTraffic, "");
     m_panel.setCaption(ctl::ReceivedTraffic, "");
     rxBuffer.clear();
-    applyTiming(releaseTiming(b));
+    applyTiming(release.timing);
 }
 
 } // namespace tova

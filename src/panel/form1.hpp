@@ -8,7 +8,7 @@
 #include "core/timer.hpp"
 #include "tables/command_table.hpp"
 #include "tables/controls.hpp"
-#include "tables/hold_table.hpp"
+#include "tables/hold_rules.hpp"
 #include "tables/panel_timing.hpp"
 #include "tables/timings.hpp"
 #include "panel/warning_box.hpp"

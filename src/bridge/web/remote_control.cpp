@@ -59,13 +59,15 @@ RemoteControl::Refused RemoteControl::hold(ClientId page, std::string_view name)
     if (!b) return Refused::UnknownButton;
     if (m_holder && *m_holder != page) return Refused::HeldElsewhere;
     if (m_holder) end(Ended::Released); // the same page moved to another button
-    m_timing.apply(pressTiming(*b, m_timing.adjustMode));
+    // Its line goes with the press's time-out, whatever order the panel's timers take them in.
+    const HoldPress press = holdPress(*b, m_timing.adjustMode);
+    m_timing.apply(press.timing);
     ++m_hold;
-    const Refused r = send(page, b->pressCode, m_timing.replyTimeout, true);
+    const Refused r = send(page, press.code, m_timing.replyTimeout, true);
     if (r != Refused::None) return r;
     m_holder = page;
     m_button = std::string(name);
-    m_tickCode = b->tickCode;
+    m_repeatCode = press.repeatCode;
     m_since = m_queue.clock().now();
     m_repeat.setInterval(m_timing.repeatPeriod);
     m_repeat.setEnabled(true);
@@ -95,16 +97,16 @@ void RemoteControl::forget(ClientId page) {
 void RemoteControl::tick() {
     if (!m_holder) return;
     if (m_queue.clock().now() - m_since >= kMaxHold) return end(Ended::TooLong);
-    // Never a repeat behind the hold's own line still waiting: the projector would go on moving
-    // after the release.
-    if (!m_waiting) send(*m_holder, m_tickCode, m_timing.replyTimeout, true);
+    // Its previous line still waiting in the queue occupies the line as far as the hold goes.
+    if (const auto code = repeatDue(m_repeatCode, m_waiting); !code.empty())
+        send(*m_holder, code, m_timing.replyTimeout, true);
 }
 
 void RemoteControl::end(Ended why) {
     if (!m_holder) return;
     m_repeat.setEnabled(false);
     m_keepHeld.setEnabled(false);
-    if (const HoldButton* b = findHoldButton(m_button)) m_timing.apply(releaseTiming(*b));
+    if (const HoldButton* b = findHoldButton(m_button)) m_timing.apply(holdRelease(*b).timing);
     m_holder.reset();
     m_button.clear();
     m_waiting = false;

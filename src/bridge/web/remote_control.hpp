@@ -9,7 +9,7 @@
 // because a phone went to sleep. Like the panel's release, the end sends nothing.
 #include "core/timer.hpp"
 #include "link/exchange_queue.hpp"
-#include "tables/panel_timing.hpp"
+#include "tables/hold_rules.hpp"
 
 #include <chrono>
 #include <functional>
@@ -65,7 +65,7 @@ class RemoteControl {
     PanelTiming m_timing;
     std::optional<ClientId> m_holder;
     std::string m_button;
-    std::string_view m_tickCode;
+    std::uint8_t m_repeatCode = 0;
     std::chrono::milliseconds m_since{0};
     bool m_waiting = false; // the hold's last line has not ended yet
     unsigned m_hold = 0;    // which hold a line's end belongs to

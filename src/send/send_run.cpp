@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "send/send_run.hpp"
 
-#include "core/json_text.hpp"
+#include "core/json.hpp"
 #include "link/address.hpp"
 #include "link/query_table.hpp"
 #include "link/traffic.hpp"
@@ -29,13 +29,6 @@ std::string trimmed(std::string s) {
     while (!s.empty() && s.front() == ' ') s.erase(s.begin());
     while (!s.empty() && s.back() == ' ') s.pop_back();
     return s;
-}
-
-std::string jsonNumber(std::optional<double> v) {
-    if (!v) return "null";
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, *v);
-    return std::string(buf, r.ptr);
 }
 
 constexpr ClientId kSelf = 1;
@@ -206,20 +199,23 @@ void SendRun::report(const Outcome& o) {
     if (!print) return;
     const bool replied = o.said == Said::Ok || o.said == Said::Refused;
     if (m_o.json) {
-        std::string temps = "null";
+        // Every text of a line is its bytes, as the line carried them.
+        auto bytesOrNull = [](bool given, const std::string& s) { return given ? jsonBytes(s) : Json(); };
+        Json temps;
         if (const auto& t = o.numbers.temperatures) {
-            temps = "[";
-            for (std::size_t i = 0; i < t->size(); ++i) temps += (i ? "," : "") + jsonNumber((*t)[i]);
-            temps += "]";
+            temps = Json::array();
+            for (const auto& each : *t) temps.push_back(jsonNumber(each));
         }
-        print("{\"code\":" + (o.code.empty() ? "null" : jsonString(o.code)) + ",\"line\":" + (o.framed.empty() ? "null" : jsonString(o.framed)) +
-              ",\"reply\":" + (replied ? jsonString(o.traffic) : "null") +
-              ",\"decoded\":" + (o.decoded ? jsonString(trimmed(*o.decoded)) : "null") +
-              ",\"lampHours\":" + (o.numbers.lampHours ? std::to_string(*o.numbers.lampHours) : "null") +
-              ",\"temperatures\":" + temps +
-              ",\"pressureHpa\":" + (o.numbers.pressureHpa ? std::to_string(*o.numbers.pressureHpa) : "null") +
-              ",\"status\":\"" + name(o.said) + "\",\"message\":" + (o.message.empty() ? "null" : jsonString(o.message)) +
-              ",\"ms\":" + (o.ms ? std::to_string(*o.ms) : "null") + "}");
+        print(dumpJson({{"code", bytesOrNull(!o.code.empty(), o.code)},
+                        {"line", bytesOrNull(!o.framed.empty(), o.framed)},
+                        {"reply", bytesOrNull(replied, o.traffic)},
+                        {"decoded", bytesOrNull(o.decoded.has_value(), trimmed(o.decoded.value_or("")))},
+                        {"lampHours", o.numbers.lampHours ? Json(*o.numbers.lampHours) : Json()},
+                        {"temperatures", temps},
+                        {"pressureHpa", o.numbers.pressureHpa ? Json(*o.numbers.pressureHpa) : Json()},
+                        {"status", name(o.said)},
+                        {"message", bytesOrNull(!o.message.empty(), o.message)},
+                        {"ms", o.ms ? Json(*o.ms) : Json()}}));
     } else if (o.said == Said::Device) {
         return; // the message said it
     } else if (!replied) {

@@ -2,7 +2,7 @@
 #include "bridge/web/web_remote.hpp"
 
 #include "bridge/pjlink/pjlink_answers.hpp"
-#include "core/json_text.hpp"
+#include "core/json.hpp"
 #include "link/address.hpp"
 #include "link/decoder.hpp"
 #include "link/traffic.hpp"
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <set>
 
@@ -49,7 +50,7 @@ std::string colour(Rgb c) {
     return buf;
 }
 
-std::string groupJson(std::string_view group) {
+Json groupJson(std::string_view group) {
     const auto buttons = buttonsOf(group);
     std::set<int> tops, lefts;
     for (const auto& b : buttons) {
@@ -60,22 +61,18 @@ std::string groupJson(std::string_view group) {
     // Laid out as on the panel where the panel sets a few out in two directions (the arrow pad,
     // lens shift, lamp select); elsewhere in a row that wraps.
     const bool grid = tops.size() > 1 && lefts.size() > 1 && buttons.size() <= 5;
-    std::string out = "{\"name\":" + jsonText(group) + ",\"grid\":" + (grid ? "true" : "false") + ",\"buttons\":[";
-    for (std::size_t i = 0; i < buttons.size(); ++i) {
-        const LayoutControl* c = findLayoutControl(buttons[i].name);
-        if (i) out += ',';
-        out += "{\"name\":" + jsonText(buttons[i].name) + ",\"caption\":" + jsonText(c->caption) +
-               ",\"tip\":" + jsonText(describeButton(buttons[i].name)) + ",\"held\":" + (buttons[i].held ? "true" : "false") +
-               ",\"colour\":\"" + colour(c->back) + "\",\"row\":" + std::to_string(rank(tops, c->top)) +
-               ",\"col\":" + std::to_string(rank(lefts, c->left)) + "}";
+    Json out{{"name", group}, {"grid", grid}, {"buttons", Json::array()}};
+    for (const PageButton& b : buttons) {
+        const LayoutControl* c = findLayoutControl(b.name);
+        out["buttons"].push_back({{"name", b.name},
+                                  {"caption", c->caption},
+                                  {"tip", describeButton(b.name)},
+                                  {"held", b.held},
+                                  {"colour", colour(c->back)},
+                                  {"row", rank(tops, c->top)},
+                                  {"col", rank(lefts, c->left)}});
     }
-    return out + "]}";
-}
-
-std::string number(double v) {
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 1);
-    return std::string(buf, r.ptr);
+    return out;
 }
 
 std::string_view level(char digit) { return digit == '1' ? "warning" : "error"; }
@@ -135,52 +132,41 @@ WebRemote::~WebRemote() {
 }
 
 std::string WebRemote::tables() const {
-    std::string out = "{\"projectors\":[";
-    for (std::size_t i = 0; i < m_projectors.size(); ++i) {
-        if (i) out += ',';
-        out += "{\"name\":" + jsonText(m_projectors[i].config.name) + ",\"address\":" + jsonText(m_projectors[i].config.prefix) + "}";
-    }
-    out += "],\"groups\":[";
-    for (std::size_t i = 0; i < std::size(kGroups); ++i) {
-        if (i) out += ',';
-        out += groupJson(kGroups[i]);
-    }
-    return out + "]}";
+    Json out{{"projectors", Json::array()}, {"groups", Json::array()}};
+    for (const Projector& p : m_projectors) out["projectors"].push_back({{"name", p.config.name}, {"address", p.config.prefix}});
+    for (std::string_view group : kGroups) out["groups"].push_back(groupJson(group));
+    return dumpJson(out);
 }
 
 std::string WebRemote::stateJson(std::size_t i) const {
     const Projector& p = m_projectors[i];
     const ProjectorState& s = *p.config.state;
-    std::string out = "{\"type\":\"state\",\"projector\":" + std::to_string(i) + ",\"line\":\"" + (m_lineUp ? "up" : "down") +
-                      "\",\"power\":" + jsonText(powerName(s.power())) + ",\"status\":" + jsonText(s.statusText());
     const int mode = s.inputMode();
-    out += ",\"input\":" + (mode >= 1 && mode <= 5 ? jsonText(p.config.inputNames[std::size_t(mode - 1)]) : "null");
-    out += ",\"mute\":" + (s.muteText().empty() ? std::string("null") : jsonText(s.muteText()));
-    out += ",\"lampHours\":" + (s.lampHours() ? std::to_string(*s.lampHours()) : "null");
-    out += ",\"errors\":";
+    Json out{{"type", "state"},
+             {"projector", i},
+             {"line", m_lineUp ? "up" : "down"},
+             {"power", powerName(s.power())},
+             {"status", s.statusText()},
+             {"input", mode >= 1 && mode <= 5 ? Json(p.config.inputNames[std::size_t(mode - 1)]) : Json()},
+             {"mute", s.muteText().empty() ? Json() : Json(s.muteText())},
+             {"lampHours", s.lampHours() ? Json(*s.lampHours()) : Json()},
+             {"errors", nullptr},
+             {"age", nullptr}};
     if (s.errors().size() == kErrorNames.size()) {
-        out += '[';
-        bool first = true;
-        for (std::size_t e = 0; e < kErrorNames.size(); ++e) {
-            if (s.errors()[e] == '0') continue;
-            if (!first) out += ',';
-            first = false;
-            out += jsonText(std::string(kErrorNames[e]) + " " + std::string(level(s.errors()[e])));
-        }
-        out += ']';
-    } else {
-        out += "null";
+        out["errors"] = Json::array();
+        for (std::size_t e = 0; e < kErrorNames.size(); ++e)
+            if (s.errors()[e] != '0') out["errors"].push_back(std::string(kErrorNames[e]) + " " + std::string(level(s.errors()[e])));
     }
-    const auto last = s.lastAnswer();
-    out += ",\"age\":" + (last ? number(std::chrono::duration<double>(m_queue.clock().now() - *last).count()) : "null");
-    return out + "}";
+    // Seconds to a tenth: the tile says how fresh its news is, no more.
+    if (const auto last = s.lastAnswer())
+        out["age"] = std::round(std::chrono::duration<double>(m_queue.clock().now() - *last).count() * 10) / 10;
+    return dumpJson(out);
 }
 
 std::string WebRemote::holdJson(std::size_t i, ClientId page) const {
     const RemoteControl& c = *m_projectors[i].control;
     const std::string by = !c.holder() ? "" : *c.holder() == page ? "you" : "another page";
-    return "{\"type\":\"hold\",\"projector\":" + std::to_string(i) + ",\"button\":" + jsonText(c.heldButton()) +
-           ",\"by\":\"" + by + "\"}";
+    return dumpJson({{"type", "hold"}, {"projector", i}, {"button", c.heldButton()}, {"by", by}});
 }
 
 void WebRemote::tell(ClientId page, const std::string& message) {
@@ -192,7 +178,7 @@ void WebRemote::tellAll(const std::function<std::string(ClientId)>& message) {
 }
 
 void WebRemote::note(ClientId page, std::size_t p, std::string_view text) {
-    tell(page, "{\"type\":\"note\",\"projector\":" + std::to_string(p) + ",\"text\":" + jsonText(text) + "}");
+    tell(page, dumpJson({{"type", "note"}, {"projector", p}, {"text", text}}));
 }
 
 void WebRemote::held(std::size_t p, std::optional<RemoteControl::Ended> why, std::optional<ClientId> holder) {
@@ -264,9 +250,8 @@ void WebRemote::exchanged(const Request& r, const ExchangeResult& e) {
             p.pressure = d.pressureValue;
             decoded = d.label22.value_or("");
         }
-        const std::string message = "{\"type\":\"traffic\",\"projector\":" + std::to_string(i) + ",\"sent\":" +
-                                    jsonString(sent) + ",\"received\":" + jsonString(received) + ",\"decoded\":" +
-                                    jsonText(decoded) + "}";
+        const std::string message = dumpJson(
+            {{"type", "traffic"}, {"projector", i}, {"sent", jsonBytes(sent)}, {"received", jsonBytes(received)}, {"decoded", decoded}});
         tellAll([&message](ClientId) { return message; });
     }
 }

@@ -150,7 +150,7 @@ std::vector<double> exchangeAlone(const QString& device, int n) {
     QtTimer timeout, guard;
     SteadyClock clock;
     ExchangeQueue line(serial, timeout, guard, clock);
-    serial.setOnComm([&] { line.received(serial.input()); });
+    serial.setEvents({[&](const std::string& bytes) { line.received(bytes); }, {}});
     for (int i = 0; i < n; ++i) {
         QEventLoop loop;
         line.submit(1, {"CR0\r", 2000, expectFor("CR0")}, [&](const ExchangeResult& r) {

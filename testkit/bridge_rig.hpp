@@ -16,8 +16,15 @@ struct BridgeRig {
     FakeClock clock;
     FakeTimer timeout{clock}, guard{clock};
     FakeSerial serial{clock};
-    ExchangeQueue queue{serial, timeout, guard, clock};
     std::vector<std::string> logged;
+    std::function<void(const Request&, const ExchangeResult&)> exchanged; // a test's own look at each exchange
+    ExchangeQueue queue{serial, timeout, guard, clock,
+                        {.log = [this](const std::string& s) { logged.push_back(s); },
+                         .dropped = [this](const Dropped& d) { logged.push_back(describe(d)); },
+                         .exchanged =
+                             [this](const Request& r, const ExchangeResult& e) {
+                                 if (exchanged) exchanged(r, e);
+                             }}};
     // What the projector answers each line with; a line it does not know gets nothing.
     std::map<std::string, std::string> answers;
     std::size_t answered = 0; // lines of serial.writes seen by the projector
@@ -25,9 +32,7 @@ struct BridgeRig {
     BridgeRig() {
         clock.timers = {&timeout, &guard};
         serial.setPortOpen(true);
-        serial.setOnComm([this] { queue.received(serial.input()); });
-        queue.log = [this](const std::string& s) { logged.push_back(s); };
-        queue.onDropped = [this](const Dropped& d) { logged.push_back(describe(d)); };
+        serial.setEvents({[this](const std::string& bytes) { queue.received(bytes); }, {}});
     }
     // A line of a client's, with the reply its code expects.
     Submitted submit(ClientId client, const std::string& line, int timeoutMs, Done done) {

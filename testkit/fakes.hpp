@@ -129,29 +129,22 @@ class FakeSerial : public SerialControl {
             maxQueuedUs = std::max(maxQueuedUs, queueUntil - m_clock.ms * 1000);
         }
     }
-    std::string input() override { return std::exchange(m_in, {}); }
-    int commEvent() const override { return m_event; }
-    void setOnComm(std::function<void()> h) override { m_onComm = std::move(h); }
+    void setEvents(SerialEvents e) override { m_events = std::move(e); }
+    std::size_t discardInput() override { return std::exchange(m_pending, {}).size(); }
     std::string devicePath(int port) const override { return "/fake/com" + std::to_string(port); }
     SerialFailure lastFailure() const override { return m_last; }
     bool outputBusy() const override { return pacing && queueUntil > m_clock.ms * 1000; }
 
-    // The far end sends text.
+    // The far end sends text; it waits while nobody reads the line.
     void receive(const std::string& text) {
-        m_in += text;
-        m_event = comEvReceive;
-        if (m_onComm) m_onComm();
+        m_pending += text;
+        if (m_events.received) m_events.received(std::exchange(m_pending, {}));
     }
     // The device vanishes.
     void lose(const std::string& text) {
         m_open = false;
         m_last = {m_port, devicePath(m_port), SerialFault::Disconnected, text};
-        m_event = comEventLost;
-        if (m_onComm) m_onComm();
-    }
-    void otherEvent(int kind) {
-        m_event = kind;
-        if (m_onComm) m_onComm();
+        if (m_events.lost) m_events.lost(m_last);
     }
 
     long long queueUntil = 0;  // µs: when the last byte handed over has left the wire
@@ -166,10 +159,9 @@ class FakeSerial : public SerialControl {
     int m_port = 1;
     LineSettings m_settings{9600};
     bool m_open = false;
-    std::string m_in;
-    int m_event = 0;
+    std::string m_pending; // received while nobody reads
     SerialFailure m_last;
-    std::function<void()> m_onComm;
+    SerialEvents m_events;
 };
 
 // A misspelt control name fails the test that uses it.

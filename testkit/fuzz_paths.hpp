@@ -100,12 +100,12 @@ inline std::string sharedLinePath(const std::uint8_t* data, std::size_t size) {
     std::string to[2];
     bool cut[2] = {false, false};
     std::size_t lines[2] = {0, 0};
-    bridge::SharedLineClient a(1, r.queue), b(2, r.queue);
+    auto callbacks = [&](int i) {
+        return bridge::SharedLineClient::Callbacks{[&to, i](const std::string& s) { to[i] += s; },
+                                                   [&cut, i] { cut[i] = true; }, {}};
+    };
+    bridge::SharedLineClient a(1, r.queue, callbacks(0)), b(2, r.queue, callbacks(1));
     bridge::SharedLineClient* client[2] = {&a, &b};
-    for (int i = 0; i < 2; ++i) {
-        client[i]->send = [&to, i](const std::string& s) { to[i] += s; };
-        client[i]->close = [&cut, i] { cut[i] = true; };
-    }
     chunks(data, size, 0, r.clock, [&](const std::string& bytes, std::uint8_t head) {
         const int who = head & 0x40 ? 1 : 0;
         if (cut[who]) return;

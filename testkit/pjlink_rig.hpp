@@ -15,6 +15,7 @@ struct PjlinkRig : BridgeRig {
     std::unique_ptr<bridge::PjlinkSession> session;
     std::string sent;
     bool closed = false;
+    std::function<void()> onRoom; // a test's own look at the session reading again
 
     explicit PjlinkRig(bridge::ProjectorConfig c = {}) : config(std::move(c)) {
         clock.timers.push_back(&idle);
@@ -23,9 +24,13 @@ struct PjlinkRig : BridgeRig {
         auto random = [](std::size_t digits) {
             return std::string(digits == 8 ? "498e4a67" : "3db25e10f69c47a85adb24cf361897e0");
         };
-        session = std::make_unique<bridge::PjlinkSession>(1, config, state, queue, idle, random);
-        session->send = [this](const std::string& s) { sent += s; };
-        session->close = [this] { closed = true; };
+        session = std::make_unique<bridge::PjlinkSession>(
+            1, config, state, queue, idle, random,
+            bridge::PjlinkSession::Callbacks{.send = [this](const std::string& s) { sent += s; },
+                                             .close = [this] { closed = true; },
+                                             .room = [this] {
+                                                 if (onRoom) onRoom();
+                                             }});
         session->start();
         sent.clear();
     }

@@ -31,9 +31,8 @@ TEST(OutputBound, PausesAtItsBoundAndClosesAClientThatTakesNothing) {
         FakeClock clock;
         FakeTimer stall{clock};
         clock.timers = {&stall};
-        OutputBound bound(stall);
         long long closedAt = -1;
-        bound.close = [&](const std::string&) { closedAt = clock.ms; };
+        OutputBound bound(stall, [&](const std::string&) { closedAt = clock.ms; });
         std::vector<std::tuple<long long, bool, std::size_t>> events;
         for (auto [at, n] : c.queued) events.emplace_back(at, true, n);
         for (auto [at, n] : c.taken) events.emplace_back(at, false, n);
@@ -79,9 +78,8 @@ TEST(LogLimiter, ThreeLinesOfAKindThenASummary) {
     FakeClock clock;
     FakeTimer window{clock};
     clock.timers = {&window};
-    LogLimiter log(clock, window);
     std::vector<std::string> out;
-    log.out = [&](const std::string& s) { out.push_back(s); };
+    LogLimiter log(clock, window, [&](const std::string& s) { out.push_back(s); });
     for (int i = 0; i < 500; ++i) { // 25 s of a line every 50 ms
         log.say("dropped", "dropped " + std::to_string(i));
         log.say("other", "other " + std::to_string(i % 2));

@@ -140,14 +140,6 @@ TEST_F(Link, AddressChangedBeforeTheReplyDecodesNothing) {
     EXPECT_EQ(r.label("Label22"), " Power ON");
 }
 
-TEST_F(Link, OtherEventKindsAreIgnored) {
-    r.form.click("Command44");
-    r.serial.otherEvent(1004);
-    EXPECT_EQ(r.label("Label12"), "");
-    EXPECT_TRUE(r.form.awaitingReply);
-    EXPECT_TRUE(r.panel.warnings.empty());
-}
-
 TEST_F(Link, ReceivedTextIsBounded) {
     for (int i = 0; i < 100; ++i) r.serial.receive(std::string(1000, 'x'));
     EXPECT_EQ(r.form.rxBuffer.size(), kReceiveCap);

@@ -15,7 +15,9 @@ namespace {
 
 struct PollRig : BridgeRig {
     FakeTimer pollTimer{clock};
-    ProjectorState state{clock};
+    std::vector<ProjectorState::Change> told;
+    int read = 0; // answers the state read
+    ProjectorState state{clock, {[this](ProjectorState::Change c) { told.push_back(c); }, [this] { ++read; }}};
     Poller poller{queue, pollTimer, -1, "", state, 5000};
     PollRig() { clock.timers.push_back(&pollTimer); }
     int polls() const { return int(std::count(serial.writes.begin(), serial.writes.end(), "CR0\r")); }
@@ -26,10 +28,6 @@ struct PollRig : BridgeRig {
 TEST(Poller, AsksStatusAndWhenOnInputAndMuteEachPeriodAndLampHoursEveryFiveMinutes) {
     PollRig r;
     r.answers = {{"CR0\r", "80\r"}, {"CR1\r", "2\r"}, {"CRA\r", "01\r"}, {"CR3\r", "01234\r"}};
-    std::vector<ProjectorState::Change> told;
-    int answers = 0;
-    r.state.onChange = [&](ProjectorState::Change c) { told.push_back(c); };
-    r.state.onAnswer = [&] { ++answers; };
     r.poller.start();
     for (int i = 0; i < 11; ++i) {
         r.answer();
@@ -40,7 +38,7 @@ TEST(Poller, AsksStatusAndWhenOnInputAndMuteEachPeriodAndLampHoursEveryFiveMinut
     EXPECT_EQ(r.state.powerWord(), "0");
     EXPECT_EQ(r.state.statusText(), "Stand by");
     EXPECT_EQ(r.state.lampHours(), 1234);
-    EXPECT_EQ(answers, 4);
+    EXPECT_EQ(r.read, 4);
     r.answers["CR0\r"] = "00\r";
     auto since = [&r](std::size_t from) { return std::vector(r.serial.writes.begin() + long(from), r.serial.writes.end()); };
     std::size_t from = r.serial.writes.size();
@@ -55,7 +53,7 @@ TEST(Poller, AsksStatusAndWhenOnInputAndMuteEachPeriodAndLampHoursEveryFiveMinut
     EXPECT_EQ(r.state.muteAndSignal()->videoMute, true);
     EXPECT_EQ(r.state.muteAndSignal()->audioMute, false);
     // Each change once: the power at the first answer and when it came on, the errors once, the input.
-    EXPECT_EQ(told, (std::vector{ProjectorState::Change::Power, ProjectorState::Change::Errors,
+    EXPECT_EQ(r.told, (std::vector{ProjectorState::Change::Power, ProjectorState::Change::Errors,
                                  ProjectorState::Change::Power, ProjectorState::Change::Input}));
     // Five minutes after the lamp hours were read they are read again, once.
     r.answers["CR3\r"] = "01240\r";
@@ -111,9 +109,8 @@ TEST(Poller, GoesLastButNotNever) {
 
 TEST(ProjectorState, PowerAsNotificationsTellIt) {
     FakeClock clock;
-    ProjectorState s(clock);
     int powerChanges = 0;
-    s.onChange = [&](ProjectorState::Change c) { powerChanges += c == ProjectorState::Change::Power; };
+    ProjectorState s(clock, {[&](ProjectorState::Change c) { powerChanges += c == ProjectorState::Change::Power; }, {}});
     const std::pair<const char*, const char*> replies[] = {
         {"80\r", "0"}, {"04\r", "0"}, {"40\r", "1"}, {"00\r", "1"}, {"08\r", "1"}, {"20\r", "0"}, {"10\r", ""}, {"A0\r", ""},
     };
@@ -129,17 +126,22 @@ namespace {
 
 struct AnnounceRig {
     FakeClock clock;
-    ProjectorState left{clock}, right{clock};
+    bool notifying = false; // the left projector's changes go to the announcer, as the bridge routes them
+    ProjectorState left{clock, {[this](ProjectorState::Change c) {
+                                    if (notifying) a.changed(left, c);
+                                },
+                                {}}},
+        right{clock};
     Inputs inputs = kDefaultInputs;
-    Announcer a{clock, 14352, {{"192.0.2.9", 4352}}};
     std::vector<std::string> sent; // "from > to:port bytes"
+    Announcer a{clock, 14352, {{"192.0.2.9", 4352}},
+                {[this](const Datagram& d) {
+                     sent.push_back(d.from + " > " + d.to.address + ":" + std::to_string(d.to.port) + " " + d.bytes);
+                 },
+                 [](const std::string& address) {
+                     return address == "255.255.255.255" || address.starts_with("224.") || address == "127.0.0.21";
+                 }}};
     AnnounceRig() {
-        a.send = [this](const Datagram& d) {
-            sent.push_back(d.from + " > " + d.to.address + ":" + std::to_string(d.to.port) + " " + d.bytes);
-        };
-        a.forbidden = [](const std::string& address) {
-            return address == "255.255.255.255" || address.starts_with("224.") || address == "127.0.0.21";
-        };
         a.add({"127.0.0.21", "02:11:22:33:44:55", &left, &inputs});
         a.add({"127.0.0.22", "02:66:77:88:99:AA", &right, &inputs});
     }
@@ -180,7 +182,7 @@ TEST(Announcer, AtMostTwentyAnswersASecondInAll) {
 
 TEST(Announcer, NotificationsGoOncePerChangeToRecentControllers) {
     AnnounceRig r;
-    r.left.onChange = [&](ProjectorState::Change c) { r.a.changed(r.left, c); };
+    r.notifying = true;
     r.a.lookup(); // at start: the configured targets only
     EXPECT_EQ(r.sent, (std::vector<std::string>{"127.0.0.21 > 192.0.2.9:4352 %2LKUP=02:11:22:33:44:55\r",
                                                 "127.0.0.22 > 192.0.2.9:4352 %2LKUP=02:66:77:88:99:AA\r"}));

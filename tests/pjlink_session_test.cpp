@@ -131,7 +131,7 @@ TEST(Pjlink, SixteenRequestsMayWaitAndAnswersKeepTheirOrder) {
     for (int i = 0; i < 16; ++i) burst += i == 5 ? "%1INST ?\r" : "%1POWR ?\r";
     burst += "%1CLSS ?\r%1POWR ?\r"; // the 17th and 18th: refused
     int rooms = 0;
-    r.session->onRoom = [&] { ++rooms; };
+    r.onRoom = [&] { ++rooms; };
     r.session->received(burst);
     EXPECT_EQ(r.sent, "");
     EXPECT_FALSE(r.session->wantsInput()); // nothing more is read meanwhile
@@ -190,11 +190,9 @@ TEST(Pjlink, TheDeviceGoneAnswersErr4) {
 TEST(SharedLine, EachLineOneExchangeAndItsOwnReply) {
     BridgeRig r;
     std::string toA, toB;
-    SharedLineClient a(1, r.queue), b(2, r.queue);
     bool cut = false;
-    a.send = [&](const std::string& s) { toA += s; };
-    b.send = [&](const std::string& s) { toB += s; };
-    a.close = b.close = [&] { cut = true; };
+    SharedLineClient a(1, r.queue, {[&](const std::string& s) { toA += s; }, [&] { cut = true; }, {}}),
+        b(2, r.queue, {[&](const std::string& s) { toB += s; }, [&] { cut = true; }, {}});
     r.answers = {{"CR0\r", "00\r"}, {"A001C00\r", "\x06"}, {"CR9\r", "TM4\r"}};
     a.received("CR0\rA00");
     b.received("CR9\r");
@@ -212,9 +210,7 @@ TEST(SharedLine, InputChangesWaitFiveSeconds) {
     for (const char* line : {"C05\r", "A002CF INPUT2 VIDEO\r"}) {
         BridgeRig r;
         std::string to;
-        SharedLineClient a(1, r.queue);
-        a.send = [&](const std::string& s) { to += s; };
-        a.close = [] {};
+        SharedLineClient a(1, r.queue, {[&](const std::string& s) { to += s; }, [] {}, {}});
         a.received(line);
         r.clock.advance(4999);
         r.serial.receive("\x06");
@@ -228,10 +224,8 @@ TEST(SharedLine, EveryQueryLineGetsItsReplyARepeatedCommandIsDroppedOnce) {
     BridgeRig r;
     std::string to;
     std::vector<std::string> logged;
-    SharedLineClient a(1, r.queue);
-    a.send = [&](const std::string& s) { to += s; };
-    a.close = [] {};
-    a.log = [&](const std::string& s) { logged.push_back(s); };
+    SharedLineClient a(1, r.queue,
+                       {[&](const std::string& s) { to += s; }, [] {}, [&](const std::string& s) { logged.push_back(s); }});
     r.answers = {{"CR0\r", "00\r"}, {"CRA\r", "01\r"}, {"C47\r", "\x06"}};
     a.received("CR0\rCRA\rCRA\r");
     for (int i = 0; i < 4; ++i) r.answer();

@@ -21,10 +21,11 @@ struct SendRig : BridgeRig {
 
     SendRig() { clock.timers.push_back(&again); }
     void start(send::Options o, bool open = true) {
-        run = std::make_unique<send::SendRun>(serial, queue, again, std::move(o));
-        run->print = [this](const std::string& s) { out.push_back(s); };
-        run->tell = [this](const std::string& s) { err.push_back(s); };
-        run->finished = [this](int s) { status = s; };
+        run = std::make_unique<send::SendRun>(serial, timeout, guard, again, clock, std::move(o),
+                                              send::SendRun::Callbacks{[this](const std::string& s) { out.push_back(s); },
+                                                                       [this](const std::string& s) { err.push_back(s); },
+                                                                       [this](int s) { status = s; },
+                                                                       {}});
         if (open) run->start();
     }
     // The projector answers what it knows; time runs until the run ends.
@@ -157,7 +158,7 @@ TEST(SendRun, WaitsForQuietOnlyWhenSomethingWasWaiting) {
     quiet.start(codes({"CR0"}));
     EXPECT_EQ(quiet.serial.writes.size(), 1u);
     SendRig busy;
-    busy.serial.setOnComm({});
+    busy.serial.setEvents({}); // nobody reads the line before the run
     busy.serial.receive("TM4\r"); // a reply left by a run that did not wait for it
     busy.start(codes({"CR0"}));
     EXPECT_TRUE(busy.serial.writes.empty());

@@ -20,19 +20,17 @@ struct AccessRig {
     DigestBackoff backoff{clock};
     int ids = 0;
     WebAccess access;
-    WebRoutes routes{access};
+    WebRoutes routes{access,
+                     {[](std::string_view path) -> std::optional<WebFile> {
+                          if (path == "/index.html") return WebFile{"text/html", "<!doctype html>"};
+                          return std::nullopt;
+                      },
+                      [] { return std::string("{\"projectors\":[]}"); }, [] { return std::string("tova_line_up 1\n"); }}};
     explicit AccessRig(WebAccessConfig c)
         : access(std::move(c), clock, backoff, [this](std::size_t n) {
               std::string id = std::to_string(++ids);
               return std::string(n - id.size(), '0') + id;
-          }) {
-        routes.file = [](std::string_view path) -> std::optional<WebFile> {
-            if (path == "/index.html") return WebFile{"text/html", "<!doctype html>"};
-            return std::nullopt;
-        };
-        routes.tables = [] { return std::string("{\"projectors\":[]}"); };
-        routes.metrics = [] { return std::string("tova_line_up 1\n"); };
-    }
+          }) {}
     WebReply request(std::string method, std::string path, std::string body = {}, std::string cookie = {},
                      std::string origin = "http://bridge.example:8080", std::string host = "bridge.example:8080",
                      std::string authorization = {}) {

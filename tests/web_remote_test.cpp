@@ -21,12 +21,11 @@ namespace {
 
 struct RemoteRig : BridgeRig {
     FakeTimer repeat{clock}, keep{clock};
-    RemoteControl control{queue, repeat, keep, ""};
     std::vector<std::optional<RemoteControl::Ended>> changes;
+    RemoteControl control{queue, repeat, keep, "", [this](std::optional<RemoteControl::Ended> e) { changes.push_back(e); }};
     RemoteRig() {
         clock.timers.push_back(&repeat);
         clock.timers.push_back(&keep);
-        control.onHoldChanged = [this](std::optional<RemoteControl::Ended> e) { changes.push_back(e); };
     }
     // Runs ms of time, the projector acknowledging each line as it arrives.
     void run(long long ms, bool keepHeld = false, ClientId page = 1) {
@@ -165,7 +164,8 @@ TEST(PageMessage, OnlyThePagesWordsAreTaken) {
 namespace {
 
 struct PagesRig : BridgeRig {
-    ProjectorState left{clock}, right{clock};
+    // Every answer a state reads reaches the pages' tiles, as the bridge routes it.
+    ProjectorState left{clock, {{}, [this] { remote.answered(left); }}}, right{clock, {{}, [this] { remote.answered(right); }}};
     std::vector<std::unique_ptr<FakeTimer>> timers;
     WebRemote remote;
     std::map<ClientId, std::vector<std::string>> told;
@@ -178,7 +178,7 @@ struct PagesRig : BridgeRig {
                      clock.timers.push_back(timers.back().get());
                      return std::unique_ptr<Timer>(new ForwardTimer(*timers.back()));
                  }) {
-        queue.onExchange = [this](const Request& r, const ExchangeResult& e) { remote.exchanged(r, e); };
+        exchanged = [this](const Request& r, const ExchangeResult& e) { remote.exchanged(r, e); };
     }
     // The rig keeps its timers; the remote gets handles to them.
     struct ForwardTimer : Timer {

@@ -49,8 +49,7 @@ int main(int argc, char** argv) {
     }
     if (traced) traced->setOnFailure([](const std::string& text) { tova::logLine(QString::fromStdString(text)); });
     tova::SerialControl& line = traced ? static_cast<tova::SerialControl&>(*traced) : port;
-    tova::BridgeServer server(plan, line);
-    server.log = tova::logLine;
+    tova::BridgeServer server(plan, line, tova::logLine);
     QString why;
     if (!server.listen(why)) return tova::cli::finish({2, "tova-bridge: cannot listen on " + why.toStdString() + "\n"});
     tova::StopSignals stop(

@@ -31,25 +31,24 @@ int main(int argc, char** argv) {
     serial.setSettings(o.settings);
     tova::QtTimer timeout, guard, again;
     const tova::SteadyClock clock;
-    tova::ExchangeQueue queue(serial, timeout, guard, clock);
-    tova::send::SendRun run(serial, queue, again, o.run);
-    run.print = [](const std::string& line) {
-        std::fwrite(line.data(), 1, line.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    };
-    run.tell = [](const std::string& text) { std::fprintf(stderr, "tova-send: %s\n", text.c_str()); };
-    run.finished = [](int status) { QCoreApplication::exit(status); };
-    std::unique_ptr<tova::LineReader> input;
-    if (o.run.fromInput) {
-        input = std::make_unique<tova::LineReader>(0, tova::send::kMaxInputLine);
-        input->onLine = [&](std::string line) {
-            run.input(std::move(line));
-            if (!run.wantsInput()) input->setPaused(true);
-        };
-        input->onEnd = [&run] { run.inputEnded(); };
-        run.onRoom = [&input] { input->setPaused(false); };
-    }
+    std::unique_ptr<tova::LineReader> input; // --stdin
+    tova::send::SendRun run(serial, timeout, guard, again, clock, o.run,
+                            {.print =
+                                 [](const std::string& line) {
+                                     std::fwrite(line.data(), 1, line.size(), stdout);
+                                     std::fputc('\n', stdout);
+                                     std::fflush(stdout);
+                                 },
+                             .tell = [](const std::string& text) { std::fprintf(stderr, "tova-send: %s\n", text.c_str()); },
+                             .finished = [](int status) { QCoreApplication::exit(status); },
+                             .room = [&input] { input->setPaused(false); }});
+    if (o.run.fromInput)
+        input = std::make_unique<tova::LineReader>(0, tova::send::kMaxInputLine,
+                                                   tova::LineReader::Callbacks{[&](std::string line) {
+                                                                                   run.input(std::move(line));
+                                                                                   if (!run.wantsInput()) input->setPaused(true);
+                                                                               },
+                                                                               [&run] { run.inputEnded(); }});
     // A device server is connected to while the event loop runs, within the same 3 s bound.
     serial.openPort([&run](const tova::SerialError* failed) { failed ? run.openFailed(failed->failure()) : run.start(); });
     return QCoreApplication::exec();

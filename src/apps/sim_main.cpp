@@ -22,12 +22,12 @@ int main(int argc, char** argv) {
     std::unique_ptr<tova::ProjectorEndpoint> sim;
     QString where;
     try {
-        sim = tova::startProjector(o.line, o.listen, where);
+        sim = tova::startProjector(o.line, o.listen, where,
+                                   [](const QString& s) { std::fprintf(stderr, "tova-sim: %s\n", qPrintable(s)); });
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tova-sim: %s\n", e.what());
         return 1;
     }
-    sim->log = [](const QString& s) { std::fprintf(stderr, "tova-sim: %s\n", qPrintable(s)); };
     const QString linkPath = QString::fromStdString(o.link);
     tova::DeviceLink link(linkPath, where);
     if (!link.error().isEmpty()) {

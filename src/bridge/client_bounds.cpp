@@ -6,12 +6,13 @@
 
 namespace tova::bridge {
 
-OutputBound::OutputBound(Timer& stall) : m_stall(stall) {
+OutputBound::OutputBound(Timer& stall, std::function<void(const std::string& why)> close)
+    : m_stall(stall), m_close(std::move(close)) {
     m_stall.setEnabled(false);
     m_stall.setInterval(kStallMs);
     m_stall.setOnTick([this] {
         m_stall.setEnabled(false);
-        if (!std::exchange(m_closed, true) && close) close("took nothing of its replies for 10 s");
+        if (!std::exchange(m_closed, true) && m_close) m_close("took nothing of its replies for 10 s");
     });
 }
 
@@ -22,7 +23,7 @@ void OutputBound::queued(std::size_t unsent) {
     if (unsent >= kCloseAt) {
         m_closed = true;
         m_stall.setEnabled(false);
-        if (close) close("1 MB of replies it does not take");
+        if (m_close) m_close("1 MB of replies it does not take");
         return;
     }
     if (unsent > 0 && !m_stall.enabled()) m_stall.setEnabled(true);

@@ -22,12 +22,11 @@ class OutputBound {
     static constexpr std::size_t kPauseAt = 64 * 1024, kCloseAt = 1024 * 1024;
     static constexpr int kStallMs = 10000;
 
-    explicit OutputBound(Timer& stall);
+    // close: the client is to be closed, and why.
+    OutputBound(Timer& stall, std::function<void(const std::string& why)> close);
     ~OutputBound();
     OutputBound(const OutputBound&) = delete;
     OutputBound& operator=(const OutputBound&) = delete;
-
-    std::function<void(const std::string& why)> close;
 
     // After replies were queued for the client: unsent bytes wait now.
     void queued(std::size_t unsent);
@@ -38,6 +37,7 @@ class OutputBound {
 
   private:
     Timer& m_stall;
+    std::function<void(const std::string& why)> m_close;
     bool m_closed = false;
 };
 

@@ -3,20 +3,19 @@
 
 namespace tova::bridge {
 
-DeviceKeeper::DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& queue, LineSettings settings)
-    : m_line(line), m_retry(retry), m_queue(queue), m_settings(settings) {
+DeviceKeeper::DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& queue, LineSettings settings,
+                           Callbacks callbacks)
+    : m_line(line), m_tell(std::move(callbacks)), m_retry(retry), m_queue(queue), m_settings(settings) {
     m_retry.setEnabled(false);
     m_retry.setInterval(kRetryMs);
     m_retry.setOnTick([this] { tryOpen(); });
-    m_line.setOnComm([this] {
-        if (m_line.commEvent() == comEvReceive) m_queue.received(m_line.input());
-        else if (m_line.commEvent() == comEventLost) lost();
-    });
+    m_line.setEvents({[this](const std::string& bytes) { m_queue.received(bytes); },
+                      [this](const SerialFailure& f) { lost(f); }});
 }
 
 DeviceKeeper::~DeviceKeeper() {
     m_retry.setOnTick({});
-    m_line.setOnComm({});
+    m_line.setEvents({});
 }
 
 void DeviceKeeper::start() {
@@ -25,7 +24,7 @@ void DeviceKeeper::start() {
         m_line.setCommPort(1);
         m_line.setSettings(m_settings); // kept by the closed port, applied at each open
     } catch (const SerialError& e) {
-        if (log) log(e.what());
+        if (m_tell.log) m_tell.log(e.what());
     }
     tryOpen();
 }
@@ -36,24 +35,24 @@ void DeviceKeeper::tryOpen() {
         if (alive.expired()) return;
         if (failed) {
             const std::string why = describeDevice(failed->failure());
-            if (log && m_state != why) log(why + "; trying again every 2 s");
+            if (m_tell.log && m_state != why) m_tell.log(why + "; trying again every 2 s");
             m_state = why;
             m_retry.setEnabled(true);
             return;
         }
-        if (log) log(m_line.devicePath(1) + ": open; serving");
+        if (m_tell.log) m_tell.log(m_line.devicePath(1) + ": open; serving");
         m_state = "open";
         m_queue.setLineUp(true);
-        if (onUp) onUp();
+        if (m_tell.up) m_tell.up();
     });
 }
 
-void DeviceKeeper::lost() {
-    const std::string why = describeDevice(m_line.lastFailure());
-    if (log) log(why + "; trying again every 2 s");
+void DeviceKeeper::lost(const SerialFailure& f) {
+    const std::string why = describeDevice(f);
+    if (m_tell.log) m_tell.log(why + "; trying again every 2 s");
     m_state = why;
     m_queue.setLineUp(false);
-    if (onDown) onDown();
+    if (m_tell.down) m_tell.down();
     m_retry.setEnabled(true);
 }
 

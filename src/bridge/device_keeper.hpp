@@ -18,21 +18,23 @@ class DeviceKeeper {
   public:
     static constexpr int kRetryMs = 2000;
 
-    DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& queue, LineSettings settings);
+    struct Callbacks {
+        std::function<void(const std::string&)> log;
+        std::function<void()> down; // the line has failed: shared-line clients are closed
+        std::function<void()> up;   // the line is open: served again
+    };
+    DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& queue, LineSettings settings, Callbacks callbacks);
     ~DeviceKeeper();
     DeviceKeeper(const DeviceKeeper&) = delete;
     DeviceKeeper& operator=(const DeviceKeeper&) = delete;
-
-    std::function<void(const std::string&)> log;
-    std::function<void()> onDown; // the line has failed: shared-line clients are closed
-    std::function<void()> onUp;   // the line is open: served again
 
     void start();
 
   private:
     void tryOpen();
-    void lost();
+    void lost(const SerialFailure& f);
     SerialControl& m_line;
+    Callbacks m_tell;
     Timer& m_retry;
     ExchangeQueue& m_queue;
     LineSettings m_settings;

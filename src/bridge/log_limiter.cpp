@@ -5,7 +5,8 @@ namespace tova::bridge {
 
 using std::chrono::milliseconds;
 
-LogLimiter::LogLimiter(const Clock& clock, Timer& window) : m_clock(clock), m_window(window) {
+LogLimiter::LogLimiter(const Clock& clock, Timer& window, std::function<void(const std::string&)> out)
+    : m_clock(clock), m_window(window), m_out(std::move(out)) {
     m_window.setEnabled(false);
     m_window.setInterval(kWindowMs);
     m_window.setOnTick([this] { summarise(); });
@@ -19,7 +20,7 @@ void LogLimiter::say(const std::string& kind, const std::string& text) {
     if (now - k.since >= milliseconds(kWindowMs) && k.more == 0) k = Kind{now, 0, 0, {}};
     if (k.said < kBurst) {
         ++k.said;
-        if (out) out(text);
+        if (m_out) m_out(text);
         return;
     }
     ++k.more;
@@ -32,8 +33,8 @@ void LogLimiter::summarise() {
     for (auto it = m_kinds.begin(); it != m_kinds.end();) {
         Kind& k = it->second;
         if (k.more > 0) {
-            if (out)
-                out(k.last + " ... " + std::to_string(k.more) + " more like this in the last " +
+            if (m_out)
+                m_out(k.last + " ... " + std::to_string(k.more) + " more like this in the last " +
                     std::to_string(kWindowMs / 1000) + " s");
             k = Kind{now, 0, 0, {}};
             ++it;

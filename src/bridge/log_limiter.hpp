@@ -18,12 +18,11 @@ class LogLimiter {
     static constexpr int kBurst = 3;
     static constexpr int kWindowMs = 10000;
 
-    LogLimiter(const Clock& clock, Timer& window);
+    // out: where the lines said go.
+    LogLimiter(const Clock& clock, Timer& window, std::function<void(const std::string&)> out);
     ~LogLimiter();
     LogLimiter(const LogLimiter&) = delete;
     LogLimiter& operator=(const LogLimiter&) = delete;
-
-    std::function<void(const std::string&)> out;
 
     // A line of its kind (lines of one kind say the same thing of the same source).
     void say(const std::string& kind, const std::string& text);
@@ -37,6 +36,7 @@ class LogLimiter {
     };
     const Clock& m_clock;
     Timer& m_window;
+    std::function<void(const std::string&)> m_out;
     std::map<std::string, Kind> m_kinds;
 };
 

@@ -52,9 +52,9 @@ void ProjectorState::status(std::string_view reply) {
     const std::string errors = errorDigits(row->meaning);
     const bool errorsChanged = errors != m_errors;
     m_errors = errors;
-    if (onChange && powerWord() != wasWord && !powerWord().empty()) onChange(Change::Power);
-    if (onChange && errorsChanged) onChange(Change::Errors);
-    if (onAnswer) onAnswer();
+    if (m_tell.changed && powerWord() != wasWord && !powerWord().empty()) m_tell.changed(Change::Power);
+    if (m_tell.changed && errorsChanged) m_tell.changed(Change::Errors);
+    if (m_tell.answered) m_tell.answered();
 }
 
 void ProjectorState::inputMode(std::string_view reply) {
@@ -63,9 +63,9 @@ void ProjectorState::inputMode(std::string_view reply) {
     m_lastAnswer = m_clock.now();
     if (row->meaning.inputMode != m_inputMode) {
         m_inputMode = row->meaning.inputMode;
-        if (onChange) onChange(Change::Input);
+        if (m_tell.changed) m_tell.changed(Change::Input);
     }
-    if (onAnswer) onAnswer();
+    if (m_tell.answered) m_tell.answered();
 }
 
 std::string ProjectorState::muteText() const { return m_mute ? trimmedWords(m_mute->text) : std::string(); }
@@ -75,7 +75,7 @@ void ProjectorState::muteAndSignal(std::string_view reply) {
     if (!row) return;
     m_lastAnswer = m_clock.now();
     m_mute = row->meaning.power == Power::Standby ? nullptr : row;
-    if (onAnswer) onAnswer();
+    if (m_tell.answered) m_tell.answered();
 }
 
 void ProjectorState::lampHours(std::string_view reply) {
@@ -83,7 +83,7 @@ void ProjectorState::lampHours(std::string_view reply) {
     if (!digits) return;
     m_lastAnswer = m_clock.now();
     m_lampHours = std::stol(std::string(*digits));
-    if (onAnswer) onAnswer();
+    if (m_tell.answered) m_tell.answered();
 }
 
 } // namespace tova::bridge

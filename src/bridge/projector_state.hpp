@@ -27,11 +27,12 @@ class ProjectorState {
     // error digits, or the input mode (1 to 5).
     enum class Change { Power, Errors, Input };
 
-    explicit ProjectorState(const Clock& clock) : m_clock(clock) {}
-
-    std::function<void(Change)> onChange;
-    // After every answer read, changed or not: the web remote's tiles follow it.
-    std::function<void()> onAnswer;
+    struct Callbacks {
+        std::function<void(Change)> changed; // for notifications
+        // After every answer read, changed or not: the web remote's tiles follow it.
+        std::function<void()> answered;
+    };
+    explicit ProjectorState(const Clock& clock, Callbacks callbacks = {}) : m_clock(clock), m_tell(std::move(callbacks)) {}
 
     // A status reply (CR0), an input-mode reply (CR1), a mute-and-signal reply (CRA) and a
     // lamp-hours reply (CR3) read now.
@@ -65,6 +66,7 @@ class ProjectorState {
 
   private:
     const Clock& m_clock;
+    Callbacks m_tell;
     std::optional<Power> m_power;
     std::string m_errors;
     int m_inputMode = 0;

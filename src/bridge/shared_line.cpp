@@ -9,7 +9,8 @@
 
 namespace tova::bridge {
 
-SharedLineClient::SharedLineClient(ClientId id, ExchangeQueue& queue) : m_id(id), m_queue(queue) {}
+SharedLineClient::SharedLineClient(ClientId id, ExchangeQueue& queue, Callbacks callbacks)
+    : m_tell(std::move(callbacks)), m_id(id), m_queue(queue) {}
 
 SharedLineClient::~SharedLineClient() { m_queue.forget(m_id); }
 
@@ -19,8 +20,8 @@ void SharedLineClient::received(std::string_view bytes) {
         if (c != kCR) {
             if (m_partial.size() >= kReceiveCap) { // endless bytes without a line end
                 m_closed = true;
-                if (log) log("cut off: " + std::to_string(kReceiveCap) + " bytes without a carriage return");
-                close();
+                if (m_tell.log) m_tell.log("cut off: " + std::to_string(kReceiveCap) + " bytes without a carriage return");
+                m_tell.close();
                 return;
             }
             m_partial.push_back(c);
@@ -30,12 +31,12 @@ void SharedLineClient::received(std::string_view bytes) {
         // Framed again from its own address and code, it is the line as the client sent it.
         const AddressedCode a = splitAddress(line);
         const Submitted s = m_queue.submit(m_id, requestFor(prefixFor(a.target), a.code), [this](const ExchangeResult& r) {
-            if (r.outcome == ExchangeResult::Replied) send(r.bytes);
+            if (r.outcome == ExchangeResult::Replied) m_tell.send(r.bytes);
         });
-        if (log && s == Submitted::Duplicate && !std::exchange(m_toldDuplicate, true))
-            log("dropped, the same line waits already (said once):" + trafficText(line));
-        if (log && s == Submitted::Full) log("dropped, 16 lines wait already:" + trafficText(line));
-        if (log && s == Submitted::LineDown) log("dropped, the device is not there:" + trafficText(line));
+        if (m_tell.log && s == Submitted::Duplicate && !std::exchange(m_toldDuplicate, true))
+            m_tell.log("dropped, the same line waits already (said once):" + trafficText(line));
+        if (m_tell.log && s == Submitted::Full) m_tell.log("dropped, 16 lines wait already:" + trafficText(line));
+        if (m_tell.log && s == Submitted::LineDown) m_tell.log("dropped, the device is not there:" + trafficText(line));
     }
 }
 

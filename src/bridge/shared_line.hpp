@@ -12,18 +12,20 @@ namespace tova::bridge {
 
 class SharedLineClient {
   public:
-    SharedLineClient(ClientId id, ExchangeQueue& queue);
+    struct Callbacks {
+        std::function<void(const std::string&)> send; // bytes to the client
+        std::function<void()> close;
+        std::function<void(const std::string&)> log;
+    };
+    SharedLineClient(ClientId id, ExchangeQueue& queue, Callbacks callbacks);
     ~SharedLineClient();
     SharedLineClient(const SharedLineClient&) = delete;
     SharedLineClient& operator=(const SharedLineClient&) = delete;
 
-    std::function<void(const std::string&)> send; // bytes to the client
-    std::function<void()> close;
-    std::function<void(const std::string&)> log;
-
     void received(std::string_view bytes);
 
   private:
+    Callbacks m_tell;
     ClientId m_id;
     ExchangeQueue& m_queue;
     std::string m_partial;

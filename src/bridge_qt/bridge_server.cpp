@@ -22,38 +22,48 @@ QString peer(const QTcpSocket* s) {
 
 } // namespace
 
-BridgeServer::BridgeServer(BridgePlan options, SerialControl& line)
-    : m_options(std::move(options)), m_queue(line, m_timeout, m_guard, m_clock),
-      m_keeper(line, m_retry, m_queue, m_options.settings),
-      m_announcer(m_clock, m_options.search ? m_options.search->second : bridge::kPjlinkPort, m_options.notify) {
-    m_queue.verbose = m_options.verbose;
-    m_queue.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
-    m_queue.onExchange = [this](const Request& r, const ExchangeResult& e) {
-        m_stats.exchanged(e);
-        if (m_web) m_web->remote().exchanged(r, e);
-    };
-    m_queue.onDropped = [this](const Dropped& d) {
-        m_stats.stray();
-        sayLimited(QStringLiteral("dropped %1").arg(int(d.why)), QString::fromStdString(describe(d)));
-    };
-    m_limiter.out = [this](const std::string& s) { say(QString::fromStdString(s)); };
-    m_keeper.log = [this](const std::string& s) { say(QString::fromStdString(s)); };
-    m_keeper.onDown = [this] {
-        if (m_web) m_web->remote().lineChanged(false);
-        for (ClientId id : m_clients.lostDevice())
-            if (auto it = m_connections.find(id); it != m_connections.end()) it->second.socket->disconnectFromHost();
-    };
-    m_keeper.onUp = [this] {
-        if (m_web) m_web->remote().lineChanged(true);
-        m_announcer.lookup(); // the projectors are reachable (again): controllers may look
-        for (auto& p : m_pollers) p->pollNow();
-    };
-    m_announcer.forbidden = [this](const std::string& a) { return forbidden(QString::fromStdString(a)); };
-    m_announcer.send = [this](const bridge::Datagram& d) {
-        sender(QString::fromStdString(d.from))
-            .writeDatagram(d.bytes.data(), qint64(d.bytes.size()), QHostAddress(QString::fromStdString(d.to.address)),
-                           static_cast<quint16>(d.to.port));
-    };
+BridgeServer::BridgeServer(BridgePlan options, SerialControl& line, std::function<void(const QString&)> log)
+    : m_options(std::move(options)), m_log(std::move(log)),
+      m_queue(line, m_timeout, m_guard, m_clock,
+              {.log = [this](const std::string& s) { say(QString::fromStdString(s)); },
+               .logEach = m_options.verbose ? std::function<void(const std::string&)>(
+                                                  [this](const std::string& s) { say(QString::fromStdString(s)); })
+                                            : nullptr,
+               .dropped =
+                   [this](const Dropped& d) {
+                       m_stats.stray();
+                       sayLimited(QStringLiteral("dropped %1").arg(int(d.why)), QString::fromStdString(describe(d)));
+                   },
+               .exchanged =
+                   [this](const Request& r, const ExchangeResult& e) {
+                       m_stats.exchanged(e);
+                       if (m_web) m_web->remote().exchanged(r, e);
+                   }}),
+      m_keeper(line, m_retry, m_queue, m_options.settings,
+               {.log = [this](const std::string& s) { say(QString::fromStdString(s)); },
+                .down =
+                    [this] {
+                        if (m_web) m_web->remote().lineChanged(false);
+                        for (ClientId id : m_clients.lostDevice())
+                            if (auto it = m_connections.find(id); it != m_connections.end())
+                                it->second.socket->disconnectFromHost();
+                    },
+                .up =
+                    [this] {
+                        if (m_web) m_web->remote().lineChanged(true);
+                        m_announcer.lookup(); // the projectors are reachable (again): controllers may look
+                        for (auto& p : m_pollers) p->pollNow();
+                    }}),
+      m_limiter(m_clock, m_logWindow, [this](const std::string& s) { say(QString::fromStdString(s)); }),
+      m_announcer(m_clock, m_options.search ? m_options.search->second : bridge::kPjlinkPort, m_options.notify,
+                  {.send =
+                       [this](const bridge::Datagram& d) {
+                           sender(QString::fromStdString(d.from))
+                               .writeDatagram(d.bytes.data(), qint64(d.bytes.size()),
+                                              QHostAddress(QString::fromStdString(d.to.address)),
+                                              static_cast<quint16>(d.to.port));
+                       },
+                   .forbidden = [this](const std::string& a) { return forbidden(QString::fromStdString(a)); }}) {
     for (const auto& plan : m_options.listeners) {
         auto l = std::make_unique<Listener>();
         l->plan = plan;
@@ -70,8 +80,13 @@ BridgeServer::BridgeServer(BridgePlan options, SerialControl& line)
 bridge::ProjectorState& BridgeServer::projector(const std::string& prefix) {
     auto& state = m_states[prefix];
     if (!state) {
-        state = std::make_unique<bridge::ProjectorState>(m_clock);
-        state->onChange = [this, s = state.get()](bridge::ProjectorState::Change c) { m_announcer.changed(*s, c); };
+        // What it learns goes to the announcer (changes) and the web remote's tiles (every answer).
+        state = std::make_unique<bridge::ProjectorState>(
+            m_clock, bridge::ProjectorState::Callbacks{
+                         [this, prefix](bridge::ProjectorState::Change c) { m_announcer.changed(*m_states.at(prefix), c); },
+                         [this, prefix] {
+                             if (m_web) m_web->remote().answered(*m_states.at(prefix));
+                         }});
         m_pollTimers.push_back(std::make_unique<QtTimer>());
         m_pollers.push_back(std::make_unique<bridge::Poller>(m_queue, *m_pollTimers.back(),
                                                               -static_cast<ClientId>(m_pollers.size() + 1), prefix,
@@ -97,10 +112,10 @@ void BridgeServer::startWeb() {
     m_projectors = projectors;
     const int index = m_clients.addListener(bridge::ClientKind::WebPage, m_options.web->maxClients);
     m_web = std::make_unique<WebFront>(*m_options.web, WebFront::Line{m_queue, m_clients, index, m_backoff, m_clock},
-                                       std::move(projectors));
-    m_web->log = [this](const QString& s) { say(s); };
-    m_web->logLimited = [this](const QString& kind, const QString& s) { sayLimited(kind, s); };
-    m_web->metrics = [this] { return metrics(); };
+                                       std::move(projectors),
+                                       WebFront::Callbacks{[this](const QString& s) { say(s); },
+                                                           [this](const QString& kind, const QString& s) { sayLimited(kind, s); },
+                                                           [this] { return metrics(); }});
 }
 
 std::string BridgeServer::metrics() const {
@@ -187,7 +202,7 @@ QString BridgeServer::summary() const {
 }
 
 void BridgeServer::say(const QString& text) const {
-    if (log) log(text);
+    if (m_log) m_log(text);
 }
 
 void BridgeServer::sayLimited(const QString& kind, const QString& text) { m_limiter.say(kind.toStdString(), text.toStdString()); }
@@ -281,13 +296,12 @@ void BridgeServer::serve(Listener& l, QTcpSocket* s, ClientId id) {
     keepAlive(s);
     s->setReadBufferSize(kReadChunk); // what it sends meanwhile waits in the network
     c.stall = std::make_unique<QtTimer>();
-    c.bound = std::make_unique<bridge::OutputBound>(*c.stall);
-    c.bound->close = [this, id](const std::string& why) {
+    c.bound = std::make_unique<bridge::OutputBound>(*c.stall, [this, id](const std::string& why) {
         auto it = m_connections.find(id);
         if (it == m_connections.end()) return;
         say(QStringLiteral("%1 closed: %2").arg(it->second.who, QString::fromStdString(why)));
         it->second.socket->abort();
-    };
+    });
     auto send = [this, s, id](const std::string& bytes) {
         s->write(bytes.data(), qint64(bytes.size()));
         if (auto it = m_connections.find(id); it != m_connections.end())
@@ -296,25 +310,29 @@ void BridgeServer::serve(Listener& l, QTcpSocket* s, ClientId id) {
     auto close = [s] { s->disconnectFromHost(); };
     if (pjlink) {
         c.idle = std::make_unique<QtTimer>();
-        c.pjlink = std::make_unique<bridge::PjlinkSession>(id, l.plan.config, *l.state, m_queue, *c.idle, randomHex);
-        c.pjlink->onRequest = [this, address = c.address] { m_announcer.controllerSeen(address.toStdString()); };
-        c.pjlink->send = send;
-        c.pjlink->close = close;
-        c.pjlink->onRoom = [this, id] { QTimer::singleShot(0, this, [this, id] { readFrom(id); }); };
-        c.pjlink->onWrongDigest = [this, address = c.address] {
-            ++m_pjlinkFailures;
-            if (m_backoff.wrong(address.toStdString()))
-                say(QStringLiteral("%1: %2 wrong digests within a minute; its new connections are refused for 60 s")
-                        .arg(address)
-                        .arg(bridge::DigestBackoff::kLimit));
-        };
+        c.pjlink = std::make_unique<bridge::PjlinkSession>(
+            id, l.plan.config, *l.state, m_queue, *c.idle, randomHex,
+            bridge::PjlinkSession::Callbacks{
+                .send = send,
+                .close = close,
+                .wrongDigest =
+                    [this, address = c.address] {
+                        ++m_pjlinkFailures;
+                        if (m_backoff.wrong(address.toStdString()))
+                            say(QStringLiteral("%1: %2 wrong digests within a minute; its new connections are refused for 60 s")
+                                    .arg(address)
+                                    .arg(bridge::DigestBackoff::kLimit));
+                    },
+                .room = [this, id] { QTimer::singleShot(0, this, [this, id] { readFrom(id); }); },
+                .request = [this, address = c.address] { m_announcer.controllerSeen(address.toStdString()); }});
     } else {
-        c.shared = std::make_unique<bridge::SharedLineClient>(id, m_queue);
-        c.shared->send = send;
-        c.shared->close = close;
-        c.shared->log = [this, who = c.who](const std::string& text) {
-            sayLimited(who + QString::fromStdString(text.substr(0, 20)), QStringLiteral("%1: %2").arg(who, QString::fromStdString(text)));
-        };
+        c.shared = std::make_unique<bridge::SharedLineClient>(
+            id, m_queue,
+            bridge::SharedLineClient::Callbacks{
+                send, close, [this, who = c.who](const std::string& text) {
+                    sayLimited(who + QString::fromStdString(text.substr(0, 20)),
+                               QStringLiteral("%1: %2").arg(who, QString::fromStdString(text)));
+                }});
     }
     connect(s, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
     connect(s, &QTcpSocket::bytesWritten, this, [this, id] {

@@ -45,10 +45,10 @@ class BridgeServer : public QObject {
     // What is read from a client at a time, and at most held unread for it.
     static constexpr qint64 kReadChunk = 4096;
 
-    BridgeServer(BridgePlan options, SerialControl& line);
+    // log: every line the bridge says, as it says it.
+    BridgeServer(BridgePlan options, SerialControl& line, std::function<void(const QString&)> log);
     ~BridgeServer() override;
 
-    std::function<void(const QString&)> log;
     // Binds every listener; false with what failed in error.
     bool listen(QString& error);
     void start();
@@ -91,13 +91,14 @@ class BridgeServer : public QObject {
     void sayLimited(const QString& kind, const QString& text);
 
     BridgePlan m_options;
+    std::function<void(const QString&)> m_log;
     SteadyClock m_clock;
     QtTimer m_timeout, m_guard, m_retry, m_logWindow;
     ExchangeQueue m_queue;
     bridge::DeviceKeeper m_keeper;
     bridge::ClientRegistry m_clients;
     bridge::DigestBackoff m_backoff{m_clock};
-    bridge::LogLimiter m_limiter{m_clock, m_logWindow};
+    bridge::LogLimiter m_limiter;
     std::vector<std::unique_ptr<Listener>> m_listeners;
     std::map<ClientId, Connection> m_connections;
     // What the bridge knows of each projector, by its address on the line; their pollers.

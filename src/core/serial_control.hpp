@@ -47,10 +47,13 @@ class SerialError : public std::runtime_error {
     SerialFailure m_failure;
 };
 
-// Event kinds reported by commEvent().
-enum CommEventKind : int {
-    comEvReceive = 2,     // received characters are waiting
-    comEventLost = 1099,  // the device failed (unplugged, hung up); the port is closed now
+// What the control tells the one who reads the line: on the window's thread, and never while a
+// call into the control is running.
+struct SerialEvents {
+    // Characters arrived: every byte received and not told before.
+    std::function<void(const std::string& bytes)> received;
+    // The device failed (unplugged, hung up, the connection dropped); the port is closed now.
+    std::function<void(const SerialFailure& failure)> lost;
 };
 
 class SerialControl {
@@ -79,22 +82,19 @@ class SerialControl {
     // Writes every byte of text as given, adding nothing. Throws when the bytes cannot be handed
     // over, also when the device fails during the hand-over.
     virtual void output(std::string_view text) = 0;
-    // Everything received and not yet read; it is no longer waiting afterwards.
-    virtual std::string input() = 0;
-    virtual int commEvent() const = 0;
-    // Raised on the window's thread whenever received characters wait, and on other events;
-    // never while a call into the control is running.
-    virtual void setOnComm(std::function<void()> handler) = 0;
+    // Who hears of the line: its one reader, which comes to a control that exists already.
+    // Bytes that arrive before there is one wait for it (or for discardInput).
+    virtual void setEvents(SerialEvents events) = 0;
 
     // Where port n leads (a device path), for the operator's information.
     virtual std::string devicePath(int port) const = 0;
-    // The last failure (also the one behind comEventLost); its text is empty when none came.
+    // The last failure (also the one a lost device was told with); its text is empty when none came.
     virtual SerialFailure lastFailure() const = 0;
     // True while the last output still occupies the line: its wire time at the current speed
     // has not passed since it was handed over, or bytes still wait in a buffer or driver queue.
     virtual bool outputBusy() const = 0;
-    // Drops every received byte not read yet, those still in a driver's queue included; the count.
-    virtual std::size_t discardInput() { return input().size(); }
+    // Drops every received byte not told yet, those still in a driver's queue included; the count.
+    virtual std::size_t discardInput() = 0;
     // Told when a line's reply did not come within its time-out, for a trace of the line.
     virtual void noteNoReply() {}
 };

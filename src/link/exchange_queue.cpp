@@ -10,8 +10,8 @@ namespace tova {
 
 using std::chrono::milliseconds;
 
-ExchangeQueue::ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard, const Clock& clock)
-    : m_line(line), m_timeout(timeout), m_guard(guard), m_clock(clock) {
+ExchangeQueue::ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard, const Clock& clock, Callbacks callbacks)
+    : m_line(line), m_tell(std::move(callbacks)), m_timeout(timeout), m_guard(guard), m_clock(clock) {
     m_timeout.setEnabled(false);
     m_guard.setEnabled(false);
     m_timeout.setOnTick([this] { timedOut(); });
@@ -131,12 +131,12 @@ void ExchangeQueue::pump() {
         m_open = line;
         m_in.clear();
         ++m_exchanges;
-        if (verbose && log) log("exchange" + trafficText(line->request.line));
+        if (m_tell.logEach) m_tell.logEach("exchange" + trafficText(line->request.line));
         m_openedAt = m_clock.now();
         try {
             m_line.output(line->request.line);
         } catch (const SerialError& e) {
-            if (log) log(std::string("cannot send: ") + e.what());
+            if (m_tell.log) m_tell.log(std::string("cannot send: ") + e.what());
             ExchangeResult down{ExchangeResult::LineDown, {}, {}, {}, e.what()};
             finish(std::move(down));
             return;
@@ -149,7 +149,7 @@ void ExchangeQueue::pump() {
 }
 
 void ExchangeQueue::drop(Dropped::Why why, std::string_view bytes) {
-    if (onDropped && !bytes.empty()) onDropped({why, std::string(bytes)});
+    if (m_tell.dropped && !bytes.empty()) m_tell.dropped({why, std::string(bytes)});
 }
 
 void ExchangeQueue::received(std::string_view bytes) {
@@ -228,10 +228,10 @@ void ExchangeQueue::finish(ExchangeResult result) {
     if (line) {
         result.took = m_clock.now() - m_openedAt;
         chargeWire(*line);
-        if (verbose && log)
-            log("reply" + (result.outcome == ExchangeResult::Replied ? trafficText(result.bytes)
-                                                                     : std::string(" none")));
-        if (onExchange) onExchange(line->request, result);
+        if (m_tell.logEach)
+            m_tell.logEach("reply" + (result.outcome == ExchangeResult::Replied ? trafficText(result.bytes)
+                                                                                : std::string(" none")));
+        if (m_tell.exchanged) m_tell.exchanged(line->request, result);
         // The callbacks may submit the next line; the line is free for it by now.
         for (auto& w : std::exchange(line->waiters, {})) {
             if (auto it = m_asked.find(w.client); it != m_asked.end() && it->second > 0) --it->second;

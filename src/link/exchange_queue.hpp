@@ -83,17 +83,20 @@ class ExchangeQueue {
     // How often a line that awaits no reply is looked at until its bytes have left.
     static constexpr int kLeavePollMs = 5;
 
+    // What the queue tells the one who runs it; each may be left empty.
+    struct Callbacks {
+        std::function<void(const std::string&)> log;      // a failed hand-over
+        std::function<void(const std::string&)> logEach;  // every line and reply, for a verbose log
+        std::function<void(const Dropped&)> dropped;      // bytes that answered no line
+        // Every exchange as it ends, before its clients are told: for the bridge's traffic strip
+        // and its counters.
+        std::function<void(const Request&, const ExchangeResult&)> exchanged;
+    };
+
     // The line must stay open while it is up; timeout and guard are the queue's own timers.
-    ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard, const Clock& clock);
+    ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard, const Clock& clock, Callbacks callbacks = {});
     ExchangeQueue(const ExchangeQueue&) = delete;
     ExchangeQueue& operator=(const ExchangeQueue&) = delete;
-
-    std::function<void(const std::string&)> log; // a failed hand-over; with verbose, each exchange
-    bool verbose = false;
-    std::function<void(const Dropped&)> onDropped;
-    // Every exchange as it ends, before its clients are told: for the bridge's traffic strip
-    // and its counters.
-    std::function<void(const Request&, const ExchangeResult&)> onExchange;
 
     // The client's line, answered in done when its exchange ends (never from within submit).
     Submitted submit(ClientId client, Request request, Done done);
@@ -138,6 +141,7 @@ class ExchangeQueue {
     void chargeWire(const Line& line);            // the line's time on the wire to its clients
 
     SerialControl& m_line;
+    Callbacks m_tell;
     Timer& m_timeout;
     Timer& m_guard;
     const Clock& m_clock;

@@ -22,7 +22,8 @@ Form1::Form1(SerialControl& serial, Panel& panel, Timers timers)
     m_timers.replyTimeout.setOnTick([this] { onReplyTimeout(); });
     m_timers.comFrame.setOnTick([this] { hideComFrame(); });
     m_timers.displayClear.setOnTick([this] { clearTraffic(); });
-    m_serial.setOnComm([this] { onLineEvent(); });
+    m_serial.setEvents({[this](const std::string& bytes) { onReceived(bytes); },
+                        [this](const SerialFailure& f) { onDeviceLost(f); }});
 }
 
 void Form1::startUp() {

@@ -72,7 +72,8 @@ class Form1 {
 
     // Traffic.
     void showTraffic(const std::string& text, Traffic way);
-    void onLineEvent();
+    void onReceived(const std::string& bytes);
+    void onDeviceLost(const SerialFailure& failure);
     void onReplyTimeout();
     void clearTraffic();
     void chooseAddress(int target);

@@ -40,18 +40,16 @@ void Form1::showTraffic(const std::string& text, Traffic way) {
     if (decoded.label22) m_panel.setCaption(ctl::DecodedReply, *decoded.label22);
 }
 
-void Form1::onLineEvent() {
-    int kind = m_serial.commEvent();
-    if (kind == comEvReceive) {
-        std::string in = m_serial.input();
-        if (rxBuffer.size() < kReceiveCap) rxBuffer.append(in, 0, kReceiveCap - rxBuffer.size());
-        awaitingReply = false;
-        showTraffic(rxBuffer, Traffic::Received);
-    } else if (kind == comEventLost) {
-        // The control has closed the port; tell the operator once, with its own words.
-        showPortState();
-        m_warning.warn(describe(m_serial.lastFailure()));
-    }
+void Form1::onReceived(const std::string& in) {
+    if (rxBuffer.size() < kReceiveCap) rxBuffer.append(in, 0, kReceiveCap - rxBuffer.size());
+    awaitingReply = false;
+    showTraffic(rxBuffer, Traffic::Received);
+}
+
+void Form1::onDeviceLost(const SerialFailure& f) {
+    // The control has closed the port; tell the operator once, with its own words.
+    showPortState();
+    m_warning.warn(describe(f));
 }
 
 void Form1::onReplyTimeout() {

@@ -12,8 +12,8 @@
 
 namespace tova {
 
-LineReader::LineReader(int fd, std::size_t maxLine)
-    : m_fd(fd), m_max(maxLine), m_notifier(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read)) {
+LineReader::LineReader(int fd, std::size_t maxLine, Callbacks callbacks)
+    : m_tell(std::move(callbacks)), m_fd(fd), m_max(maxLine), m_notifier(std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read)) {
     QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { readSome(); });
 }
 
@@ -31,13 +31,13 @@ void LineReader::readSome() {
     if (n < 0 && errno == EINTR) return;
     if (n <= 0) {
         m_notifier.reset();
-        if (!m_partial.empty() && onLine) onLine(std::exchange(m_partial, {}));
-        if (onEnd) onEnd();
+        if (!m_partial.empty() && m_tell.line) m_tell.line(std::exchange(m_partial, {}));
+        if (m_tell.end) m_tell.end();
         return;
     }
     for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
         if (buf[i] == '\n') {
-            if (onLine) onLine(std::exchange(m_partial, {}));
+            if (m_tell.line) m_tell.line(std::exchange(m_partial, {}));
             if (!m_notifier) return;
         } else if (m_partial.size() <= m_max) { // one byte past the limit tells the taker
             m_partial.push_back(buf[i]);

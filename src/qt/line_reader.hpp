@@ -13,13 +13,16 @@ namespace tova {
 
 class LineReader {
   public:
-    LineReader(int fd, std::size_t maxLine);
-    std::function<void(std::string)> onLine; // a line without its LF
-    std::function<void()> onEnd;
+    struct Callbacks {
+        std::function<void(std::string)> line; // a line without its LF
+        std::function<void()> end;
+    };
+    LineReader(int fd, std::size_t maxLine, Callbacks callbacks);
     void setPaused(bool paused);
 
   private:
     void readSome();
+    Callbacks m_tell;
     int m_fd;
     std::size_t m_max;
     std::string m_partial;

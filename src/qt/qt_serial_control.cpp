@@ -9,7 +9,7 @@ QtSerialControl::QtSerialControl(QString com1, QString com2, QObject* parent) : 
         m_links[i] = makeTransport(names[i], m_consoles);
         Transport* t = m_links[i].get();
         connect(t, &Transport::readyRead, this, [this, t] {
-            if (t == &link()) raise(comEvReceive);
+            if (t == &link()) tellReceived();
         });
         connect(t, &Transport::lost, this, [this, t](const QString& why) {
             if (t == &link()) lost(why);
@@ -18,7 +18,7 @@ QtSerialControl::QtSerialControl(QString com1, QString com2, QObject* parent) : 
 }
 
 QtSerialControl::~QtSerialControl() {
-    m_onComm = nullptr;
+    m_events = {};
     for (auto& l : m_links) l->close();
 }
 
@@ -97,8 +97,6 @@ void QtSerialControl::output(std::string_view text) {
     m_wireFree = std::max(now, m_wireFree) + wireTime(text.size(), m_settings);
 }
 
-std::string QtSerialControl::input() { return portOpen() ? link().readAll() : std::string(); }
-
 std::size_t QtSerialControl::discardInput() { return portOpen() ? link().discardInput() : 0; }
 
 bool QtSerialControl::outputBusy() const {
@@ -110,12 +108,18 @@ void QtSerialControl::lost(const QString& text) {
     m_last = {m_port, path(), SerialFault::Disconnected, text.toStdString()};
     link().close();
     // Told after whatever call into the control is running now has returned.
-    QMetaObject::invokeMethod(this, [this] { raise(comEventLost); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] {
+            if (m_events.lost) m_events.lost(m_last);
+        },
+        Qt::QueuedConnection);
 }
 
-void QtSerialControl::raise(int kind) {
-    m_event = kind;
-    if (m_onComm) m_onComm();
+void QtSerialControl::tellReceived() {
+    // Without a reader the bytes wait in the link, as they would in a driver's queue.
+    if (!m_events.received || !portOpen()) return;
+    const std::string bytes = link().readAll();
+    if (!bytes.empty()) m_events.received(bytes);
 }
 
 } // namespace tova

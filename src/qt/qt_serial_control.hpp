@@ -35,9 +35,7 @@ class QtSerialControl : public QObject, public SerialControl {
     void openPort(std::function<void(const SerialError* failed)> done) override;
     bool portOpen() const override { return link().isOpen(); }
     void output(std::string_view text) override;
-    std::string input() override;
-    int commEvent() const override { return m_event; }
-    void setOnComm(std::function<void()> handler) override { m_onComm = std::move(handler); }
+    void setEvents(SerialEvents events) override { m_events = std::move(events); }
     std::string devicePath(int port) const override;
     SerialFailure lastFailure() const override { return m_last; }
     bool outputBusy() const override;
@@ -51,15 +49,14 @@ class QtSerialControl : public QObject, public SerialControl {
     std::string path() const { return link().describe(); }
     [[noreturn]] void fail(SerialFault fault, const QString& text);
     void lost(const QString& text);
-    void raise(int kind);
+    void tellReceived(); // what the current link has received, to the reader
 
     Consoles m_consoles;
     std::array<std::unique_ptr<Transport>, 2> m_links;
     int m_port = 1;
     LineSettings m_settings{9600};
-    int m_event = 0;
     SerialFailure m_last;
-    std::function<void()> m_onComm;
+    SerialEvents m_events;
     std::chrono::steady_clock::time_point m_wireFree{};
 };
 

@@ -71,19 +71,22 @@ void TracingSerial::output(std::string_view text) {
     note("TX", m_lastSent);
 }
 
-std::string TracingSerial::input() {
-    std::string in = m_inner.input();
-    if (!in.empty()) note("RX", trafficText(in));
-    return in;
-}
 
 void TracingSerial::noteNoReply() { note("TIMEOUT", "no reply to" + m_lastSent); }
 
-void TracingSerial::setOnComm(std::function<void()> handler) {
-    m_inner.setOnComm([this, handler = std::move(handler)] {
-        if (m_inner.commEvent() == comEventLost) note("LOST", describe(m_inner.lastFailure()));
-        if (handler) handler();
-    });
+void TracingSerial::setEvents(SerialEvents events) {
+    // Bytes are traced as their reader takes them; without a reader they wait unread.
+    SerialEvents traced;
+    if (events.received)
+        traced.received = [this, received = std::move(events.received)](const std::string& bytes) {
+            note("RX", trafficText(bytes));
+            received(bytes);
+        };
+    traced.lost = [this, lost = std::move(events.lost)](const SerialFailure& f) {
+        note("LOST", describe(f));
+        if (lost) lost(f);
+    };
+    m_inner.setEvents(std::move(traced));
 }
 
 } // namespace tova

@@ -36,12 +36,11 @@ class TracingSerial : public SerialControl {
     void setPortOpen(bool open) override;
     bool portOpen() const override { return m_inner.portOpen(); }
     void output(std::string_view text) override;
-    std::string input() override;
-    int commEvent() const override { return m_inner.commEvent(); }
-    void setOnComm(std::function<void()> handler) override;
+    void setEvents(SerialEvents events) override;
     std::string devicePath(int port) const override { return m_inner.devicePath(port); }
     SerialFailure lastFailure() const override { return m_inner.lastFailure(); }
     bool outputBusy() const override { return m_inner.outputBusy(); }
+    std::size_t discardInput() override { return m_inner.discardInput(); }
     void noteNoReply() override;
 
   private:

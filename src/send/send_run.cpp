@@ -56,8 +56,11 @@ int worse(int a, int b) {
     return rank(a) >= rank(b) ? a : b;
 }
 
-SendRun::SendRun(SerialControl& line, ExchangeQueue& queue, Timer& again, Options options)
-    : m_line(line), m_queue(queue), m_again(again), m_o(std::move(options)) {
+SendRun::SendRun(SerialControl& line, Timer& timeout, Timer& guard, Timer& again, const Clock& clock, Options options,
+                 Callbacks callbacks)
+    : m_line(line), m_tell(std::move(callbacks)),
+      m_queue(line, timeout, guard, clock, {.dropped = [this](const Dropped& d) { dropped(d); }}), m_again(again),
+      m_o(std::move(options)) {
     m_waiting.assign(m_o.codes.begin(), m_o.codes.end());
     m_inputOpen = m_o.fromInput;
     m_again.setEnabled(false);
@@ -70,11 +73,8 @@ SendRun::SendRun(SerialControl& line, ExchangeQueue& queue, Timer& again, Option
 SendRun::~SendRun() { m_again.setOnTick({}); }
 
 void SendRun::start() {
-    m_line.setOnComm([this] {
-        if (m_line.commEvent() == comEvReceive) m_queue.received(m_line.input());
-        else if (m_line.commEvent() == comEventLost) m_queue.setLineUp(false);
-    });
-    m_queue.onDropped = [this](const Dropped& d) { dropped(d); };
+    m_line.setEvents({[this](const std::string& bytes) { m_queue.received(bytes); },
+                      [this](const SerialFailure&) { m_queue.setLineUp(false); }});
     // Whatever waits is some earlier run's; and where something waited, more may be on its way:
     // then the line must fall quiet first. On a quiet line the first code goes at once, and a
     // late reply that arrives meanwhile is told apart by its form.
@@ -89,7 +89,7 @@ void SendRun::input(std::string line) {
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     if (line.empty() || m_ended) return;
     if (line.size() > kMaxInputLine) {
-        if (tell) tell("a line of standard input over " + std::to_string(kMaxInputLine) + " bytes is no code: skipped");
+        if (m_tell.tell) m_tell.tell("a line of standard input over " + std::to_string(kMaxInputLine) + " bytes is no code: skipped");
         return;
     }
     m_waiting.push_back(std::move(line));
@@ -102,7 +102,7 @@ void SendRun::inputEnded() {
 }
 
 void SendRun::note(const std::string& text) {
-    if (m_o.verbose && tell) tell(text);
+    if (m_o.verbose && m_tell.tell) m_tell.tell(text);
 }
 
 void SendRun::dropped(const Dropped& d) { m_dropped[d.why] += d.bytes.size(); }
@@ -148,7 +148,7 @@ void SendRun::attempt(const std::string& typed) {
         m_waiting.pop_front();
         report(o);
         if (o.said == Said::Device) return end(); // the rest are not tried
-        if (onRoom && m_inputOpen && wantsInput()) onRoom();
+        if (m_tell.room && m_inputOpen && wantsInput()) m_tell.room();
         next();
     };
     if (m_queue.submit(kSelf, std::move(request), done) == Submitted::LineDown) done({ExchangeResult::LineDown});
@@ -195,8 +195,8 @@ SendRun::Outcome SendRun::outcome(const std::string& code, const std::string& fr
 }
 
 void SendRun::report(const Outcome& o) {
-    if (!o.message.empty() && tell) tell(o.message);
-    if (!print) return;
+    if (!o.message.empty() && m_tell.tell) m_tell.tell(o.message);
+    if (!m_tell.print) return;
     const bool replied = o.said == Said::Ok || o.said == Said::Refused;
     if (m_o.json) {
         // Every text of a line is its bytes, as the line carried them.
@@ -206,7 +206,7 @@ void SendRun::report(const Outcome& o) {
             temps = Json::array();
             for (const auto& each : *t) temps.push_back(jsonNumber(each));
         }
-        print(dumpJson({{"code", bytesOrNull(!o.code.empty(), o.code)},
+        m_tell.print(dumpJson({{"code", bytesOrNull(!o.code.empty(), o.code)},
                         {"line", bytesOrNull(!o.framed.empty(), o.framed)},
                         {"reply", bytesOrNull(replied, o.traffic)},
                         {"decoded", bytesOrNull(o.decoded.has_value(), trimmed(o.decoded.value_or("")))},
@@ -219,11 +219,11 @@ void SendRun::report(const Outcome& o) {
     } else if (o.said == Said::Device) {
         return; // the message said it
     } else if (!replied) {
-        print("");
+        m_tell.print("");
     } else if (m_o.raw) {
-        print(o.bytes);
+        m_tell.print(o.bytes);
     } else {
-        print(o.text());
+        m_tell.print(o.text());
     }
 }
 
@@ -267,7 +267,7 @@ void SendRun::end() {
     m_again.setEnabled(false);
     noteDropped();
     m_queue.forget(kSelf);
-    if (finished) finished(m_status);
+    if (m_tell.finished) m_tell.finished(m_status);
 }
 
 } // namespace tova::send

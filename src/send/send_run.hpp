@@ -48,16 +48,19 @@ struct Options {
 
 class SendRun {
   public:
-    // The run reads the line through the queue from start() on; again times --until's tries.
-    SendRun(SerialControl& line, ExchangeQueue& queue, Timer& again, Options options);
+    struct Callbacks {
+        std::function<void(const std::string&)> print; // one line for standard output, without its LF
+        std::function<void(const std::string&)> tell;  // one message for standard error
+        std::function<void(int status)> finished;      // the run has ended with this exit status
+        std::function<void()> room;                    // --stdin: it takes codes again
+    };
+    // The run reads the line through its own exchange queue from start() on (timeout and guard
+    // are the queue's timers); again times --until's tries.
+    SendRun(SerialControl& line, Timer& timeout, Timer& guard, Timer& again, const Clock& clock, Options options,
+            Callbacks callbacks);
     ~SendRun();
     SendRun(const SendRun&) = delete;
     SendRun& operator=(const SendRun&) = delete;
-
-    std::function<void(const std::string&)> print;  // one line for standard output, without its LF
-    std::function<void(const std::string&)> tell;   // one message for standard error
-    std::function<void(int status)> finished;       // the run has ended with this exit status
-    std::function<void()> onRoom;                   // --stdin: it takes codes again
 
     // Drops what waits on the line (and waits for quiet only if something did), then sends
     // the codes in turn.
@@ -82,7 +85,8 @@ class SendRun {
     void end();
 
     SerialControl& m_line;
-    ExchangeQueue& m_queue;
+    Callbacks m_tell;
+    ExchangeQueue m_queue;
     Timer& m_again;
     Options m_o;
     std::deque<std::string> m_waiting; // codes not sent yet

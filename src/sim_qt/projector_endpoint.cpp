@@ -19,8 +19,8 @@ QString shown(const std::string& bytes) { return QString::fromStdString(trafficT
 
 } // namespace
 
-ProjectorEndpoint::ProjectorEndpoint(sim::ProjectorLine::Options options, QObject* parent)
-    : QObject(parent), m_line(options) {
+ProjectorEndpoint::ProjectorEndpoint(sim::ProjectorLine::Options options, ProjectorLog log, QObject* parent)
+    : QObject(parent), m_line(options), m_log(std::move(log)) {
     m_clock.start();
     m_pump.setSingleShot(true);
     m_pump.setTimerType(Qt::PreciseTimer);
@@ -34,12 +34,12 @@ void ProjectorEndpoint::received(const char* data, std::size_t n) {
         QTimer::singleShot(std::max<qint64>(0, (out.at - now()).count()), Qt::PreciseTimer, this,
                            [this, bytes, reply = out.bytes, session = m_session] {
                                if (session != m_session) return; // its client has gone
-                               if (log) log(QStringLiteral("reply:%1").arg(shown(reply)));
+                               log(QStringLiteral("reply:%1").arg(shown(reply)));
                                m_out += bytes;
                                pump();
                            });
     }
-    if (log)
+    if (m_log)
         for (const auto& l : m_line.takeLog()) log(QStringLiteral("line:%1").arg(shown(l)));
 }
 
@@ -61,9 +61,9 @@ void ProjectorEndpoint::pump() {
         m_pump.start(static_cast<int>(std::max<qint64>(1, (m_nextCharUs - nowUs) / 1000)));
 }
 
-TcpProjector::TcpProjector(sim::ProjectorLine::Options options, const QHostAddress& host,
-                           quint16 port, QObject* parent)
-    : ProjectorEndpoint(options, parent) {
+TcpProjector::TcpProjector(sim::ProjectorLine::Options options, const QHostAddress& host, quint16 port,
+                           ProjectorLog log, QObject* parent)
+    : ProjectorEndpoint(options, std::move(log), parent) {
     if (!m_server.listen(host, port))
         throw std::runtime_error("listen on " + host.toString().toStdString() + ":" +
                                  std::to_string(port) + ": " + m_server.errorString().toStdString());
@@ -86,7 +86,7 @@ TcpProjector::TcpProjector(sim::ProjectorLine::Options options, const QHostAddre
                 if (static_cast<QObject*>(s) == m_clientObject)
                     received(in.constData(), static_cast<std::size_t>(in.size()));
             });
-            if (log) log(QStringLiteral("client %1 connected").arg(s->peerAddress().toString()));
+            this->log(QStringLiteral("client %1 connected").arg(s->peerAddress().toString()));
         }
     });
 }
@@ -101,10 +101,11 @@ qint64 TcpProjector::send(const char* data, qint64 n) {
 }
 
 std::unique_ptr<ProjectorEndpoint> startProjector(const sim::ProjectorLine::Options& options,
-                                                  const std::optional<HostPort>& listen, QString& where) {
+                                                  const std::optional<HostPort>& listen, QString& where,
+                                                  ProjectorLog log) {
     if (!listen) {
 #ifdef Q_OS_UNIX
-        auto pty = std::make_unique<PtyProjector>(options);
+        auto pty = std::make_unique<PtyProjector>(options, std::move(log));
         where = pty->devicePath();
         return pty;
 #else
@@ -113,7 +114,7 @@ std::unique_ptr<ProjectorEndpoint> startProjector(const sim::ProjectorLine::Opti
     }
     const QHostAddress host(QString::fromStdString(listen->host));
     if (host.isNull()) throw std::runtime_error("listen on " + formatHostPort(*listen) + ": not an IP address");
-    auto tcp = std::make_unique<TcpProjector>(options, host, static_cast<quint16>(listen->port));
+    auto tcp = std::make_unique<TcpProjector>(options, host, static_cast<quint16>(listen->port), std::move(log));
     where = QString::fromStdString("tcp://" + formatHostPort({listen->host, tcp->port()}));
     return tcp;
 }

@@ -20,18 +20,22 @@
 
 namespace tova {
 
+// Each line received and each reply sent, for a log; none: nothing is logged.
+using ProjectorLog = std::function<void(const QString&)>;
+
 // The model, its reply delays, and bytes leaving at the line rate.
 class ProjectorEndpoint : public QObject {
     Q_OBJECT
   public:
-    explicit ProjectorEndpoint(sim::ProjectorLine::Options options, QObject* parent = nullptr);
+    ProjectorEndpoint(sim::ProjectorLine::Options options, ProjectorLog log, QObject* parent = nullptr);
     sim::ProjectorLine& model() { return m_line; }
     const sim::ProjectorLine& model() const { return m_line; }
-    // Each line received and each reply sent, for a log.
-    std::function<void(const QString&)> log;
 
   protected:
     void received(const char* data, std::size_t n);
+    void log(const QString& text) const {
+        if (m_log) m_log(text);
+    }
     virtual qint64 send(const char* data, qint64 n) = 0;
     virtual int lineBaud() const { return m_line.baud(); }
     // A new client: the replies owed to the last one, queued or still to come, are dropped.
@@ -46,6 +50,7 @@ class ProjectorEndpoint : public QObject {
     sim::Ms now() const { return sim::Ms(m_clock.elapsed()); }
 
     sim::ProjectorLine m_line;
+    ProjectorLog m_log;
     QElapsedTimer m_clock;
     QTimer m_pump;
     std::string m_out;       // bytes waiting for the wire
@@ -57,7 +62,7 @@ class TcpProjector : public ProjectorEndpoint {
     Q_OBJECT
   public:
     // Throws std::runtime_error when the address cannot be listened on.
-    TcpProjector(sim::ProjectorLine::Options options, const QHostAddress& host, quint16 port,
+    TcpProjector(sim::ProjectorLine::Options options, const QHostAddress& host, quint16 port, ProjectorLog log = {},
                  QObject* parent = nullptr);
     quint16 port() const { return m_server.serverPort(); }
     void dropClient(); // as a device server that loses its network
@@ -75,7 +80,8 @@ class TcpProjector : public ProjectorEndpoint {
 // (POSIX only); where is set to what the panel is given (tcp://HOST:PORT, or the device).
 // Throws std::runtime_error saying why it cannot start.
 std::unique_ptr<ProjectorEndpoint> startProjector(const sim::ProjectorLine::Options& options,
-                                                  const std::optional<HostPort>& listen, QString& where);
+                                                  const std::optional<HostPort>& listen, QString& where,
+                                                  ProjectorLog log = {});
 
 // Two virtual projectors, one behind each of the panel's ports (--demo): on pseudo-terminals, or
 // on Windows behind loopback TCP ports. com1 and com2 are set to where they are, and the

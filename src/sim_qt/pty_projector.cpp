@@ -27,8 +27,8 @@ int baudOf(speed_t s) {
 
 } // namespace
 
-PtyProjector::PtyProjector(sim::ProjectorLine::Options options, QObject* parent)
-    : ProjectorEndpoint(options, parent) {
+PtyProjector::PtyProjector(sim::ProjectorLine::Options options, ProjectorLog log, QObject* parent)
+    : ProjectorEndpoint(options, std::move(log), parent) {
     m_slave = ::open(m_pty.slavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_slave < 0) throw std::runtime_error(std::string("pseudo-terminal: ") + std::strerror(errno));
     termios t{};

@@ -15,7 +15,7 @@ class PtyProjector : public ProjectorEndpoint {
     Q_OBJECT
   public:
     // Throws std::runtime_error when no pseudo-terminal can be had.
-    explicit PtyProjector(sim::ProjectorLine::Options options, QObject* parent = nullptr);
+    explicit PtyProjector(sim::ProjectorLine::Options options, ProjectorLog log = {}, QObject* parent = nullptr);
     ~PtyProjector() override;
     QString devicePath() const { return QString::fromStdString(m_pty.slavePath()); }
 

@@ -140,7 +140,7 @@ TEST(Network, TraceRecordsWhatWasSentAndReceived) {
     QtSerialControl port(device.path(), other.path());
     TracingSerial traced(port, path);
     std::string got;
-    traced.setOnComm([&] { got += traced.input(); });
+    traced.setEvents({[&](const std::string& bytes) { got += bytes; }, {}});
     traced.setSettings(LineSettings{19200});
     traced.setPortOpen(true);
     traced.output("C00\r");

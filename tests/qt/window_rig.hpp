@@ -14,14 +14,22 @@
 
 namespace tova::test {
 
-// Records the opens and closes the panel asks for.
+// Records the opens and closes the panel asks for, and counts the bytes it is told of.
 class RecordingSerial : public QtSerialControl {
   public:
     using QtSerialControl::QtSerialControl;
     std::vector<std::string> log;
+    std::size_t received = 0;
     void setPortOpen(bool open) override {
         log.push_back(open ? "open " + std::to_string(commPort()) : "close");
         QtSerialControl::setPortOpen(open);
+    }
+    void setEvents(SerialEvents events) override {
+        events.received = [this, told = std::move(events.received)](const std::string& bytes) {
+            received += bytes.size();
+            if (told) told(bytes);
+        };
+        QtSerialControl::setEvents(std::move(events));
     }
 };
 

@@ -22,14 +22,14 @@ std::string derivedMac(const std::string& address, int port, const std::string& 
     return mac;
 }
 
-Announcer::Announcer(const Clock& clock, int controllerPort, std::vector<Endpoint> configured)
-    : m_clock(clock), m_port(controllerPort), m_configured(std::move(configured)) {}
+Announcer::Announcer(const Clock& clock, int controllerPort, std::vector<Endpoint> configured, Callbacks callbacks)
+    : m_tell(std::move(callbacks)), m_clock(clock), m_port(controllerPort), m_configured(std::move(configured)) {}
 
 void Announcer::add(Projector p) { m_projectors.push_back(std::move(p)); }
 
 void Announcer::put(const Projector& p, const Endpoint& to, const std::string& bytes) {
-    if (!send || (forbidden && forbidden(to.address))) return;
-    send({p.from, to, bytes});
+    if (!m_tell.send || (m_tell.forbidden && m_tell.forbidden(to.address))) return;
+    m_tell.send({p.from, to, bytes});
 }
 
 void Announcer::received(std::string_view bytes, const std::string& address) {
@@ -41,7 +41,7 @@ void Announcer::received(std::string_view bytes, const std::string& address) {
     if (auto it = m_answered.find(address); it != m_answered.end() && now - it->second < milliseconds(1000)) return;
     while (!m_answers.empty() && now - m_answers.front() >= milliseconds(1000)) m_answers.pop_front();
     if (m_answers.size() + m_projectors.size() > static_cast<std::size_t>(kAnswersPerSecond)) return;
-    if (forbidden && forbidden(address)) return;
+    if (m_tell.forbidden && m_tell.forbidden(address)) return;
     m_answered[address] = now;
     std::erase_if(m_answered, [&](const auto& a) { return now - a.second >= milliseconds(1000); });
     controllerSeen(address);

@@ -41,13 +41,14 @@ class Announcer {
     static constexpr std::size_t kMaxControllers = 64;
     static constexpr int kAnswersPerSecond = 20;
 
+    struct Callbacks {
+        std::function<void(const Datagram&)> send;
+        // Addresses nothing is sent to: broadcast, multicast and the bridge's own.
+        std::function<bool(const std::string& address)> forbidden;
+    };
     // controllerPort: where a controller hears answers and notifications (the search port);
     // configured: the --notify targets.
-    Announcer(const Clock& clock, int controllerPort, std::vector<Endpoint> configured);
-
-    std::function<void(const Datagram&)> send;
-    // Addresses nothing is sent to: broadcast, multicast and the bridge's own.
-    std::function<bool(const std::string& address)> forbidden;
+    Announcer(const Clock& clock, int controllerPort, std::vector<Endpoint> configured, Callbacks callbacks);
 
     struct Projector {
         std::string from; // the listener's address
@@ -71,6 +72,7 @@ class Announcer {
   private:
     std::vector<Endpoint> targets();
     void put(const Projector& p, const Endpoint& to, const std::string& bytes);
+    Callbacks m_tell;
     const Clock& m_clock;
     int m_port;
     std::vector<Endpoint> m_configured;

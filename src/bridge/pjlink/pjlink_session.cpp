@@ -25,8 +25,9 @@ bool prefixed(std::string_view text, std::size_t n) {
 } // namespace
 
 PjlinkSession::PjlinkSession(ClientId id, const ProjectorConfig& config, ProjectorState& state,
-                             ExchangeQueue& queue, Timer& idle, std::function<std::string(std::size_t)> random)
-    : m_id(id), m_config(config), m_state(state), m_queue(queue), m_idle(idle), m_random(std::move(random)),
+                             ExchangeQueue& queue, Timer& idle, std::function<std::string(std::size_t)> random,
+                             Callbacks callbacks)
+    : m_tell(std::move(callbacks)), m_id(id), m_config(config), m_state(state), m_queue(queue), m_idle(idle), m_random(std::move(random)),
       m_authenticated(!config.password) {
     m_idle.setEnabled(false);
     m_idle.setOnTick([this] {
@@ -43,7 +44,7 @@ PjlinkSession::~PjlinkSession() {
 
 void PjlinkSession::start() {
     if (m_config.password) m_greetingRandom = m_random(8);
-    send(m_config.password ? "PJLINK 1 " + m_greetingRandom + "\r" : std::string("PJLINK 0\r"));
+    m_tell.send(m_config.password ? "PJLINK 1 " + m_greetingRandom + "\r" : std::string("PJLINK 0\r"));
     m_idle.setInterval(m_authenticated ? kIdleMs : kAuthenticateMs);
     m_idle.setEnabled(true);
 }
@@ -52,7 +53,7 @@ void PjlinkSession::hangUp() {
     if (m_closed) return;
     m_closed = true;
     m_idle.setEnabled(false);
-    close();
+    m_tell.close();
 }
 
 std::size_t PjlinkSession::lineLimit() const {
@@ -94,8 +95,8 @@ bool PjlinkSession::authenticate(std::string& text) {
         if (right) m_digest = digest;
     }
     if (!right) {
-        if (onWrongDigest) onWrongDigest();
-        send("PJLINK ERRA\r");
+        if (m_tell.wrongDigest) m_tell.wrongDigest();
+        m_tell.send("PJLINK ERRA\r");
         hangUp();
         return false;
     }
@@ -108,13 +109,13 @@ bool PjlinkSession::authenticate(std::string& text) {
 void PjlinkSession::line(std::string text) {
     if (text == "PJLINK 2") {
         // A controller that speaks version 2.10 asks for the stronger scheme.
-        if (!m_config.password) return send("PJLINK 0\r");
+        if (!m_config.password) return m_tell.send("PJLINK 0\r");
         if (m_authenticated || !m_shaRandom.empty()) {
-            send("PJLINK ERRA\r");
+            m_tell.send("PJLINK ERRA\r");
             return hangUp();
         }
         m_shaRandom = m_random(32);
-        return send("PJLINK 2 " + m_shaRandom + "\r");
+        return m_tell.send("PJLINK 2 " + m_shaRandom + "\r");
     }
     if (!m_authenticated) {
         if (!authenticate(text)) return;
@@ -122,8 +123,8 @@ void PjlinkSession::line(std::string text) {
     } else if (prefixed(text, 32)) {
         // Some controllers send the digest before every request: the connection's own is taken.
         if (m_digest.empty() || text.substr(0, 32) != m_digest) {
-            if (onWrongDigest) onWrongDigest();
-            send("PJLINK ERRA\r");
+            if (m_tell.wrongDigest) m_tell.wrongDigest();
+            m_tell.send("PJLINK ERRA\r");
             return hangUp();
         }
         text.erase(0, 32);
@@ -131,7 +132,7 @@ void PjlinkSession::line(std::string text) {
         return hangUp(); // only a repeated digest makes a line longer than a request
     }
     m_idle.setEnabled(true); // a whole request: not idle
-    if (onRequest) onRequest();
+    if (m_tell.request) m_tell.request();
     request(text);
     next();
 }
@@ -160,10 +161,10 @@ void PjlinkSession::flush() {
     const bool full = !wantsInput();
     while (!m_closed && !m_pending.empty() && m_pending.front().answer) {
         const Pending& p = m_pending.front();
-        send(std::string("%") + p.header + p.command + "=" + *p.answer + "\r");
+        m_tell.send(std::string("%") + p.header + p.command + "=" + *p.answer + "\r");
         m_pending.pop_front();
     }
-    if (full && wantsInput() && onRoom) onRoom();
+    if (full && wantsInput() && m_tell.room) m_tell.room();
 }
 
 void PjlinkSession::exchange(std::string_view code, std::function<void(const ExchangeResult&)> then) {

@@ -26,19 +26,21 @@ class PjlinkSession {
     static constexpr std::size_t kMaxWaiting = 16;
     static constexpr int kIdleMs = 30000, kAuthenticateMs = 5000;
 
+    struct Callbacks {
+        std::function<void(const std::string&)> send; // bytes to the client
+        std::function<void()> close;                  // end the connection (after what was sent)
+        std::function<void()> wrongDigest;            // a wrong or missing digest: for the back-off
+        std::function<void()> room;                   // it reads requests again
+        std::function<void()> request;                // an authenticated request: a controller to tell
+    };
+
     // random(n): n hexadecimal digits from the system's random source, for the digests; state:
     // what the bridge knows of this projector, shared by its connections.
     PjlinkSession(ClientId id, const ProjectorConfig& config, ProjectorState& state, ExchangeQueue& queue,
-                  Timer& idle, std::function<std::string(std::size_t)> random);
+                  Timer& idle, std::function<std::string(std::size_t)> random, Callbacks callbacks);
     ~PjlinkSession();
     PjlinkSession(const PjlinkSession&) = delete;
     PjlinkSession& operator=(const PjlinkSession&) = delete;
-
-    std::function<void(const std::string&)> send; // bytes to the client
-    std::function<void()> close;                  // end the connection (after what was sent)
-    std::function<void()> onWrongDigest;          // a wrong or missing digest: for the back-off
-    std::function<void()> onRoom;                 // it reads requests again
-    std::function<void()> onRequest;              // an authenticated request: a controller to tell
 
     void start(); // the greeting; the time to authenticate, or to send a request, starts
     void received(std::string_view bytes);
@@ -80,6 +82,7 @@ class PjlinkSession {
     void freeze(const Pending& p, Answer done);
     void volume(const Pending& p, Answer done);
 
+    Callbacks m_tell;
     ClientId m_id;
     const ProjectorConfig& m_config;
     ProjectorState& m_state;

@@ -6,8 +6,10 @@
 
 namespace tova::bridge {
 
-RemoteControl::RemoteControl(ExchangeQueue& queue, Timer& repeat, Timer& keepHeld, std::string prefix)
-    : m_queue(queue), m_repeat(repeat), m_keepHeld(keepHeld), m_prefix(std::move(prefix)) {
+RemoteControl::RemoteControl(ExchangeQueue& queue, Timer& repeat, Timer& keepHeld, std::string prefix,
+                             std::function<void(std::optional<Ended>)> holdChanged)
+    : m_queue(queue), m_repeat(repeat), m_keepHeld(keepHeld), m_prefix(std::move(prefix)),
+      m_holdChanged(std::move(holdChanged)) {
     m_repeat.setEnabled(false);
     m_keepHeld.setEnabled(false);
     m_keepHeld.setInterval(kKeepHeldMs);
@@ -72,7 +74,7 @@ RemoteControl::Refused RemoteControl::hold(ClientId page, std::string_view name)
     m_repeat.setInterval(m_timing.repeatPeriod);
     m_repeat.setEnabled(true);
     m_keepHeld.setEnabled(true);
-    if (onHoldChanged) onHoldChanged(std::nullopt);
+    if (m_holdChanged) m_holdChanged(std::nullopt);
     return Refused::None;
 }
 
@@ -111,7 +113,7 @@ void RemoteControl::end(Ended why) {
     m_button.clear();
     m_waiting = false;
     ++m_hold; // a line of this hold that ends later is no longer its
-    if (onHoldChanged) onHoldChanged(why);
+    if (m_holdChanged) m_holdChanged(why);
 }
 
 } // namespace tova::bridge

@@ -34,14 +34,13 @@ class RemoteControl {
     };
     enum class Ended { Released, KeepHeldMissed, TooLong, PageGone, LineDown };
 
-    // repeat and keepHeld are this projector's own timers.
-    RemoteControl(ExchangeQueue& queue, Timer& repeat, Timer& keepHeld, std::string prefix);
+    // repeat and keepHeld are this projector's own timers; holdChanged is told when a hold starts
+    // (holder and button set) or ends (why given; holder empty after).
+    RemoteControl(ExchangeQueue& queue, Timer& repeat, Timer& keepHeld, std::string prefix,
+                  std::function<void(std::optional<Ended>)> holdChanged);
     ~RemoteControl();
     RemoteControl(const RemoteControl&) = delete;
     RemoteControl& operator=(const RemoteControl&) = delete;
-
-    // A hold started (holder and button set) or ended (why given; holder empty after).
-    std::function<void(std::optional<Ended>)> onHoldChanged;
 
     Refused press(ClientId page, std::string_view name);
     Refused hold(ClientId page, std::string_view name);
@@ -62,6 +61,7 @@ class RemoteControl {
     Timer& m_repeat;
     Timer& m_keepHeld;
     std::string m_prefix;
+    std::function<void(std::optional<Ended>)> m_holdChanged;
     PanelTiming m_timing;
     std::optional<ClientId> m_holder;
     std::string m_button;

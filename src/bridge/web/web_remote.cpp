@@ -113,22 +113,20 @@ WebRemote::WebRemote(ExchangeQueue& queue, std::vector<ServedProjector> projecto
         p.config = std::move(config);
         p.repeat = makeTimer();
         p.keepHeld = makeTimer();
-        p.control = std::make_unique<RemoteControl>(m_queue, *p.repeat, *p.keepHeld, p.config.prefix);
+        const std::size_t i = m_projectors.size();
+        p.control = std::make_unique<RemoteControl>(
+            m_queue, *p.repeat, *p.keepHeld, p.config.prefix,
+            [this, i, holder = std::optional<ClientId>()](std::optional<RemoteControl::Ended> why) mutable {
+                if (!why) holder = m_projectors[i].control->holder();
+                held(i, why, holder);
+            });
         m_projectors.push_back(std::move(p));
-    }
-    for (std::size_t i = 0; i < m_projectors.size(); ++i) {
-        RemoteControl& c = *m_projectors[i].control;
-        std::optional<ClientId> holder;
-        c.onHoldChanged = [this, i, &c, holder](std::optional<RemoteControl::Ended> why) mutable {
-            if (!why) holder = c.holder();
-            held(i, why, holder);
-        };
-        m_projectors[i].config.state->onAnswer = [this, i] { tellAll([this, i](ClientId) { return stateJson(i); }); };
     }
 }
 
-WebRemote::~WebRemote() {
-    for (auto& p : m_projectors) p.config.state->onAnswer = nullptr;
+void WebRemote::answered(const ProjectorState& state) {
+    for (std::size_t i = 0; i < m_projectors.size(); ++i)
+        if (m_projectors[i].config.state == &state) tellAll([this, i](ClientId) { return stateJson(i); });
 }
 
 std::string WebRemote::tables() const {

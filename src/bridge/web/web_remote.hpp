@@ -40,7 +40,6 @@ class WebRemote {
 
     WebRemote(ExchangeQueue& queue, std::vector<ServedProjector> projectors,
               const std::function<std::unique_ptr<Timer>()>& makeTimer);
-    ~WebRemote();
     WebRemote(const WebRemote&) = delete;
     WebRemote& operator=(const WebRemote&) = delete;
 
@@ -53,9 +52,11 @@ class WebRemote {
     bool received(ClientId page, std::string_view message);
     void closed(ClientId page);
 
-    // Every exchange on the line, for the traffic strips; the line gone or back, for the tiles.
+    // Every exchange on the line, for the traffic strips; the line gone or back, and every answer
+    // a projector's state read, for the tiles.
     void exchanged(const Request& r, const ExchangeResult& e);
     void lineChanged(bool up);
+    void answered(const ProjectorState& state);
 
     std::size_t pages() const { return m_pages.size(); }
     const RemoteControl& control(std::size_t projector) const { return *m_projectors.at(projector).control; }

@@ -40,14 +40,14 @@ WebReply WebRoutes::handle(const WebRequest& r) {
     if (r.path == "/metrics" && get) {
         if (!m_access.metricsAllowed(r.authorization, r.cookie))
             return {401, "text/plain; charset=utf-8", "Log in or give the metrics token.\n", {{"WWW-Authenticate", "Bearer"}}};
-        return {200, "text/plain; version=0.0.4; charset=utf-8", metrics ? metrics() : std::string(), {}};
+        return {200, "text/plain; version=0.0.4; charset=utf-8", m_content.metrics ? m_content.metrics() : std::string(), {}};
     }
     if (r.path == "/tables" && get) {
         if (!m_access.loggedIn(r.cookie)) return text(401, "Log in first.");
-        return {200, "application/json", tables ? tables() : std::string("{}"), {}};
+        return {200, "application/json", m_content.tables ? m_content.tables() : std::string("{}"), {}};
     }
-    if (get && file) {
-        if (auto f = file(r.path == "/" ? std::string_view("/index.html") : std::string_view(r.path)))
+    if (get && m_content.file) {
+        if (auto f = m_content.file(r.path == "/" ? std::string_view("/index.html") : std::string_view(r.path)))
             return {200, std::move(f->type), std::move(f->bytes), {}};
     }
     if (!get && r.method != "POST") return {405, "text/plain; charset=utf-8", "Method not allowed.\n", {{"Allow", "GET, HEAD, POST"}}};

@@ -41,11 +41,13 @@ class WebRoutes {
   public:
     static constexpr std::string_view kSocketPath = "/socket";
 
-    explicit WebRoutes(WebAccess& access) : m_access(access) {}
-
-    std::function<std::optional<WebFile>(std::string_view path)> file; // "/index.html", ...
-    std::function<std::string()> tables;  // JSON
-    std::function<std::string()> metrics; // the text format
+    // What the routes serve, asked for as each request comes.
+    struct Content {
+        std::function<std::optional<WebFile>(std::string_view path)> file; // "/index.html", ...
+        std::function<std::string()> tables;  // JSON
+        std::function<std::string()> metrics; // the text format
+    };
+    WebRoutes(WebAccess& access, Content content) : m_access(access), m_content(std::move(content)) {}
 
     WebReply handle(const WebRequest& r);
     // A page's socket may stay open: on the listener's Host, from its Origin, logged in.
@@ -53,6 +55,7 @@ class WebRoutes {
 
   private:
     WebAccess& m_access;
+    Content m_content;
 };
 
 } // namespace tova::bridge

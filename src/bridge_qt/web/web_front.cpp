@@ -52,17 +52,24 @@ void letGo(QWebSocket* ws) {
 
 } // namespace
 
-WebFront::WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors)
-    : m_plan(std::move(plan)), m_line(line), m_listener(new HttpListener(m_plan.maxClients, m_plan.tls)),
+WebFront::WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors, Callbacks callbacks)
+    : m_plan(std::move(plan)), m_line(line), m_tell(std::move(callbacks)),
+      m_listener(new HttpListener(m_plan.maxClients, m_plan.tls)),
       m_access(m_plan.access, line.clock, line.backoff, randomHex),
+      m_routes(m_access, {pageFile, [this] { return m_remote.tables(); }, [this] { return m_tell.metrics ? m_tell.metrics() : std::string(); }}),
       m_remote(line.queue, std::move(projectors), [] { return std::make_unique<QtTimer>(); }) {
-    m_routes.file = pageFile;
-    m_routes.tables = [this] { return m_remote.tables(); };
-    m_routes.metrics = [this] { return metrics ? metrics() : std::string(); };
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebFront::acceptSockets);
     connect(m_listener, &HttpListener::refused, this, [this](const QString& why) {
-        if (logLimited) logLimited(QStringLiteral("refused ") + m_name, QStringLiteral("client refused on %1: %2").arg(m_name, why));
+        logLimited(QStringLiteral("refused ") + m_name, QStringLiteral("client refused on %1: %2").arg(m_name, why));
     });
+}
+
+void WebFront::log(const QString& text) const {
+    if (m_tell.log) m_tell.log(text);
+}
+
+void WebFront::logLimited(const QString& kind, const QString& text) const {
+    if (m_tell.logLimited) m_tell.logLimited(kind, text);
 }
 
 WebFront::~WebFront() {
@@ -85,8 +92,7 @@ bool WebFront::listen(QString& error) {
                  .arg(m_plan.tls ? QStringLiteral("https") : QStringLiteral("http"), m_plan.address.toString())
                  .arg(m_listener->serverPort());
     m_access.setPort(m_listener->serverPort()); // port 0 given: the one it got
-    if (log)
-        log(QStringLiteral("%1, at most %2 connections%3")
+    log(QStringLiteral("%1, at most %2 connections%3")
                 .arg(m_name)
                 .arg(m_plan.maxClients)
                 .arg(m_plan.access.password ? QString() : QStringLiteral(", no login (loopback)")));
@@ -96,7 +102,7 @@ bool WebFront::listen(QString& error) {
 void WebFront::setPassword(std::optional<std::string> password) {
     if (!password || password == m_access.config().password) return;
     m_access.setPassword(std::move(password));
-    if (log) log(QStringLiteral("%1: the password changed").arg(m_name));
+    log(QStringLiteral("%1: the password changed").arg(m_name));
 }
 
 bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
@@ -119,7 +125,7 @@ bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* sock
                          addressText(request.remoteAddress()).toStdString()};
     const auto failuresBefore = m_access.failures();
     const bridge::WebReply reply = m_routes.handle(r);
-    if (m_access.failures() != failuresBefore && logLimited)
+    if (m_access.failures() != failuresBefore)
         logLimited(QStringLiteral("login ") + QString::fromStdString(r.peer),
                    QStringLiteral("%1: a wrong password from %2").arg(m_name, QString::fromStdString(r.peer)));
     QHttpServerResponse response(QByteArray::fromStdString(reply.type), QByteArray::fromStdString(reply.body),
@@ -147,7 +153,7 @@ void WebFront::acceptSockets() {
         if (!m_routes.socketAllowed(r)) {
             // Closed before any message is read: nothing it sent has any effect.
             refuse(ws, QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not logged in, or from another site"));
-            if (logLimited) logLimited(QStringLiteral("page refused ") + m_name, QStringLiteral("%1 refused: not logged in, or from another site").arg(who));
+            logLimited(QStringLiteral("page refused ") + m_name, QStringLiteral("%1 refused: not logged in, or from another site").arg(who));
             continue;
         }
         admit(ws, who);
@@ -170,13 +176,12 @@ void WebFront::admit(QWebSocket* ws, const QString& who) {
     p.socket = ws;
     p.who = who;
     p.stall = std::make_unique<QtTimer>();
-    p.bound = std::make_unique<bridge::OutputBound>(*p.stall);
-    p.bound->close = [this, id](const std::string& why) {
+    p.bound = std::make_unique<bridge::OutputBound>(*p.stall, [this, id](const std::string& why) {
         auto it = m_pages.find(id);
         if (it == m_pages.end()) return;
-        if (log) log(QStringLiteral("%1 closed: %2").arg(it->second.who, QString::fromStdString(why)));
+        log(QStringLiteral("%1 closed: %2").arg(it->second.who, QString::fromStdString(why)));
         it->second.socket->abort();
-    };
+    });
     ws->setMaxAllowedIncomingFrameSize(quint64(kMaxMessage));
     ws->setMaxAllowedIncomingMessageSize(quint64(kMaxMessage));
     connect(ws, &QWebSocket::textMessageReceived, this, [this, id](const QString& text) {
@@ -196,7 +201,7 @@ void WebFront::admit(QWebSocket* ws, const QString& who) {
         if (auto it = m_pages.find(id); it != m_pages.end()) it->second.bound->took(std::size_t(it->second.socket->bytesToWrite()));
     });
     connect(ws, &QWebSocket::disconnected, this, [this, id] { dropPage(id); }, Qt::QueuedConnection);
-    if (logLimited) logLimited(QStringLiteral("page ") + m_name, QStringLiteral("%1 opened").arg(who));
+    logLimited(QStringLiteral("page ") + m_name, QStringLiteral("%1 opened").arg(who));
     m_remote.opened(id, [this, id](const std::string& json) {
         auto it = m_pages.find(id);
         if (it == m_pages.end()) return;

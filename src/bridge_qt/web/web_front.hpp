@@ -41,12 +41,13 @@ class WebFront : public QAbstractHttpServer {
         bridge::DigestBackoff& backoff;
         const Clock& clock;
     };
-    WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors);
+    struct Callbacks {
+        std::function<void(const QString&)> log;
+        std::function<void(const QString& kind, const QString& text)> logLimited; // summarised by kind
+        std::function<std::string()> metrics;                                     // /metrics as it stands
+    };
+    WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors, Callbacks callbacks);
     ~WebFront() override;
-
-    std::function<void(const QString&)> log;
-    std::function<void(const QString& kind, const QString& text)> logLimited;
-    std::function<std::string()> metrics;
 
     bool listen(QString& error);
     QString name() const { return m_name; }
@@ -70,12 +71,15 @@ class WebFront : public QAbstractHttpServer {
     void admit(QWebSocket* ws, const QString& who);
     void refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const QString& why);
     void dropPage(ClientId id);
+    void log(const QString& text) const;
+    void logLimited(const QString& kind, const QString& text) const;
 
     WebPlan m_plan;
     Line m_line;
+    Callbacks m_tell;
     HttpListener* m_listener; // the HTTP server's child
     bridge::WebAccess m_access;
-    bridge::WebRoutes m_routes{m_access};
+    bridge::WebRoutes m_routes;
     bridge::WebRemote m_remote;
     std::map<ClientId, Page> m_pages;
     QString m_name;

@@ -12,13 +12,13 @@ namespace {
 // What Label22 shows after the reply to the query (nullopt: unchanged).
 std::optional<std::string> shown(const std::string& query, const std::string& reply,
                                  const std::string& prefix = "") {
-    return decodeReply(frameLine(prefix, query), prefix, trafficText(reply), 0).label22;
+    return decodeReply(frameLine(prefix, query), prefix, trafficText(reply), 0).words;
 }
 
 struct Row {
     const char* query;
     std::string reply;
-    std::optional<std::string> label22;
+    std::optional<std::string> words;
 };
 
 } // namespace
@@ -36,7 +36,7 @@ TEST(Decoder, TrafficTextAndBytesReadTheTablesAlike) {
                 const std::string pair{static_cast<char>(a), static_cast<char>(b)};
                 for (const std::string& received : {pair + "\r", pair.substr(0, 1), previous + pair}) {
                     const ReplyRow* row = findReply(q.id, received);
-                    const auto shown = decodeReply(frameLine("", q.code), "", trafficText(received), 0).label22;
+                    const auto shown = decodeReply(frameLine("", q.code), "", trafficText(received), 0).words;
                     ASSERT_EQ(shown, row ? std::optional<std::string>(row->text) : std::nullopt)
                         << q.code << " " << a << " " << b;
                     decoded += shown.has_value();
@@ -64,13 +64,13 @@ TEST(Decoder, RepliesThatMatchNothingChangeNothing) {
         {"CR0", "80\r", " Stand by"},
         {"CRA", "80\r", " No signal"},
     };
-    for (const auto& r : rows) EXPECT_EQ(shown(r.query, r.reply), r.label22) << r.query << " " << r.reply;
+    for (const auto& r : rows) EXPECT_EQ(shown(r.query, r.reply), r.words) << r.query << " " << r.reply;
 }
 
 TEST(Decoder, AddressMustStillMatch) {
-    EXPECT_EQ(decodeReply("A001CR0\r", "A001", trafficText("00\r"), 0).label22, " Power ON");
-    EXPECT_EQ(decodeReply("A001CR0\r", "", trafficText("00\r"), 0).label22, std::nullopt);
-    EXPECT_EQ(decodeReply("CR0\r", "AFFF", trafficText("00\r"), 0).label22, std::nullopt);
+    EXPECT_EQ(decodeReply("A001CR0\r", "A001", trafficText("00\r"), 0).words, " Power ON");
+    EXPECT_EQ(decodeReply("A001CR0\r", "", trafficText("00\r"), 0).words, std::nullopt);
+    EXPECT_EQ(decodeReply("CR0\r", "AFFF", trafficText("00\r"), 0).words, std::nullopt);
 }
 
 TEST(Decoder, LampHoursTemperaturesAndPcType) {
@@ -86,13 +86,13 @@ TEST(Decoder, LampHoursTemperaturesAndPcType) {
         {"CR9", "TM4\r", " T M 4 CR "},
         {"CR9", "", " "},
     };
-    for (const auto& r : rows) EXPECT_EQ(shown(r.query, r.reply), r.label22) << r.query << " " << r.reply;
+    for (const auto& r : rows) EXPECT_EQ(shown(r.query, r.reply), r.words) << r.query << " " << r.reply;
 }
 
 TEST(Decoder, Pressure) {
     struct Case {
         std::string reply;
-        std::string label22;
+        std::string words;
         std::int16_t pressureValue;
     } cases[] = {
         {"853\r", "1013 hPa", 1013},
@@ -122,7 +122,7 @@ TEST(Decoder, Pressure) {
     };
     for (const auto& c : cases) {
         auto r = decodeReply("CR PRESSURE\r", "", trafficText(c.reply), 7);
-        EXPECT_EQ(r.label22, c.label22) << c.reply;
+        EXPECT_EQ(r.words, c.words) << c.reply;
         EXPECT_EQ(r.pressureValue, c.pressureValue) << c.reply;
     }
 }
@@ -131,7 +131,7 @@ TEST(Decoder, PressureOutOfRangeIsSaidAndKeepsTheValue) {
     for (std::string reply : {"6554\r", "-6554\r", "32767\r", "32768\r", "1E10\r", "1E400\r",
                               "&HFFFFFFFFF\r", "99999999999999999999\r"}) {
         auto r = decodeReply("CR PRESSURE\r", "", trafficText(reply), 42);
-        EXPECT_EQ(r.label22, std::string(kPressureOutOfRange)) << reply;
+        EXPECT_EQ(r.words, std::string(kPressureOutOfRange)) << reply;
         EXPECT_EQ(r.pressureValue, 42) << reply;
     }
 }

@@ -16,7 +16,7 @@ const Timings kT{Ms{3000}, Ms{4000}, Ms{30}, Ms{500}};
 std::string decoded(Projector& p, const char* query, Ms now) {
     auto a = p.handle(query, now);
     auto r = decodeReply(frameLine("", query), "", trafficText(a.reply), 0);
-    return r.label22.value_or("(nothing)");
+    return r.words.value_or("(nothing)");
 }
 
 } // namespace

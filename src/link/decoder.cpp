@@ -151,7 +151,7 @@ DecodeResult decodeReply(std::string_view sendLine, std::string_view addressPref
     DecodeResult r{std::nullopt, pressureValue};
     for (const Query& q : queries())
         if (sendLine == frameLine(addressPrefix, q.code)) {
-            r.label22 = decode(q, traffic, r.pressureValue);
+            r.words = decode(q, traffic, r.pressureValue);
             break;
         }
     return r;

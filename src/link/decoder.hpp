@@ -12,7 +12,7 @@ namespace tova {
 struct Query;
 
 struct DecodeResult {
-    std::optional<std::string> label22; // nullopt: Label22 keeps what it shows
+    std::optional<std::string> words; // the decoded reply; nullopt: the decoded text shown stays
     std::int16_t pressureValue;
 };
 

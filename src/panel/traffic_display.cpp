@@ -37,7 +37,7 @@ void Form1::showTraffic(const std::string& text, Traffic way) {
     m_panel.setCaption(ctl::ReceivedTraffic, traffic);
     auto decoded = decodeReply(sendLine, addressPrefix, m_panel.caption(ctl::ReceivedTraffic), pressureValue);
     pressureValue = decoded.pressureValue;
-    if (decoded.label22) m_panel.setCaption(ctl::DecodedReply, *decoded.label22);
+    if (decoded.words) m_panel.setCaption(ctl::DecodedReply, *decoded.words);
 }
 
 void Form1::onReceived(const std::string& in) {

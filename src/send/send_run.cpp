@@ -188,7 +188,7 @@ SendRun::Outcome SendRun::outcome(const std::string& code, const std::string& fr
         o.message = code + " was refused:" + o.traffic;
         m_status = worse(m_status, kRefused);
     } else if (r.reply.kind == ReplyKind::Answered) {
-        o.decoded = decodeReply(framed, m_o.prefix, o.traffic, 0).label22;
+        o.decoded = decodeReply(framed, m_o.prefix, o.traffic, 0).words;
         if (const Query* q = findQuery(code)) o.numbers = replyNumbers(*q, r.bytes);
     }
     return o;

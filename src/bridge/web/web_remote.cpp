@@ -246,7 +246,7 @@ void WebRemote::exchanged(const Request& r, const ExchangeResult& e) {
         if (e.outcome == ExchangeResult::Replied) {
             const DecodeResult d = decodeReply(r.line, prefix, received, p.pressure);
             p.pressure = d.pressureValue;
-            decoded = d.label22.value_or("");
+            decoded = d.words.value_or("");
         }
         const std::string message = dumpJson(
             {{"type", "traffic"}, {"projector", i}, {"sent", jsonBytes(sent)}, {"received", jsonBytes(received)}, {"decoded", decoded}});

@@ -128,6 +128,13 @@ std::variant<Arguments, Outcome> parse(const Program& p, std::span<const std::st
     return a;
 }
 
+Outcome parse(const Program& p, std::span<const std::string> arguments, const Take& take) {
+    auto parsed = parse(p, arguments);
+    if (auto* outcome = std::get_if<Outcome>(&parsed)) return *outcome;
+    if (auto wrong = take(std::get<Arguments>(parsed))) return usageError(p.name, *wrong);
+    return {};
+}
+
 std::string helpText(const Program& p) {
     std::string out = "Usage: " + p.name + " [options]" + (p.arguments.empty() ? "" : " " + p.arguments) + "\n";
     if (!p.description.empty()) out += p.description + "\n";

@@ -3,6 +3,7 @@
 // The command line of every program, on every system: options by name, help, version and usage
 // errors alike. A usage error ends the program with status 64 (EX_USAGE), never with 1, which
 // scripts read as a failure.
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>
@@ -62,6 +63,11 @@ class Arguments {
 // The arguments after the program's name. Help and version come back as an outcome to print,
 // a mistake as a usage error; otherwise the options as given.
 std::variant<Arguments, Outcome> parse(const Program& program, std::span<const std::string> arguments);
+
+// The same, the options handed to take, which reads them into the program's own and says what is
+// wrong with them, if anything: that is then the usage error.
+using Take = std::function<std::optional<std::string>(const Arguments&)>;
+Outcome parse(const Program& program, std::span<const std::string> arguments, const Take& take);
 
 // The help text: usage, description, options (each wrapped to 79 columns), arguments.
 std::string helpText(const Program& program);

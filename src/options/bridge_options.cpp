@@ -4,10 +4,8 @@
 namespace tova {
 namespace {
 
-constexpr std::string_view kProgram = "tova-bridge";
-
 cli::Program bridgeProgram() {
-    cli::Program p{std::string(kProgram), TOVA_VERSION,
+    cli::Program p{"tova-bridge", TOVA_VERSION,
                    "Owns a projector's serial line and serves it to many clients at once: as PJLink\n"
                    "Class 2 devices (one listener per projector on the line), as a shared raw line for\n"
                    "the panel and tova-send (tcp://HOST:PORT), and as a web remote with /metrics. One\n"
@@ -52,33 +50,26 @@ std::string asOption(std::string_view key, const std::string& why) {
 
 BridgeCommandLine parseBridgeCommandLine(const std::vector<std::string>& arguments) {
     BridgeCommandLine r;
-    auto parsed = cli::parse(bridgeProgram(), arguments);
-    if (auto* outcome = std::get_if<cli::Outcome>(&parsed)) {
-        r.outcome = *outcome;
-        return r;
-    }
-    const cli::Arguments& a = std::get<cli::Arguments>(parsed);
-    auto usage = [&](const std::string& text) {
-        r.outcome = cli::usageError(kProgram, text);
-        return r;
-    };
-    if (!a.positional().empty()) return usage("unexpected argument '" + a.positional().front() + "'");
-    if (a.isSet("config")) r.config = a.value("config");
-    for (const bridge::SettingKey& k : bridge::settingKeys()) {
-        // A flag is the file's "true"; any other option is taken as often as it is given.
-        const std::vector<std::string> given = k.value.empty() && a.isSet(k.key) ? std::vector<std::string>{"true"}
-                                                                                    : a.values(k.key);
-        for (const std::string& value : given)
-            if (auto why = bridge::setKey(r.settings, k.key, value)) return usage(asOption(k.key, *why));
-    }
-    const std::pair<const char*, bridge::ClientKind> kinds[] = {{"pjlink", bridge::ClientKind::Pjlink},
-                                                                 {"share", bridge::ClientKind::SharedLine}};
-    for (const auto& [option, kind] : kinds)
-        for (const std::string& spec : a.values(option)) {
-            auto l = bridge::parseListenerSpec(spec, kind);
-            if (auto* why = std::get_if<std::string>(&l)) return usage("--" + std::string(option) + " " + spec + ": " + *why);
-            r.settings.listeners.push_back(std::get<bridge::ListenerSpec>(l));
+    r.outcome = cli::parse(bridgeProgram(), arguments, [&](const cli::Arguments& a) -> std::optional<std::string> {
+        if (!a.positional().empty()) return "unexpected argument '" + a.positional().front() + "'";
+        if (a.isSet("config")) r.config = a.value("config");
+        for (const bridge::SettingKey& k : bridge::settingKeys()) {
+            // A flag is the file's "true"; any other option is taken as often as it is given.
+            const std::vector<std::string> given =
+                k.value.empty() && a.isSet(k.key) ? std::vector<std::string>{"true"} : a.values(k.key);
+            for (const std::string& value : given)
+                if (auto why = bridge::setKey(r.settings, k.key, value)) return asOption(k.key, *why);
         }
+        const std::pair<const char*, bridge::ClientKind> kinds[] = {{"pjlink", bridge::ClientKind::Pjlink},
+                                                                     {"share", bridge::ClientKind::SharedLine}};
+        for (const auto& [option, kind] : kinds)
+            for (const std::string& spec : a.values(option)) {
+                auto l = bridge::parseListenerSpec(spec, kind);
+                if (auto* why = std::get_if<std::string>(&l)) return "--" + std::string(option) + " " + spec + ": " + *why;
+                r.settings.listeners.push_back(std::get<bridge::ListenerSpec>(l));
+            }
+        return std::nullopt;
+    });
     return r;
 }
 

@@ -54,32 +54,25 @@ cli::Program panelProgram(const PanelSystem& system) {
 
 PanelCommandLine parsePanelCommandLine(const std::vector<std::string>& arguments, const PanelSystem& system) {
     PanelCommandLine r;
-    auto parsed = cli::parse(panelProgram(system), arguments);
-    if (auto* outcome = std::get_if<cli::Outcome>(&parsed)) {
-        r.outcome = *outcome;
-        return r;
-    }
-    const cli::Arguments& a = std::get<cli::Arguments>(parsed);
-    auto usage = [&](const std::string& text) {
-        r.outcome = cli::usageError(kProgram, text);
-        return r;
-    };
-    if (!a.positional().empty()) return usage("unexpected argument '" + a.positional().front() + "'");
     PanelOptions& o = r.options;
-    o.save = a.isSet("save");
-    o.demo = a.isSet("demo");
-    if (o.save && o.demo) return usage("--save keeps real devices; it cannot be used with --demo");
-    if (o.save && !a.isSet("com1") && !a.isSet("com2"))
-        return usage("--save keeps the --com1 and --com2 given, and none is: nothing to keep");
-    if (a.isSet("screenshot-height")) {
-        const auto h = screenshotHeight(a.value("screenshot-height"));
-        if (!h) return usage("--screenshot-height takes 5350, 6645, 7200 or 9100");
-        o.screenshotHeight = *h;
-    }
-    if (a.isSet("com1")) o.com1 = a.value("com1");
-    if (a.isSet("com2")) o.com2 = a.value("com2");
-    o.trace = a.value("trace");
-    o.screenshot = a.value("screenshot");
+    r.outcome = cli::parse(panelProgram(system), arguments, [&](const cli::Arguments& a) -> std::optional<std::string> {
+        if (!a.positional().empty()) return "unexpected argument '" + a.positional().front() + "'";
+        o.save = a.isSet("save");
+        o.demo = a.isSet("demo");
+        if (o.save && o.demo) return "--save keeps real devices; it cannot be used with --demo";
+        if (o.save && !a.isSet("com1") && !a.isSet("com2"))
+            return "--save keeps the --com1 and --com2 given, and none is: nothing to keep";
+        if (a.isSet("screenshot-height")) {
+            const auto h = screenshotHeight(a.value("screenshot-height"));
+            if (!h) return "--screenshot-height takes 5350, 6645, 7200 or 9100";
+            o.screenshotHeight = *h;
+        }
+        if (a.isSet("com1")) o.com1 = a.value("com1");
+        if (a.isSet("com2")) o.com2 = a.value("com2");
+        o.trace = a.value("trace");
+        o.screenshot = a.value("screenshot");
+        return std::nullopt;
+    });
     return r;
 }
 

@@ -8,10 +8,8 @@
 namespace tova {
 namespace {
 
-constexpr std::string_view kProgram = "tova-send";
-
 cli::Program sendProgram() {
-    cli::Program p{std::string(kProgram), TOVA_VERSION,
+    cli::Program p{"tova-send", TOVA_VERSION,
                    "Sends projector command codes as the panel frames them (address, code, carriage\n"
                    "return) and prints one line for each code: the decoded words for the nine status\n"
                    "queries (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA, \"CR PRESSURE\"), the reply's\n"
@@ -72,61 +70,50 @@ std::optional<int> milliseconds(const std::string& text) {
 
 SendCommandLine parseSendCommandLine(const std::vector<std::string>& arguments) {
     SendCommandLine r;
-    auto parsed = cli::parse(sendProgram(), arguments);
-    if (auto* outcome = std::get_if<cli::Outcome>(&parsed)) {
-        r.outcome = *outcome;
-        return r;
-    }
-    const cli::Arguments& a = std::get<cli::Arguments>(parsed);
     SendOptions& o = r.options;
-    if (a.isSet("list")) {
-        o.list = true;
-        return r;
-    }
-    auto usage = [&](const std::string& text) {
-        r.outcome = cli::usageError(kProgram, text);
-        return r;
-    };
-    if (!a.isSet("device")) return usage("--device is required");
-    const auto speed = parseSpeed(a.value("speed"));
-    if (!speed) return usage("--speed " + std::string(kSpeedRule));
-    o.settings = LineSettings{*speed};
-    o.device = a.value("device");
-    send::Options& run = o.run;
-    run.fromInput = a.isSet("stdin");
-    const auto& codes = a.positional();
-    if (run.fromInput && !codes.empty()) return usage("give the codes on the command line or with --stdin, not both");
-    if (!run.fromInput && codes.empty()) return usage("give at least one CODE");
-    if (a.isSet("until")) {
-        if (run.fromInput || codes.size() != 1) return usage("--until takes exactly one CODE");
-        if (a.isSet("no-reply")) return usage("--until needs the reply: not with --no-reply");
-        run.until = a.value("until");
-        if (a.isSet("every")) {
-            const auto ms = milliseconds(a.value("every"));
-            if (!ms) return usage("--every takes seconds above 0, e.g. 0.5");
-            run.everyMs = *ms;
+    r.outcome = cli::parse(sendProgram(), arguments, [&](const cli::Arguments& a) -> std::optional<std::string> {
+        if (a.isSet("list")) {
+            o.list = true;
+            return std::nullopt;
         }
-        if (a.isSet("within")) {
-            const auto ms = milliseconds(a.value("within"));
-            if (!ms) return usage("--within takes seconds above 0, e.g. 30");
-            run.withinMs = *ms;
+        if (!a.isSet("device")) return "--device is required";
+        const auto speed = parseSpeed(a.value("speed"));
+        if (!speed) return "--speed " + std::string(kSpeedRule);
+        o.settings = LineSettings{*speed};
+        o.device = a.value("device");
+        send::Options& run = o.run;
+        run.fromInput = a.isSet("stdin");
+        const auto& codes = a.positional();
+        if (run.fromInput && !codes.empty()) return "give the codes on the command line or with --stdin, not both";
+        if (!run.fromInput && codes.empty()) return "give at least one CODE";
+        if (a.isSet("until")) {
+            if (run.fromInput || codes.size() != 1) return "--until takes exactly one CODE";
+            if (a.isSet("no-reply")) return "--until needs the reply: not with --no-reply";
+            run.until = a.value("until");
+            for (auto [name, ms, example] : {std::tuple{"every", &run.everyMs, "0.5"}, std::tuple{"within", &run.withinMs, "30"}}) {
+                if (!a.isSet(name)) continue;
+                const auto given = milliseconds(a.value(name));
+                if (!given) return "--" + std::string(name) + " takes seconds above 0, e.g. " + example;
+                *ms = *given;
+            }
+        } else if (a.isSet("every") || a.isSet("within")) {
+            return "--every and --within go with --until";
         }
-    } else if (a.isSet("every") || a.isSet("within")) {
-        return usage("--every and --within go with --until");
-    }
-    const auto target = addressTargetFor(a.value("address"));
-    if (!target) return usage("--address takes single, all or 001 to 004");
-    run.prefix = prefixFor(*target);
-    if (a.isSet("timeout")) {
-        const auto ms = wholeNumber(a.value("timeout"));
-        if (!ms || *ms <= 0) return usage("--timeout takes a number of milliseconds above 0");
-        run.timeoutMs = *ms;
-    }
-    run.codes = codes;
-    run.noReply = a.isSet("no-reply");
-    run.raw = a.isSet("raw");
-    run.json = a.isSet("json");
-    run.verbose = a.isSet("verbose");
+        const auto target = addressTargetFor(a.value("address"));
+        if (!target) return "--address takes single, all or 001 to 004";
+        run.prefix = prefixFor(*target);
+        if (a.isSet("timeout")) {
+            const auto ms = wholeNumber(a.value("timeout"));
+            if (!ms || *ms <= 0) return "--timeout takes a number of milliseconds above 0";
+            run.timeoutMs = *ms;
+        }
+        run.codes = codes;
+        run.noReply = a.isSet("no-reply");
+        run.raw = a.isSet("raw");
+        run.json = a.isSet("json");
+        run.verbose = a.isSet("verbose");
+        return std::nullopt;
+    });
     return r;
 }
 

@@ -7,10 +7,8 @@
 namespace tova {
 namespace {
 
-constexpr std::string_view kProgram = "tova-sim";
-
 cli::Program simProgram() {
-    cli::Program p{std::string(kProgram), TOVA_VERSION,
+    cli::Program p{"tova-sim", TOVA_VERSION,
                    "A virtual projector on a pseudo-terminal (or a TCP port with --listen). Prints the\n"
                    "device to give the panel as --com1 (or tova-send as --device), logs every line\n"
                    "received and every reply to standard error, and runs until stopped (Ctrl+C).",
@@ -32,31 +30,24 @@ cli::Program simProgram() {
 
 SimCommandLine parseSimCommandLine(const std::vector<std::string>& arguments) {
     SimCommandLine r;
-    auto parsed = cli::parse(simProgram(), arguments);
-    if (auto* outcome = std::get_if<cli::Outcome>(&parsed)) {
-        r.outcome = *outcome;
-        return r;
-    }
-    const cli::Arguments& a = std::get<cli::Arguments>(parsed);
-    auto usage = [&](const std::string& text) {
-        r.outcome = cli::usageError(kProgram, text);
-        return r;
-    };
     SimOptions& o = r.options;
-    const auto speed = parseSpeed(a.value("speed"));
-    if (!speed) return usage("--speed " + std::string(kSpeedRule));
-    o.line.baud = *speed;
-    const auto n = wholeNumber(a.value("projectors"));
-    if (!n || *n < 1 || *n > 4) return usage("--projectors takes 1 to 4");
-    o.line.projectors = *n;
-    if (a.isSet("fast")) o.line.timings = sim::fastTimings();
-    if (a.isSet("link") && a.isSet("listen")) return usage("--link needs a pseudo-terminal, not --listen");
-    if (a.isSet("listen")) {
-        o.listen = parseHostPort(a.value("listen"));
-        if (!o.listen || !isAddressLiteral(o.listen->host))
-            return usage("--listen takes HOST:PORT, e.g. 127.0.0.1:4001 or [::1]:4001");
-    }
-    o.link = a.value("link");
+    r.outcome = cli::parse(simProgram(), arguments, [&](const cli::Arguments& a) -> std::optional<std::string> {
+        const auto speed = parseSpeed(a.value("speed"));
+        if (!speed) return "--speed " + std::string(kSpeedRule);
+        o.line.baud = *speed;
+        const auto n = wholeNumber(a.value("projectors"));
+        if (!n || *n < 1 || *n > 4) return "--projectors takes 1 to 4";
+        o.line.projectors = *n;
+        if (a.isSet("fast")) o.line.timings = sim::fastTimings();
+        if (a.isSet("link") && a.isSet("listen")) return "--link needs a pseudo-terminal, not --listen";
+        if (a.isSet("listen")) {
+            o.listen = parseHostPort(a.value("listen"));
+            if (!o.listen || !isAddressLiteral(o.listen->host))
+                return "--listen takes HOST:PORT, e.g. 127.0.0.1:4001 or [::1]:4001";
+        }
+        o.link = a.value("link");
+        return std::nullopt;
+    });
     return r;
 }
 

@@ -10,9 +10,6 @@ target_link_libraries(tova_qt PUBLIC tova_logic Qt6::Core Qt6::Network Qt6::Seri
 # The window.
 add_library(tova_window STATIC ${TOVA_WINDOW_SOURCES})
 target_link_libraries(tova_window PUBLIC tova_qt tova_panel tova_options Qt6::Widgets)
-# The picture at the top right is compiled in as pixels (data/image1.xpm): decoding an image
-# file would load every image plugin before the window appears.
-target_include_directories(tova_window PRIVATE data)
 
 # The virtual projector on a pseudo-terminal or a TCP port.
 add_library(tova_sim_qt STATIC ${TOVA_SIM_QT_SOURCES})

@@ -279,7 +279,7 @@ TEST(Metrics, TheExpositionFormat) {
     }
     line.stray();
     MetricsInput in;
-    in.projectors = {{"Hall \"A\"\\\nB", "A001", &s}};
+    in.projectors = {{"Hall \"A\"\\\nB", "A001", &s, {}}};
     in.listeners = {{"PJLink on 0.0.0.0:4352", "pjlink", 3}};
     in.line = &line;
     in.lineUp = true;

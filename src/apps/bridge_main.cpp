@@ -9,7 +9,7 @@
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "qt/stop_signals.hpp"
-#include "qt/tracing_serial.hpp"
+#include "link/tracing_serial.hpp"
 
 #include <QCoreApplication>
 
@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<tova::TracingSerial> traced;
     const QString trace = QString::fromStdString(settings.trace.value_or(""));
     try {
-        if (!trace.isEmpty()) traced = std::make_unique<tova::TracingSerial>(port, trace);
+        if (!trace.isEmpty()) traced = std::make_unique<tova::TracingSerial>(port, trace.toStdString());
     } catch (const std::exception& e) {
         return tova::cli::finish({tova::cli::kUsageError, "tova-bridge: --trace " + trace.toStdString() + ": " + e.what() + "\n"});
     }

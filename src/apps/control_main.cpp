@@ -5,7 +5,7 @@
 #include "qt/program_names.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "qt/stop_signals.hpp"
-#include "qt/tracing_serial.hpp"
+#include "link/tracing_serial.hpp"
 #include "sim_qt/projector_endpoint.hpp"
 
 #include <QApplication>
@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<tova::TracingSerial> traced;
     const QString trace = QString::fromStdString(opts.trace);
     try {
-        if (!trace.isEmpty()) traced = std::make_unique<tova::TracingSerial>(port, trace);
+        if (!trace.isEmpty()) traced = std::make_unique<tova::TracingSerial>(port, opts.trace);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tova-control: --trace %s: %s\n", opts.trace.c_str(), e.what());
         return 1;

@@ -14,7 +14,14 @@
 namespace tova {
 
 namespace {
-bool activationKey(int key) { return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter; }
+ButtonKeys::Key keyOf(const QKeyEvent* e) {
+    switch (e->key()) {
+    case Qt::Key_Space: return ButtonKeys::Key::Space;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return ButtonKeys::Key::Enter;
+    default: return ButtonKeys::Key::Other;
+    }
+}
 } // namespace
 
 PanelButton::PanelButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
@@ -23,41 +30,38 @@ PanelButton::PanelButton(const QString& text, QWidget* parent) : QPushButton(tex
     connect(&m_keyRelease, &QTimer::timeout, this, &PanelButton::keyLetGo);
 }
 
-// A key held on a button is one press. The X server's auto-repeat sends release and press
-// pairs that are not always flagged as such: a release that a press of the same key follows
-// within a few milliseconds is one of them, and the key counts as held until a release stands.
+// The X server's auto-repeat sends release and press pairs that are not always flagged as such:
+// a release that a press of the same key follows within a few milliseconds is one of them, and
+// the key counts as held until a release stands.
 void PanelButton::keyPressEvent(QKeyEvent* e) {
-    if (!activationKey(e->key())) return QPushButton::keyPressEvent(e);
-    if (held) {
-        e->ignore(); // a held button is not activated from the keyboard
-        return;
+    switch (m_keys.press(keyOf(e), held)) {
+    case ButtonKeys::Act::Pass: return QPushButton::keyPressEvent(e);
+    case ButtonKeys::Act::Ignore: return e->ignore();
+    case ButtonKeys::Act::ShowDown: setDown(true); break;
+    case ButtonKeys::Act::Click: click(); break;
+    case ButtonKeys::Act::StillHeld: m_keyRelease.stop(); break;
+    case ButtonKeys::Act::None:
+    case ButtonKeys::Act::Wait: break;
     }
     e->accept();
-    if (m_key != 0) {
-        if (e->key() == m_key) m_keyRelease.stop(); // still held: its release was a repeat
-        return;
-    }
-    m_key = e->key();
-    if (m_key == Qt::Key_Space) setDown(true); // the space bar acts at its release
-    else click();                              // Enter at its press
 }
 
 void PanelButton::keyReleaseEvent(QKeyEvent* e) {
-    if (!activationKey(e->key()) || held) return QPushButton::keyReleaseEvent(e);
+    const ButtonKeys::Act act = m_keys.release(keyOf(e), held, e->isAutoRepeat());
+    if (act == ButtonKeys::Act::Pass) return QPushButton::keyReleaseEvent(e);
     e->accept();
-    if (e->key() == m_key && !e->isAutoRepeat()) m_keyRelease.start();
+    if (act == ButtonKeys::Act::Wait) m_keyRelease.start();
 }
 
 void PanelButton::keyLetGo() {
-    const int key = std::exchange(m_key, 0);
-    if (key == Qt::Key_Space && isDown()) {
+    if (m_keys.letGo() == ButtonKeys::Act::Click && isDown()) {
         setDown(false);
         click();
     }
 }
 
 void PanelButton::focusOutEvent(QFocusEvent* e) {
-    m_key = 0; // a key that leaves with the focus activates nothing
+    m_keys.focusLost();
     m_keyRelease.stop();
     setDown(false);
     QPushButton::focusOutEvent(e);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The few widgets whose platform behaviour the panel must change.
+#include "panel/button_keys.hpp"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,7 +30,7 @@ class PanelButton : public QPushButton {
   private:
     QStringList wrappedLines(const QString& caption, int width) const;
     void keyLetGo();
-    int m_key = 0; // the activation key held on the button
+    ButtonKeys m_keys;
     QTimer m_keyRelease;
 };
 

@@ -4,10 +4,12 @@
 #include "tables/controls.hpp"
 #include "panel/form1.hpp"
 #include "tables/layout_table.hpp"
+#include "tables/picture.hpp"
 #include "panel_qt/panel_widgets.hpp"
 
 #include <QButtonGroup>
 #include <QFrame>
+#include <QImage>
 #include <QPixmap>
 
 #include <algorithm>
@@ -17,8 +19,14 @@
 namespace tova {
 namespace {
 
-// The picture at the top right, its pixels compiled in.
-#include "image1.xpm"
+// The picture at the top right, from the pixels compiled in.
+QPixmap picture() {
+    const PicturePixels& p = picturePixels();
+    QImage image(p.width, p.height, QImage::Format_RGB32);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) image.setPixel(x, y, p.rgb[std::size_t(y * p.width + x)]);
+    return QPixmap::fromImage(image);
+}
 
 int px(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
 
@@ -92,7 +100,7 @@ QWidget* make(const LayoutControl& c, QWidget* parent, std::map<std::string_view
     }
     case Kind::Picture: {
         auto* p = new Picture(parent);
-        p->setPixmap(QPixmap(image1)); // read in place: no image plugin is looked for
+        p->setPixmap(picture());
         p->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         p->setAccessibleName(QStringLiteral("TOVA"));
         return p;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Serial over the network (a device server in raw TCP mode), kept devices and the trace.
 #include "sim_qt/projector_endpoint.hpp"
-#include "qt/tracing_serial.hpp"
+#include "link/tracing_serial.hpp"
 #include "processes.hpp"
 #include "window_rig.hpp"
 
@@ -138,7 +138,7 @@ TEST(Network, TraceRecordsWhatWasSentAndReceived) {
     const QString path = dir.filePath(QStringLiteral("t.log"));
     PtyPeer device, other;
     QtSerialControl port(device.path(), other.path());
-    TracingSerial traced(port, path);
+    TracingSerial traced(port, path.toStdString());
     std::string got;
     traced.setEvents({[&](const std::string& bytes) { got += bytes; }, {}});
     traced.setSettings(LineSettings{19200});
@@ -262,7 +262,7 @@ TEST(Network, TraceTellsWhatReallyHappened) {
     // A line without reply.
     const QString path = dir.filePath(QStringLiteral("timeout.log"));
     QtSerialControl port(device.path(), device.path());
-    TracingSerial traced(port, path);
+    TracingSerial traced(port, path.toStdString());
     PanelAssembly panel(traced);
     panel.form.click("Command44");
     ASSERT_TRUE(QTest::qWaitFor([&] {

@@ -4,20 +4,23 @@
 // failure with its port, with the time to the millisecond. The trace is a regular file that is
 // only ever appended to in whole lines.
 #include "core/serial_control.hpp"
-#include "qt/trace_file.hpp"
+#include "link/trace_file.hpp"
 
-#include <QString>
-
+#include <chrono>
 #include <functional>
+#include <string_view>
 #include <memory>
 
 namespace tova {
+
+// One line of a trace: "2026-12-08 14:03:07.123 TX " C 0 0 CR "".
+std::string traceLine(std::chrono::system_clock::time_point at, std::string_view what, std::string_view text);
 
 class TracingSerial : public SerialControl {
   public:
     // Appends to path, which must be a regular file (or not exist yet); throws std::runtime_error
     // saying why not. A FIFO, a device or a folder is refused at once, never waited on.
-    TracingSerial(SerialControl& inner, const QString& path);
+    TracingSerial(SerialControl& inner, std::string path);
     ~TracingSerial() override;
     TracingSerial(const TracingSerial&) = delete;
     TracingSerial& operator=(const TracingSerial&) = delete;
@@ -46,7 +49,7 @@ class TracingSerial : public SerialControl {
   private:
     void note(const char* what, const std::string& text);
     SerialControl& m_inner;
-    QString m_path;
+    std::string m_path;
     std::unique_ptr<TraceFile> m_file;
     bool m_failed = false;
     std::string m_failure; // what stopped the trace

@@ -1,14 +1,27 @@
 // SPDX-License-Identifier: MIT
-#include "qt/tracing_serial.hpp"
+#include "link/tracing_serial.hpp"
 
 #include "link/traffic.hpp"
 
-#include <QDateTime>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
 
 namespace tova {
 
-TracingSerial::TracingSerial(SerialControl& inner, const QString& path)
-    : m_inner(inner), m_path(path), m_file(std::make_unique<TraceFile>(path)) {}
+std::string traceLine(std::chrono::system_clock::time_point at, std::string_view what, std::string_view text) {
+    // Local time to the millisecond, as a reader on the same computer compares it with a clock.
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count() % 1000;
+    const std::tm local = *std::localtime(&seconds); // the one thread: no other caller meanwhile
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms));
+    return std::string(stamp) + ' ' + std::string(what) + " \"" + std::string(text) + "\"\n";
+}
+
+TracingSerial::TracingSerial(SerialControl& inner, std::string path)
+    : m_inner(inner), m_path(std::move(path)), m_file(std::make_unique<TraceFile>(m_path)) {}
 
 TracingSerial::~TracingSerial() = default;
 
@@ -18,20 +31,18 @@ void TracingSerial::reopen() {
         m_file = std::make_unique<TraceFile>(m_path);
         m_failed = false;
     } catch (const std::exception& e) {
-        if (m_onFailure) m_onFailure("The trace " + m_path.toStdString() + " cannot be reopened: " + e.what());
+        if (m_onFailure) m_onFailure("The trace " + m_path + " cannot be reopened: " + e.what());
     }
 }
 
 void TracingSerial::note(const char* what, const std::string& text) {
     if (m_failed) return;
-    const QByteArray stamp =
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")).toUtf8();
-    const std::string line = stamp.toStdString() + ' ' + what + " \"" + text + "\"\n";
+    const std::string line = traceLine(std::chrono::system_clock::now(), what, text);
     // One write per line, straight to the file: a trace must survive a crash or a pulled plug.
     const auto why = m_file->append(line);
     if (!why) return;
     m_failed = true;
-    m_failure = "The trace " + m_path.toStdString() + " stopped: " + *why +
+    m_failure = "The trace " + m_path + " stopped: " + *why +
                 ". It keeps every line written before; the panel goes on without it.";
     if (m_onFailure) m_onFailure(m_failure);
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "qt/trace_file.hpp"
+#include "link/trace_file.hpp"
 
 #include <cerrno>
 #include <cstring>
@@ -29,12 +29,12 @@ struct TraceFile::Impl {
     int fd = -1;
 };
 
-TraceFile::TraceFile(const QString& path) : m_impl(std::make_unique<Impl>()) {
-    const QByteArray p = path.toLocal8Bit();
+TraceFile::TraceFile(const std::string& path) : m_impl(std::make_unique<Impl>()) {
+    const char* p = path.c_str();
     struct stat st {};
-    if (::stat(p.constData(), &st) == 0 && !S_ISREG(st.st_mode)) refuse(st.st_mode);
+    if (::stat(p, &st) == 0 && !S_ISREG(st.st_mode)) refuse(st.st_mode);
     // Opened without waiting, so that a FIFO put there meanwhile cannot hang the program.
-    const int fd = ::open(p.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
+    const int fd = ::open(p, O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644);
     if (fd < 0) throw std::runtime_error(std::strerror(errno));
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         const mode_t mode = st.st_mode;

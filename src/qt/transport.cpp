@@ -24,10 +24,12 @@ void Transport::openLater(const LineSettings& settings, std::function<void(std::
 
 namespace {
 
+Link::Fault failed(SerialFault kind, const QString& text) { return {kind, text.toStdString()}; }
+
 class SerialTransport : public Transport {
   public:
     SerialTransport(const QString& path, const Consoles& consoles) : m_path(path), m_consoles(consoles) {
-        connect(&m_port, &QSerialPort::readyRead, this, &Transport::readyRead);
+        connect(&m_port, &QSerialPort::readyRead, this, [this] { readable(); });
         connect(&m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
             // Read and resource errors repeat for ever on a vanished device: close at once. A read
             // that found nothing (its input was just discarded) is no loss, though.
@@ -38,7 +40,7 @@ class SerialTransport : public Transport {
                 const QString why = m_port.errorString();
                 m_port.close();
                 m_port.clearError();
-                emit lost(why);
+                lost(why);
             }
         });
     }
@@ -46,7 +48,7 @@ class SerialTransport : public Transport {
     std::optional<Fault> open(const LineSettings& s) override {
         const auto consoles = m_consoles ? *m_consoles : activeConsoles();
         if (const std::string console = consoleBehind(m_path.toStdString(), consoles); !console.empty())
-            return Fault{SerialFault::Console, QStringLiteral("%1 is an active system console").arg(QString::fromStdString(console))};
+            return failed(SerialFault::Console, QStringLiteral("%1 is an active system console").arg(QString::fromStdString(console)));
         m_port.setPortName(m_path);
         if (!m_port.open(QIODevice::ReadWrite)) {
             const auto error = m_port.error();
@@ -60,7 +62,7 @@ class SerialTransport : public Transport {
                 fault = ::access(m_path.toLocal8Bit().constData(), R_OK | W_OK) == 0 ? SerialFault::InUse
                                                                                     : SerialFault::NoPermission;
 #endif
-            return Fault{fault, text};
+            return failed(fault, text);
         }
         if (auto f = apply(s)) {
             m_port.close();
@@ -87,7 +89,7 @@ class SerialTransport : public Transport {
                         m_port.setDataBits(static_cast<QSerialPort::DataBits>(s.dataBits)) &&
                         m_port.setParity(parity) && m_port.setStopBits(stop) &&
                         m_port.setFlowControl(QSerialPort::NoFlowControl);
-        if (!ok) return Fault{SerialFault::Other, m_port.errorString()};
+        if (!ok) return failed(SerialFault::Other, m_port.errorString());
         return std::nullopt;
     }
     bool write(std::string_view bytes) override {
@@ -116,7 +118,7 @@ class SerialTransport : public Transport {
         m_port.readAll();
         return n;
     }
-    QString errorText() const override { return m_port.errorString(); }
+    std::string errorText() const override { return m_port.errorString().toStdString(); }
     std::string describe() const override { return m_path.toStdString(); }
 
   private:
@@ -141,7 +143,7 @@ class TcpTransport : public Transport {
         m_deadline.setSingleShot(true);
         connect(&m_deadline, &QTimer::timeout, this, [this] {
             m_socket.abort();
-            opened(Fault{SerialFault::NoAnswer, tr("Socket operation timed out")});
+            opened(failed(SerialFault::NoAnswer, tr("Socket operation timed out")));
         });
         connect(&m_socket, &QTcpSocket::connected, this, [this] {
             if (!m_pending) return;
@@ -150,12 +152,12 @@ class TcpTransport : public Transport {
             m_open = true;
             opened(std::nullopt);
         });
-        connect(&m_socket, &QTcpSocket::readyRead, this, &Transport::readyRead);
+        connect(&m_socket, &QTcpSocket::readyRead, this, [this] { readable(); });
         connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
             if (m_pending) {
                 const QString text = m_socket.errorString();
                 m_socket.abort();
-                return opened(Fault{faultOf(e), text});
+                return opened(failed(faultOf(e), text));
             }
             // A wait that timed out leaves the connection as it was.
             if (m_open && e != QAbstractSocket::SocketTimeoutError) drop(m_socket.errorString());
@@ -172,14 +174,14 @@ class TcpTransport : public Transport {
     std::optional<Fault> open(const LineSettings&) override {
         const QUrl url(m_url);
         if (!url.isValid() || url.host().isEmpty() || url.port() <= 0)
-            return Fault{SerialFault::Other, tr("Invalid address %1 (expected tcp://HOST:PORT)").arg(m_url)};
+            return failed(SerialFault::Other, tr("Invalid address %1 (expected tcp://HOST:PORT)").arg(m_url));
         m_socket.abort();
         m_socket.connectToHost(url.host(), static_cast<quint16>(url.port()));
         if (!m_socket.waitForConnected(kConnectTimeoutMs)) {
             const auto error = m_socket.error();
             const QString text = m_socket.errorString();
             m_socket.abort();
-            return Fault{faultOf(error), text};
+            return failed(faultOf(error), text);
         }
         m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         m_socket.setSocketOption(QAbstractSocket::KeepAliveOption, 1);
@@ -191,7 +193,7 @@ class TcpTransport : public Transport {
     void openLater(const LineSettings&, std::function<void(std::optional<Fault>)> done) override {
         const QUrl url(m_url);
         if (!url.isValid() || url.host().isEmpty() || url.port() <= 0) {
-            const Fault f{SerialFault::Other, tr("Invalid address %1 (expected tcp://HOST:PORT)").arg(m_url)};
+            const Fault f = failed(SerialFault::Other, tr("Invalid address %1 (expected tcp://HOST:PORT)").arg(m_url));
             QTimer::singleShot(0, this, [f, done = std::move(done)] { done(f); });
             return;
         }
@@ -216,7 +218,7 @@ class TcpTransport : public Transport {
     std::string readAll() override { return m_socket.readAll().toStdString(); }
     bool bytesWaiting() const override { return m_open && m_socket.bytesToWrite() > 0; }
     std::size_t discardInput() override { return static_cast<std::size_t>(m_socket.readAll().size()); }
-    QString errorText() const override { return m_socket.errorString(); }
+    std::string errorText() const override { return m_socket.errorString().toStdString(); }
     std::string describe() const override {
         return m_url.toStdString() + " (raw TCP: the speed setting does not apply)";
     }
@@ -235,7 +237,7 @@ class TcpTransport : public Transport {
     void drop(const QString& why) {
         m_open = false;
         m_socket.abort();
-        emit lost(why);
+        lost(why);
     }
     QString m_url;
     QTcpSocket m_socket;

@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// A link to a projector's line, opened by its name: a serial device (QSerialPort), or
+// The links of the Qt build, opened by their name: a serial device (QSerialPort), or
 // tcp://HOST:PORT of a serial device server in raw TCP mode. makeTransport() is the one place
 // that tells them apart: a new kind of link is one class and one line there.
-#include "core/serial_control.hpp"
-#include "core/settings.hpp"
+#include "link/link.hpp"
 
 #include <QObject>
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,39 +15,24 @@
 
 namespace tova {
 
-class Transport : public QObject {
+// A link on Qt's event loop: what it tells goes to the control's events.
+class Transport : public QObject, public Link {
     Q_OBJECT
   public:
-    struct Fault {
-        SerialFault kind;
-        QString text; // the layer's own words
-    };
+    void setEvents(Events events) override { m_events = std::move(events); }
+    // A serial device opens at once; its outcome is told from the event loop all the same.
+    void openLater(const LineSettings& settings, std::function<void(std::optional<Fault>)> done) override;
 
-    // Opens the link with these settings, waiting at most kConnectTimeoutMs for a device server.
-    virtual std::optional<Fault> open(const LineSettings& settings) = 0;
-    // The same without waiting: done is told later, from the event loop, within the same bound.
-    virtual void openLater(const LineSettings& settings, std::function<void(std::optional<Fault>)> done);
-    virtual void close() = 0;
-    virtual bool isOpen() const = 0;
-    // Applied at once to an open link; a raw TCP link only keeps them.
-    virtual std::optional<Fault> apply(const LineSettings& settings) = 0;
-    // Hands the bytes over and starts writing them now; false when not all were taken.
-    virtual bool write(std::string_view bytes) = 0;
-    virtual std::string readAll() = 0;
-    // True while bytes handed over still wait in a buffer or a driver's queue.
-    virtual bool bytesWaiting() const = 0;
-    // Drops every received byte not read yet, a serial driver's input queue included; the count.
-    virtual std::size_t discardInput() = 0;
-    virtual QString errorText() const = 0;
-    // Where the link leads, as the operator reads it.
-    virtual std::string describe() const = 0;
+  protected:
+    void readable() {
+        if (m_events.readable) m_events.readable();
+    }
+    void lost(const QString& why) {
+        if (m_events.lost) m_events.lost(why.toStdString());
+    }
 
-    // How long a device server may take to accept the connection.
-    static constexpr int kConnectTimeoutMs = 3000;
-
-  signals:
-    void readyRead();
-    void lost(const QString& why); // the device failed; the link is closed
+  private:
+    Events m_events;
 };
 
 // The devices a serial link never opens; none given: the active system consoles, looked up at

@@ -2,7 +2,9 @@
 // The virtual projector's model, read through the panel's own decoder.
 #include "link/decoder.hpp"
 #include "link/traffic.hpp"
+#include "fakes.hpp"
 #include "sim/projector.hpp"
+#include "sim/projector_port.hpp"
 
 #include <gtest/gtest.h>
 
@@ -135,4 +137,47 @@ TEST(Sim, SpeedMismatchIsNoiseBothWays) {
     EXPECT_EQ(understood, 0u);
     EXPECT_NE(line.toPanel("80\r", 9600), "80\r");
     EXPECT_EQ(line.toPanel("80\r", 19200), "80\r");
+}
+
+// At its end of the line the projector answers after its delay, a byte at a time at the line's
+// rate, and only to the party that asked.
+TEST(Sim, ThePortPacesItsRepliesAndForgetsAGoneParty) {
+    test::FakeClock clock;
+    test::FakeTimer timer(clock);
+    clock.timers = {&timer};
+    std::vector<std::pair<long long, std::string>> sent; // when, what
+    std::vector<std::string> logged;
+    ProjectorLine::Options o;
+    o.baud = 9600; // 1.04 ms a byte
+    o.timings = kT;
+    ProjectorPort port(o, timer, clock,
+                       {[&](std::string_view b) {
+                            sent.emplace_back(clock.ms, std::string(b));
+                            return b.size();
+                        },
+                        [&](const std::string& s) { logged.push_back(s); }, {}});
+    port.received("CR9\r"); // "TM4-SIM\r" after 30 ms
+    clock.advance(29);
+    EXPECT_TRUE(sent.empty());
+    clock.advance(20);
+    std::string got;
+    for (const auto& [at, b] : sent) got += b;
+    EXPECT_EQ(got, "TM4-SIM\r");
+    EXPECT_GE(sent.size(), 4u); // not all at once: eight bytes take about eight milliseconds
+    EXPECT_GE(sent.back().first - sent.front().first, 6);
+    EXPECT_LE(sent.back().first - sent.front().first, 10);
+    EXPECT_EQ(logged, (std::vector<std::string>{"line: C R 9 ", "reply: T M 4 - S I M CR "}));
+
+    sent.clear();
+    port.received("CR0\r");
+    port.newSession(); // its party went before the reply came
+    clock.advance(100);
+    EXPECT_TRUE(sent.empty());
+    port.received("CR");
+    port.newSession(); // and a half line is no next party's start
+    port.received("0\r");
+    clock.advance(100);
+    got.clear();
+    for (const auto& [at, b] : sent) got += b;
+    EXPECT_EQ(got, "ERR\r");
 }

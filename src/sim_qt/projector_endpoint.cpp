@@ -13,53 +13,18 @@
 
 namespace tova {
 
-namespace {
-
-QString shown(const std::string& bytes) { return QString::fromStdString(trafficText(bytes)); }
-
-} // namespace
-
 ProjectorEndpoint::ProjectorEndpoint(sim::ProjectorLine::Options options, ProjectorLog log, QObject* parent)
-    : QObject(parent), m_line(options), m_log(std::move(log)) {
-    m_clock.start();
-    m_pump.setSingleShot(true);
-    m_pump.setTimerType(Qt::PreciseTimer);
-    connect(&m_pump, &QTimer::timeout, this, &ProjectorEndpoint::pump);
-}
-
-void ProjectorEndpoint::received(const char* data, std::size_t n) {
-    const int baud = lineBaud();
-    for (auto& out : m_line.receive(std::string_view(data, n), baud, now())) {
-        std::string bytes = m_line.toPanel(out.bytes, baud);
-        QTimer::singleShot(std::max<qint64>(0, (out.at - now()).count()), Qt::PreciseTimer, this,
-                           [this, bytes, reply = out.bytes, session = m_session] {
-                               if (session != m_session) return; // its client has gone
-                               log(QStringLiteral("reply:%1").arg(shown(reply)));
-                               m_out += bytes;
-                               pump();
-                           });
-    }
-    if (m_log)
-        for (const auto& l : m_line.takeLog()) log(QStringLiteral("line:%1").arg(shown(l)));
-}
-
-void ProjectorEndpoint::pump() {
-    // Bytes leave at the line rate: 10 bits a character at the speed the line is set to.
-    const qint64 charUs = wireTime(1, LineSettings{lineBaud()}).count();
-    const qint64 nowUs = m_clock.nsecsElapsed() / 1000;
-    m_nextCharUs = std::max(m_nextCharUs, nowUs);
-    std::size_t due = 0;
-    while (due < m_out.size() && m_nextCharUs + static_cast<qint64>(due) * charUs <= nowUs) ++due;
-    if (due > 0) {
-        const qint64 n = send(m_out.data(), static_cast<qint64>(due));
-        if (n > 0) {
-            m_out.erase(0, static_cast<std::size_t>(n));
-            m_nextCharUs += n * charUs;
-        }
-    }
-    if (!m_out.empty())
-        m_pump.start(static_cast<int>(std::max<qint64>(1, (m_nextCharUs - nowUs) / 1000)));
-}
+    : QObject(parent), m_log(std::move(log)),
+      m_port(options, m_timer, m_clock,
+             {[this](std::string_view bytes) {
+                  const qint64 n = send(bytes.data(), static_cast<qint64>(bytes.size()));
+                  return n > 0 ? static_cast<std::size_t>(n) : std::size_t{0};
+              },
+              // Without a log the model keeps its lines for a reader of its own (a test).
+              m_log ? std::function<void(const std::string&)>(
+                          [this](const std::string& text) { this->log(QString::fromStdString(text)); })
+                    : nullptr,
+              [this] { return lineBaud(); }}) {}
 
 TcpProjector::TcpProjector(sim::ProjectorLine::Options options, const QHostAddress& host, quint16 port,
                            ProjectorLog log, QObject* parent)

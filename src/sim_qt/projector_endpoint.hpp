@@ -3,9 +3,10 @@
 // The virtual projector at the end of a line: on a pseudo-terminal (the panel opens the slave
 // side like a serial port) or behind a TCP port (like a serial device server in raw mode).
 #include "core/host_port.hpp"
-#include "sim/projector.hpp"
+#include "core/clock.hpp"
+#include "qt/qt_timer.hpp"
+#include "sim/projector_port.hpp"
 
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
 #include <QPointer>
@@ -23,39 +24,29 @@ namespace tova {
 // Each line received and each reply sent, for a log; none: nothing is logged.
 using ProjectorLog = std::function<void(const QString&)>;
 
-// The model, its reply delays, and bytes leaving at the line rate.
+// The projector's port on Qt's event loop; each kind says how bytes reach the line.
 class ProjectorEndpoint : public QObject {
     Q_OBJECT
   public:
     ProjectorEndpoint(sim::ProjectorLine::Options options, ProjectorLog log, QObject* parent = nullptr);
-    sim::ProjectorLine& model() { return m_line; }
-    const sim::ProjectorLine& model() const { return m_line; }
+    sim::ProjectorLine& model() { return m_port.model(); }
+    const sim::ProjectorLine& model() const { return m_port.model(); }
 
   protected:
-    void received(const char* data, std::size_t n);
+    void received(const char* data, std::size_t n) { m_port.received(std::string_view(data, n)); }
     void log(const QString& text) const {
         if (m_log) m_log(text);
     }
     virtual qint64 send(const char* data, qint64 n) = 0;
-    virtual int lineBaud() const { return m_line.baud(); }
+    virtual int lineBaud() const { return model().baud(); }
     // A new client: the replies owed to the last one, queued or still to come, are dropped.
-    void newSession() {
-        ++m_session;
-        m_out.clear();
-        m_line.dropPartial();
-    }
+    void newSession() { m_port.newSession(); }
 
   private:
-    void pump();
-    sim::Ms now() const { return sim::Ms(m_clock.elapsed()); }
-
-    sim::ProjectorLine m_line;
     ProjectorLog m_log;
-    QElapsedTimer m_clock;
-    QTimer m_pump;
-    std::string m_out;       // bytes waiting for the wire
-    unsigned m_session = 0;  // replies are owed to the session of the line they answer
-    qint64 m_nextCharUs = 0; // when the next byte may go
+    QtTimer m_timer;
+    SteadyClock m_clock;
+    sim::ProjectorPort m_port;
 };
 
 class TcpProjector : public ProjectorEndpoint {

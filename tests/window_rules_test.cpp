@@ -94,9 +94,11 @@ TEST(Trace, EveryLineStampedAndWhole) {
         serial.lose("unplugged");
         EXPECT_EQ(got, "00\r");
     }
-    std::ifstream in(path);
     std::vector<std::string> verbs;
-    for (std::string l; std::getline(in, l);) verbs.push_back(l.substr(24, l.find(' ', 24) - 24));
+    {
+        std::ifstream in(path);
+        for (std::string l; std::getline(in, l);) verbs.push_back(l.substr(24, l.find(' ', 24) - 24));
+    }
     EXPECT_EQ(verbs, (std::vector<std::string>{"SET", "OPEN", "TX", "RX", "TIMEOUT", "LOST"}));
     std::filesystem::remove(path);
     // A folder is no trace file.

@@ -1,0 +1,425 @@
+// SPDX-License-Identifier: MIT
+// The window as the handlers see it: the controls built from the layout table, captions,
+// visibility, marks, heights in twips on the outer frame, the warning box after the running
+// handler, and END.
+#include "panel_win32/panel_window.hpp"
+
+#include "panel/form1.hpp"
+#include "panel_win32/control_ids.hpp"
+#include "tables/controls.hpp"
+#include "tables/hold_table.hpp"
+#include "panel_win32/png_file.hpp"
+#include "win32/text.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include <commctrl.h>
+
+namespace tova::win32 {
+namespace {
+
+constexpr UINT kWarn = WM_APP + 10;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+
+COLORREF ref(Rgb c) { return RGB((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF); }
+
+// Windows 10's own DPI calls, where the system has them; older systems run at the system DPI.
+int dpiOf(HWND hwnd) {
+    using GetDpi = UINT(WINAPI*)(HWND);
+    static const auto getDpi =
+        reinterpret_cast<GetDpi>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpi && hwnd) return static_cast<int>(getDpi(hwnd));
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi;
+}
+
+void registerClasses(WNDPROC window, WNDPROC frame, WNDPROC picture) {
+    static bool done = false;
+    if (std::exchange(done, true)) return;
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSEXW c{};
+    c.cbSize = sizeof c;
+    c.hInstance = instance;
+    c.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    c.lpfnWndProc = window;
+    c.hbrBackground = CreateSolidBrush(ref(kWindowBack));
+    c.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    c.lpszClassName = kPanelClass;
+    RegisterClassExW(&c);
+    c.hIcon = nullptr;
+    c.lpfnWndProc = frame;
+    c.hbrBackground = nullptr; // painted whole in its WM_PAINT
+    c.lpszClassName = kFrameClass;
+    RegisterClassExW(&c);
+    c.style = CS_DBLCLKS; // the picture reacts to a double-click only
+    c.lpfnWndProc = picture;
+    c.lpszClassName = kPictureClass;
+    RegisterClassExW(&c);
+}
+
+} // namespace
+
+PanelWindow::PanelWindow() {
+    INITCOMMONCONTROLSEX cc{sizeof cc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
+    InitCommonControlsEx(&cc);
+    registerClasses(windowProc, frameProc, pictureProc);
+    m_dpi = dpiOf(nullptr);
+    const SIZE outer = outerSize(px(kClientWidth), px(kClientHeight));
+    m_window = CreateWindowExW(kExStyle, kPanelClass, wide(kWindowCaption).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                               outer.cx, outer.cy, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    m_dpi = dpiOf(m_window);
+    // Its outer height as laid out, the frame counted: what start-up centres it by.
+    m_outerHeight = MulDiv(outerSize(px(kClientWidth), px(kClientHeight)).cy, 1440, m_dpi);
+    applyHeight();
+    m_tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_window, nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(m_tips, TTM_SETMAXTIPWIDTH, 0, 600);
+    build();
+}
+
+PanelWindow::~PanelWindow() {
+    if (m_window) {
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+        DestroyWindow(m_window);
+    }
+    for (auto& [c, b] : m_brushes) DeleteObject(b);
+}
+
+SIZE PanelWindow::outerSize(int clientWidth, int clientHeight) const {
+    RECT r{0, 0, clientWidth, clientHeight};
+    using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+    static const auto adjust = reinterpret_cast<AdjustForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+    if (adjust) adjust(&r, kStyle, FALSE, kExStyle, static_cast<UINT>(m_dpi));
+    else AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+    return {r.right - r.left, r.bottom - r.top};
+}
+
+void PanelWindow::build() {
+    const auto& all = layoutControls();
+    m_controls.reserve(all.size());
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const LayoutControl& l = all[i];
+        Control& c = m_controls.emplace_back();
+        c.layout = &l;
+        c.caption = std::string(l.caption);
+        HWND parent = l.container.empty() ? m_window : m_controls[m_byName.find(l.container)->second].hwnd;
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (l.visible ? WS_VISIBLE : 0);
+        DWORD ex = 0;
+        const wchar_t* cls = L"STATIC";
+        switch (l.kind) {
+        case Kind::Frame:
+            cls = kFrameClass;
+            style |= WS_CLIPCHILDREN;
+            ex = WS_EX_CONTROLPARENT;
+            break;
+        case Kind::Label:
+            style |= SS_NOPREFIX | SS_CENTERIMAGE |
+                     (l.align == Align::Center ? SS_CENTER : l.align == Align::Right ? SS_RIGHT : SS_LEFT);
+            if (l.border) ex |= WS_EX_STATICEDGE;
+            break;
+        case Kind::Button:
+            cls = L"BUTTON";
+            style |= BS_OWNERDRAW | WS_TABSTOP;
+            c.held = findHoldButton(l.name) != nullptr;
+            break;
+        case Kind::Option:
+            cls = L"BUTTON";
+            // Marked by the window itself, one per container: the system's own grouping reaches
+            // into the containers within.
+            style |= BS_RADIOBUTTON | WS_TABSTOP;
+            break;
+        case Kind::TextBox:
+            cls = L"EDIT";
+            style |= ES_AUTOHSCROLL | WS_TABSTOP;
+            ex |= WS_EX_CLIENTEDGE;
+            break;
+        case Kind::Picture: cls = kPictureClass; break;
+        }
+        c.hwnd = CreateWindowExW(ex, cls, wide(l.caption).c_str(), style, 0, 0, 0, 0, parent,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(i))), instance, nullptr);
+        // Later controls lie above earlier ones: the COM frame covers the COM button.
+        SetWindowPos(c.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        m_byName.emplace(std::string(l.name), i);
+        m_byWindow.emplace(c.hwnd, i);
+        if (l.kind == Kind::Button || l.kind == Kind::Option)
+            SetWindowSubclass(c.hwnd, buttonProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        if (l.kind == Kind::TextBox) {
+            SendMessageW(c.hwnd, EM_SETLIMITTEXT, 0, 0); // no length limit
+            SetWindowSubclass(c.hwnd, boxProc, 1, reinterpret_cast<DWORD_PTR>(this));
+        }
+        if (l.kind == Kind::Option && l.marked) SendMessageW(c.hwnd, BM_SETCHECK, BST_CHECKED, 0);
+        place(c);
+    }
+}
+
+void PanelWindow::place(Control& c) {
+    const LayoutControl& l = *c.layout;
+    SetWindowPos(c.hwnd, nullptr, px(l.left), px(l.top), px(l.width), px(l.height), SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.font(l.font, m_dpi)), FALSE);
+}
+
+void PanelWindow::show() {
+    ShowWindow(m_window, SW_SHOW);
+    UpdateWindow(m_window);
+    if (HWND first = control(ctl::PowerOn)) SetFocus(first);
+}
+
+HWND PanelWindow::control(std::string_view name) const {
+    const Control* c = find(name);
+    return c ? c->hwnd : nullptr;
+}
+
+PanelWindow::Control* PanelWindow::find(std::string_view name) {
+    auto it = m_byName.find(name);
+    return it == m_byName.end() ? nullptr : &m_controls[it->second];
+}
+
+const PanelWindow::Control* PanelWindow::find(std::string_view name) const {
+    auto it = m_byName.find(name);
+    return it == m_byName.end() ? nullptr : &m_controls[it->second];
+}
+
+PanelWindow::Control* PanelWindow::find(HWND hwnd) {
+    auto it = m_byWindow.find(hwnd);
+    return it == m_byWindow.end() ? nullptr : &m_controls[it->second];
+}
+
+std::string PanelWindow::caption(std::string_view name) const {
+    const Control* c = find(name);
+    return c ? c->caption : std::string();
+}
+
+void PanelWindow::setCaption(std::string_view name, const std::string& text) {
+    Control* c = find(name);
+    if (!c) return;
+    c->caption = text;
+    SetWindowTextW(c->hwnd, wide(text).c_str());
+    if (c->layout->kind == Kind::Button) InvalidateRect(c->hwnd, nullptr, FALSE);
+}
+
+bool PanelWindow::visible(std::string_view name) const {
+    const Control* c = find(name);
+    return c && (GetWindowLongW(c->hwnd, GWL_STYLE) & WS_VISIBLE);
+}
+
+void PanelWindow::setVisible(std::string_view name, bool on) {
+    if (const Control* c = find(name)) ShowWindow(c->hwnd, on ? SW_SHOWNA : SW_HIDE);
+}
+
+void PanelWindow::setMarked(std::string_view name, bool on) {
+    const Control* option = find(name);
+    if (!option || option->layout->kind != Kind::Option) return;
+    // Marking one unmarks the others of its container; a click is raised by no one here.
+    if (on)
+        for (const Control& c : m_controls)
+            if (c.layout->kind == Kind::Option && c.layout->container == option->layout->container)
+                SendMessageW(c.hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
+    SendMessageW(option->hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool PanelWindow::marked(std::string_view name) const {
+    const Control* c = find(name);
+    return c && SendMessageW(c->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+std::string PanelWindow::text(std::string_view name) const {
+    const Control* c = find(name);
+    if (!c) return {};
+    std::wstring w(static_cast<std::size_t>(GetWindowTextLengthW(c->hwnd)) + 1, L'\0');
+    w.resize(static_cast<std::size_t>(GetWindowTextW(c->hwnd, w.data(), static_cast<int>(w.size()))));
+    return utf8(w);
+}
+
+void PanelWindow::setText(std::string_view name, const std::string& text) {
+    if (const Control* c = find(name)) SetWindowTextW(c->hwnd, wide(text).c_str());
+}
+
+void PanelWindow::setToolTip(std::string_view name, const std::string& text) {
+    Control* c = find(name);
+    if (!c) return;
+    std::wstring w = wide(text);
+    TTTOOLINFOW t{};
+    t.cbSize = sizeof t;
+    t.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    t.hwnd = m_window;
+    t.uId = reinterpret_cast<UINT_PTR>(c->hwnd);
+    t.lpszText = w.data();
+    SendMessageW(m_tips, c->tip.empty() ? TTM_ADDTOOLW : TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&t));
+    c->tip = text;
+}
+
+void PanelWindow::setHeight(int twips) {
+    m_outerHeight = twips;
+    applyHeight();
+}
+
+void PanelWindow::applyHeight() {
+    // The outer height: the frame and title bar come off the client area, as twips intend.
+    const SIZE laidOut = outerSize(px(kClientWidth), 0);
+    SetWindowPos(m_window, nullptr, 0, 0, laidOut.cx, px(m_outerHeight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int PanelWindow::width() const { return MulDiv(outerSize(px(kClientWidth), 0).cx, 1440, m_dpi); }
+
+void PanelWindow::move(double left, double top) {
+    SetWindowPos(m_window, nullptr, MulDiv(static_cast<int>(left), m_dpi, 1440), MulDiv(static_cast<int>(top), m_dpi, 1440),
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+ScreenSize PanelWindow::screenSize() const {
+    return {double(MulDiv(GetSystemMetrics(SM_CXSCREEN), 1440, m_dpi)),
+            double(MulDiv(GetSystemMetrics(SM_CYSCREEN), 1440, m_dpi))};
+}
+
+void PanelWindow::showWarning(const std::string& text, std::function<void()> onClosed) {
+    // Opened after the running handler: a held button's release is never swallowed by it.
+    m_warnings.push_back({text, std::move(onClosed)});
+    PostMessageW(m_window, kWarn, 0, 0);
+}
+
+void PanelWindow::nextWarning() {
+    if (m_warnings.empty()) return;
+    Warning w = std::move(m_warnings.front());
+    m_warnings.pop_front();
+    letGoHeld();
+    MessageBoxW(m_window, wide(w.text).c_str(), L"", MB_OK | MB_ICONEXCLAMATION);
+    if (w.onClosed) w.onClosed();
+}
+
+void PanelWindow::letGoHeld() {
+    if (!m_form) return;
+    const std::string name = m_form->releaseHeld();
+    if (Control* c = find(name)) {
+        c->down = false;
+        if (GetCapture() == c->hwnd) ReleaseCapture();
+        SendMessageW(c->hwnd, BM_SETSTATE, FALSE, 0);
+    }
+}
+
+void PanelWindow::end() {
+    // No event reaches the handlers after END.
+    m_form = nullptr;
+    m_ended = true;
+    DestroyWindow(m_window);
+}
+
+bool PanelWindow::saveScreenshot(const std::string& path, int heightTwips) {
+    if (heightTwips > 0) setHeight(heightTwips);
+    RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT r;
+    GetClientRect(m_window, &r);
+    const int w = r.right, h = r.bottom;
+    HDC window = GetDC(m_window), mem = CreateCompatibleDC(window);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const HGDIOBJ before = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, window, 0, 0, SRCCOPY); // the client area as it stands on the screen
+    std::vector<std::uint32_t> rgb(static_cast<const std::uint32_t*>(bits),
+                                   static_cast<const std::uint32_t*>(bits) + static_cast<std::size_t>(w) * h);
+    for (auto& p : rgb) p &= 0xFFFFFF;
+    SelectObject(mem, before);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(m_window, window);
+    const std::string png = pngFile(w, h, rgb);
+    FILE* f = _wfopen(wide(path).c_str(), L"wb");
+    if (!f) return false;
+    const bool whole = std::fwrite(png.data(), 1, png.size(), f) == png.size();
+    return std::fclose(f) == 0 && whole;
+}
+
+HBRUSH PanelWindow::brush(Rgb colour) {
+    if (colour == kPlatformColour) return GetSysColorBrush(COLOR_BTNFACE);
+    HBRUSH& b = m_brushes[colour];
+    if (!b) b = CreateSolidBrush(ref(colour));
+    return b;
+}
+
+PanelWindow* PanelWindow::of(HWND hwnd) {
+    return reinterpret_cast<PanelWindow*>(GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
+}
+
+LRESULT CALLBACK PanelWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* self = static_cast<PanelWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->m_window = hwnd;
+    }
+    auto* self = reinterpret_cast<PanelWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+    return self->handle(msg, wp, lp);
+}
+
+LRESULT PanelWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+        if (lp) command(reinterpret_cast<HWND>(lp), HIWORD(wp));
+        return 0;
+    case WM_DRAWITEM: draw(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp)); return TRUE;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: return colour(reinterpret_cast<HDC>(wp), reinterpret_cast<HWND>(lp));
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(m_window, &ps);
+        paintOutline(dc);
+        EndPaint(m_window, &ps);
+        return 0;
+    }
+    case WM_ACTIVATE:
+        // The focus comes back to where it was when the window is active again.
+        if (LOWORD(wp) == WA_INACTIVE) m_lastFocus = GetFocus();
+        else if (m_lastFocus && IsWindow(m_lastFocus)) SetFocus(m_lastFocus);
+        return 0;
+    case WM_DPICHANGED: dpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp)); return 0;
+    case kWarn: nextWarning(); return 0;
+    case WM_DESTROY:
+        m_window = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    default: return DefWindowProcW(m_window, msg, wp, lp);
+    }
+}
+
+void PanelWindow::command(HWND child, WORD code) {
+    Control* c = find(child);
+    if (!c || !m_form || c->held) return;
+    // A quick second click is a click as well.
+    if (code != BN_CLICKED && code != BN_DOUBLECLICKED) return;
+    // An option is marked as it is clicked, and its handler runs also when it was marked already.
+    if (c->layout->kind == Kind::Option) setMarked(c->layout->name, true);
+    m_form->click(c->layout->name);
+}
+
+LRESULT PanelWindow::colour(HDC dc, HWND child) {
+    const Control* c = find(child);
+    const Rgb back = c ? c->layout->back : kWindowBack;
+    SetTextColor(dc, ref(c ? c->layout->fore : kBlack));
+    SetBkColor(dc, back == kPlatformColour ? GetSysColor(COLOR_BTNFACE) : ref(back));
+    return reinterpret_cast<LRESULT>(brush(back));
+}
+
+void PanelWindow::dpiChanged(int dpi, const RECT& suggested) {
+    m_dpi = dpi;
+    m_fonts.clear();
+    for (Control& c : m_controls) place(c);
+    SetWindowPos(m_window, nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    applyHeight();
+    InvalidateRect(m_window, nullptr, TRUE);
+}
+
+} // namespace tova::win32

@@ -19,9 +19,9 @@ class DeviceKeeper {
     static constexpr int kRetryMs = 2000;
 
     struct Callbacks {
-        std::function<void(const std::string&)> log;
-        std::function<void()> down; // the line has failed: shared-line clients are closed
-        std::function<void()> up;   // the line is open: served again
+        std::function<void(const std::string&)> log{};
+        std::function<void()> down{}; // the line has failed: shared-line clients are closed
+        std::function<void()> up{};   // the line is open: served again
     };
     DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& queue, LineSettings settings, Callbacks callbacks);
     ~DeviceKeeper();

@@ -28,11 +28,12 @@ class ProjectorState {
     enum class Change { Power, Errors, Input };
 
     struct Callbacks {
-        std::function<void(Change)> changed; // for notifications
+        std::function<void(Change)> changed{}; // for notifications
         // After every answer read, changed or not: the web remote's tiles follow it.
-        std::function<void()> answered;
+        std::function<void()> answered{};
     };
-    explicit ProjectorState(const Clock& clock, Callbacks callbacks = {}) : m_clock(clock), m_tell(std::move(callbacks)) {}
+    ProjectorState(const Clock& clock, Callbacks callbacks) : m_clock(clock), m_tell(std::move(callbacks)) {}
+    explicit ProjectorState(const Clock& clock) : ProjectorState(clock, Callbacks{}) {}
 
     // A status reply (CR0), an input-mode reply (CR1), a mute-and-signal reply (CRA) and a
     // lamp-hours reply (CR3) read now.

@@ -13,9 +13,9 @@ namespace tova::bridge {
 class SharedLineClient {
   public:
     struct Callbacks {
-        std::function<void(const std::string&)> send; // bytes to the client
-        std::function<void()> close;
-        std::function<void(const std::string&)> log;
+        std::function<void(const std::string&)> send{}; // bytes to the client
+        std::function<void()> close{};
+        std::function<void(const std::string&)> log{};
     };
     SharedLineClient(ClientId id, ExchangeQueue& queue, Callbacks callbacks);
     ~SharedLineClient();

@@ -51,9 +51,9 @@ class SerialError : public std::runtime_error {
 // call into the control is running.
 struct SerialEvents {
     // Characters arrived: every byte received and not told before.
-    std::function<void(const std::string& bytes)> received;
+    std::function<void(const std::string& bytes)> received{};
     // The device failed (unplugged, hung up, the connection dropped); the port is closed now.
-    std::function<void(const SerialFailure& failure)> lost;
+    std::function<void(const SerialFailure& failure)> lost{};
 };
 
 class SerialControl {

@@ -85,16 +85,18 @@ class ExchangeQueue {
 
     // What the queue tells the one who runs it; each may be left empty.
     struct Callbacks {
-        std::function<void(const std::string&)> log;      // a failed hand-over
-        std::function<void(const std::string&)> logEach;  // every line and reply, for a verbose log
-        std::function<void(const Dropped&)> dropped;      // bytes that answered no line
+        std::function<void(const std::string&)> log{};      // a failed hand-over
+        std::function<void(const std::string&)> logEach{};  // every line and reply, for a verbose log
+        std::function<void(const Dropped&)> dropped{};      // bytes that answered no line
         // Every exchange as it ends, before its clients are told: for the bridge's traffic strip
         // and its counters.
-        std::function<void(const Request&, const ExchangeResult&)> exchanged;
+        std::function<void(const Request&, const ExchangeResult&)> exchanged{};
     };
 
     // The line must stay open while it is up; timeout and guard are the queue's own timers.
-    ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard, const Clock& clock, Callbacks callbacks = {});
+    ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard, const Clock& clock, Callbacks callbacks);
+    ExchangeQueue(SerialControl& line, Timer& timeout, Timer& guard, const Clock& clock)
+        : ExchangeQueue(line, timeout, guard, clock, Callbacks{}) {}
     ExchangeQueue(const ExchangeQueue&) = delete;
     ExchangeQueue& operator=(const ExchangeQueue&) = delete;
 

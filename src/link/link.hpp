@@ -21,8 +21,8 @@ class Link {
     };
     // What the link tells its control, on the window's thread.
     struct Events {
-        std::function<void()> readable;                    // bytes wait to be read
-        std::function<void(const std::string& why)> lost;  // the device failed; the link is closed
+        std::function<void()> readable{};                    // bytes wait to be read
+        std::function<void(const std::string& why)> lost{};  // the device failed; the link is closed
     };
 
     // How long a device server may take to accept the connection.

@@ -14,7 +14,7 @@ std::string traceLine(std::chrono::system_clock::time_point at, std::string_view
     const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at.time_since_epoch()).count() % 1000;
     const std::tm local = *std::localtime(&seconds); // the one thread: no other caller meanwhile
-    char stamp[32];
+    char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900, local.tm_mon + 1,
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(ms));
     return std::string(stamp) + ' ' + std::string(what) + " \"" + std::string(text) + "\"\n";

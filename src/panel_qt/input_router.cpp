@@ -10,10 +10,17 @@
 
 namespace tova {
 
-InputRouter::InputRouter(QWidget* window, Form1& form,
-                         const std::map<std::string, QWidget*, std::less<>>& controls)
-    : QObject(window), m_window(window), m_form(form), m_controls(controls) {
-    onKey = [this](int key, int shift) { m_form.onKeyDown(key, shift); };
+InputRouter::Handlers InputRouter::handlersOf(Form1& f) {
+    return {[&f](const std::string& n) { f.click(n); },
+            [&f](const std::string& n) { return f.mouseDown(n); },
+            [&f](const std::string& n) { f.mouseUp(n); },
+            [&f] { return f.releaseHeld(); },
+            [&f] { f.onPictureDoubleClick(); },
+            [&f](int key, int shift) { f.onKeyDown(key, shift); }};
+}
+
+InputRouter::InputRouter(QWidget* window, const std::map<std::string, QWidget*, std::less<>>& controls, Handlers handlers)
+    : QObject(window), m_window(window), m_controls(controls), m_to(std::move(handlers)) {
     for (const auto& [name, w] : controls) wire(name, w);
     qApp->installEventFilter(this);
 }
@@ -21,19 +28,19 @@ InputRouter::InputRouter(QWidget* window, Form1& form,
 void InputRouter::wire(const std::string& name, QWidget* w) {
     if (auto* b = qobject_cast<PanelButton*>(w)) {
         // A held button's press and release reach the application's filter, like every key.
-        if (!b->held) connect(b, &QPushButton::clicked, this, [this, n = name] { m_form.click(n); });
+        if (!b->held) connect(b, &QPushButton::clicked, this, [this, n = name] { m_to.click(n); });
     } else if (auto* o = qobject_cast<QRadioButton*>(w)) {
         // Every click runs the handler, also on the option already marked.
-        connect(o, &QRadioButton::clicked, this, [this, n = name] { m_form.click(n); });
+        connect(o, &QRadioButton::clicked, this, [this, n = name] { m_to.click(n); });
     } else if (auto* p = qobject_cast<Picture*>(w)) {
-        connect(p, &Picture::doubleClicked, this, [this] { m_form.onPictureDoubleClick(); });
+        connect(p, &Picture::doubleClicked, this, [this] { m_to.pictureDoubleClick(); });
     }
 }
 
 InputRouter::~InputRouter() { qApp->removeEventFilter(this); }
 
 void InputRouter::releaseHeld() {
-    const std::string name = m_form.releaseHeld();
+    const std::string name = m_to.releaseHeld();
     if (auto it = m_controls.find(name); it != m_controls.end())
         if (auto* b = qobject_cast<QAbstractButton*>(it->second)) b->setDown(false);
 }
@@ -47,7 +54,7 @@ bool InputRouter::keyPress(QObject* watched, QEvent* event) {
     const int shift = (m & Qt::ShiftModifier ? Form1::kShiftMask : 0) |
                       (m & Qt::ControlModifier ? Form1::kCtrlMask : 0) |
                       (m & Qt::AltModifier ? Form1::kAltMask : 0);
-    if (onKey) onKey(k->key(), shift);
+    m_to.key(k->key(), shift);
     return false;
 }
 
@@ -58,11 +65,11 @@ bool InputRouter::eventFilter(QObject* watched, QEvent* event) {
     if (!button || !button->held) return false;
     const std::string name = button->objectName().toStdString();
     if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick) {
-        if (m_form.mouseDown(name)) button->setDown(true);
+        if (m_to.mouseDown(name)) button->setDown(true);
         return true;
     }
     if (type == QEvent::MouseButtonRelease) {
-        m_form.mouseUp(name);
+        m_to.mouseUp(name);
         if (button->isDown()) button->setDown(false);
         return true;
     }

@@ -18,14 +18,23 @@ class Form1;
 class InputRouter : public QObject {
     Q_OBJECT
   public:
-    InputRouter(QWidget* window, Form1& form, const std::map<std::string, QWidget*, std::less<>>& controls);
+    // Where each kind of input goes; handlersOf(form) sends all of it to the panel.
+    struct Handlers {
+        std::function<void(const std::string& control)> click{};
+        std::function<bool(const std::string& control)> mouseDown{}; // false: nothing held by it
+        std::function<void(const std::string& control)> mouseUp{};
+        std::function<std::string()> releaseHeld{};                  // the held button let go, if any
+        std::function<void()> pictureDoubleClick{};
+        std::function<void(int key, int shift)> key{};               // the window's keys, shift state
+    };
+    static Handlers handlersOf(Form1& form);
+
+    InputRouter(QWidget* window, const std::map<std::string, QWidget*, std::less<>>& controls, Handlers handlers);
     ~InputRouter() override;
     // Connects a control built later to its handler.
     void wire(const std::string& name, QWidget* w);
     // Releases a held button as its release would (before a warning box takes the pointer).
     void releaseHeld();
-    // Where the window's keys go: the panel's key handler, with its shift state.
-    std::function<void(int key, int shift)> onKey;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,8 +42,8 @@ class InputRouter : public QObject {
   private:
     bool keyPress(QObject* watched, QEvent* event);
     QWidget* m_window;
-    Form1& m_form;
     const std::map<std::string, QWidget*, std::less<>>& m_controls;
+    Handlers m_to;
 };
 
 } // namespace tova

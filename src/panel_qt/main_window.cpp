@@ -43,9 +43,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_outerHeight(kClient
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::setForm(Form1* form) {
-    m_form = form;
-    m_input = new InputRouter(this, *form, m_controls);
+void MainWindow::setForm(Form1* form) { setInput(InputRouter::handlersOf(*form)); }
+
+void MainWindow::setInput(InputRouter::Handlers handlers) {
+    delete m_input;
+    m_input = new InputRouter(this, m_controls, std::move(handlers));
 }
 
 void MainWindow::buildLater() const {

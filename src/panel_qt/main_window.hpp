@@ -2,6 +2,7 @@
 #pragma once
 // The one window: every widget built from the layout table, and the Panel the handlers drive.
 #include "core/panel.hpp"
+#include "panel_qt/input_router.hpp"
 
 #include <QMargins>
 #include <QWidget>
@@ -14,7 +15,6 @@
 namespace tova {
 
 class Form1;
-class InputRouter;
 
 class MainWindow : public QWidget, public Panel {
     Q_OBJECT
@@ -22,8 +22,10 @@ class MainWindow : public QWidget, public Panel {
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Connects the widgets' events to the handlers.
+    // Connects the widgets' events to the handlers: all of them to the panel's, or each kind to
+    // a handler of its own (a watcher of them, say).
     void setForm(Form1* form);
+    void setInput(InputRouter::Handlers handlers);
     // The control of that name (one built after the first paint is built at once when asked
     // for before); an unknown name is a fault of the program and is logged.
     QWidget* control(std::string_view name) const;
@@ -64,7 +66,6 @@ class MainWindow : public QWidget, public Panel {
     std::optional<Place> m_place;
     QMargins m_frameFollowed; // the frame the height and place were last applied with
 
-    Form1* m_form = nullptr;
     InputRouter* m_input = nullptr;
     QWidget* m_surface = nullptr;
     mutable std::map<std::string, QWidget*, std::less<>> m_controls;

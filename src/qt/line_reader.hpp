@@ -14,8 +14,8 @@ namespace tova {
 class LineReader {
   public:
     struct Callbacks {
-        std::function<void(std::string)> line; // a line without its LF
-        std::function<void()> end;
+        std::function<void(std::string)> line{}; // a line without its LF
+        std::function<void()> end{};
     };
     LineReader(int fd, std::size_t maxLine, Callbacks callbacks);
     void setPaused(bool paused);

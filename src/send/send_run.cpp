@@ -59,7 +59,7 @@ int worse(int a, int b) {
 SendRun::SendRun(SerialControl& line, Timer& timeout, Timer& guard, Timer& again, const Clock& clock, Options options,
                  Callbacks callbacks)
     : m_line(line), m_tell(std::move(callbacks)),
-      m_queue(line, timeout, guard, clock, {{}, {}, [this](const Dropped& d) { dropped(d); }, {}}), m_again(again),
+      m_queue(line, timeout, guard, clock, {.dropped = [this](const Dropped& d) { dropped(d); }}), m_again(again),
       m_o(std::move(options)) {
     m_waiting.assign(m_o.codes.begin(), m_o.codes.end());
     m_inputOpen = m_o.fromInput;

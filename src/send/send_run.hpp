@@ -49,10 +49,10 @@ struct Options {
 class SendRun {
   public:
     struct Callbacks {
-        std::function<void(const std::string&)> print; // one line for standard output, without its LF
-        std::function<void(const std::string&)> tell;  // one message for standard error
-        std::function<void(int status)> finished;      // the run has ended with this exit status
-        std::function<void()> room;                    // --stdin: it takes codes again
+        std::function<void(const std::string&)> print{}; // one line for standard output, without its LF
+        std::function<void(const std::string&)> tell{};  // one message for standard error
+        std::function<void(int status)> finished{};      // the run has ended with this exit status
+        std::function<void()> room{};                    // --stdin: it takes codes again
     };
     // The run reads the line through its own exchange queue from start() on (timeout and guard
     // are the queue's timers); again times --until's tries.

@@ -17,9 +17,9 @@ namespace tova::sim {
 class ProjectorPort {
   public:
     struct Callbacks {
-        std::function<std::size_t(std::string_view bytes)> send; // to the line; how many it took
-        std::function<void(const std::string&)> log;             // each line received and reply sent
-        std::function<int()> lineBaud;                           // the speed the line runs at now
+        std::function<std::size_t(std::string_view bytes)> send{}; // to the line; how many it took
+        std::function<void(const std::string&)> log{};             // each line received and reply sent
+        std::function<int()> lineBaud{};                           // the speed the line runs at now
     };
     // timer is the port's own; clock gives its time.
     ProjectorPort(ProjectorLine::Options options, Timer& timer, const Clock& clock, Callbacks callbacks);

@@ -17,8 +17,8 @@ namespace tova::win32 {
 class StdinReader {
   public:
     struct Callbacks {
-        std::function<void(std::string)> line; // a line without its LF
-        std::function<void()> end;
+        std::function<void(std::string)> line{}; // a line without its LF
+        std::function<void()> end{};
     };
     StdinReader(Dispatcher& dispatcher, std::size_t maxLine, Callbacks callbacks);
     ~StdinReader();

@@ -42,9 +42,9 @@ class Announcer {
     static constexpr int kAnswersPerSecond = 20;
 
     struct Callbacks {
-        std::function<void(const Datagram&)> send;
+        std::function<void(const Datagram&)> send{};
         // Addresses nothing is sent to: broadcast, multicast and the bridge's own.
-        std::function<bool(const std::string& address)> forbidden;
+        std::function<bool(const std::string& address)> forbidden{};
     };
     // controllerPort: where a controller hears answers and notifications (the search port);
     // configured: the --notify targets.

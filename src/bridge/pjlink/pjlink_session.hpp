@@ -27,11 +27,11 @@ class PjlinkSession {
     static constexpr int kIdleMs = 30000, kAuthenticateMs = 5000;
 
     struct Callbacks {
-        std::function<void(const std::string&)> send; // bytes to the client
-        std::function<void()> close;                  // end the connection (after what was sent)
-        std::function<void()> wrongDigest;            // a wrong or missing digest: for the back-off
-        std::function<void()> room;                   // it reads requests again
-        std::function<void()> request;                // an authenticated request: a controller to tell
+        std::function<void(const std::string&)> send{}; // bytes to the client
+        std::function<void()> close{};                  // end the connection (after what was sent)
+        std::function<void()> wrongDigest{};            // a wrong or missing digest: for the back-off
+        std::function<void()> room{};                   // it reads requests again
+        std::function<void()> request{};                // an authenticated request: a controller to tell
     };
 
     // random(n): n hexadecimal digits from the system's random source, for the digests; state:

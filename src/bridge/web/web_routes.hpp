@@ -43,9 +43,9 @@ class WebRoutes {
 
     // What the routes serve, asked for as each request comes.
     struct Content {
-        std::function<std::optional<WebFile>(std::string_view path)> file; // "/index.html", ...
-        std::function<std::string()> tables;  // JSON
-        std::function<std::string()> metrics; // the text format
+        std::function<std::optional<WebFile>(std::string_view path)> file{}; // "/index.html", ...
+        std::function<std::string()> tables{};  // JSON
+        std::function<std::string()> metrics{}; // the text format
     };
     WebRoutes(WebAccess& access, Content content) : m_access(access), m_content(std::move(content)) {}
 

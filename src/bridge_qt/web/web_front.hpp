@@ -42,9 +42,9 @@ class WebFront : public QAbstractHttpServer {
         const Clock& clock;
     };
     struct Callbacks {
-        std::function<void(const QString&)> log;
-        std::function<void(const QString& kind, const QString& text)> logLimited; // summarised by kind
-        std::function<std::string()> metrics;                                     // /metrics as it stands
+        std::function<void(const QString&)> log{};
+        std::function<void(const QString& kind, const QString& text)> logLimited{}; // summarised by kind
+        std::function<std::string()> metrics{};                                     // /metrics as it stands
     };
     WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors, Callbacks callbacks);
     ~WebFront() override;

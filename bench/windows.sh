@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
+# The Windows programs under wine, beside the Linux ones: the sizes of what is shipped, the
+# panel's start-up to its window (the wine server cold and warm, and the Qt panel on the same
+# display), and the round trip of STATUS through each program's serial control on a virtual
+# projector. Prints a table; it never fails on a time.
+#   bench/windows.sh WINDOWS_BUILD_DIR LINUX_BUILD_DIR      (WINEPREFIX names the prefix)
+set -uo pipefail
+win="$1" linux="$2"
+here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/../scripts/lib/virtual-display.sh"
+start_virtual_display 1280x1024 wm
+run=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null; wineserver -k 2>/dev/null; rm -rf "$run"; kill ${vd_wm:-} ${vd_xvfb:-} 2>/dev/null' EXIT
+n=${TOVA_BENCH_RUNS:-7}
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
+
+"$linux/tova-sim" --link "$run/com1" >/dev/null 2>&1 &
+for _ in $(seq 50); do [ -e "$run/com1" ] && break; sleep 0.1; done
+printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM1"="%s"\n' "$run/com1" >"$run/ports.reg"
+wine regedit /S "$run/ports.reg"
+wineserver -k; wineserver -w
+
+echo "| what | figure |"
+echo "|---|---|"
+for f in "$win"/package/tova-control.exe "$win"/package/tova-send.exe "$win"/tova-control-*-setup.exe; do
+  [ -f "$f" ] && echo "| $(basename "$f") | $(( $(stat -c %s "$f") / 1024 )) KB |"
+done
+
+# Start-up: from the command to the window standing, as the probe finds it.
+shown() { # command...; the milliseconds until a panel window exists
+  local start; start=$(date +%s%N)
+  "$@" >/dev/null 2>&1 &
+  local pid=$!
+  until wine "$win/tests/tova-probe.exe" window >/dev/null 2>&1; do sleep 0.02; done
+  ms "$start"
+  kill $pid 2>/dev/null; wait $pid 2>/dev/null
+}
+cold=() warm=()
+for _ in $(seq "$n"); do
+  wineserver -k; wineserver -w
+  cold+=("$(shown wine "$win/tova-control.exe")")
+done
+wineserver -p 60 # kept running between programs, as on a PC where it never stops
+for _ in $(seq "$n"); do warm+=("$(shown wine "$win/tova-control.exe")"); done
+echo "| tova-control.exe start-up under wine, wine server cold (median of $n, probe included) | $(printf '%s\n' "${cold[@]}" | median) ms |"
+echo "| tova-control.exe start-up under wine, wine server running (median of $n, probe included) | $(printf '%s\n' "${warm[@]}" | median) ms |"
+qt=()
+for _ in $(seq "$n"); do
+  start=$(date +%s%N)
+  "$linux/tova-control" --com1 "$run/com1" >/dev/null 2>&1 &
+  pid=$!
+  xdotool search --sync --onlyvisible --name TOVA >/dev/null 2>&1
+  qt+=("$(ms "$start")")
+  kill $pid; wait $pid 2>/dev/null
+done
+echo "| tova-control (Qt) start-up on the same display to its window mapped (median of $n) | $(printf '%s\n' "${qt[@]}" | median) ms |"
+
+# The round trip of STATUS on the virtual projector (30 ms to answer), as tova-send times it.
+trip() { grep -o '"ms":[0-9]*' | cut -d: -f2; }
+win_ms=$(wine "$win/tova-send.exe" --device COM1 --json CR0 CR0 CR0 CR0 CR0 CR0 CR0 CR0 CR0 2>/dev/null | tr -d '\r' | trip | median)
+linux_ms=$("$linux/tova-send" --device "$run/com1" --json CR0 CR0 CR0 CR0 CR0 CR0 CR0 CR0 CR0 2>/dev/null | trip | median)
+echo "| STATUS round trip, tova-send.exe on the Win32 serial control under wine (median of 9) | $win_ms ms |"
+echo "| STATUS round trip, tova-send on the Qt serial control (median of 9) | $linux_ms ms |"

@@ -187,7 +187,12 @@ TEST(BridgeService, ALogNobodyReadsStopsNothing) {
     BridgeProcess bridge(sim.device, QStringList{QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:%1").arg(port),
                                                  QStringLiteral("--verbose")},
                          0, QStringLiteral("exec \"$0\" \"$@\" 2> ") + fifo);
-    QTest::qWait(500);
+    // Its log cannot say when it listens: a connection that is taken says so.
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, port);
+        return probe.waitForConnected(200);
+    }, 10000));
     PjlinkClient c(port);
     int served = 0;
     for (int i = 0; i < 150 && served == i; ++i) {

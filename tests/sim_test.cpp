@@ -181,3 +181,28 @@ TEST(Sim, ThePortPacesItsRepliesAndForgetsAGoneParty) {
     for (const auto& [at, b] : sent) got += b;
     EXPECT_EQ(got, "ERR\r");
 }
+
+// The process may be held up while it writes (a busy machine): a byte that is overdue by the
+// time the next is planned still goes, and the reply is never left half sent.
+TEST(Sim, APortHeldUpWhileWritingStillSendsTheWholeReply) {
+    for (int heldMs : {0, 1, 2, 3, 7}) {
+        test::FakeClock clock;
+        test::FakeTimer timer(clock);
+        clock.timers = {&timer};
+        std::string got;
+        ProjectorLine::Options o;
+        o.timings = kT;
+        ProjectorPort port(o, timer, clock, {[&](std::string_view b) {
+                                                 got += b;
+                                                 clock.ms += heldMs; // the write returns late
+                                                 return b.size();
+                                             },
+                                             {}, {}});
+        for (const char* line : {"CR3\r", "CR0\r", "CR9\r"}) {
+            got.clear();
+            port.received(line);
+            clock.advance(200);
+            EXPECT_TRUE(got.ends_with("\r")) << line << " held " << heldMs << " ms: " << got;
+        }
+    }
+}

@@ -67,7 +67,8 @@ void ProjectorPort::arm() {
     const long long nowMs = now().count();
     if (!m_due.empty()) next = std::max<long long>(0, m_due.front().at.count() - nowMs);
     if (!m_out.empty()) {
-        const long long byte = (m_nextCharUs - nowMs * 1000 + 999) / 1000; // the next byte's millisecond
+        // The next byte's millisecond; one already due (the write ran late) goes at once.
+        const long long byte = std::max<long long>(0, (m_nextCharUs - nowMs * 1000 + 999) / 1000);
         next = next < 0 ? byte : std::min(next, byte);
     }
     if (next < 0) return;

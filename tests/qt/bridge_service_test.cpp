@@ -195,11 +195,13 @@ TEST(BridgeService, ALogNobodyReadsStopsNothing) {
     }, 10000));
     PjlinkClient c(port);
     int served = 0;
+    QString last;
     for (int i = 0; i < 150 && served == i; ++i) {
         c.s.write("%1POWR ?\r");
-        served += c.line(3000) == QStringLiteral("%1POWR=0\r");
+        last = c.line(3000);
+        served += last == QStringLiteral("%1POWR=0\r");
     }
-    EXPECT_EQ(served, 150);
+    EXPECT_EQ(served, 150) << last.toStdString();
     ::close(held);
 }
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 using namespace tova;
 using namespace tova::bridge;
 using namespace tova::test;
@@ -240,38 +242,83 @@ TEST(ExchangeQueue, ALateReplyNeverReachesAnotherClient) {
     EXPECT_EQ(t.said, (std::vector<std::string>{"1 timeout", "2 replied 80\r", "1 replied \x06"}));
 }
 
-// Turns go by time on the wire: a client with short exchanges waits at most the one exchange on
-// the wire, however long the others' are.
-TEST(ExchangeQueue, APollerIsServedWhileOthersFlood) {
-    for (int flooders : {1, 2, 4}) {
+// Turns go by time on the wire: a client asking one short query at a time waits at most for the
+// exchange on the wire, however many clients flood the line with long lines, whether they keep
+// their connection, open a fresh one for every line (a new client each time), or have just
+// arrived.
+TEST(ExchangeQueue, AQueryAtATimeWaitsAtMostTheExchangeOnTheWire) {
+    struct Case {
+        int flooders;
+        bool reconnecting; // a new client for every line, gone once it is answered
+        int arriveMs;      // new flooders arrive this long before each query (-1: they stay)
+    } cases[] = {{1, false, -1}, {2, false, -1}, {4, false, -1}, {1, true, -1},
+                 {3, true, -1},  {2, false, 20}, {3, true, 20}};
+    for (const auto& c : cases) {
         BridgeRig r;
         r.answers = {{"CR0\r", "00\r"}};
-        Told t;
-        std::vector<long long> asked, answered;
-        std::function<void()> refill = [&] {
-            for (int f = 1; f <= flooders; ++f)
-                for (int i = 0; i < 16; ++i) r.submit(10 + f, "C05\r", 5000, [](const ExchangeResult&) {});
+        int nextId = 100;
+        std::map<int, int> current; // flooder -> its client now
+        std::function<void(int)> flood = [&](int f) {
+            if (c.reconnecting || !current.contains(f)) current[f] = nextId++;
+            const int id = current[f];
+            for (int i = 0; i < (c.reconnecting ? 1 : 16); ++i)
+                r.submit(id, "C0" + std::to_string(i % 8) + "\r", 5000, [&, f, id](const ExchangeResult&) {
+                    if (!c.reconnecting || current[f] != id) return;
+                    r.queue.forget(id);
+                    flood(f); // straight back with a fresh connection
+                });
         };
+        auto run = [&](int ms) { // the projector answers within 40 ms
+            for (int t = 0; t < ms; t += 10) {
+                if (r.clock.ms % 40 == 0) r.answer();
+                r.clock.advance(10);
+            }
+        };
+        std::vector<long long> asked, answered;
         for (int second = 0; second < 60; ++second) {
-            refill(); // every flooder keeps lines waiting (all but the first are duplicates)
+            if (c.arriveMs >= 0) {
+                for (const auto& [f, id] : current) r.queue.forget(id);
+                current.clear();
+                run(1000 - c.arriveMs);
+                for (int f = 0; f < c.flooders; ++f) flood(f);
+                run(c.arriveMs);
+            } else {
+                for (int f = 0; f < c.flooders; ++f)
+                    if (!c.reconnecting || !current.contains(f)) flood(f);
+            }
             asked.push_back(r.clock.ms);
             r.submit(1, "CR0\r", 500, [&](const ExchangeResult& e) {
                 if (e.outcome == ExchangeResult::Replied) answered.push_back(r.clock.ms);
             });
-            for (int ms = 0; ms < 1000; ms += 10) {
-                r.answer();
-                r.clock.advance(10);
-            }
+            if (c.arriveMs < 0) run(1000);
         }
-        for (int ms = 0; ms < 6000; ms += 10) { // the last asked are answered too
-            r.answer();
-            r.clock.advance(10);
-        }
-        ASSERT_EQ(answered.size(), asked.size()) << flooders;
+        run(6000); // the last asked are answered too
+        const std::string name = std::to_string(c.flooders) + (c.reconnecting ? " reconnecting" : " steady") +
+                                 (c.arriveMs >= 0 ? " newly arrived" : "");
+        ASSERT_EQ(answered.size(), asked.size()) << name;
         long long worst = 0;
         for (std::size_t i = 0; i < asked.size(); ++i) worst = std::max(worst, answered[i] - asked[i]);
-        EXPECT_LE(worst, 5000 + kQuietGuardMs + 10) << flooders << " flooding clients";
+        EXPECT_LE(worst, 5000 + kQuietGuardMs + 40) << name; // the exchange on the wire, the guard, its own reply
     }
+}
+
+// The poller's line waits for everyone else, unless it has waited too long; a client's query that
+// joins it is that client's line and takes the client's turn.
+TEST(ExchangeQueue, AClientsQueryJoiningTheBackgroundLineIsNotBackground) {
+    BridgeRig r;
+    Told t;
+    Request poll{"CR0\r", 500, expectFor(codeOfLine("CR0\r"))};
+    poll.background = true;
+    poll.patienceMs = 10000;
+    r.submit(9, "C05\r", 5000, t.to(9)); // on the wire
+    r.queue.submit(0, poll, t.to(0));
+    for (int i = 0; i < 4; ++i) r.submit(10 + i, "C0" + std::to_string(i) + "\r", 5000, t.to(10 + i));
+    r.submit(1, "CR0\r", 500, t.to(1));
+    r.clock.advance(5000 + kQuietGuardMs);
+    ASSERT_EQ(r.serial.writes.size(), 2u);
+    EXPECT_EQ(r.serial.writes[1], "CR0\r");
+    r.serial.receive("00\r");
+    EXPECT_EQ(t.said, (std::vector<std::string>{"9 timeout", "0 replied 00\r", "1 replied 00\r"}));
 }
 
 TEST(ExchangeQueue, ADepartedClientsLinesGoNowhere) {

@@ -4,6 +4,8 @@
 #include "link/traffic.hpp"
 
 #include <algorithm>
+#include <optional>
+#include <tuple>
 #include <utility>
 
 namespace tova {
@@ -33,21 +35,25 @@ Submitted ExchangeQueue::submit(ClientId client, Request request, Done done) {
         // One exchange answers identical queries: the client's own last line, or, when it has
         // nothing waiting, the same query on the wire or waiting for another client. Each line
         // asked gets the reply, and no client's replies come out of order.
-        LinePtr shared;
         if (!own.empty() && own.back()->request.line == request.line) {
-            shared = own.back();
-        } else if (own.empty()) {
-            if (m_open && m_open->request.awaitReply && m_open->request.line == request.line) {
-                m_open->waiters.push_back({client, std::move(done)});
-                return Submitted::Shared;
-            }
+            own.back()->waiters.push_back({client, std::move(done)});
+            return Submitted::Shared;
+        }
+        if (own.empty() && m_open && m_open->request.awaitReply && m_open->request.line == request.line) {
+            m_open->waiters.push_back({client, std::move(done)});
+            return Submitted::Shared;
+        }
+        LinePtr shared;
+        if (own.empty())
             for (auto& [other, lines] : m_queues)
                 for (const auto& l : lines)
                     if (!shared && other != client && l->request.line == request.line) shared = l;
-        }
         if (shared) {
+            // It goes in the turn of whichever of its askers would go first, and is a client's
+            // line, not the poller's background one, once a client has asked it.
+            if (!request.background) shared->request.background = false;
             shared->waiters.push_back({client, std::move(done)});
-            if (own.empty() || own.back() != shared) own.push_back(shared);
+            own.push_back(shared);
             return Submitted::Shared;
         }
     }
@@ -66,29 +72,10 @@ void ExchangeQueue::forget(ClientId client) {
         m_queues.erase(it);
     }
     m_asked.erase(client);
-    m_held.erase(client);
+    m_finished.erase(client);
 }
 
-milliseconds ExchangeQueue::served(ClientId c) {
-    auto& held = m_held[c];
-    if (held.empty()) return milliseconds{0};
-    // Its latest exchange counts however long ago it ended: a client whose lines are long stays
-    // behind one whose lines are short, however many long ones wait.
-    const Held latest = held.back();
-    const milliseconds since = m_clock.now() - kTurnWindow;
-    while (!held.empty() && held.front().end < since) held.pop_front();
-    milliseconds total{0};
-    for (const auto& h : held) total += h.span;
-    if (held.empty()) held.push_back(latest);
-    return std::max(total, latest.span);
-}
-
-void ExchangeQueue::chargeWire(const Line& line) {
-    const milliseconds span = m_clock.now() - m_openedAt;
-    for (const auto& w : line.waiters) m_held[w.client].push_back({m_clock.now(), span});
-}
-
-ClientId ExchangeQueue::nextClient() {
+std::pair<ClientId, long long> ExchangeQueue::nextClient() {
     // A shared line goes out only once it leads every queue that holds it.
     auto leads = [&](const LinePtr& line) {
         return std::all_of(m_queues.begin(), m_queues.end(), [&](const auto& q) {
@@ -97,13 +84,17 @@ ClientId ExchangeQueue::nextClient() {
         });
     };
     // Clients' lines go before a background line that has not waited out its patience. Of the
-    // rest, the least served goes first; of equals (clients new to the line), the one whose line
-    // may hold it shortest; then the first after the one served last, as taking turns would.
+    // rest, the smallest finish tag goes first; of equals, the line that may hold the wire
+    // shortest; then the first client after the one served last, as taking turns would.
     auto deferred = [&](const LinePtr& l) {
         return l->request.background && m_clock.now() - l->since < milliseconds(l->request.patienceMs);
     };
     std::optional<ClientId> best;
-    std::tuple<bool, milliseconds, int> least{};
+    std::tuple<bool, long long, int> least{};
+    auto finishTag = [&](ClientId c, const Line& l) {
+        const auto last = m_finished.find(c);
+        return std::max(m_virtual, last == m_finished.end() ? 0 : last->second) + l.request.timeoutMs;
+    };
     auto after = m_queues.upper_bound(m_lastServed);
     std::vector<ClientId> order;
     for (auto it = after; it != m_queues.end(); ++it) order.push_back(it->first);
@@ -111,10 +102,11 @@ ClientId ExchangeQueue::nextClient() {
     for (ClientId c : order) {
         const auto& lines = m_queues[c];
         if (lines.empty() || !leads(lines.front())) continue;
-        const std::tuple<bool, milliseconds, int> key{deferred(lines.front()), served(c), lines.front()->request.timeoutMs};
+        const LinePtr& l = lines.front();
+        const std::tuple<bool, long long, int> key{deferred(l), finishTag(c, *l), l->request.timeoutMs};
         if (!best || key < least) best = c, least = key;
     }
-    return best.value_or(0);
+    return {best.value_or(0), std::get<1>(least)};
 }
 
 void ExchangeQueue::pump() {
@@ -122,13 +114,16 @@ void ExchangeQueue::pump() {
     for (;;) {
         std::erase_if(m_queues, [](const auto& q) { return q.second.empty(); });
         if (m_queues.empty()) return;
-        const ClientId next = nextClient();
+        const auto [next, tag] = nextClient();
         if (!m_queues.contains(next)) return;
         m_lastServed = next;
         LinePtr line = m_queues[next].front();
         for (auto& [c, lines] : m_queues) std::erase(lines, line); // out of every queue holding it
         if (line->waiters.empty()) continue; // everyone who asked has gone
         m_open = line;
+        // The virtual time moves on to its finish tag, which every client it answers has used.
+        m_virtual = std::max(m_virtual, tag);
+        for (const Waiter& w : line->waiters) m_finished[w.client] = std::max(m_finished[w.client], tag);
         m_in.clear();
         ++m_exchanges;
         if (m_tell.logEach) m_tell.logEach("exchange" + trafficText(line->request.line));
@@ -218,8 +213,9 @@ void ExchangeQueue::startQuiet() {
 void ExchangeQueue::quiet() {
     m_guard.setEnabled(false);
     m_guarding = false;
+    // The wait for quiet after a time-out is its clients' time on the line too.
     for (ClientId c : std::exchange(m_quietFor, {}))
-        if (m_queues.contains(c) || m_asked.contains(c)) m_held[c].push_back({m_clock.now(), m_clock.now() - m_quietSince});
+        if (auto it = m_finished.find(c); it != m_finished.end()) it->second += (m_clock.now() - m_quietSince).count();
     pump();
 }
 
@@ -227,7 +223,6 @@ void ExchangeQueue::finish(ExchangeResult result) {
     LinePtr line = std::exchange(m_open, nullptr);
     if (line) {
         result.took = m_clock.now() - m_openedAt;
-        chargeWire(*line);
         if (m_tell.logEach)
             m_tell.logEach("reply" + (result.outcome == ExchangeResult::Replied ? trafficText(result.bytes)
                                                                                 : std::string(" none")));

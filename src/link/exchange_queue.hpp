@@ -3,10 +3,16 @@
 // One exchange on the line at a time, for one client or many: tova-send, the bridge's PJLink
 // sessions and shared-line clients. A line goes out when the previous one has its reply (by
 // the reply rule, in a form the line accepts) or its time-out has passed and the line has been
-// quiet for a guard time since; the reply goes to the client whose line it answers. When the
-// line is free, the waiting client whose lines held it least over the last ten seconds (and
-// never less than its latest line did) goes next; each client's lines go in order. Characters
-// nobody asked for are dropped and reported.
+// quiet for a guard time since; the reply goes to the client whose line it answers. Turns go by
+// fair queuing on a virtual clock, self-clocked as packet schedulers do: when the line is free,
+// each client's next line has a start tag, the later of the virtual time and the finish tag of
+// the client's last line on the wire, and a finish tag, its start plus the time the line may
+// hold the wire (its time-out); the smallest finish tag goes next, and the virtual time becomes
+// its finish tag. A new client, or one that has just connected again, starts at the virtual
+// time, never ahead of everyone, and waiting earns no credit: a client asking one short query at
+// a time waits at most for the exchange on the wire, however many clients flood the line with
+// long lines. Each client's lines go in order. Characters nobody asked for are dropped and
+// reported.
 #include "core/clock.hpp"
 #include "core/serial_control.hpp"
 #include "core/timer.hpp"
@@ -78,8 +84,6 @@ class ExchangeQueue {
     static constexpr std::size_t kMaxWaiting = 16;
     // However much a line keeps talking, the wait for quiet ends after this.
     static constexpr int kMaxQuietMs = 1000;
-    // Turns go by the time each client's lines held the wire over this window.
-    static constexpr std::chrono::milliseconds kTurnWindow{10000};
     // How often a line that awaits no reply is looked at until its bytes have left.
     static constexpr int kLeavePollMs = 5;
 
@@ -128,9 +132,6 @@ class ExchangeQueue {
         std::chrono::milliseconds since{0}; // when it was asked
     };
     using LinePtr = std::shared_ptr<Line>;
-    struct Held {
-        std::chrono::milliseconds end, span;
-    };
 
     void pump();                        // the next line out, when the line is free
     void finish(ExchangeResult result); // the open exchange ends
@@ -138,9 +139,8 @@ class ExchangeQueue {
     void startQuiet();
     void quiet();
     void drop(Dropped::Why why, std::string_view bytes);
-    ClientId nextClient();                        // the least served client with a line waiting
-    std::chrono::milliseconds served(ClientId c); // its time on the wire within the window
-    void chargeWire(const Line& line);            // the line's time on the wire to its clients
+    // The client whose waiting line goes next, and that line's finish tag.
+    std::pair<ClientId, long long> nextClient();
 
     SerialControl& m_line;
     Callbacks m_tell;
@@ -151,7 +151,8 @@ class ExchangeQueue {
     bool m_guarding = false;
     std::chrono::milliseconds m_quietBy{0};             // the wait for quiet ends by then
     std::map<ClientId, std::deque<LinePtr>> m_queues; // each client's waiting lines, in order
-    std::map<ClientId, std::deque<Held>> m_held;      // each client's recent time on the wire
+    std::map<ClientId, long long> m_finished;         // the finish tag of each client's last line on the wire
+    long long m_virtual = 0;                          // the virtual time
     std::map<ClientId, std::size_t> m_asked;          // each client's lines not answered yet
     ClientId m_lastServed = 0;                          // of equals, the next after it goes
     LinePtr m_open;                                     // the line on the wire

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <map>
+#include <set>
+
 using namespace tova;
 using namespace tova::bridge;
 using namespace tova::test;
@@ -101,24 +105,167 @@ TEST(LogLimiter, ThreeLinesOfAKindThenASummary) {
     EXPECT_EQ(out, std::vector<std::string>{"dropped again"});
 }
 
-TEST(ClientRegistry, SlotsPerListenerAndTheDeviceGone) {
-    ClientRegistry r;
-    const int pj = r.addListener(ClientKind::Pjlink, 2), share = r.addListener(ClientKind::SharedLine, 1);
+// A full listener, or an address at its share, makes room by closing its oldest connection that
+// has had a second and done nothing; one that has done its part keeps its place.
+TEST(ListenerSlots, ANewcomerTakesThePlaceOfAnIdleConnection) {
+    struct Arrival {
+        long long at;        // ms
+        int id;
+        const char* address;
+        bool settles;        // does its part at once
+    };
+    struct Case {
+        const char* name;
+        SlotRules rules;
+        std::vector<Arrival> arrivals;
+        std::vector<std::string> outcomes; // per arrival: "ok", "ok, 3 out", "full", "address full"
+    } cases[] = {
+        {"room while there is room", {3, 0}, {{0, 1, "192.0.2.1", false}, {0, 2, "192.0.2.2", false}, {0, 3, "192.0.2.3", false}},
+         {"ok", "ok", "ok"}},
+        {"full of the young: refused", {2, 0}, {{0, 1, "192.0.2.1", false}, {500, 2, "192.0.2.2", false}, {999, 3, "192.0.2.3", false}},
+         {"ok", "ok", "full"}},
+        {"the oldest idle goes", {2, 0}, {{0, 1, "192.0.2.1", false}, {500, 2, "192.0.2.2", false}, {1500, 3, "192.0.2.3", false}},
+         {"ok", "ok", "ok, 1 out"}},
+        {"a settled one is never dropped", {2, 0}, {{0, 1, "192.0.2.1", true}, {10, 2, "192.0.2.2", true}, {5000, 3, "192.0.2.3", false}},
+         {"ok", "ok", "full"}},
+        {"past the settled to the idle", {3, 0},
+         {{0, 1, "192.0.2.1", true}, {100, 2, "192.0.2.2", false}, {200, 3, "192.0.2.3", false}, {1200, 4, "192.0.2.4", false}},
+         {"ok", "ok", "ok", "ok, 2 out"}},
+        {"an address at its share", {8, 2, true},
+         {{0, 1, "192.0.2.1", true}, {0, 2, "192.0.2.1", true}, {0, 3, "192.0.2.1", false}, {0, 4, "192.0.2.9", false}},
+         {"ok", "ok", "address full", "ok"}},
+        {"an address makes room among its own", {8, 2, true},
+         {{0, 1, "192.0.2.9", false}, {0, 2, "192.0.2.1", false}, {100, 3, "192.0.2.1", false}, {1500, 4, "192.0.2.1", false}},
+         {"ok", "ok", "ok", "ok, 2 out"}},
+        {"loopback exempt by default", {8, 1},
+         {{0, 1, "127.0.0.1", false}, {0, 2, "127.0.0.1", false}, {0, 3, "::1", false}, {0, 4, "::1", false}},
+         {"ok", "ok", "ok", "ok"}},
+        {"loopback held when told", {8, 1, true}, {{0, 1, "127.0.0.1", false}, {0, 2, "127.0.0.1", false}},
+         {"ok", "address full"}},
+        {"no limit per address", {3, 0}, {{0, 1, "192.0.2.1", false}, {0, 2, "192.0.2.1", false}, {0, 3, "192.0.2.1", false}},
+         {"ok", "ok", "ok"}},
+    };
+    for (const auto& c : cases) {
+        FakeClock clock;
+        ListenerSlots places(clock, c.rules);
+        std::vector<std::string> got;
+        for (const auto& a : c.arrivals) {
+            clock.advance(a.at - clock.ms);
+            const auto taken = places.take(a.id, a.address);
+            if (const auto* refused = std::get_if<ListenerSlots::Refused>(&taken)) {
+                got.push_back(*refused == ListenerSlots::Refused::Full ? "full" : "address full");
+                continue;
+            }
+            const auto evicted = std::get<ListenerSlots::Taken>(taken).evicted;
+            got.push_back(evicted ? "ok, " + std::to_string(*evicted) + " out" : "ok");
+            if (a.settles) places.settle(a.id);
+        }
+        EXPECT_EQ(got, c.outcomes) << c.name;
+    }
+}
+
+// 33 clients from one address reconnect as soon as they are closed, and wait for authentication's
+// 5 s deadline; newcomers wait unaccepted, in order, while the places are held by connections
+// younger than a second. A controller on the same address, connecting once a second,
+// authenticating and closing, is greeted every time within about a second; one on another
+// address, with the storm held to its address's share, at once.
+TEST(ListenerSlots, AControllerIsGreetedWhileAnAddressStorms) {
+    struct Case {
+        bool limitLoopback;
+        const char* controller;
+        long long slowestMs;
+    } cases[] = {{false, "127.0.0.1", 1000}, {true, "192.0.2.50", 0}};
+    for (const auto& c : cases) {
+        const bool limitLoopback = c.limitLoopback;
+        FakeClock clock;
+        ListenerSlots places(clock, {32, defaultPerAddress(32), limitLoopback});
+        std::deque<int> backlog;                // who waits to be accepted: storm clients 0..32, the controller -1
+        std::map<int, int> holding;             // place -> storm client
+        std::map<int, long long> since;         // place -> when taken
+        std::set<int> out;                      // storm clients neither holding nor waiting
+        for (int c = 0; c < 33; ++c) backlog.push_back(c);
+        int next = 1, greeted = 0, refused = 0;
+        long long askedAt = 0, slowest = 0;
+        for (int ms = 0; ms < 21000; ++ms) {
+            for (int c : out) backlog.push_back(c); // straight back
+            out.clear();
+            if (ms % 1000 == 500 && ms < 20000) {
+                backlog.push_back(-1);
+                askedAt = ms;
+            }
+            while (!backlog.empty() && places.wait().count() == 0) {
+                const int who = backlog.front();
+                backlog.pop_front();
+                const int id = next++;
+                const auto taken = places.take(id, who < 0 ? c.controller : "127.0.0.1");
+                if (!std::holds_alternative<ListenerSlots::Taken>(taken)) {
+                    if (who < 0) ++refused;
+                    else out.insert(who);
+                    continue;
+                }
+                if (const auto evicted = std::get<ListenerSlots::Taken>(taken).evicted) {
+                    out.insert(holding.at(*evicted));
+                    holding.erase(*evicted);
+                    since.erase(*evicted);
+                }
+                if (who < 0) { // greeted, authenticates, asks, closes
+                    ++greeted;
+                    slowest = std::max(slowest, ms - askedAt);
+                    places.settle(id);
+                    places.release(id);
+                } else {
+                    holding[id] = who;
+                    since[id] = ms;
+                }
+            }
+            for (auto it = since.begin(); it != since.end();) { // the authentication deadline
+                if (ms - it->second < 5000) { ++it; continue; }
+                places.release(it->first);
+                out.insert(holding.at(it->first));
+                holding.erase(it->first);
+                it = since.erase(it);
+            }
+            clock.advance(1);
+        }
+        const std::string name = limitLoopback ? "loopback held to its share" : "loopback exempt";
+        EXPECT_EQ(greeted, 20) << name;
+        EXPECT_EQ(refused, 0) << name;
+        EXPECT_LE(slowest, c.slowestMs) << name;
+    }
+}
+
+TEST(ClientRegistry, PlacesPerListenerAndTheDeviceGone) {
+    FakeClock clock;
+    ClientRegistry r(clock);
+    const int pj = r.addListener(ClientKind::Pjlink, {2}), share = r.addListener(ClientKind::SharedLine, {1});
     using Refusal = ClientRegistry::Refusal;
-    auto id = [](const std::variant<ClientId, Refusal>& v) { return std::get_if<ClientId>(&v) ? *std::get_if<ClientId>(&v) : -1; };
-    const ClientId s1 = id(r.admit(share, true));
+    auto id = [](const std::variant<ClientRegistry::Admitted, Refusal>& v) {
+        const auto* a = std::get_if<ClientRegistry::Admitted>(&v);
+        return a ? a->id : -1;
+    };
+    const ClientId s1 = id(r.admit(share, "192.0.2.1", true));
     EXPECT_GT(s1, 0);
-    EXPECT_EQ(std::get<Refusal>(r.admit(share, true)), Refusal::Full); // idle shared clients fill only their own
-    const ClientId p1 = id(r.admit(pj, true)), p2 = id(r.admit(pj, false)); // PJLink answers ERR4 meanwhile
+    EXPECT_EQ(std::get<Refusal>(r.admit(share, "192.0.2.2", true)), Refusal::Full); // idle shared clients fill only their own
+    const ClientId p1 = id(r.admit(pj, "192.0.2.1", true)), p2 = id(r.admit(pj, "192.0.2.2", false)); // PJLink answers ERR4 meanwhile
     EXPECT_GT(p1, 0);
     EXPECT_GT(p2, 0);
-    EXPECT_EQ(std::get<Refusal>(r.admit(pj, true)), Refusal::Full);
+    r.settle(p1);
+    r.settle(p2);
+    EXPECT_EQ(std::get<Refusal>(r.admit(pj, "192.0.2.3", true)), Refusal::Full);
     EXPECT_EQ(r.lostDevice(), std::vector<ClientId>{s1});
     r.remove(s1);
-    EXPECT_EQ(std::get<Refusal>(r.admit(share, false)), Refusal::DeviceGone);
-    EXPECT_GT(id(r.admit(share, true)), 0);
+    EXPECT_EQ(std::get<Refusal>(r.admit(share, "192.0.2.1", false)), Refusal::DeviceGone);
+    const ClientId s2 = id(r.admit(share, "192.0.2.1", true));
+    EXPECT_GT(s2, 0);
+    clock.advance(1000); // an idle shared client gives its place up, and is no client any more
+    const auto admitted = r.admit(share, "192.0.2.5", true);
+    ASSERT_TRUE(std::holds_alternative<ClientRegistry::Admitted>(admitted));
+    EXPECT_EQ(std::get<ClientRegistry::Admitted>(admitted).evicted, s2);
+    EXPECT_EQ(r.lostDevice(), std::vector<ClientId>{std::get<ClientRegistry::Admitted>(admitted).id});
+    r.remove(s2); // its socket says it has gone: nothing more to remove
     r.remove(p1);
     EXPECT_EQ(r.clients(pj), 1u);
+    EXPECT_EQ(r.clients(share), 1u);
 }
 
 TEST(BridgeSettings, TheFileKeyByKey) {
@@ -161,8 +308,9 @@ TEST(BridgeSettings, TheCommandLineOverTheFile) {
     ASSERT_EQ(file.listeners.size(), 2u);
     EXPECT_EQ(file.listeners[0].prefix, "A001");
     EXPECT_EQ(file.listeners[0].name, "Hall left, by the door");
-    EXPECT_EQ(maxClientsOf(file.listeners[0], file), 4); // the file's default
-    EXPECT_EQ(maxClientsOf(file.listeners[1], file), 2); // its own
+    EXPECT_EQ(slotRulesOf(file.listeners[0], file).size, 4); // the file's default
+    EXPECT_EQ(slotRulesOf(file.listeners[1], file).size, 2); // its own
+    EXPECT_EQ(slotRulesOf(file.listeners[0], file).perAddress, 1); // a quarter of four
     EXPECT_EQ(projectorConfig(file, file.listeners[0]).name, "Hall left, by the door");
 
     BridgeSettings line;
@@ -174,7 +322,10 @@ TEST(BridgeSettings, TheCommandLineOverTheFile) {
     line.listeners.push_back(std::get<ListenerSpec>(parseListenerSpec("127.0.0.1:0", ClientKind::Pjlink)));
     merged = merge(file, line);
     ASSERT_EQ(merged.listeners.size(), 1u); // any listener there replaces them all
-    EXPECT_EQ(maxClientsOf(merged.listeners[0], BridgeSettings{}), kDefaultMaxPjlink);
+    const SlotRules defaults = slotRulesOf(merged.listeners[0], BridgeSettings{});
+    EXPECT_EQ(defaults.size, kDefaultMaxPjlink);
+    EXPECT_EQ(defaults.perAddress, 8);
+    EXPECT_FALSE(defaults.limitLoopback);
 }
 
 TEST(BridgeSettings, ProblemsFoundBeforeAnythingIsBound) {

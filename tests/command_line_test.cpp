@@ -91,14 +91,21 @@ TEST(CommandLine, HelpFitsEightyColumnsAndHidesWhatItShould) {
 TEST(CommandLine, AddressLiterals) {
     struct Case {
         const char* host;
-        bool literal;
+        bool literal, loopback;
     } cases[] = {
-        {"127.0.0.1", true},   {"0.0.0.0", true},    {"256.1.1.1", false}, {"1.2.3", false},
-        {"1.2.3.4.5", false},  {"::1", true},         {"::", true},         {"fe80::1%eth0", true},
-        {"2001:db8::1", true}, {"::ffff:1.2.3.4", true}, {"1::2::3", false}, {"hall", false},
-        {"1:2:3:4:5:6:7:8", true}, {"1:2:3:4:5:6:7:8:9", false}, {"12345::", false}, {"", false},
+        {"127.0.0.1", true, true},        {"0.0.0.0", true, false},        {"256.1.1.1", false, false},
+        {"1.2.3", false, false},          {"1.2.3.4.5", false, false},     {"::1", true, true},
+        {"::", true, false},              {"fe80::1%eth0", true, false},   {"2001:db8::1", true, false},
+        {"::ffff:1.2.3.4", true, false},  {"1::2::3", false, false},       {"hall", false, false},
+        {"1:2:3:4:5:6:7:8", true, false}, {"1:2:3:4:5:6:7:8:9", false, false}, {"12345::", false, false},
+        {"", false, false},               {"127.255.0.9", true, true},     {"0:0:0:0:0:0:0:1", true, true},
+        {"::0001", true, true},           {"::10", true, false},           {"1::1", true, false},
+        {"127.example", false, false},    {"128.0.0.1", true, false},
     };
-    for (const auto& c : cases) EXPECT_EQ(isAddressLiteral(c.host), c.literal) << c.host;
+    for (const auto& c : cases) {
+        EXPECT_EQ(isAddressLiteral(c.host), c.literal) << c.host;
+        EXPECT_EQ(isLoopbackAddress(c.host), c.loopback) << c.host;
+    }
 }
 
 namespace {

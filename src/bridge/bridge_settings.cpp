@@ -54,6 +54,20 @@ const Key kKeys[] = {
          if (!s.maxClients) return std::string("max-clients= takes a number above 0");
          return std::nullopt;
      }},
+    {{"max-per-address", "n",
+      "Connections one address may hold on each listener at once, unless it has its own max-per-address= "
+      "(default the smaller of 8 and a quarter of its max-clients; 0: no limit). Loopback peers are exempt."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         s.maxPerAddress = perAddressNumber(v);
+         if (!s.maxPerAddress) return "max-per-address= " + std::string(kPerAddressRule);
+         return std::nullopt;
+     }},
+    {{"limit-loopback", "", "Hold loopback peers to max-per-address too."},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         s.limitLoopback = onOff(v);
+         if (!s.limitLoopback) return std::string("limit-loopback= takes true or false");
+         return std::nullopt;
+     }},
     {{"trace", "file", "Append every line sent and received, with its time, to <file>."},
      [](BridgeSettings& s, std::string_view v) { return text(s.trace, v); }},
     {{"verbose", "", "Log every exchange on the line too."},
@@ -100,6 +114,10 @@ const Key kKeys[] = {
     {{"http-cert", "file", "Serve HTTPS with this PEM certificate (chain)."}, nullptr},
     {{"http-key", "file", "The unencrypted PEM private key of --http-cert."}, nullptr},
     {{"http-max-clients", "n", "Connections the web listener serves at once (default 128)."}, nullptr},
+    {{"http-max-per-address", "n",
+      "Connections one address may hold on the web listener (default the smaller of 8 and a quarter of "
+      "http-max-clients; 0: no limit). Loopback peers are exempt."},
+     nullptr},
     {{"metrics-token-file", "file", "Prometheus's bearer token for /metrics: the file's first line, 16 to 256 characters."},
      nullptr},
     {{"metrics-open", "", "Serve /metrics without a login or a token."}, nullptr},
@@ -173,6 +191,8 @@ BridgeSettings merge(const BridgeSettings& file, const BridgeSettings& line) {
     overlay(s.name, line.name);
     overlay(s.inputs, line.inputs);
     overlay(s.maxClients, line.maxClients);
+    overlay(s.maxPerAddress, line.maxPerAddress);
+    overlay(s.limitLoopback, line.limitLoopback);
     overlay(s.pollSeconds, line.pollSeconds);
     overlay(s.search, line.search);
     if (!line.notify.empty()) s.notify = line.notify;
@@ -195,6 +215,15 @@ std::optional<std::string> problem(const BridgeSettings& s) {
     for (const auto& l : s.listeners)
         if (s.web.listen && l.where == *s.web.listen && l.where.port != 0)
             return formatHostPort(l.where) + " is given twice";
+    auto tooMany = [](const SlotRules& r, const std::string& what) -> std::optional<std::string> {
+        if (r.perAddress <= r.size) return std::nullopt;
+        return what + ": max-per-address= " + std::to_string(r.perAddress) + " is more than its " +
+               std::to_string(r.size) + " places";
+    };
+    for (const auto& l : s.listeners)
+        if (auto why = tooMany(slotRulesOf(l, s), l.label)) return why;
+    if (s.web.listen)
+        if (auto why = tooMany(webSlotRules(s), "the web listener")) return why;
     return std::nullopt;
 }
 
@@ -206,10 +235,20 @@ std::optional<HostPort> parseNotifyTarget(std::string_view text) {
     return HostPort{std::string(text), kPjlinkPort};
 }
 
-int maxClientsOf(const ListenerSpec& l, const BridgeSettings& s) {
-    if (l.maxClients) return *l.maxClients;
-    if (s.maxClients) return *s.maxClients;
-    return l.kind == ClientKind::Pjlink ? kDefaultMaxPjlink : kDefaultMaxShared;
+SlotRules slotRulesOf(const ListenerSpec& l, const BridgeSettings& s) {
+    SlotRules r;
+    r.size = l.maxClients.value_or(s.maxClients.value_or(l.kind == ClientKind::Pjlink ? kDefaultMaxPjlink : kDefaultMaxShared));
+    r.perAddress = l.maxPerAddress.value_or(s.maxPerAddress.value_or(defaultPerAddress(r.size)));
+    r.limitLoopback = s.limitLoopback.value_or(false);
+    return r;
+}
+
+SlotRules webSlotRules(const BridgeSettings& s) {
+    SlotRules r;
+    r.size = s.web.maxClients.value_or(kDefaultMaxHttp);
+    r.perAddress = s.web.maxPerAddress.value_or(defaultPerAddress(r.size));
+    r.limitLoopback = s.limitLoopback.value_or(false);
+    return r;
 }
 
 std::variant<std::string, std::string> passwordFromFile(std::string_view content, SecretLength length) {

@@ -4,6 +4,7 @@
 // the listeners (each with its own address, name, inputs, password file and limit) and the
 // defaults they share. The file is read key by key; the command line is laid over it.
 #include "bridge/listener.hpp"
+#include "bridge/listener_slots.hpp"
 #include "bridge/web/web_settings.hpp"
 #include "core/host_port.hpp"
 
@@ -27,6 +28,8 @@ struct BridgeSettings {
     std::optional<std::string> name;
     std::optional<Inputs> inputs;
     std::optional<int> maxClients;           // every listener's, unless it has its own
+    std::optional<int> maxPerAddress;        // the same
+    std::optional<bool> limitLoopback;       // loopback peers held to max-per-address too
     std::optional<int> pollSeconds;          // the background poller's period; 0: none
     std::optional<HostPort> search;          // the UDP socket for PJLink's search
     std::vector<HostPort> notify;            // controllers told of every change
@@ -81,8 +84,10 @@ std::optional<std::string> problem(const BridgeSettings& s);
 // settings over them (the password is read from its file by the caller).
 ProjectorConfig projectorConfig(const BridgeSettings& s, const ListenerSpec& own);
 
-// The limit of a listener: its own, else the default given, else the kind's.
-int maxClientsOf(const ListenerSpec& l, const BridgeSettings& s);
+// The places of a listener: its own limits, else the defaults given, else the kind's.
+SlotRules slotRulesOf(const ListenerSpec& l, const BridgeSettings& s);
+// The web listener's.
+SlotRules webSlotRules(const BridgeSettings& s);
 
 // How long a secret read from a file may be: PJLink's password is short by the protocol; the
 // web remote's password and the metrics token cross a network and are longer.

@@ -38,8 +38,10 @@ void OutputBound::took(std::size_t unsent) {
 bool DigestBackoff::wrong(const std::string& address) {
     const auto now = m_clock.now();
     if (!m_records.contains(address) && m_records.size() >= kAddresses) {
-        const auto oldest = std::min_element(m_records.begin(), m_records.end(),
-                                             [](const auto& a, const auto& b) { return a.second.last < b.second.last; });
+        auto oldest = m_records.end();
+        for (auto it = m_records.begin(); it != m_records.end(); ++it)
+            if (it->second.bannedUntil <= now && (oldest == m_records.end() || it->second.last < oldest->second.last)) oldest = it;
+        if (oldest == m_records.end()) return false;
         m_records.erase(oldest);
     }
     Record& r = m_records[address];

@@ -42,7 +42,9 @@ class OutputBound {
 };
 
 // Wrong digests by address: kLimit in kWindow, and the address's new connections are refused
-// for kBan. At most kAddresses are kept; the oldest go first.
+// for kBan. At most kAddresses are kept; the oldest go first, but never one that is banned: a
+// ban runs its time whatever others do (with every place held by a ban, a new address is not
+// kept until one ends).
 class DigestBackoff {
   public:
     static constexpr int kLimit = 10;

@@ -3,25 +3,35 @@
 
 namespace tova::bridge {
 
-int ClientRegistry::addListener(ClientKind kind, int maxClients) {
-    m_listeners.push_back({kind, maxClients});
+int ClientRegistry::addListener(ClientKind kind, SlotRules rules) {
+    m_listeners.push_back({kind, ListenerSlots(m_clock, rules)});
     return static_cast<int>(m_listeners.size()) - 1;
 }
 
-std::variant<ClientId, ClientRegistry::Refusal> ClientRegistry::admit(int listener, bool lineUp) {
+std::variant<ClientRegistry::Admitted, ClientRegistry::Refusal> ClientRegistry::admit(int listener, const std::string& address,
+                                                                                    bool lineUp) {
     Listener& l = m_listeners.at(static_cast<std::size_t>(listener));
     if (l.kind == ClientKind::SharedLine && !lineUp) return Refusal::DeviceGone;
-    if (static_cast<int>(l.clients) >= l.max) return Refusal::Full;
-    ++l.clients;
-    const ClientId id = m_next++;
+    const ClientId id = m_next;
+    const auto taken = l.places.take(id, address);
+    if (const auto* refused = std::get_if<ListenerSlots::Refused>(&taken))
+        return *refused == ListenerSlots::Refused::Full ? Refusal::Full : Refusal::AddressFull;
+    ++m_next;
     m_clients.emplace(id, listener);
-    return id;
+    const std::optional<ClientId> evicted = std::get<ListenerSlots::Taken>(taken).evicted;
+    if (evicted) m_clients.erase(*evicted);
+    return Admitted{id, evicted};
+}
+
+void ClientRegistry::settle(ClientId id) {
+    if (const auto it = m_clients.find(id); it != m_clients.end())
+        m_listeners[static_cast<std::size_t>(it->second)].places.settle(id);
 }
 
 void ClientRegistry::remove(ClientId id) {
     const auto it = m_clients.find(id);
     if (it == m_clients.end()) return;
-    --m_listeners[static_cast<std::size_t>(it->second)].clients;
+    m_listeners[static_cast<std::size_t>(it->second)].places.release(id);
     m_clients.erase(it);
 }
 
@@ -32,8 +42,6 @@ std::vector<ClientId> ClientRegistry::lostDevice() const {
     return out;
 }
 
-std::size_t ClientRegistry::clients(int listener) const {
-    return m_listeners.at(static_cast<std::size_t>(listener)).clients;
-}
+std::size_t ClientRegistry::clients(int listener) const { return m_listeners.at(static_cast<std::size_t>(listener)).places.used(); }
 
 } // namespace tova::bridge

@@ -18,6 +18,9 @@ std::optional<std::string> setListenerKey(ListenerSpec& l, std::string_view key,
         const auto n = positiveNumber(value);
         if (!n) return std::string("max-clients= takes a number above 0");
         l.maxClients = n;
+    } else if (key == "max-per-address") {
+        l.maxPerAddress = perAddressNumber(value);
+        if (!l.maxPerAddress) return "max-per-address= " + std::string(kPerAddressRule);
     } else if (pjlink && key == "address") {
         const auto projector = projectorNumber(value);
         if (!projector) return std::string("address= takes 001 to 004");
@@ -51,8 +54,9 @@ std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text,
     s.label = std::string(text);
     // The extras start with ",key="; a value runs to the next one (an inputs list may hold
     // commas itself, a name blanks and commas).
-    static constexpr std::string_view kKeys[] = {",name=",   ",inputs=",     ",max-clients=",  ",input-names=",
-                                                 ",serial=", ",version=",    ",lamp-model=",   ",filter-model="};
+    static constexpr std::string_view kKeys[] = {",name=",         ",inputs=",  ",max-clients=", ",max-per-address=",
+                                                 ",input-names=",  ",serial=",  ",version=",     ",lamp-model=",
+                                                 ",filter-model="};
     auto nextKey = [](std::string_view from) {
         std::size_t at = std::string_view::npos;
         for (std::string_view key : kKeys) at = std::min(at, from.find(key));

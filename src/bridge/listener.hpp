@@ -27,13 +27,15 @@ struct ListenerSpec {
     std::optional<Inputs> inputs;
     std::optional<std::string> passwordFile;
     std::optional<int> maxClients;
+    std::optional<int> maxPerAddress;
     std::optional<InputNames> inputNames; // INNM
     std::string serial, version, lampModel, filterModel;  // SNUM, SVER, RLMP, RFIL
     std::string label;              // how messages name it
 };
 
 // A listener's spec as --pjlink and --share take it: HOST:PORT, and for PJLink /ADDRESS and
-// ,name= ,inputs= ,max-clients= (,max-clients= for the shared line too); or what is wrong with it.
+// ,name= ,inputs= ,max-clients= ,max-per-address= (the last two for the shared line too); or what
+// is wrong with it.
 std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text, ClientKind kind);
 
 // Takes one key of a listener ("listen", "max-clients", and for PJLink "address", "name",

@@ -14,10 +14,10 @@ LogLimiter::LogLimiter(const Clock& clock, Timer& window, std::function<void(con
 
 LogLimiter::~LogLimiter() { m_window.setOnTick({}); }
 
-void LogLimiter::say(const std::string& kind, const std::string& text) {
+void LogLimiter::say(const std::string& kind, const std::string& text, const std::string& from) {
     const auto now = m_clock.now();
     Kind& k = m_kinds[kind];
-    if (now - k.since >= milliseconds(kWindowMs) && k.more == 0) k = Kind{now, 0, 0, {}};
+    if (now - k.since >= milliseconds(kWindowMs) && k.more == 0) k = Kind{now};
     if (k.said < kBurst) {
         ++k.said;
         if (m_out) m_out(text);
@@ -25,6 +25,10 @@ void LogLimiter::say(const std::string& kind, const std::string& text) {
     }
     ++k.more;
     k.last = text;
+    if (!from.empty()) {
+        if (k.from.size() < kMaxSources) k.from.insert(from);
+        else k.moreSources = k.moreSources || !k.from.contains(from);
+    }
     if (!m_window.enabled()) m_window.setEnabled(true);
 }
 
@@ -33,10 +37,13 @@ void LogLimiter::summarise() {
     for (auto it = m_kinds.begin(); it != m_kinds.end();) {
         Kind& k = it->second;
         if (k.more > 0) {
+            std::string sources;
+            if (k.from.size() > 1 || k.moreSources)
+                sources = " from " + std::string(k.moreSources ? "over " : "") + std::to_string(k.from.size()) + " addresses";
             if (m_out)
-                m_out(k.last + " ... " + std::to_string(k.more) + " more like this in the last " +
-                    std::to_string(kWindowMs / 1000) + " s");
-            k = Kind{now, 0, 0, {}};
+                m_out(k.last + " ... " + std::to_string(k.more) + " more like this" + sources + " in the last " +
+                      std::to_string(kWindowMs / 1000) + " s");
+            k = Kind{now};
             ++it;
         } else if (now - k.since >= milliseconds(kWindowMs)) {
             it = m_kinds.erase(it); // quiet for a whole window: forgotten

@@ -1,14 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The bridge's log, bounded: of the lines of one kind, kBurst are said in each kWindow and the
-// rest counted, then summarised ("... 120 more like this in the last 10 s"). A client that
-// floods, or a device that never stops talking, costs the log a few lines.
+// rest counted, then summarised ("... 120 more like this from 97 addresses in the last 10 s").
+// A kind is what happened, not who did it: a client that floods, clients that rotate their
+// addresses, or a device that never stops talking, cost the log a few lines.
 #include "core/clock.hpp"
 #include "core/timer.hpp"
 
 #include <chrono>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 
 namespace tova::bridge {
@@ -17,6 +19,7 @@ class LogLimiter {
   public:
     static constexpr int kBurst = 3;
     static constexpr int kWindowMs = 10000;
+    static constexpr std::size_t kMaxSources = 1024; // addresses counted per kind and window
 
     // out: where the lines said go.
     LogLimiter(const Clock& clock, Timer& window, std::function<void(const std::string&)> out);
@@ -24,8 +27,8 @@ class LogLimiter {
     LogLimiter(const LogLimiter&) = delete;
     LogLimiter& operator=(const LogLimiter&) = delete;
 
-    // A line of its kind (lines of one kind say the same thing of the same source).
-    void say(const std::string& kind, const std::string& text);
+    // A line of its kind; from: the address it concerns, if any, counted for the summary.
+    void say(const std::string& kind, const std::string& text, const std::string& from = {});
 
   private:
     void summarise();
@@ -33,6 +36,8 @@ class LogLimiter {
         std::chrono::milliseconds since{0};
         int said = 0, more = 0;
         std::string last; // the last line held back, for its summary
+        std::set<std::string> from; // the addresses of those held back
+        bool moreSources = false;   // past kMaxSources
     };
     const Clock& m_clock;
     Timer& m_window;

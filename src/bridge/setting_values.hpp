@@ -15,6 +15,14 @@ inline std::optional<int> positiveNumber(std::string_view v) {
     return n;
 }
 
+// Connections one address may hold: 0 (no limit) up to any listener's size.
+inline std::optional<int> perAddressNumber(std::string_view v) {
+    const auto n = wholeNumber(v);
+    if (!n || *n < 0 || *n > 4096) return std::nullopt;
+    return n;
+}
+inline constexpr std::string_view kPerAddressRule = "takes a number from 0 (no limit) to the listener's max-clients";
+
 inline std::optional<bool> onOff(std::string_view v) {
     if (v == "true" || v == "yes" || v == "on" || v == "1") return true;
     if (v == "false" || v == "no" || v == "off" || v == "0") return false;

@@ -28,6 +28,7 @@ void SharedLineClient::received(std::string_view bytes) {
             continue;
         }
         std::string line = std::exchange(m_partial, {}) + kCR;
+        if (m_tell.line) m_tell.line();
         // Framed again from its own address and code, it is the line as the client sent it.
         const AddressedCode a = splitAddress(line);
         const Submitted s = m_queue.submit(m_id, requestFor(prefixFor(a.target), a.code), [this](const ExchangeResult& r) {

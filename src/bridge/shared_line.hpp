@@ -16,6 +16,7 @@ class SharedLineClient {
         std::function<void(const std::string&)> send{}; // bytes to the client
         std::function<void()> close{};
         std::function<void(const std::string&)> log{};
+        std::function<void()> line{}; // a whole line from the client
     };
     SharedLineClient(ClientId id, ExchangeQueue& queue, Callbacks callbacks);
     ~SharedLineClient();

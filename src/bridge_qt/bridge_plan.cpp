@@ -91,13 +91,14 @@ std::variant<QSslConfiguration, PlanFailure> tlsOf(const bridge::WebSettings& w)
 
 // The web listener: its address, the names it answers to, its secrets. Off the loopback it
 // needs a password.
-std::variant<WebPlan, PlanFailure> planWeb(const bridge::WebSettings& w) {
+std::variant<WebPlan, PlanFailure> planWeb(const bridge::BridgeSettings& s) {
+    const bridge::WebSettings& w = s.web;
     WebPlan plan;
     auto address = lookUp(*w.listen, "--http");
     if (auto* failed = std::get_if<PlanFailure>(&address)) return *failed;
     plan.address = std::get<QHostAddress>(address);
     plan.port = static_cast<quint16>(w.listen->port);
-    plan.maxClients = w.maxClients.value_or(bridge::kDefaultMaxHttp);
+    plan.places = bridge::webSlotRules(s);
     bridge::WebAccessConfig& a = plan.access;
     a.port = w.listen->port;
     a.metricsOpen = w.metricsOpen.value_or(false);
@@ -175,7 +176,7 @@ std::variant<BridgePlan, PlanFailure> planBridge(const bridge::BridgeSettings& s
     for (const auto& spec : s.listeners) {
         ListenerPlan plan;
         plan.spec = spec;
-        plan.maxClients = bridge::maxClientsOf(spec, s);
+        plan.places = bridge::slotRulesOf(spec, s);
         auto address = lookUp(spec.where, spec.label);
         if (auto* failed = std::get_if<PlanFailure>(&address)) return *failed;
         plan.address = std::get<QHostAddress>(address);
@@ -191,7 +192,7 @@ std::variant<BridgePlan, PlanFailure> planBridge(const bridge::BridgeSettings& s
         o.listeners.push_back(std::move(plan));
     }
     if (s.web.listen) {
-        auto web = planWeb(s.web);
+        auto web = planWeb(s);
         if (auto* failed = std::get_if<PlanFailure>(&web)) return *failed;
         o.web = std::get<WebPlan>(web);
     }
@@ -238,8 +239,8 @@ std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const Brid
         if (told.insert(file).second && readableByAll(QString::fromStdString(file)))
             out.push_back(QStringLiteral("warning: %1 is readable by every user of this computer (chmod o-r %1)")
                               .arg(QString::fromStdString(file)));
-    long clients = plan.web ? plan.web->maxClients : 0;
-    for (const auto& l : plan.listeners) clients += l.maxClients;
+    long clients = plan.web ? plan.web->places.size : 0;
+    for (const auto& l : plan.listeners) clients += l.places.size;
     // Each client takes a descriptor; the line, the listeners, the trace and the libraries some.
     const long reserved = 64 + static_cast<long>(plan.listeners.size());
     if (fileLimit >= 0 && clients + reserved > fileLimit)

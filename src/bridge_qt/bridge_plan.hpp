@@ -24,7 +24,7 @@ struct WebPlan {
     QHostAddress address;
     quint16 port = 0;
     bridge::WebAccessConfig access;
-    int maxClients = bridge::kDefaultMaxHttp;
+    bridge::SlotRules places{bridge::kDefaultMaxHttp};
     std::optional<QSslConfiguration> tls;
 };
 
@@ -33,7 +33,7 @@ struct ListenerPlan {
     bridge::ListenerSpec spec;
     QHostAddress address;
     bridge::ProjectorConfig config; // PJLink: the projector, its password read
-    int maxClients = 0;
+    bridge::SlotRules places;
 };
 
 // Everything the bridge serves, ready to bind.

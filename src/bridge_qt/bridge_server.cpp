@@ -65,9 +65,8 @@ BridgeServer::BridgeServer(BridgePlan options, SerialControl& line, std::functio
                        },
                    .forbidden = [this](const std::string& a) { return forbidden(QString::fromStdString(a)); }}) {
     for (const auto& plan : m_options.listeners) {
-        auto l = std::make_unique<Listener>();
-        l->plan = plan;
-        l->index = m_clients.addListener(plan.spec.kind, plan.maxClients);
+        const int index = m_clients.addListener(plan.spec.kind, plan.places);
+        auto l = std::make_unique<Listener>(plan, index, [this, index] { return m_clients.wait(index); });
         if (plan.spec.kind == bridge::ClientKind::Pjlink) {
             // One state and one poller for each projector on the line, whatever its listeners.
             l->state = &projector(plan.config.prefix);
@@ -110,11 +109,14 @@ void BridgeServer::startWeb() {
         if (std::count_if(projectors.begin(), projectors.end(), [&](const auto& o) { return o.name == p.name; }) > 1)
             p.name += " (" + (p.prefix.empty() ? std::string("no address") : p.prefix) + ")";
     m_projectors = projectors;
-    const int index = m_clients.addListener(bridge::ClientKind::WebPage, m_options.web->maxClients);
+    // The web listener bounds its connections; a page is one that has logged in.
+    const int index = m_clients.addListener(bridge::ClientKind::WebPage, {m_options.web->places.size});
     m_web = std::make_unique<WebFront>(*m_options.web, WebFront::Line{m_queue, m_clients, index, m_backoff, m_clock},
                                        std::move(projectors),
                                        WebFront::Callbacks{[this](const QString& s) { say(s); },
-                                                           [this](const QString& kind, const QString& s) { sayLimited(kind, s); },
+                                                           [this](const QString& kind, const QString& s, const QString& from) {
+                                                               sayLimited(kind, s, from);
+                                                           },
                                                            [this] { return metrics(); }});
 }
 
@@ -205,13 +207,15 @@ void BridgeServer::say(const QString& text) const {
     if (m_log) m_log(text);
 }
 
-void BridgeServer::sayLimited(const QString& kind, const QString& text) { m_limiter.say(kind.toStdString(), text.toStdString()); }
+void BridgeServer::sayLimited(const QString& kind, const QString& text, const QString& from) {
+    m_limiter.say(kind.toStdString(), text.toStdString(), from.toStdString());
+}
 
 bool BridgeServer::listen(QString& error) {
     for (auto& l : m_listeners) {
         const bridge::ListenerSpec& spec = l->plan.spec;
         const QString where = QString::fromStdString(formatHostPort(spec.where));
-        if (!l->server.listenOn(l->plan.address, static_cast<quint16>(spec.where.port), std::max(kBacklog, l->plan.maxClients))) {
+        if (!l->server.listenOn(l->plan.address, static_cast<quint16>(spec.where.port), std::max(kBacklog, l->plan.places.size))) {
             error = QStringLiteral("%1: %2").arg(where, l->server.errorString());
             return false;
         }
@@ -236,13 +240,15 @@ bool BridgeServer::listen(QString& error) {
             m_announcer.add({l->plan.address.toString().toStdString(), mac.toUpper().toStdString(), l->state,
                              &l->plan.config.inputs});
         }
-        say(QStringLiteral("%1%2, at most %3 client%4")
+        const bridge::SlotRules& places = l->plan.places;
+        say(QStringLiteral("%1%2, at most %3 client%4%5")
                 .arg(l->name,
                      pjlink && !l->plan.config.prefix.empty()
                          ? QStringLiteral(" for projector %1").arg(QString::fromStdString(l->plan.config.prefix))
                          : QString())
-                .arg(l->plan.maxClients)
-                .arg(l->plan.maxClients == 1 ? QString() : QStringLiteral("s")));
+                .arg(places.size)
+                .arg(places.size == 1 ? QString() : QStringLiteral("s"))
+                .arg(places.perAddress ? QStringLiteral(", %1 per address").arg(places.perAddress) : QString()));
     }
     if (m_web && !m_web->listen(error)) return false;
     return listenForSearches(error);
@@ -264,26 +270,42 @@ void BridgeServer::accept(Listener& l) {
         const QString address = addressOf(s);
         const bool pjlink = l.plan.spec.kind == bridge::ClientKind::Pjlink;
         if (pjlink && m_backoff.banned(address.toStdString())) {
-            sayLimited(QStringLiteral("banned ") + address, QStringLiteral("client %1 refused: too many wrong digests").arg(peer(s)));
+            sayLimited(QStringLiteral("banned on ") + l.name,
+                       QStringLiteral("client %1 refused on %2: too many wrong digests").arg(peer(s), l.name), address);
             s->write("PJLINK ERRA\r");
             s->disconnectFromHost();
             connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
             continue;
         }
-        const auto admitted = m_clients.admit(l.index, m_queue.lineUp());
-        if (const auto* refusal = std::get_if<bridge::ClientRegistry::Refusal>(&admitted)) {
-            const bool full = *refusal == bridge::ClientRegistry::Refusal::Full;
-            sayLimited(QStringLiteral("refused ") + l.name,
-                       QStringLiteral("client %1 refused on %2: %3")
-                           .arg(peer(s), l.name,
-                                full ? QStringLiteral("%1 clients already").arg(l.plan.maxClients)
-                                     : QStringLiteral("the device is not there")));
+        using Refusal = bridge::ClientRegistry::Refusal;
+        const auto admitted = m_clients.admit(l.index, address.toStdString(), m_queue.lineUp());
+        if (const auto* refusal = std::get_if<Refusal>(&admitted)) {
+            const QString why = *refusal == Refusal::Full ? QStringLiteral("%1 clients already, each doing its part").arg(l.plan.places.size)
+                                : *refusal == Refusal::AddressFull
+                                    ? QStringLiteral("its address holds %1 connections already").arg(l.plan.places.perAddress)
+                                    : QStringLiteral("the device is not there");
+            sayLimited(QStringLiteral("refused on ") + l.name, QStringLiteral("client %1 refused on %2: %3").arg(peer(s), l.name, why),
+                       address);
             s->abort();
             s->deleteLater();
             continue;
         }
-        serve(l, s, std::get<ClientId>(admitted));
+        const auto& a = std::get<bridge::ClientRegistry::Admitted>(admitted);
+        if (a.evicted) makeRoom(*a.evicted);
+        serve(l, s, a.id);
     }
+}
+
+void BridgeServer::makeRoom(ClientId id) {
+    const auto it = m_connections.find(id);
+    if (it == m_connections.end()) return;
+    const Connection& c = it->second;
+    const bool password = c.listener->plan.config.password.has_value() && c.pjlink;
+    sayLimited(QStringLiteral("made room on ") + c.listener->name,
+               QStringLiteral("%1 closed for a newcomer: %2 yet").arg(c.who, password ? QStringLiteral("not authenticated")
+                                                                                      : QStringLiteral("nothing sent")),
+               c.address);
+    c.socket->abort(); // dropped once it says it is gone
 }
 
 void BridgeServer::serve(Listener& l, QTcpSocket* s, ClientId id) {
@@ -316,23 +338,32 @@ void BridgeServer::serve(Listener& l, QTcpSocket* s, ClientId id) {
                 .send = send,
                 .close = close,
                 .wrongDigest =
-                    [this, address = c.address] {
+                    [this, address = c.address, who = c.who, name = l.name] {
                         ++m_pjlinkFailures;
+                        sayLimited(QStringLiteral("failed login on ") + name, QStringLiteral("%1: a wrong password").arg(who), address);
                         if (m_backoff.wrong(address.toStdString()))
-                            say(QStringLiteral("%1: %2 wrong digests within a minute; its new connections are refused for 60 s")
-                                    .arg(address)
-                                    .arg(bridge::DigestBackoff::kLimit));
+                            sayLimited(QStringLiteral("ban"),
+                                       QStringLiteral("%1: %2 wrong digests within a minute; its new connections are refused for 60 s")
+                                           .arg(address)
+                                           .arg(bridge::DigestBackoff::kLimit),
+                                       address);
                     },
                 .room = [this, id] { QTimer::singleShot(0, this, [this, id] { readFrom(id); }); },
-                .request = [this, address = c.address] { m_announcer.controllerSeen(address.toStdString()); }});
+                .request =
+                    [this, id, address = c.address] {
+                        m_clients.settle(id); // it has done its part: no newcomer takes its place
+                        m_announcer.controllerSeen(address.toStdString());
+                    }});
     } else {
         c.shared = std::make_unique<bridge::SharedLineClient>(
             id, m_queue,
             bridge::SharedLineClient::Callbacks{
-                send, close, [this, who = c.who](const std::string& text) {
-                    sayLimited(who + QString::fromStdString(text.substr(0, 20)),
-                               QStringLiteral("%1: %2").arg(who, QString::fromStdString(text)));
-                }});
+                send, close,
+                [this, who = c.who, address = c.address](const std::string& text) {
+                    sayLimited(QStringLiteral("shared line ") + QString::fromStdString(text.substr(0, 20)),
+                               QStringLiteral("%1: %2").arg(who, QString::fromStdString(text)), address);
+                },
+                [this, id] { m_clients.settle(id); }});
     }
     connect(s, &QTcpSocket::readyRead, this, [this, id] { readFrom(id); });
     connect(s, &QTcpSocket::bytesWritten, this, [this, id] {
@@ -343,7 +374,7 @@ void BridgeServer::serve(Listener& l, QTcpSocket* s, ClientId id) {
     });
     // Dropped after whatever closed it has returned: a session may close itself.
     connect(s, &QTcpSocket::disconnected, this, [this, id] { drop(id); }, Qt::QueuedConnection);
-    sayLimited(QStringLiteral("connected ") + l.name, QStringLiteral("%1 connected").arg(c.who));
+    sayLimited(QStringLiteral("connected ") + l.name, QStringLiteral("%1 connected").arg(c.who), c.address);
     if (c.pjlink) c.pjlink->start();
 }
 
@@ -366,7 +397,8 @@ void BridgeServer::readFrom(ClientId id) {
 void BridgeServer::drop(ClientId id) {
     auto it = m_connections.find(id);
     if (it == m_connections.end()) return;
-    sayLimited(QStringLiteral("disconnected ") + it->second.listener->name, QStringLiteral("%1 disconnected").arg(it->second.who));
+    sayLimited(QStringLiteral("disconnected ") + it->second.listener->name, QStringLiteral("%1 disconnected").arg(it->second.who),
+               it->second.address);
     QTcpSocket* s = it->second.socket;
     m_connections.erase(it); // its session forgets its lines first
     m_clients.remove(id);

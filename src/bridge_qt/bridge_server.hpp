@@ -62,6 +62,8 @@ class BridgeServer : public QObject {
 
   private:
     struct Listener {
+        Listener(ListenerPlan p, int registered, std::function<std::chrono::milliseconds()> wait)
+            : plan(std::move(p)), index(registered), server(std::move(wait)) {}
         ListenerPlan plan;
         bridge::ProjectorState* state = nullptr; // PJLink: its projector's
         int index = 0; // in the registry
@@ -81,6 +83,8 @@ class BridgeServer : public QObject {
     void serve(Listener& l, QTcpSocket* s, ClientId id);
     void readFrom(ClientId id);
     void drop(ClientId id);
+    // Closes a connection that has done nothing, for a newcomer.
+    void makeRoom(ClientId id);
     bool listenForSearches(QString& error);
     QUdpSocket& sender(const QString& from);
     bool forbidden(const QString& address) const;
@@ -88,7 +92,7 @@ class BridgeServer : public QObject {
     bridge::ProjectorState& projector(const std::string& prefix);
     void startWeb();
     void say(const QString& text) const;
-    void sayLimited(const QString& kind, const QString& text);
+    void sayLimited(const QString& kind, const QString& text, const QString& from = {});
 
     BridgePlan m_options;
     std::function<void(const QString&)> m_log;
@@ -96,7 +100,7 @@ class BridgeServer : public QObject {
     QtTimer m_timeout, m_guard, m_retry, m_logWindow;
     ExchangeQueue m_queue;
     bridge::DeviceKeeper m_keeper;
-    bridge::ClientRegistry m_clients;
+    bridge::ClientRegistry m_clients{m_clock};
     bridge::DigestBackoff m_backoff{m_clock};
     bridge::LogLimiter m_limiter;
     std::vector<std::unique_ptr<Listener>> m_listeners;

@@ -14,9 +14,9 @@
 
 namespace tova {
 
-TcpServer::TcpServer(QObject* parent) : QTcpServer(parent) {
+TcpServer::TcpServer(std::function<std::chrono::milliseconds()> wait, QObject* parent)
+    : QTcpServer(parent), m_wait(std::move(wait)) {
     m_retry.setSingleShot(true);
-    m_retry.setInterval(kRetryMs);
     connect(&m_retry, &QTimer::timeout, this, &TcpServer::resume);
 }
 
@@ -82,12 +82,18 @@ void TcpServer::resume() {
 void TcpServer::acceptAll() {
 #ifdef Q_OS_UNIX
     for (;;) {
+        if (const auto wait = m_wait ? m_wait() : std::chrono::milliseconds{0}; wait.count() > 0) {
+            // No place yet: they wait in the backlog until one can be made.
+            m_notifier->setEnabled(false);
+            m_retry.start(static_cast<int>(wait.count()));
+            return;
+        }
         const int fd = ::accept4(static_cast<int>(socketDescriptor()), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
                 m_notifier->setEnabled(false);
-                m_retry.start();
+                m_retry.start(kRetryMs);
                 if (!std::exchange(m_out, true)) emit outOfDescriptors(QString::fromLocal8Bit(std::strerror(errno)));
             }
             return; // EAGAIN: the backlog is drained

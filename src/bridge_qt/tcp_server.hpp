@@ -4,13 +4,16 @@
 // spins, when the process runs out of descriptors (an engine keeps the first error it ever saw,
 // and the drained backlog's "try again" masks every later one). This one accepts by itself:
 // out of descriptors it pauses, says so once, and takes connections again as soon as a
-// descriptor is freed, or a second on. Its backlog is set by its owner.
+// descriptor is freed, or a second on. Its backlog is set by its owner, and its owner may hold
+// newcomers back there, unaccepted and in the order they came, while it has no place for one.
 #include <QHostAddress>
 #include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTimer>
 
+#include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 
 namespace tova {
@@ -28,13 +31,14 @@ class TcpServer : public QTcpServer {
   public:
     static constexpr int kRetryMs = 1000;
 
-    explicit TcpServer(QObject* parent = nullptr);
+    // wait: how long newcomers wait before the next is accepted (none: never).
+    explicit TcpServer(std::function<std::chrono::milliseconds()> wait = {}, QObject* parent = nullptr);
     ~TcpServer() override;
 
     bool listenOn(const QHostAddress& address, quint16 port, int backlog);
     bool hasPendingConnections() const override;
     QTcpSocket* nextPendingConnection() override;
-    // A descriptor was freed: connections are taken again at once.
+    // A descriptor or a place was freed: connections are taken again at once.
     void resume();
 
   signals:
@@ -52,6 +56,7 @@ class TcpServer : public QTcpServer {
 
   private:
     void acceptAll();
+    std::function<std::chrono::milliseconds()> m_wait;
     std::unique_ptr<QSocketNotifier> m_notifier;
     QTimer m_retry;
     std::deque<QTcpSocket*> m_pending;

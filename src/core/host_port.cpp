@@ -79,6 +79,16 @@ bool ipv6(std::string_view s) {
 
 bool isAddressLiteral(std::string_view host) { return ipv4(host) || (host.find(':') != std::string_view::npos && ipv6(host)); }
 
+bool isLoopbackAddress(std::string_view a) {
+    if (ipv4(a)) return a.starts_with("127.");
+    if (!ipv6(a)) return false;
+    // ::1 however it is written: every group zero but the last, which is 1.
+    const std::size_t last = a.rfind(':');
+    const std::string_view group = a.substr(last + 1);
+    return group.find_first_not_of('0') == group.size() - 1 && group.back() == '1' &&
+           a.substr(0, last).find_first_not_of("0:") == std::string_view::npos;
+}
+
 std::string formatHostPort(const HostPort& hp) {
     const bool v6 = hp.host.find(':') != std::string::npos;
     return (v6 ? "[" + hp.host + "]" : hp.host) + ":" + std::to_string(hp.port);

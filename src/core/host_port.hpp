@@ -17,6 +17,8 @@ struct HostPort {
 std::optional<HostPort> parseHostPort(std::string_view text);
 // An IPv4 address in dotted decimal or an IPv6 address, as a literal (no name to look up).
 bool isAddressLiteral(std::string_view host);
+// A loopback address (127.0.0.0/8, ::1) as a literal: a peer on this machine.
+bool isLoopbackAddress(std::string_view address);
 // As written back: brackets around an IPv6 host.
 std::string formatHostPort(const HostPort& hp);
 

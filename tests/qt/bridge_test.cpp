@@ -147,10 +147,20 @@ TEST(Bridge, ExitStatusesAndLimits) {
     }
     BridgeProcess bridge(sim.device, {QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0"),
                                       QStringLiteral("--max-clients"), QStringLiteral("2")}, 1);
-    PjlinkClient a(bridge.ports[0]), b(bridge.ports[0]), third(bridge.ports[0]);
+    // A full listener makes room by closing a client that has sent nothing after a second; once
+    // every client has done its part, a newcomer is refused.
+    PjlinkClient a(bridge.ports[0]), b(bridge.ports[0]);
     EXPECT_EQ(a.greeting, QStringLiteral("PJLINK 0\r"));
     EXPECT_EQ(b.greeting, QStringLiteral("PJLINK 0\r"));
-    EXPECT_EQ(third.greeting, QString()); // refused
+    EXPECT_EQ(a.ask(QStringLiteral("%1CLSS ?")), QStringLiteral("%1CLSS=2\r"));
+    PjlinkClient third(bridge.ports[0]);
+    EXPECT_EQ(third.greeting, QStringLiteral("PJLINK 0\r"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return b.s.state() == QAbstractSocket::UnconnectedState; }, 3000));
+    EXPECT_TRUE(bridge.saw("closed for a newcomer: nothing sent yet"));
+    EXPECT_EQ(third.ask(QStringLiteral("%1CLSS ?")), QStringLiteral("%1CLSS=2\r"));
+    PjlinkClient fourth(bridge.ports[0]);
+    EXPECT_EQ(fourth.greeting, QString()); // refused
+    EXPECT_TRUE(bridge.saw("2 clients already, each doing its part"));
     bridge.p.terminate();
     ASSERT_TRUE(bridge.p.waitForFinished(5000));
     EXPECT_EQ(bridge.p.exitCode(), 0);

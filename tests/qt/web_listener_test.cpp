@@ -128,24 +128,37 @@ TEST(WebListener, EachAttackIsTurnedAway) {
 
 TEST(WebListener, ConnectionsAreCappedAndARequestThatNeverEndsIsClosed) {
     WebRig rig({QStringLiteral("--http-max-clients"), QStringLiteral("3")});
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(rig.port());
     std::vector<std::unique_ptr<QTcpSocket>> held;
     for (int i = 0; i < 3; ++i) {
         held.push_back(std::make_unique<QTcpSocket>());
         held.back()->connectToHost(QHostAddress::LocalHost, rig.port());
         ASSERT_TRUE(held.back()->waitForConnected(3000));
         held.back()->write("GET / HTTP/1.1\r\nHo"); // and never the rest
+        QTest::qWait(50);
     }
-    // A fourth is closed at once; a slot is free again once one of the three is gone.
+    // A fourth takes the place of the eldest once it has had a second without a whole request.
     QTcpSocket fourth;
-    fourth.connectToHost(QHostAddress::LocalHost, rig.port());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return fourth.state() == QAbstractSocket::UnconnectedState; }, 3000));
-    ASSERT_TRUE(rig.bridge->saw("3 connections already"));
-    // The three that never finish their request are closed after ten seconds.
+    EXPECT_TRUE(rig.exchange(fourth, get("/", host)).startsWith("HTTP/1.1 200"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return held[0]->state() == QAbstractSocket::UnconnectedState; }, 3000));
+    EXPECT_EQ(held[1]->state(), QAbstractSocket::ConnectedState);
+    ASSERT_TRUE(rig.bridge->saw("made room for a newcomer"));
+    // Connections that have each sent a whole request keep their places: a newcomer is refused.
+    std::vector<std::unique_ptr<QTcpSocket>> served;
+    for (int i = 0; i < 2; ++i) {
+        served.push_back(std::make_unique<QTcpSocket>());
+        EXPECT_TRUE(rig.exchange(*served.back(), get("/", host)).startsWith("HTTP/1.1 200")) << i;
+    }
+    QTcpSocket refused;
+    refused.connectToHost(QHostAddress::LocalHost, rig.port());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return refused.state() == QAbstractSocket::UnconnectedState; }, 3000));
+    ASSERT_TRUE(rig.bridge->saw("3 connections already, each with a request"));
+    // Those idle after their request are closed after ten seconds, and their places are free.
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        return std::all_of(held.begin(), held.end(), [](const auto& s) { return s->state() == QAbstractSocket::UnconnectedState; });
+        return std::all_of(served.begin(), served.end(), [](const auto& s) { return s->state() == QAbstractSocket::UnconnectedState; });
     }, 15000));
     QTcpSocket again;
-    EXPECT_TRUE(rig.exchange(again, get("/", "127.0.0.1:" + QByteArray::number(rig.port()))).startsWith("HTTP/1.1 200"));
+    EXPECT_TRUE(rig.exchange(again, get("/", host)).startsWith("HTTP/1.1 200"));
 }
 
 TEST(WebListener, APagesSocketIsCheckedBeforeAnyMessageIsRead) {

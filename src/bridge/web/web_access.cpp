@@ -133,9 +133,19 @@ bool WebAccess::originAllowed(std::string_view origin) const {
     return hostPortAllowed(origin, m_config.tls ? 443 : 80);
 }
 
-bool WebAccess::loggedIn(std::string_view cookieHeader) {
+bool WebAccess::loggedIn(std::string_view cookieHeader) { return live(cookieValue(cookieHeader, kCookie)); }
+
+std::string WebAccess::sessionOf(std::string_view cookieHeader) { return std::string(cookieValue(cookieHeader, kCookie)); }
+
+bool WebAccess::setPassword(std::optional<std::string> password) {
+    if (password == m_config.password) return false;
+    m_config.password = std::move(password);
+    m_sessions.clear(); // opened with the old one
+    return true;
+}
+
+bool WebAccess::live(std::string_view id) {
     if (!m_config.password) return true;
-    const std::string_view id = cookieValue(cookieHeader, kCookie);
     const auto it = m_sessions.find(id);
     if (it == m_sessions.end()) return false;
     if (m_clock.now() - it->second >= kSessionLife) {
@@ -167,6 +177,10 @@ WebAccess::Login WebAccess::login(std::string_view password, const std::string& 
     if (!sameSecret(password, *m_config.password)) {
         ++m_failures;
         m_backoff.wrong(address);
+        const auto now = m_clock.now();
+        while (!m_recentFailures.empty() && now - m_recentFailures.front() >= std::chrono::minutes(1)) m_recentFailures.pop_front();
+        if (m_recentFailures.size() >= kFailuresPerMinute) return Login::TooMany;
+        m_recentFailures.push_back(now);
         return Login::Wrong;
     }
     // Sessions past their life go; at the limit the oldest goes for the new one.

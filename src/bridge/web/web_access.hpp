@@ -4,12 +4,15 @@
 // given or looked up, or a name given with http-name=): a page on another site that rebinds its
 // name to this address is refused, which matters most on loopback, where there is no password.
 // A login and a page's socket also need an Origin of the same list. A session is a fresh random
-// 128-bit id, kept 12 h, 64 at most; wrong passwords earn the PJLink digests' back-off.
+// 128-bit id, kept 12 h, 64 at most, ended by logging out and by a new password. Wrong passwords
+// earn the PJLink digests' back-off by address, and past kFailuresPerMinute from all addresses
+// together each further one is refused at once as too many; a right password still logs in.
 #include "bridge/client_bounds.hpp"
 #include "core/clock.hpp"
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -40,8 +43,15 @@ class WebAccess {
     static constexpr std::size_t kMaxSessions = 64;
     static constexpr std::chrono::hours kSessionLife{12};
     static constexpr std::string_view kCookie = "tova_session";
+    static constexpr std::size_t kFailuresPerMinute = 30;
 
-    enum class Login { Opened, Wrong, Banned, Unneeded };
+    enum class Login {
+        Opened,
+        Wrong,
+        Banned,   // the address is refused for a while
+        TooMany,  // a wrong password while wrong ones come from everywhere
+        Unneeded,
+    };
 
     // random(n): n hexadecimal digits from the system's random source.
     WebAccess(WebAccessConfig config, const Clock& clock, DigestBackoff& backoff,
@@ -52,13 +62,18 @@ class WebAccess {
     bool originAllowed(std::string_view origin) const;
     // A page's session: true without a password, else when the cookie names a live session.
     bool loggedIn(std::string_view cookieHeader);
+    // The session a Cookie header names; whether a session named so is still live (always
+    // without a password).
+    static std::string sessionOf(std::string_view cookieHeader);
+    bool live(std::string_view session);
     bool metricsAllowed(std::string_view authorization, std::string_view cookieHeader);
 
     // A login from address; on Opened, setCookie holds the Set-Cookie header's value.
     Login login(std::string_view password, const std::string& address, std::string& setCookie);
     // The session ends; the Set-Cookie header's value that removes the cookie.
     std::string logout(std::string_view cookieHeader);
-    void setPassword(std::optional<std::string> password) { m_config.password = std::move(password); }
+    // A new password ends every session; the same one ends none. True when it changed.
+    bool setPassword(std::optional<std::string> password);
     void setPort(int port) { m_config.port = port; }
 
     std::uint64_t failures() const { return m_failures; }
@@ -74,6 +89,7 @@ class WebAccess {
     std::function<std::string(std::size_t)> m_random;
     std::map<std::string, std::chrono::milliseconds, std::less<>> m_sessions; // id, opened at
     std::uint64_t m_failures = 0;
+    std::deque<std::chrono::milliseconds> m_recentFailures; // from all addresses, the last minute's
 };
 
 } // namespace tova::bridge

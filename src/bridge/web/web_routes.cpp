@@ -18,6 +18,33 @@ const std::vector<std::pair<std::string, std::string>>& securityHeaders() {
     return h;
 }
 
+bool wellFormedUpgrade(const UpgradeRequest& u) {
+    auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return s;
+    };
+    auto trimmed = [](std::string_view s) {
+        while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+        while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+        return s;
+    };
+    bool upgradeNamed = false;
+    std::string_view tokens = u.connection;
+    for (;;) {
+        const std::size_t comma = tokens.find(',');
+        upgradeNamed = upgradeNamed || lower(std::string(trimmed(tokens.substr(0, comma)))) == "upgrade";
+        if (comma == std::string_view::npos) break;
+        tokens.remove_prefix(comma + 1);
+    }
+    // 16 bytes in base64: 22 characters of its alphabet and "==".
+    const std::string_view key = trimmed(u.key);
+    const bool keyWellFormed = key.size() == 24 && key.ends_with("==") &&
+                               key.substr(0, 22).find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/") ==
+                                   std::string_view::npos;
+    return u.method == "GET" && u.path == WebRoutes::kSocketPath && lower(std::string(trimmed(u.upgrade))) == "websocket" &&
+           upgradeNamed && keyWellFormed && trimmed(u.version) == "13";
+}
+
 bool WebRoutes::socketAllowed(const WebRequest& r) {
     return m_access.hostAllowed(r.host) && m_access.originAllowed(r.origin) && m_access.loggedIn(r.cookie);
 }
@@ -35,6 +62,7 @@ WebReply WebRoutes::handle(const WebRequest& r) {
         case WebAccess::Login::Unneeded: return {204, {}, {}, {}};
         case WebAccess::Login::Wrong: return text(401, "Wrong password.");
         case WebAccess::Login::Banned: return text(429, "Too many wrong passwords: wait a minute.");
+        case WebAccess::Login::TooMany: return text(429, "Too many wrong passwords from everywhere: wait a minute.");
         }
     }
     if (r.path == "/metrics" && get) {

@@ -28,6 +28,14 @@ struct WebReply {
     std::vector<std::pair<std::string, std::string>> headers; // besides the security headers
 };
 
+// What an upgrade request says of itself.
+struct UpgradeRequest {
+    std::string method, path, upgrade, connection, key, version; // the last four: headers
+};
+// A WebSocket's opening handshake to the page's socket: GET /socket, Upgrade: websocket,
+// Connection naming upgrade, a key of 16 bytes in base64, version 13.
+bool wellFormedUpgrade(const UpgradeRequest& u);
+
 // A file of the page: its type and bytes.
 struct WebFile {
     std::string type, bytes;

@@ -57,6 +57,9 @@ std::optional<std::string> setWebKey(WebSettings& w, std::string_view key, std::
         const auto n = positiveNumber(value);
         if (!n || *n > 4096) return std::string("http-max-clients= takes a number from 1 to 4096");
         w.maxClients = n;
+    } else if (key == "http-max-per-address") {
+        w.maxPerAddress = perAddressNumber(value);
+        if (!w.maxPerAddress) return "http-max-per-address= " + std::string(kPerAddressRule);
     } else if (key == "metrics-open") {
         w.metricsOpen = onOff(value);
         if (!w.metricsOpen) return std::string("metrics-open= takes true or false");
@@ -74,13 +77,14 @@ WebSettings mergeWeb(const WebSettings& file, const WebSettings& line) {
     overlay(w.cert, line.cert);
     overlay(w.key, line.key);
     overlay(w.maxClients, line.maxClients);
+    overlay(w.maxPerAddress, line.maxPerAddress);
     overlay(w.metricsOpen, line.metricsOpen);
     overlay(w.metricsTokenFile, line.metricsTokenFile);
     return w;
 }
 
 std::optional<std::string> webProblem(const WebSettings& w) {
-    const bool anyOther = !w.names.empty() || w.passwordFile || w.cert || w.key || w.maxClients || w.metricsOpen ||
+    const bool anyOther = !w.names.empty() || w.passwordFile || w.cert || w.key || w.maxClients || w.maxPerAddress || w.metricsOpen ||
                           w.metricsTokenFile;
     if (!w.listen && anyOther) return std::string("the web listener's settings need --http HOST:PORT");
     if (w.cert.has_value() != w.key.has_value()) return std::string("HTTPS needs both --http-cert and --http-key");

@@ -22,6 +22,7 @@ struct WebSettings {
     std::optional<std::string> passwordFile; // http-password-file=
     std::optional<std::string> cert, key;    // http-cert=, http-key=: HTTPS
     std::optional<int> maxClients;           // http-max-clients=
+    std::optional<int> maxPerAddress;        // http-max-per-address=
     std::optional<bool> metricsOpen;         // metrics-open=
     std::optional<std::string> metricsTokenFile; // metrics-token-file=
 };

@@ -1,67 +1,167 @@
 // SPDX-License-Identifier: MIT
 #include "bridge_qt/web/http_listener.hpp"
 
+#include "bridge/client_bounds.hpp"
+#include "bridge/web/request_framing.hpp"
+#include "core/clock.hpp"
+#include "qt/qt_timer.hpp"
+
 #include <QPointer>
 #include <QSslSocket>
 #include <QTimer>
 
+#include <map>
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <sys/socket.h>
+#endif
+
 namespace tova {
+
+struct HttpListener::Shared {
+    explicit Shared(bridge::SlotRules rules) : places(clock, rules) {}
+    SteadyClock clock;
+    bridge::ListenerSlots places;
+    std::map<int, QPointer<QTcpSocket>> sockets; // by place
+    int next = 0;
+};
+
 namespace {
 
-// Kept as a child of its socket: counts the connection while it lives, and bounds its requests.
+QString peerOf(qintptr fd) {
+    sockaddr_storage a{};
+    socklen_t len = sizeof a;
+    if (::getpeername(static_cast<decltype(::socket(0, 0, 0))>(fd), reinterpret_cast<sockaddr*>(&a), &len) != 0) return {};
+    return addressText(QHostAddress(reinterpret_cast<const sockaddr*>(&a)));
+}
+
+// Kept as a child of its socket: holds the connection's place while it lives, and bounds it.
 class Bounds : public QObject {
     Q_OBJECT
   public:
-    Bounds(QTcpSocket* s, std::shared_ptr<int> count) : QObject(s), m_socket(s), m_count(std::move(count)) {
-        ++*m_count;
+    Bounds(QTcpSocket* s, int place, QString address, std::shared_ptr<HttpListener::Shared> shared,
+           QPointer<HttpListener> listener)
+        : QObject(s), m_socket(s), m_place(place), m_address(std::move(address)), m_shared(std::move(shared)),
+          m_listener(listener), m_bound(m_stall, [this](const std::string& why) { close(QString::fromStdString(why)); }) {
         m_deadline.setSingleShot(true);
         m_deadline.setInterval(HttpListener::kRequestMs);
         connect(&m_deadline, &QTimer::timeout, this, [this] { m_socket->abort(); });
         m_deadline.start();
-        // Connected before the HTTP server's own slot: it sees each piece before it is read. The
-        // socket reads no more than a request may hold, so a request that fills it is too big.
-        m_reading = connect(s, &QTcpSocket::readyRead, this, [this] {
-            m_bytes += m_socket->bytesAvailable();
-            if (m_bytes >= HttpListener::kMaxRequestBytes) m_socket->abort();
-        });
+        // Connected before the HTTP server's own slot: it sees each piece before it is read.
+        m_reading = connect(s, &QTcpSocket::readyRead, this, &Bounds::arrived);
+        connect(s, &QTcpSocket::bytesWritten, this, [this] { m_bound.took(std::size_t(m_socket->bytesToWrite())); });
     }
-    ~Bounds() override { --*m_count; }
+    ~Bounds() override {
+        m_shared->places.release(m_place);
+        m_shared->sockets.erase(m_place);
+        if (m_listener) m_listener->resume(); // a newcomer waiting may take its place
+    }
     void requestDone() {
+        m_shared->places.settle(m_place);
         m_bytes = 0;
         m_deadline.start();
     }
+    void queued() { m_bound.queued(std::size_t(m_socket->bytesToWrite())); }
     void upgraded() {
         m_deadline.stop();
         disconnect(m_reading);
+        disconnect(m_afterReading);
+    }
+    // Once the page's socket reads its frames: what they made it answer (pongs) counts too.
+    void pageOpened() {
+        connect(m_socket, &QTcpSocket::readyRead, this, &Bounds::queued);
+        queued();
     }
 
   private:
+    void arrived() {
+        // What the server left unread last time has been looked at already.
+        const qint64 unread = m_socket->bytesAvailable();
+        const qint64 fresh = unread - m_looked;
+        if (!m_afterReading) // connected after the server's slot: what it leaves unread
+            m_afterReading = connect(m_socket, &QTcpSocket::readyRead, this, [this] { m_looked = m_socket->bytesAvailable(); });
+        m_bytes += std::max<qint64>(0, fresh);
+        // The socket reads no more than a request may hold, so a request that fills it is too big.
+        if (m_bytes >= HttpListener::kMaxRequestBytes) return m_socket->abort();
+        if (fresh <= 0) return;
+        const QByteArray all = m_socket->peek(unread);
+        if (const auto why = m_framing.feed(std::string_view(all.constData() + (unread - fresh), std::size_t(fresh)))) {
+            m_socket->readAll(); // none of it reaches the server
+            const QByteArray body = "Refused: the request's length can be read two ways.\n";
+            m_socket->write("HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain; charset=utf-8\r\nConnection: close\r\n"
+                            "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            if (m_listener) emit m_listener->refused(QStringLiteral("a request with %1").arg(QString::fromStdString(*why)), m_address);
+            m_socket->disconnectFromHost();
+        }
+    }
+    void close(const QString& why) {
+        if (m_listener) emit m_listener->closed(why, m_address);
+        m_socket->abort();
+    }
+
     QTcpSocket* m_socket;
-    std::shared_ptr<int> m_count;
+    int m_place;
+    QString m_address;
+    std::shared_ptr<HttpListener::Shared> m_shared;
+    QPointer<HttpListener> m_listener;
     QTimer m_deadline;
-    QMetaObject::Connection m_reading;
-    qint64 m_bytes = 0;
+    QtTimer m_stall;
+    bridge::OutputBound m_bound;
+    bridge::RequestFraming m_framing;
+    QMetaObject::Connection m_reading, m_afterReading;
+    qint64 m_bytes = 0, m_looked = 0;
 };
 
-Bounds* boundsOf(QTcpSocket* s) { return s ? s->findChild<Bounds*>(QString(), Qt::FindDirectChildrenOnly) : nullptr; }
+Bounds* boundsOf(QObject* o) { return o ? o->findChild<Bounds*>() : nullptr; }
 
 } // namespace
 
-HttpListener::HttpListener(int maxConnections, std::optional<QSslConfiguration> tls, QObject* parent)
-    : TcpServer(parent), m_max(maxConnections), m_tls(std::move(tls)) {}
+HttpListener::HttpListener(bridge::SlotRules places, std::optional<QSslConfiguration> tls, QObject* parent)
+    : TcpServer([this] { return m_shared->places.wait(); }, parent), m_tls(std::move(tls)),
+      m_shared(std::make_shared<Shared>(places)) {}
+
+int HttpListener::connections() const { return static_cast<int>(m_shared->places.used()); }
 
 void HttpListener::requestDone(QTcpSocket* s) {
     if (Bounds* b = boundsOf(s)) b->requestDone();
+}
+
+void HttpListener::responded(QTcpSocket* s) {
+    if (Bounds* b = boundsOf(s)) b->queued();
 }
 
 void HttpListener::upgraded(QTcpSocket* s) {
     if (Bounds* b = boundsOf(s)) b->upgraded();
 }
 
+void HttpListener::pageOpened(QObject* page) {
+    if (Bounds* b = boundsOf(page)) b->pageOpened();
+}
+
+void HttpListener::pageSent(QObject* page) {
+    if (Bounds* b = boundsOf(page)) b->queued();
+}
+
 QTcpSocket* HttpListener::adopt(qintptr fd) {
-    if (*m_count >= m_max) {
-        emit refused(QStringLiteral("%1 connections already").arg(m_max));
+    const QString address = peerOf(fd);
+    const int place = ++m_shared->next;
+    const auto taken = m_shared->places.take(place, address.toStdString());
+    if (const auto* refused = std::get_if<bridge::ListenerSlots::Refused>(&taken)) {
+        emit this->refused(*refused == bridge::ListenerSlots::Refused::Full
+                               ? QStringLiteral("%1 connections already, each with a request").arg(m_shared->places.rules().size)
+                               : QStringLiteral("its address holds %1 connections already").arg(m_shared->places.rules().perAddress),
+                           address);
         return nullptr;
+    }
+    if (const auto evicted = std::get<bridge::ListenerSlots::Taken>(taken).evicted) {
+        // Its place is the newcomer's: it has sent no whole request in a second and more.
+        if (QTcpSocket* old = m_shared->sockets[*evicted]) {
+            emit closed(QStringLiteral("made room for a newcomer: no whole request yet"), addressText(old->peerAddress()));
+            old->abort();
+        }
+        m_shared->sockets.erase(*evicted);
     }
     QTcpSocket* s = nullptr;
     if (m_tls) {
@@ -73,11 +173,13 @@ QTcpSocket* HttpListener::adopt(qintptr fd) {
     }
     if (!s->setSocketDescriptor(fd)) {
         delete s;
+        m_shared->places.release(place);
         return nullptr;
     }
     keepAlive(s);
     s->setReadBufferSize(kMaxRequestBytes);
-    new Bounds(s, m_count);
+    new Bounds(s, place, address, m_shared, this);
+    m_shared->sockets[place] = s;
     if (auto* ssl = qobject_cast<QSslSocket*>(s)) {
         // A handshake that fails closes the connection; one that never ends meets the deadline.
         connect(ssl, &QSslSocket::sslErrors, ssl, [ssl] { ssl->abort(); });

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The web listener's sockets, for Qt's HTTP server, which has no limits of its own: at most
-// maxConnections at once (more are closed as they come), kMaxRequestBytes received towards one
-// request (Qt's server holds a request's bytes until it is whole), kRequestMs to send each request (a connection idle that long after its last one is
-// closed too), and TLS when a certificate is given. A socket upgraded to a page's WebSocket
-// leaves the request bounds; the page's own bounds take over.
+// The web listener's sockets, for Qt's HTTP server, which has no limits of its own. Each
+// connection has a place by the listener's rules (a full listener, or an address at its share,
+// makes room by closing a connection that has sent no whole request after a second);
+// kMaxRequestBytes towards one request (Qt's server holds a request's bytes until it is whole);
+// kRequestMs to send each request (one idle that long after its last is closed too); framing
+// checked before Qt reads it; and what it has not taken of its responses bounded as a PJLink
+// client's are: a client that pipelines requests and never reads is closed at 1 MB or after
+// 10 s without progress. A page's WebSocket keeps that output bound (its pongs count too) and
+// leaves the request bounds. TLS when a certificate is given.
+#include "bridge/listener_slots.hpp"
 #include "bridge_qt/tcp_server.hpp"
 
 #include <QSslConfiguration>
@@ -22,24 +27,31 @@ class HttpListener : public TcpServer {
     static constexpr qint64 kMaxRequestBytes = 16 * 1024;
     static constexpr int kRequestMs = 10000;
 
-    HttpListener(int maxConnections, std::optional<QSslConfiguration> tls, QObject* parent = nullptr);
+    HttpListener(bridge::SlotRules places, std::optional<QSslConfiguration> tls, QObject* parent = nullptr);
 
-    int connections() const { return *m_count; }
-    // A request of the socket's has arrived whole: its bounds start again.
+    int connections() const;
+    // A request of the socket's has arrived whole: it has done its part, and its bounds start again.
     static void requestDone(QTcpSocket* s);
-    // The socket is a page's WebSocket now.
+    // A response was queued on the socket.
+    static void responded(QTcpSocket* s);
+    // The socket is becoming a page's WebSocket.
     static void upgraded(QTcpSocket* s);
+    // The page's WebSocket (whose socket this listener made) is open, or was sent a message.
+    static void pageOpened(QObject* page);
+    static void pageSent(QObject* page);
+
+    struct Shared; // what the listener's sockets share with it, and may outlive it with
 
   signals:
-    void refused(const QString& why);
+    void refused(const QString& why, const QString& address);
+    void closed(const QString& why, const QString& address); // by its bounds
 
   protected:
     QTcpSocket* adopt(qintptr fd) override;
 
   private:
-    int m_max;
     std::optional<QSslConfiguration> m_tls;
-    std::shared_ptr<int> m_count = std::make_shared<int>(0); // outlives the listener for its sockets
+    std::shared_ptr<Shared> m_shared;
 };
 
 } // namespace tova

@@ -54,22 +54,27 @@ void letGo(QWebSocket* ws) {
 
 WebFront::WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors, Callbacks callbacks)
     : m_plan(std::move(plan)), m_line(line), m_tell(std::move(callbacks)),
-      m_listener(new HttpListener(m_plan.maxClients, m_plan.tls)),
+      m_listener(new HttpListener(m_plan.places, m_plan.tls)),
       m_access(m_plan.access, line.clock, line.backoff, randomHex),
       m_routes(m_access, {pageFile, [this] { return m_remote.tables(); }, [this] { return m_tell.metrics ? m_tell.metrics() : std::string(); }}),
       m_remote(line.queue, std::move(projectors), [] { return std::make_unique<QtTimer>(); }) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebFront::acceptSockets);
-    connect(m_listener, &HttpListener::refused, this, [this](const QString& why) {
-        logLimited(QStringLiteral("refused ") + m_name, QStringLiteral("client refused on %1: %2").arg(m_name, why));
+    connect(m_listener, &HttpListener::refused, this, [this](const QString& why, const QString& from) {
+        logLimited(QStringLiteral("refused ") + why.left(24), QStringLiteral("client %1 refused on %2: %3").arg(from, m_name, why), from);
     });
+    connect(m_listener, &HttpListener::closed, this, [this](const QString& why, const QString& from) {
+        logLimited(QStringLiteral("closed ") + why.left(24), QStringLiteral("client %1 closed on %2: %3").arg(from, m_name, why), from);
+    });
+    m_expiry.setInterval(1000);
+    connect(&m_expiry, &QTimer::timeout, this, &WebFront::closeEndedSessions);
 }
 
 void WebFront::log(const QString& text) const {
     if (m_tell.log) m_tell.log(text);
 }
 
-void WebFront::logLimited(const QString& kind, const QString& text) const {
-    if (m_tell.logLimited) m_tell.logLimited(kind, text);
+void WebFront::logLimited(const QString& kind, const QString& text, const QString& from) const {
+    if (m_tell.logLimited) m_tell.logLimited(kind, text, from);
 }
 
 WebFront::~WebFront() {
@@ -81,7 +86,7 @@ WebFront::~WebFront() {
 }
 
 bool WebFront::listen(QString& error) {
-    if (!m_listener->listenOn(m_plan.address, m_plan.port, std::max(256, m_plan.maxClients))) {
+    if (!m_listener->listenOn(m_plan.address, m_plan.port, std::max(256, m_plan.places.size))) {
         error = QStringLiteral("%1:%2: %3").arg(m_plan.address.toString()).arg(m_plan.port).arg(m_listener->errorString());
         delete m_listener;
         m_listener = nullptr;
@@ -92,28 +97,53 @@ bool WebFront::listen(QString& error) {
                  .arg(m_plan.tls ? QStringLiteral("https") : QStringLiteral("http"), m_plan.address.toString())
                  .arg(m_listener->serverPort());
     m_access.setPort(m_listener->serverPort()); // port 0 given: the one it got
-    log(QStringLiteral("%1, at most %2 connections%3")
-                .arg(m_name)
-                .arg(m_plan.maxClients)
-                .arg(m_plan.access.password ? QString() : QStringLiteral(", no login (loopback)")));
+    log(QStringLiteral("%1, at most %2 connections%3%4")
+            .arg(m_name)
+            .arg(m_plan.places.size)
+            .arg(m_plan.places.perAddress ? QStringLiteral(", %1 per address").arg(m_plan.places.perAddress) : QString())
+            .arg(m_plan.access.password ? QString() : QStringLiteral(", no login (loopback)")));
     return true;
 }
 
 void WebFront::setPassword(std::optional<std::string> password) {
-    if (!password || password == m_access.config().password) return;
-    m_access.setPassword(std::move(password));
-    log(QStringLiteral("%1: the password changed").arg(m_name));
+    if (!password || !m_access.setPassword(std::move(password))) return;
+    log(QStringLiteral("%1: the password changed; every session ends").arg(m_name));
+    closeEndedSessions();
+}
+
+void WebFront::closeEndedSessions() {
+    std::vector<ClientId> ended;
+    for (const auto& [id, p] : m_pages)
+        if (!m_access.live(p.session)) ended.push_back(id);
+    for (ClientId id : ended) {
+        const auto it = m_pages.find(id);
+        log(QStringLiteral("%1 closed: its session ended").arg(it->second.who));
+        it->second.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("logged out"));
+        dropPage(id);
+    }
 }
 
 bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
     HttpListener::requestDone(socket);
     const std::string path = request.url().path().toStdString();
     if (!request.value("Upgrade").isEmpty()) {
-        // Only the page's socket is upgraded; it is checked once it is a WebSocket, so that the
-        // page learns why it is refused.
-        if (path != bridge::WebRoutes::kSocketPath) return false;
-        HttpListener::upgraded(socket);
-        return true;
+        // Only the page's socket is upgraded, and only by a WebSocket's opening; the session is
+        // checked once it is a WebSocket, so that the page learns why it is refused.
+        const bridge::UpgradeRequest u{methodName(request.method()), path, request.value("Upgrade").toStdString(),
+                                       request.value("Connection").toStdString(),
+                                       request.value("Sec-WebSocket-Key").toStdString(),
+                                       request.value("Sec-WebSocket-Version").toStdString()};
+        if (bridge::wellFormedUpgrade(u)) {
+            HttpListener::upgraded(socket);
+            return true;
+        }
+        const QString peer = addressText(request.remoteAddress());
+        logLimited(QStringLiteral("bad upgrade"), QStringLiteral("%1: %2 refused: not a WebSocket opening").arg(m_name, peer), peer);
+        QHttpServerResponse refused(QByteArray("text/plain; charset=utf-8"), QByteArray("Not a WebSocket opening.\n"),
+                                    QHttpServerResponder::StatusCode::BadRequest);
+        refused.addHeader("Connection", "close");
+        refused.write(makeResponder(request, socket));
+        return false; // and the connection ends
     }
     bridge::WebRequest r{methodName(request.method()),
                          path,
@@ -125,14 +155,16 @@ bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* sock
                          addressText(request.remoteAddress()).toStdString()};
     const auto failuresBefore = m_access.failures();
     const bridge::WebReply reply = m_routes.handle(r);
+    const QString peer = QString::fromStdString(r.peer);
     if (m_access.failures() != failuresBefore)
-        logLimited(QStringLiteral("login ") + QString::fromStdString(r.peer),
-                   QStringLiteral("%1: a wrong password from %2").arg(m_name, QString::fromStdString(r.peer)));
+        logLimited(QStringLiteral("failed login on ") + m_name, QStringLiteral("%1: a wrong password from %2").arg(m_name, peer), peer);
     QHttpServerResponse response(QByteArray::fromStdString(reply.type), QByteArray::fromStdString(reply.body),
                                  static_cast<QHttpServerResponder::StatusCode>(reply.status));
     for (const auto& [k, v] : bridge::securityHeaders()) response.addHeader(QByteArray::fromStdString(k), QByteArray::fromStdString(v));
     for (const auto& [k, v] : reply.headers) response.addHeader(QByteArray::fromStdString(k), QByteArray::fromStdString(v));
     response.write(makeResponder(request, socket));
+    HttpListener::responded(socket);
+    if (r.path == "/logout") closeEndedSessions();
     return true;
 }
 
@@ -153,10 +185,12 @@ void WebFront::acceptSockets() {
         if (!m_routes.socketAllowed(r)) {
             // Closed before any message is read: nothing it sent has any effect.
             refuse(ws, QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not logged in, or from another site"));
-            logLimited(QStringLiteral("page refused ") + m_name, QStringLiteral("%1 refused: not logged in, or from another site").arg(who));
+            const QString peer = addressText(ws->peerAddress());
+            logLimited(QStringLiteral("page refused ") + m_name, QStringLiteral("%1 refused: not logged in, or from another site").arg(who),
+                       peer);
             continue;
         }
-        admit(ws, who);
+        admit(ws, who, bridge::WebAccess::sessionOf(r.cookie));
     }
 }
 
@@ -165,23 +199,17 @@ void WebFront::refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const 
     ws->close(code, why);
 }
 
-void WebFront::admit(QWebSocket* ws, const QString& who) {
-    const auto admitted = m_line.clients.admit(m_line.registryListener, true);
-    if (!std::holds_alternative<ClientId>(admitted)) {
+void WebFront::admit(QWebSocket* ws, const QString& who, std::string session) {
+    const auto admitted = m_line.clients.admit(m_line.registryListener, addressText(ws->peerAddress()).toStdString(), true);
+    if (!std::holds_alternative<bridge::ClientRegistry::Admitted>(admitted)) {
         refuse(ws, static_cast<QWebSocketProtocol::CloseCode>(1013) /* try again later */, QStringLiteral("too many pages open"));
         return;
     }
-    const ClientId id = std::get<ClientId>(admitted);
-    Page& p = m_pages[id];
-    p.socket = ws;
-    p.who = who;
-    p.stall = std::make_unique<QtTimer>();
-    p.bound = std::make_unique<bridge::OutputBound>(*p.stall, [this, id](const std::string& why) {
-        auto it = m_pages.find(id);
-        if (it == m_pages.end()) return;
-        log(QStringLiteral("%1 closed: %2").arg(it->second.who, QString::fromStdString(why)));
-        it->second.socket->abort();
-    });
+    const ClientId id = std::get<bridge::ClientRegistry::Admitted>(admitted).id;
+    m_line.clients.settle(id); // logged in
+    m_pages[id] = Page{ws, who, std::move(session)};
+    if (!m_expiry.isActive()) m_expiry.start();
+    HttpListener::pageOpened(ws); // what it is sent, pongs included, is bounded as a client's replies
     ws->setMaxAllowedIncomingFrameSize(quint64(kMaxMessage));
     ws->setMaxAllowedIncomingMessageSize(quint64(kMaxMessage));
     connect(ws, &QWebSocket::textMessageReceived, this, [this, id](const QString& text) {
@@ -197,16 +225,13 @@ void WebFront::admit(QWebSocket* ws, const QString& who) {
             it->second.socket->close(QWebSocketProtocol::CloseCodeDatatypeNotSupported, QStringLiteral("text only"));
         dropPage(id);
     });
-    connect(ws, &QWebSocket::bytesWritten, this, [this, id] {
-        if (auto it = m_pages.find(id); it != m_pages.end()) it->second.bound->took(std::size_t(it->second.socket->bytesToWrite()));
-    });
     connect(ws, &QWebSocket::disconnected, this, [this, id] { dropPage(id); }, Qt::QueuedConnection);
-    logLimited(QStringLiteral("page ") + m_name, QStringLiteral("%1 opened").arg(who));
+    logLimited(QStringLiteral("page ") + m_name, QStringLiteral("%1 opened").arg(who), addressText(ws->peerAddress()));
     m_remote.opened(id, [this, id](const std::string& json) {
         auto it = m_pages.find(id);
         if (it == m_pages.end()) return;
         it->second.socket->sendTextMessage(QString::fromStdString(json));
-        it->second.bound->queued(std::size_t(it->second.socket->bytesToWrite()));
+        HttpListener::pageSent(it->second.socket);
     });
 }
 
@@ -217,6 +242,7 @@ void WebFront::dropPage(ClientId id) {
     m_pages.erase(it);
     m_remote.closed(id); // its hold ends, its lines go
     m_line.clients.remove(id);
+    if (m_pages.empty()) m_expiry.stop();
     ws->disconnect(this);
     if (ws->state() == QAbstractSocket::UnconnectedState) ws->deleteLater();
     else letGo(ws);

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The web listener: Qt's HTTP server on a bounded listener of ours, answering as the routes
-// decide, and the pages' WebSockets, each checked (Host, Origin, session) as it opens and closed
-// with 1008 before a message is read when it fails; each page one client of the line, bounded
-// in message size and in replies it leaves unread.
+// decide, and the pages' WebSockets, each checked (a well-formed upgrade, Host, Origin, session)
+// as it opens and closed with 1008 before a message is read when it fails, and closed with 1008
+// as soon as its session ends (logged out, a new password, expired); each page one client of
+// the line, bounded in message size and in what it leaves unread.
 #include "bridge/client_bounds.hpp"
 #include "bridge/client_registry.hpp"
 #include "bridge/web/web_access.hpp"
@@ -17,6 +18,7 @@
 #include <QAbstractHttpServer>
 #include <QHostAddress>
 #include <QSslConfiguration>
+#include <QTimer>
 #include <QWebSocketProtocol>
 
 #include <functional>
@@ -43,7 +45,8 @@ class WebFront : public QAbstractHttpServer {
     };
     struct Callbacks {
         std::function<void(const QString&)> log{};
-        std::function<void(const QString& kind, const QString& text)> logLimited{}; // summarised by kind
+        // Summarised by kind; from: the address it concerns.
+        std::function<void(const QString& kind, const QString& text, const QString& from)> logLimited{};
         std::function<std::string()> metrics{};                                     // /metrics as it stands
     };
     WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors, Callbacks callbacks);
@@ -63,16 +66,17 @@ class WebFront : public QAbstractHttpServer {
   private:
     struct Page {
         QWebSocket* socket = nullptr;
-        std::unique_ptr<QtTimer> stall;
-        std::unique_ptr<bridge::OutputBound> bound;
         QString who;
+        std::string session;
     };
     void acceptSockets();
-    void admit(QWebSocket* ws, const QString& who);
+    void admit(QWebSocket* ws, const QString& who, std::string session);
+    // Pages whose session has ended are closed.
+    void closeEndedSessions();
     void refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const QString& why);
     void dropPage(ClientId id);
     void log(const QString& text) const;
-    void logLimited(const QString& kind, const QString& text) const;
+    void logLimited(const QString& kind, const QString& text, const QString& from = {}) const;
 
     WebPlan m_plan;
     Line m_line;
@@ -82,6 +86,7 @@ class WebFront : public QAbstractHttpServer {
     bridge::WebRoutes m_routes;
     bridge::WebRemote m_remote;
     std::map<ClientId, Page> m_pages;
+    QTimer m_expiry; // while pages are open: sessions end with their life
     QString m_name;
 };
 

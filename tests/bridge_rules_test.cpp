@@ -76,6 +76,13 @@ TEST(DigestBackoff, TenWrongInAMinuteRefuseTheAddressForAMinute) {
     EXPECT_FALSE(b.banned("192.0.2.7"));
     for (int i = 0; i < 3000; ++i) b.wrong("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256));
     EXPECT_FALSE(b.banned("192.0.2.7")); // many addresses: the oldest are forgotten, memory stays bounded
+    EXPECT_LE(b.addresses(), DigestBackoff::kAddresses);
+    // A ban runs its time however many addresses guess meanwhile.
+    for (int i = 0; i < DigestBackoff::kLimit; ++i) b.wrong("192.0.2.7");
+    EXPECT_TRUE(b.banned("192.0.2.7"));
+    for (int i = 0; i < 3000; ++i) b.wrong("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+    EXPECT_TRUE(b.banned("192.0.2.7"));
+    EXPECT_LE(b.addresses(), DigestBackoff::kAddresses);
 }
 
 TEST(LogLimiter, ThreeLinesOfAKindThenASummary) {
@@ -107,6 +114,29 @@ TEST(LogLimiter, ThreeLinesOfAKindThenASummary) {
 
 // A full listener, or an address at its share, makes room by closing its oldest connection that
 // has had a second and done nothing; one that has done its part keeps its place.
+// Lines of one kind from many addresses are summarised as one, with how many addresses.
+TEST(LogLimiter, AKindIsSummarisedAcrossAddresses) {
+    FakeClock clock;
+    FakeTimer window{clock};
+    clock.timers = {&window};
+    std::vector<std::string> out;
+    LogLimiter log(clock, window, [&](const std::string& s) { out.push_back(s); });
+    for (int i = 0; i < 500; ++i) {
+        const std::string from = "10.0." + std::to_string(i / 200) + "." + std::to_string(i % 200);
+        log.say("failed login", "a wrong password from " + from, from);
+    }
+    for (int i = 0; i < 5; ++i) log.say("refused", "refused", "192.0.2.1"); // one address: no count of them
+    clock.advance(LogLimiter::kWindowMs);
+    ASSERT_EQ(out.size(), 8u);
+    EXPECT_EQ(out[6], "a wrong password from 10.0.2.99 ... 497 more like this from 497 addresses in the last 10 s");
+    EXPECT_EQ(out[7], "refused ... 2 more like this in the last 10 s");
+    out.clear();
+    for (int i = 0; i < 3000; ++i) log.say("failed login", "x", "10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250));
+    clock.advance(LogLimiter::kWindowMs);
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[3], "x ... 2997 more like this from over 1024 addresses in the last 10 s");
+}
+
 TEST(ListenerSlots, ANewcomerTakesThePlaceOfAnIdleConnection) {
     struct Arrival {
         long long at;        // ms

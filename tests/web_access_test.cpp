@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Who may use the web listener, request by request: the Host and Origin lists, login and its
 // back-off, sessions and their limits, the metrics' access, and what each route answers.
+#include "bridge/web/request_framing.hpp"
 #include "bridge/web/web_access.hpp"
 #include "bridge/web/web_routes.hpp"
 #include "fakes.hpp"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 
 using namespace tova;
 using namespace tova::bridge;
@@ -36,6 +38,10 @@ struct AccessRig {
                      std::string authorization = {}) {
         return routes.handle({std::move(method), std::move(path), std::move(host), std::move(origin), std::move(cookie),
                               std::move(authorization), std::move(body), "192.0.2.7"});
+    }
+    WebReply loginFrom(const std::string& peer, const std::string& password) {
+        return routes.handle({"POST", "/login", "bridge.example:8080", "http://bridge.example:8080", {}, {},
+                              "password=" + password, peer});
     }
     // The session cookie of a good login, as the browser sends it back.
     std::string login() {
@@ -164,6 +170,107 @@ TEST(WebAccess, WrongPasswordsEarnTheDigestsBackOff) {
     EXPECT_EQ(r.access.failures(), std::uint64_t(DigestBackoff::kLimit));
     r.clock.advance(DigestBackoff::kBan.count());
     EXPECT_EQ(r.request("POST", "/login", "password=s3cret%20word").status, 204);
+}
+
+// Guesses from rotating addresses: past thirty wrong passwords a minute from all addresses
+// together, each further one is refused at once; the right one still opens a session, and an
+// address banned for its own guesses stays banned whatever the others do.
+TEST(WebAccess, WrongPasswordsFromEverywhereAreRefusedAtOnce) {
+    AccessRig r(lanConfig());
+    for (int i = 0; i < DigestBackoff::kLimit; ++i) r.loginFrom("192.0.2.7", "guess");
+    std::map<int, int> statuses;
+    for (int i = 0; i < 1100; ++i) ++statuses[r.loginFrom("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250), "guess").status];
+    EXPECT_EQ(statuses[401], int(WebAccess::kFailuresPerMinute) - DigestBackoff::kLimit);
+    EXPECT_EQ(statuses[429], 1100 - statuses[401]);
+    EXPECT_EQ(r.loginFrom("10.9.9.9", "s3cret%20word").status, 204);
+    EXPECT_EQ(r.loginFrom("192.0.2.7", "s3cret%20word").status, 429); // still banned
+    r.clock.advance(DigestBackoff::kBan.count());
+    EXPECT_EQ(r.loginFrom("192.0.2.7", "s3cret%20word").status, 204);
+    EXPECT_EQ(r.loginFrom("10.9.9.8", "guess").status, 401); // a quiet minute later: counted afresh
+}
+
+// A page lives as long as its session: a logout, a new password or its twelve hours end it; a
+// password read again unchanged ends nothing.
+TEST(WebAccess, ANewPasswordEndsEverySessionTheSameEndsNone) {
+    AccessRig r(lanConfig());
+    const std::string a = WebAccess::sessionOf(r.login()), b = WebAccess::sessionOf(r.login());
+    EXPECT_TRUE(r.access.live(a));
+    EXPECT_FALSE(r.access.live(""));
+    EXPECT_FALSE(r.access.setPassword("s3cret word"));
+    EXPECT_TRUE(r.access.live(a));
+    r.access.logout("tova_session=" + a);
+    EXPECT_FALSE(r.access.live(a));
+    EXPECT_TRUE(r.access.live(b));
+    EXPECT_TRUE(r.access.setPassword("another s3cret"));
+    EXPECT_FALSE(r.access.live(b));
+    EXPECT_EQ(r.loginFrom("192.0.2.8", "another%20s3cret").status, 204);
+    const std::string c = WebAccess::sessionOf(header(r.loginFrom("192.0.2.8", "another%20s3cret"), "Set-Cookie"));
+    r.clock.advance(std::chrono::duration_cast<std::chrono::milliseconds>(WebAccess::kSessionLife).count());
+    EXPECT_FALSE(r.access.live(c));
+    WebAccessConfig open = lanConfig();
+    open.password.reset();
+    AccessRig loopback(open);
+    EXPECT_TRUE(loopback.access.live("")); // no password: every page is in
+}
+
+// Whether a request's length can be read only one way, on its bytes in any pieces.
+TEST(RequestFraming, ALengthReadTwoWaysIsRefused) {
+    struct Case {
+        std::string bytes;
+        const char* refused; // a word of why; empty: fine
+    } cases[] = {
+        {"GET / HTTP/1.1\r\nHost: a\r\n\r\n", ""},
+        {"POST /login HTTP/1.1\r\nContent-Length: 5\r\n\r\nabcdeGET / HTTP/1.1\r\n\r\n", ""},
+        {"\r\nGET / HTTP/1.1\nHost: a\n\n", ""}, // bare line feeds, a blank line before
+        {"POST / HTTP/1.1\r\nContent-Length: 4\r\nTransfer-Encoding: chunked\r\n\r\n", "together"},
+        {"POST / HTTP/1.1\r\ntransfer-encoding: chunked\r\ncontent-LENGTH: 4\r\n\r\n", "together"},
+        {"POST / HTTP/1.1\r\nContent-Length: 4\r\nContent-Length: 4\r\n\r\n", "two Content-Lengths"},
+        {"POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", "Transfer-Encoding"},
+        {"POST / HTTP/1.1\r\nContent-Length: 4x\r\n\r\n", "no number"},
+        {"POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", "no number"},
+        // A body that holds what looks like a head is a body; the next request's head is checked.
+        {"POST / HTTP/1.1\r\nContent-Length: 44\r\n\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n"
+         "GET / HTTP/1.1\r\nContent-Length: 1\r\nTransfer-Encoding: x\r\n\r\n",
+         "together"},
+    };
+    RequestFraming sizes; // each request's bytes count on their own, a body's with its head
+    sizes.feed("GET / HTTP/1.1\r\nHost: a\r\n\r\nGET /x HTTP/1.1\r\nHo");
+    EXPECT_EQ(sizes.current(), 19u);
+    sizes.feed("st: a\r\n\r\nPOST / HTTP/1.1\r\nContent-Length: 10\r\n\r\nabc");
+    EXPECT_EQ(sizes.current(), 42u);
+    sizes.feed("defghij");
+    EXPECT_EQ(sizes.current(), 0u);
+    for (const auto& c : cases)
+        for (std::size_t piece : {std::size_t(1), std::size_t(7), c.bytes.size()}) {
+            RequestFraming f;
+            std::optional<std::string> why;
+            for (std::size_t at = 0; at < c.bytes.size() && !why; at += piece) why = f.feed(std::string_view(c.bytes).substr(at, piece));
+            if (!*c.refused) EXPECT_EQ(why, std::nullopt) << c.bytes << " in pieces of " << piece;
+            else EXPECT_NE(why.value_or("").find(c.refused), std::string::npos) << c.bytes << " in pieces of " << piece;
+        }
+}
+
+TEST(WebRoutes, OnlyAWebSocketOpeningUpgradesThePagesSocket) {
+    const std::string key = "dGhlIHNhbXBsZSBub25jZQ==";
+    struct Case {
+        UpgradeRequest u;
+        bool upgraded;
+    } cases[] = {
+        {{"GET", "/socket", "websocket", "Upgrade", key, "13"}, true},
+        {{"GET", "/socket", "WebSocket", "keep-alive, Upgrade", key, " 13 "}, true},
+        {{"GET", "/socket", "x", "Upgrade", key, "13"}, false},
+        {{"GET", "/socket", "websocket", "keep-alive", key, "13"}, false},
+        {{"GET", "/socket", "websocket", "Upgrade", "", "13"}, false},
+        {{"GET", "/socket", "websocket", "Upgrade", "short==", "13"}, false},
+        {{"GET", "/socket", "websocket", "Upgrade", "dGhlIHNhbXBsZSBub25jZQ!=", "13"}, false},
+        {{"GET", "/socket", "websocket", "Upgrade", key, "8"}, false},
+        {{"GET", "/socket", "websocket", "Upgrade", key, ""}, false},
+        {{"POST", "/socket", "websocket", "Upgrade", key, "13"}, false},
+        {{"GET", "/tables", "websocket", "Upgrade", key, "13"}, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(wellFormedUpgrade(c.u), c.upgraded) << c.u.method << " " << c.u.path << " " << c.u.upgrade << " " << c.u.connection
+                                                      << " " << c.u.key << " " << c.u.version;
 }
 
 TEST(WebRoutes, EachRequestGetsWhatItsRulesAllow) {

@@ -55,6 +55,7 @@ class DigestBackoff {
     // A wrong or missing digest from address; true when it starts the address's ban.
     bool wrong(const std::string& address);
     bool banned(const std::string& address);
+    std::size_t addresses() const { return m_records.size(); }
 
   private:
     struct Record {

@@ -65,7 +65,9 @@ struct PjlinkClient {
     QTcpSocket s;
     QByteArray in;
     QString greeting;
-    explicit PjlinkClient(quint16 port, const QHostAddress& host = QHostAddress::LocalHost) {
+    // from: the address it connects from, when not the system's choice.
+    explicit PjlinkClient(quint16 port, const QHostAddress& host = QHostAddress::LocalHost, const QHostAddress& from = {}) {
+        if (!from.isNull()) s.bind(from);
         s.connectToHost(host, port);
         EXPECT_TRUE(s.waitForConnected(3000));
         greeting = line();

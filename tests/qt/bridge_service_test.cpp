@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QTcpServer>
+#include <QTimer>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -143,6 +144,44 @@ TEST(BridgeService, AStormOfClientsIsGreeted) {
     EXPECT_TRUE(QTest::qWaitFor([&] {
         return std::all_of(storm.begin(), storm.end(), [](const auto& s) { return s->bytesAvailable() >= 9; });
     }, 20000));
+}
+
+// 33 clients from the controller's own address reconnect as soon as they are closed and never
+// authenticate; the controller, connecting afresh each time as real ones do, is greeted and
+// answered every time. With loopback held to its share, the storm's address holds 8 places, and
+// a controller on another address is greeted at once.
+TEST(BridgeService, AControllerIsGreetedWhileItsAddressStorms) {
+    SimProcess sim({QStringLiteral("--fast")});
+    QTemporaryDir dir;
+    const QString password = writeFile(dir, "password", "JBMIAProjectorLink\n");
+    for (bool limitLoopback : {false, true}) {
+        QStringList args = pjlinkOn() + QStringList{QStringLiteral("--password-file"), password};
+        if (limitLoopback) args << QStringLiteral("--limit-loopback");
+        BridgeProcess bridge(sim.device, args, 1);
+        std::vector<std::unique_ptr<QTcpSocket>> storm;
+        for (int i = 0; i < 33; ++i) {
+            storm.push_back(std::make_unique<QTcpSocket>());
+            QTcpSocket* s = storm.back().get();
+            const quint16 port = bridge.ports[0];
+            QObject::connect(s, &QTcpSocket::disconnected, s, [s, port] {
+                QTimer::singleShot(0, s, [s, port] { s->connectToHost(QHostAddress::LocalHost, port); });
+            });
+            s->connectToHost(QHostAddress::LocalHost, port);
+        }
+        QTest::qWait(1500); // every place held, the eldest past its first second
+        int greeted = 0;
+        for (int i = 0; i < 5; ++i) {
+            PjlinkClient controller(bridge.ports[0], QHostAddress::LocalHost,
+                                    limitLoopback ? QHostAddress(QStringLiteral("127.0.0.2")) : QHostAddress());
+            if (controller.greeting.startsWith(QStringLiteral("PJLINK 1 ")) &&
+                controller.askWith("JBMIAProjectorLink", "%1CLSS ?") == QStringLiteral("%1CLSS=2\r"))
+                ++greeted;
+        }
+        EXPECT_EQ(greeted, 5) << (limitLoopback ? "loopback held to its share" : "loopback exempt");
+        if (limitLoopback) EXPECT_TRUE(bridge.saw("its address holds 8 connections already"));
+        else EXPECT_TRUE(bridge.saw("closed for a newcomer: not authenticated yet"));
+        for (auto& s : storm) s->disconnect();
+    }
 }
 
 // A device server that does not answer holds up nothing: greetings and answers come at once.

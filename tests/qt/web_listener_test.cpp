@@ -1,14 +1,26 @@
 // SPDX-License-Identifier: MIT
 // The web listener on loopback, tested as an attacker would: too many connections, a request
-// that never ends or never stops, a page's socket from another site or with a message too big,
-// a name rebound to the address, TLS, and a listener off the loopback without a password.
+// that never ends or never stops, requests pipelined and never read, a request framed two ways,
+// an upgrade that is no WebSocket's, a page's socket from another site, with a message too big,
+// flooding pings, or outliving its session, a name rebound to the address, TLS, and a listener
+// off the loopback without a password.
 #include "bridge_process.hpp"
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+#include <QSslCipher>
 #include <QSslSocket>
 #include <QTemporaryDir>
 #include <QWebSocket>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace tova;
 using namespace tova::test;
@@ -89,6 +101,57 @@ struct PageSocket {
     }
 };
 
+// A client of our own that takes nothing it is sent: its receive window as small as the system
+// allows, so that what it is sent waits at the bridge.
+struct StubbornClient {
+    int fd = -1;
+    explicit StubbornClient(quint16 port) {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 1024;
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(port);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        EXPECT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    }
+    ~StubbornClient() { ::close(fd); }
+    // Reads the head of what the bridge answered first (a handshake's).
+    QByteArray head() {
+        QByteArray in;
+        char c;
+        while (!in.endsWith("\r\n\r\n") && ::recv(fd, &c, 1, 0) == 1) in += c;
+        return in;
+    }
+    // Sends next() again and again, never reading, until the bridge closes the connection or ms
+    // pass; true when it closed it.
+    bool pushUntilClosed(const std::function<QByteArray()>& next, int ms) {
+        ::fcntl(fd, F_SETFL, O_NONBLOCK);
+        QElapsedTimer t;
+        t.start();
+        QByteArray out;
+        while (t.elapsed() < ms) {
+            if (out.isEmpty()) out = next();
+            const ssize_t n = ::send(fd, out.constData(), std::size_t(out.size()), MSG_NOSIGNAL);
+            if (n > 0) out.remove(0, n);
+            else if (errno == EPIPE || errno == ECONNRESET) return true;
+            else QTest::qWait(2);
+        }
+        return false;
+    }
+};
+
+// A frame as a client sends it: masked.
+QByteArray clientFrame(quint8 opcode, const QByteArray& payload) {
+    QByteArray f;
+    f += char(0x80 | opcode);
+    f += char(0x80 | payload.size()); // up to 125 bytes
+    const QByteArray mask("\x12\x34\x56\x78", 4);
+    f += mask;
+    for (qsizetype i = 0; i < payload.size(); ++i) f += char(payload[i] ^ mask[i % 4]);
+    return f;
+}
+
 } // namespace
 
 TEST(WebListener, EachAttackIsTurnedAway) {
@@ -112,6 +175,16 @@ TEST(WebListener, EachAttackIsTurnedAway) {
                                            "\r\nOrigin: http://evil.example\r\nContent-Length: 22\r\n\r\npassword=stage-left-42",
          "HTTP/1.1 403"},
         {"the tables without a session", get("/tables", host), "HTTP/1.1 401"},
+        {"an upgrade that is no WebSocket's", "GET /socket HTTP/1.1\r\nHost: " + host + "\r\nUpgrade: x\r\nConnection: Upgrade\r\n\r\n",
+         "HTTP/1.1 400"},
+        {"a WebSocket opening without its key", "GET /socket HTTP/1.1\r\nHost: " + host +
+                                                     "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n\r\n",
+         "HTTP/1.1 400"},
+        {"a length given two ways", "POST /login HTTP/1.1\r\nHost: " + host +
+                                        "\r\nContent-Length: 4\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n",
+         "HTTP/1.1 400"},
+        {"two lengths", "POST /login HTTP/1.1\r\nHost: " + host + "\r\nContent-Length: 4\r\nContent-Length: 40\r\n\r\nabcd",
+         "HTTP/1.1 400"},
     };
     for (const auto& c : cases) {
         QTcpSocket s;
@@ -123,7 +196,69 @@ TEST(WebListener, EachAttackIsTurnedAway) {
             EXPECT_TRUE(reply.startsWith(c.expect)) << c.what << ": " << reply.left(200).toStdString();
             EXPECT_TRUE(reply.contains("Content-Security-Policy: default-src 'self'; frame-ancestors 'none'")) << c.what;
         }
+        if (c.expect == "HTTP/1.1 400") // and the connection ends: its deadline is not stopped
+            EXPECT_TRUE(QTest::qWaitFor([&] { return s.state() == QAbstractSocket::UnconnectedState; }, 3000)) << c.what;
     }
+}
+
+// Requests pipelined without end, their responses never read: the client is closed once 1 MB
+// waits for it, and the others are served meanwhile.
+TEST(WebListener, AClientThatPipelinesAndNeverReadsIsClosed) {
+    WebRig rig;
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(rig.port());
+    StubbornClient client(rig.port());
+    EXPECT_TRUE(client.pushUntilClosed([&] { return get("/remote.js", host).repeated(20); }, 30000));
+    EXPECT_TRUE(rig.bridge->saw("1 MB of replies it does not take")) << rig.bridge->log.toStdString();
+    QTcpSocket other;
+    EXPECT_TRUE(rig.exchange(other, get("/", host)).startsWith("HTTP/1.1 200"));
+}
+
+// A page that floods pings and never reads: its pongs count against its 1 MB, and it is closed.
+TEST(WebListener, APageThatFloodsPingsAndNeverReadsIsClosed) {
+    WebRig rig;
+    const QByteArray cookie = rig.cookie();
+    StubbornClient page(rig.port());
+    const QByteArray open = "GET /socket HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(rig.port()) +
+                            "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                            "Sec-WebSocket-Version: 13\r\nOrigin: " + rig.origin().toUtf8() + "\r\nCookie: " + cookie + "\r\n\r\n";
+    ASSERT_EQ(::send(page.fd, open.constData(), std::size_t(open.size()), 0), open.size());
+    ASSERT_TRUE(page.head().startsWith("HTTP/1.1 101"));
+    const QByteArray pings = clientFrame(0x9, QByteArray(125, 'p')).repeated(64);
+    EXPECT_TRUE(page.pushUntilClosed([&] { return pings; }, 30000));
+    EXPECT_TRUE(rig.bridge->saw("1 MB of replies it does not take"));
+}
+
+// A page lives as long as its session: logging out closes it at once, and so does a new password
+// read on SIGHUP; a reload that finds the password unchanged closes none.
+TEST(WebListener, APageEndsWithItsSession) {
+    WebRig rig;
+    const QString url = QStringLiteral("ws://127.0.0.1:%1/socket").arg(rig.port());
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(rig.port());
+    const QByteArray a = rig.cookie(), b = rig.cookie();
+    PageSocket pageA(url, rig.origin(), a), pageB(url, rig.origin(), b);
+    ASSERT_EQ(pageA.ws.state(), QAbstractSocket::ConnectedState);
+    ASSERT_EQ(pageB.ws.state(), QAbstractSocket::ConnectedState);
+    QTcpSocket out;
+    EXPECT_TRUE(rig.exchange(out, "POST /logout HTTP/1.1\r\nHost: " + host + "\r\nOrigin: " + rig.origin().toUtf8() +
+                                      "\r\nCookie: " + a + "\r\nContent-Length: 0\r\n\r\n")
+                    .startsWith("HTTP/1.1 204"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pageA.closed >= 0; }, 3000));
+    EXPECT_EQ(pageA.closed, 1008);
+    EXPECT_EQ(pageB.ws.state(), QAbstractSocket::ConnectedState);
+    ::kill(static_cast<pid_t>(rig.bridge->p.processId()), SIGHUP); // the same password
+    ASSERT_TRUE(rig.bridge->saw("SIGHUP"));
+    QTest::qWait(500);
+    EXPECT_EQ(pageB.ws.state(), QAbstractSocket::ConnectedState);
+    QFile f(rig.passwordFile);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write("a-new-password-7\n");
+    f.close();
+    ::kill(static_cast<pid_t>(rig.bridge->p.processId()), SIGHUP);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return pageB.closed >= 0; }, 3000));
+    EXPECT_EQ(pageB.closed, 1008);
+    QTcpSocket tables;
+    EXPECT_TRUE(rig.exchange(tables, "GET /tables HTTP/1.1\r\nHost: " + host + "\r\nCookie: " + b + "\r\n\r\n")
+                    .startsWith("HTTP/1.1 401"));
 }
 
 TEST(WebListener, ConnectionsAreCappedAndARequestThatNeverEndsIsClosed) {

@@ -40,9 +40,11 @@ std::optional<std::string> RequestFraming::feed(std::string_view bytes) {
         if (m_body > 0) { // a body passes as it is
             const std::size_t n = static_cast<std::size_t>(std::min<unsigned long long>(m_body, bytes.size() - i));
             m_body -= n;
+            m_current = m_body > 0 ? m_current + n : 0;
             i += n - 1;
             continue;
         }
+        ++m_current;
         const char c = bytes[i];
         if (c != '\n') {
             if (m_line.size() < 16 * 1024) m_line += c; // the listener closes a longer head
@@ -57,6 +59,7 @@ std::optional<std::string> RequestFraming::feed(std::string_view bytes) {
                 m_failed = true;
                 return why;
             }
+            if (m_body == 0) m_current = 0; // a request without a body is whole
             continue;
         }
         if (m_inHead) {

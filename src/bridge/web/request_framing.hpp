@@ -16,6 +16,8 @@ class RequestFraming {
   public:
     // The next bytes the client sent, in order; what is wrong with its framing, once, if anything.
     std::optional<std::string> feed(std::string_view bytes);
+    // The bytes of the request not yet whole: pipelined requests each count on their own.
+    std::size_t current() const { return m_current; }
 
   private:
     std::optional<std::string> headEnded();
@@ -26,6 +28,7 @@ class RequestFraming {
     bool m_inHead = false;       // past the request line's start
     unsigned long long m_body = 0; // body bytes still to pass
     bool m_failed = false;
+    std::size_t m_current = 0;
 };
 
 } // namespace tova::bridge

@@ -3,11 +3,13 @@
 
 #include "bridge/client_bounds.hpp"
 #include "bridge/web/request_framing.hpp"
+#include "bridge/web/web_routes.hpp"
 #include "core/clock.hpp"
 #include "qt/qt_timer.hpp"
 
 #include <QPointer>
 #include <QSslSocket>
+#include <QWebSocket>
 #include <QTimer>
 
 #include <map>
@@ -47,7 +49,7 @@ class Bounds : public QObject {
           m_listener(listener), m_bound(m_stall, [this](const std::string& why) { close(QString::fromStdString(why)); }) {
         m_deadline.setSingleShot(true);
         m_deadline.setInterval(HttpListener::kRequestMs);
-        connect(&m_deadline, &QTimer::timeout, this, [this] { m_socket->abort(); });
+        connect(&m_deadline, &QTimer::timeout, this, [this] { cut(); });
         m_deadline.start();
         // Connected before the HTTP server's own slot: it sees each piece before it is read.
         m_reading = connect(s, &QTcpSocket::readyRead, this, &Bounds::arrived);
@@ -60,7 +62,6 @@ class Bounds : public QObject {
     }
     void requestDone() {
         m_shared->places.settle(m_place);
-        m_bytes = 0;
         m_deadline.start();
     }
     void queued() { m_bound.queued(std::size_t(m_socket->bytesToWrite())); }
@@ -82,22 +83,28 @@ class Bounds : public QObject {
         const qint64 fresh = unread - m_looked;
         if (!m_afterReading) // connected after the server's slot: what it leaves unread
             m_afterReading = connect(m_socket, &QTcpSocket::readyRead, this, [this] { m_looked = m_socket->bytesAvailable(); });
-        m_bytes += std::max<qint64>(0, fresh);
-        // The socket reads no more than a request may hold, so a request that fills it is too big.
-        if (m_bytes >= HttpListener::kMaxRequestBytes) return m_socket->abort();
         if (fresh <= 0) return;
         const QByteArray all = m_socket->peek(unread);
-        if (const auto why = m_framing.feed(std::string_view(all.constData() + (unread - fresh), std::size_t(fresh)))) {
+        const auto why = m_framing.feed(std::string_view(all.constData() + (unread - fresh), std::size_t(fresh)));
+        // A request may hold no more than the socket reads at a time: Qt's server holds it whole.
+        if (m_framing.current() >= std::size_t(HttpListener::kMaxRequestBytes)) return cut();
+        if (why) {
             m_socket->readAll(); // none of it reaches the server
             const QByteArray body = "Refused: the request's length can be read two ways.\n";
-            m_socket->write("HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain; charset=utf-8\r\nConnection: close\r\n"
-                            "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            QByteArray head = "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain; charset=utf-8\r\nConnection: close\r\n";
+            for (const auto& [k, v] : bridge::securityHeaders()) head += QByteArray::fromStdString(k + ": " + v + "\r\n");
+            m_socket->write(head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
             if (m_listener) emit m_listener->refused(QStringLiteral("a request with %1").arg(QString::fromStdString(*why)), m_address);
             m_socket->disconnectFromHost();
         }
     }
     void close(const QString& why) {
         if (m_listener) emit m_listener->closed(why, m_address);
+        cut();
+    }
+    // Closed at once; the server reads no more of it (it may have asked to read again).
+    void cut() {
+        QObject::disconnect(m_socket, &QTcpSocket::readyRead, nullptr, nullptr);
         m_socket->abort();
     }
 
@@ -111,10 +118,10 @@ class Bounds : public QObject {
     bridge::OutputBound m_bound;
     bridge::RequestFraming m_framing;
     QMetaObject::Connection m_reading, m_afterReading;
-    qint64 m_bytes = 0, m_looked = 0;
+    qint64 m_looked = 0;
 };
 
-Bounds* boundsOf(QObject* o) { return o ? o->findChild<Bounds*>() : nullptr; }
+Bounds* boundsOf(QTcpSocket* s) { return s ? s->findChild<Bounds*>(QString(), Qt::FindDirectChildrenOnly) : nullptr; }
 
 } // namespace
 
@@ -128,7 +135,7 @@ void HttpListener::requestDone(QTcpSocket* s) {
     if (Bounds* b = boundsOf(s)) b->requestDone();
 }
 
-void HttpListener::responded(QTcpSocket* s) {
+void HttpListener::queued(QTcpSocket* s) {
     if (Bounds* b = boundsOf(s)) b->queued();
 }
 
@@ -136,12 +143,15 @@ void HttpListener::upgraded(QTcpSocket* s) {
     if (Bounds* b = boundsOf(s)) b->upgraded();
 }
 
-void HttpListener::pageOpened(QObject* page) {
-    if (Bounds* b = boundsOf(page)) b->pageOpened();
+QTcpSocket* HttpListener::socketOf(const QWebSocket& page) const {
+    for (const auto& [place, s] : m_shared->sockets)
+        if (s && s->peerPort() == page.peerPort() && s->peerAddress() == page.peerAddress() && s->localPort() == page.localPort())
+            return s;
+    return nullptr;
 }
 
-void HttpListener::pageSent(QObject* page) {
-    if (Bounds* b = boundsOf(page)) b->queued();
+void HttpListener::pageOpened(QTcpSocket* s) {
+    if (Bounds* b = boundsOf(s)) b->pageOpened();
 }
 
 QTcpSocket* HttpListener::adopt(qintptr fd) {

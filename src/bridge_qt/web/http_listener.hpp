@@ -18,6 +18,7 @@
 #include <optional>
 
 class QTcpSocket;
+class QWebSocket;
 
 namespace tova {
 
@@ -32,13 +33,14 @@ class HttpListener : public TcpServer {
     int connections() const;
     // A request of the socket's has arrived whole: it has done its part, and its bounds start again.
     static void requestDone(QTcpSocket* s);
-    // A response was queued on the socket.
-    static void responded(QTcpSocket* s);
+    // A response or a page's message was queued on the socket.
+    static void queued(QTcpSocket* s);
     // The socket is becoming a page's WebSocket.
     static void upgraded(QTcpSocket* s);
-    // The page's WebSocket (whose socket this listener made) is open, or was sent a message.
-    static void pageOpened(QObject* page);
-    static void pageSent(QObject* page);
+    // The socket a page's WebSocket runs on (nullptr: none of this listener's).
+    QTcpSocket* socketOf(const QWebSocket& page) const;
+    // The page is open on the socket: what its frames make it answer (pongs) counts too.
+    static void pageOpened(QTcpSocket* s);
 
     struct Shared; // what the listener's sockets share with it, and may outlive it with
 

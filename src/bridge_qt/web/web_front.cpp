@@ -142,6 +142,7 @@ bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* sock
         QHttpServerResponse refused(QByteArray("text/plain; charset=utf-8"), QByteArray("Not a WebSocket opening.\n"),
                                     QHttpServerResponder::StatusCode::BadRequest);
         refused.addHeader("Connection", "close");
+        for (const auto& [k, v] : bridge::securityHeaders()) refused.addHeader(QByteArray::fromStdString(k), QByteArray::fromStdString(v));
         refused.write(makeResponder(request, socket));
         return false; // and the connection ends
     }
@@ -163,7 +164,7 @@ bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* sock
     for (const auto& [k, v] : bridge::securityHeaders()) response.addHeader(QByteArray::fromStdString(k), QByteArray::fromStdString(v));
     for (const auto& [k, v] : reply.headers) response.addHeader(QByteArray::fromStdString(k), QByteArray::fromStdString(v));
     response.write(makeResponder(request, socket));
-    HttpListener::responded(socket);
+    HttpListener::queued(socket);
     if (r.path == "/logout") closeEndedSessions();
     return true;
 }
@@ -207,9 +208,10 @@ void WebFront::admit(QWebSocket* ws, const QString& who, std::string session) {
     }
     const ClientId id = std::get<bridge::ClientRegistry::Admitted>(admitted).id;
     m_line.clients.settle(id); // logged in
-    m_pages[id] = Page{ws, who, std::move(session)};
+    QTcpSocket* raw = m_listener->socketOf(*ws);
+    m_pages[id] = Page{ws, who, std::move(session), raw};
     if (!m_expiry.isActive()) m_expiry.start();
-    HttpListener::pageOpened(ws); // what it is sent, pongs included, is bounded as a client's replies
+    HttpListener::pageOpened(raw); // what it is sent, pongs included, is bounded as a client's replies
     ws->setMaxAllowedIncomingFrameSize(quint64(kMaxMessage));
     ws->setMaxAllowedIncomingMessageSize(quint64(kMaxMessage));
     connect(ws, &QWebSocket::textMessageReceived, this, [this, id](const QString& text) {
@@ -231,7 +233,7 @@ void WebFront::admit(QWebSocket* ws, const QString& who, std::string session) {
         auto it = m_pages.find(id);
         if (it == m_pages.end()) return;
         it->second.socket->sendTextMessage(QString::fromStdString(json));
-        HttpListener::pageSent(it->second.socket);
+        HttpListener::queued(it->second.raw);
     });
 }
 

@@ -17,6 +17,8 @@
 
 #include <QAbstractHttpServer>
 #include <QHostAddress>
+#include <QPointer>
+#include <QTcpSocket>
 #include <QSslConfiguration>
 #include <QTimer>
 #include <QWebSocketProtocol>
@@ -68,6 +70,7 @@ class WebFront : public QAbstractHttpServer {
         QWebSocket* socket = nullptr;
         QString who;
         std::string session;
+        QPointer<QTcpSocket> raw; // the connection it runs on, whose bounds it keeps
     };
     void acceptSockets();
     void admit(QWebSocket* ws, const QString& who, std::string session);

@@ -50,6 +50,7 @@ int main(int argc, char** argv) {
     if (traced) traced->setOnFailure([](const std::string& text) { tova::logLine(QString::fromStdString(text)); });
     tova::SerialControl& line = traced ? static_cast<tova::SerialControl&>(*traced) : port;
     tova::BridgeServer server(plan, line, tova::logLine);
+    tova::routeQtMessages([&server](const QString& kind, const QString& text) { server.sayLimited(kind, text); });
     QString why;
     if (!server.listen(why)) return tova::cli::finish({2, "tova-bridge: cannot listen on " + why.toStdString() + "\n"});
     tova::StopSignals stop(
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
         });
     server.start();
     const int rc = QCoreApplication::exec();
+    tova::routeQtMessages({}); // the server goes before the application
     try {
         line.setPortOpen(false);
     } catch (const tova::SerialError&) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "bridge_qt/bridge_log.hpp"
 
+#include <cstdlib>
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QSocketNotifier>
@@ -122,6 +124,28 @@ class LogWriter {
 void logLine(const QString& text) {
     static LogWriter writer;
     writer.add(stamped(text.toStdString()));
+}
+
+namespace {
+std::function<void(const QString&, const QString&)>& qtRoute() {
+    static std::function<void(const QString&, const QString&)> route;
+    return route;
+}
+} // namespace
+
+void routeQtMessages(std::function<void(const QString& kind, const QString& text)> limited) {
+    qtRoute() = std::move(limited);
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+        if (type == QtDebugMsg || type == QtInfoMsg) return;
+        const QString text = QStringLiteral("Qt: ") + message;
+        // A message of one kind says the same thing, whatever numbers it carries.
+        QString kind = message.left(48);
+        for (QChar& c : kind)
+            if (c.isDigit()) c = QLatin1Char('#');
+        if (qtRoute() && type != QtFatalMsg) qtRoute()(QStringLiteral("qt ") + kind, text);
+        else logLine(text);
+        if (type == QtFatalMsg) std::abort();
+    });
 }
 
 } // namespace tova

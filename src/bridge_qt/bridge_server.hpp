@@ -59,6 +59,8 @@ class BridgeServer : public QObject {
     std::string metrics() const;
     // What the bridge did, for its last log line: exchanges, polls, the longest wait for a status.
     QString summary() const;
+    // A line of the log that a flood cannot multiply: summarised by kind.
+    void sayLimited(const QString& kind, const QString& text, const QString& from = {});
 
   private:
     struct Listener {
@@ -92,7 +94,6 @@ class BridgeServer : public QObject {
     bridge::ProjectorState& projector(const std::string& prefix);
     void startWeb();
     void say(const QString& text) const;
-    void sayLimited(const QString& kind, const QString& text, const QString& from = {});
 
     BridgePlan m_options;
     std::function<void(const QString&)> m_log;

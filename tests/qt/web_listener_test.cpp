@@ -201,6 +201,26 @@ TEST(WebListener, EachAttackIsTurnedAway) {
     }
 }
 
+// Hundreds of refused openings and wrong passwords cost the log a few lines: Qt's own warnings
+// go through the bridge's limiter too.
+TEST(WebListener, RefusalsCostTheLogAFewLines) {
+    WebRig rig;
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(rig.port());
+    rig.bridge->read();
+    const qsizetype before = rig.bridge->log.count('\n');
+    for (int i = 0; i < 200; ++i) {
+        QTcpSocket s;
+        rig.exchange(s, "GET /socket HTTP/1.1\r\nHost: " + host + "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n\r\n", 2000);
+        QTcpSocket login;
+        rig.exchange(login, "POST /login HTTP/1.1\r\nHost: " + host + "\r\nOrigin: " + rig.origin().toUtf8() +
+                                "\r\nContent-Length: 14\r\n\r\npassword=guess");
+    }
+    QTest::qWait(200);
+    rig.bridge->read();
+    EXPECT_LT(rig.bridge->log.count('\n') - before, 30) << rig.bridge->log.toStdString();
+    EXPECT_FALSE(rig.bridge->log.contains("\nWebSocket received")); // never unstamped, straight from Qt
+}
+
 // Requests pipelined without end, their responses never read: the client is closed once 1 MB
 // waits for it, and the others are served meanwhile.
 TEST(WebListener, AClientThatPipelinesAndNeverReadsIsClosed) {

@@ -126,6 +126,7 @@ namespace {
 
 struct AnnounceRig {
     FakeClock clock;
+    FakeTimer turns{clock};
     bool notifying = false; // the left projector's changes go to the announcer, as the bridge routes them
     ProjectorState left{clock, {[this](ProjectorState::Change c) {
                                     if (notifying) a.changed(left, c);
@@ -134,7 +135,7 @@ struct AnnounceRig {
         right{clock};
     Inputs inputs = kDefaultInputs;
     std::vector<std::string> sent; // "from > to:port bytes"
-    Announcer a{clock, 14352, {{"192.0.2.9", 4352}},
+    Announcer a{clock, turns, 14352, {{"192.0.2.9", 4352}},
                 {[this](const Datagram& d) {
                      sent.push_back(d.from + " > " + d.to.address + ":" + std::to_string(d.to.port) + " " + d.bytes);
                  },
@@ -142,6 +143,7 @@ struct AnnounceRig {
                      return address == "255.255.255.255" || address.starts_with("224.") || address == "127.0.0.21";
                  }}};
     AnnounceRig() {
+        clock.timers = {&turns};
         a.add({"127.0.0.21", "02:11:22:33:44:55", &left, &inputs});
         a.add({"127.0.0.22", "02:66:77:88:99:AA", &right, &inputs});
     }
@@ -175,9 +177,55 @@ TEST(Announcer, AtMostTwentyAnswersASecondInAll) {
     AnnounceRig r;
     for (int i = 0; i < 50; ++i) r.a.received("%2SRCH\r", "10.0.0." + std::to_string(i));
     EXPECT_EQ(r.sent.size(), 20u); // ten searchers answered by two projectors
-    r.clock.advance(1000);
+    r.clock.advance(1000);          // ten more in their turn within the second; the rest waited too long
+    EXPECT_EQ(r.sent.size(), 40u);
+    r.clock.advance(5000);
+    EXPECT_EQ(r.sent.size(), 40u);
     r.a.received("%2SRCH\r", "10.0.1.1");
-    EXPECT_EQ(r.sent.size(), 22u);
+    EXPECT_EQ(r.sent.size(), 42u);
+}
+
+// Hundreds of sources searching over and over (forged or not): the budget is shared among them,
+// the source answered longest ago first, so that a controller new to the bridge is answered
+// within a second; one the bridge knows (authenticated over TCP, or a notify target) at once,
+// every time. What they are told stays within twenty answers a second.
+TEST(Announcer, ASearchStormCannotKeepAControllerOut) {
+    struct Case {
+        const char* name;
+        const char* controller;
+        bool authenticates; // over TCP before its searches
+        int searches;       // a second apart
+        int answeredAtLeast;
+    } cases[] = {
+        {"a controller new to the bridge, once", "127.0.0.200", false, 1, 1},
+        {"a known controller, again and again", "127.0.0.201", true, 5, 5},
+        {"a notify target", "192.0.2.9", false, 5, 5},
+    };
+    for (const auto& c : cases) {
+        AnnounceRig r;
+        if (c.authenticates) r.a.controllerSeen(c.controller);
+        int answered = 0;
+        std::size_t shared = 0;
+        long long searchedAt = -1;
+        for (int ms = 0; ms < 40000; ++ms) {
+            if (ms % 5 == 0) { // 200 searches a second from 300 sources
+                const int source = (ms / 5) % 300;
+                r.a.received("%2SRCH\r", "10.9." + std::to_string(source / 100) + "." + std::to_string(source % 100));
+            }
+            if (ms >= 30000 && (ms - 30000) % 1000 == 0 && (ms - 30000) / 1000 < c.searches) {
+                searchedAt = ms;
+                r.a.received("%2SRCH\r", c.controller);
+            }
+            for (const auto& s : r.sent) {
+                if (s.find(std::string("> ") + c.controller + ":") == std::string::npos) ++shared;
+                else if (s.starts_with("127.0.0.21") && searchedAt >= 0 && ms - searchedAt < 1000) ++answered;
+            }
+            r.sent.clear();
+            r.clock.advance(1);
+        }
+        EXPECT_GE(answered, c.answeredAtLeast) << c.name;
+        EXPECT_LE(shared, std::size_t(20 * 40 + 20)) << c.name; // the storm's answers stay in the budget
+    }
 }
 
 TEST(Announcer, NotificationsGoOncePerChangeToRecentControllers) {
@@ -212,6 +260,33 @@ TEST(Announcer, NotificationsGoOncePerChangeToRecentControllers) {
     r.left.inputMode("4\r");
     EXPECT_EQ(r.sent.size(), 1u + 64u);
     EXPECT_EQ(std::count_if(r.sent.begin(), r.sent.end(), [](const std::string& s) { return s.find("> 10.1.0.5:") != std::string::npos; }), 0);
+}
+
+// Searchers never push an authenticated controller out of the notification list, and among
+// searchers those that searched again stay before one-off sources.
+TEST(Announcer, SearchersNeverPushOutTheControllersItKnows) {
+    AnnounceRig r;
+    r.notifying = true;
+    for (int i = 0; i < 10; ++i) r.a.controllerSeen("10.1.0." + std::to_string(i));
+    for (int round = 0; round < 2; ++round) // twenty searchers, twice each
+        for (int i = 0; i < 20; ++i) {
+            r.a.received("%2SRCH\r", "10.2.0." + std::to_string(i));
+            r.clock.advance(150);
+        }
+    for (int i = 0; i < 3000; ++i) { // a flood of one-off sources
+        r.a.received("%2SRCH\r", "10.3." + std::to_string(i / 200) + "." + std::to_string(i % 200));
+        r.clock.advance(5);
+    }
+    r.clock.advance(2000);
+    r.sent.clear();
+    r.left.inputMode("2\r");
+    auto told = [&](const std::string& prefix) {
+        return std::count_if(r.sent.begin(), r.sent.end(), [&](const std::string& s) { return s.find("> " + prefix) != std::string::npos; });
+    };
+    EXPECT_EQ(told("10.1.0."), 10);
+    EXPECT_EQ(told("10.2.0."), 20);
+    EXPECT_EQ(told("192.0.2.9:"), 1);
+    EXPECT_EQ(r.sent.size(), 1u + 64u); // the rest of the places go to one-off sources
 }
 
 TEST(Announcer, ADerivedMacIsLocalAndStable) {

@@ -55,7 +55,7 @@ BridgeServer::BridgeServer(BridgePlan options, SerialControl& line, std::functio
                         for (auto& p : m_pollers) p->pollNow();
                     }}),
       m_limiter(m_clock, m_logWindow, [this](const std::string& s) { say(QString::fromStdString(s)); }),
-      m_announcer(m_clock, m_options.search ? m_options.search->second : bridge::kPjlinkPort, m_options.notify,
+      m_announcer(m_clock, m_searchTurns, m_options.search ? m_options.search->second : bridge::kPjlinkPort, m_options.notify,
                   {.send =
                        [this](const bridge::Datagram& d) {
                            sender(QString::fromStdString(d.from))

@@ -98,7 +98,7 @@ class BridgeServer : public QObject {
     BridgePlan m_options;
     std::function<void(const QString&)> m_log;
     SteadyClock m_clock;
-    QtTimer m_timeout, m_guard, m_retry, m_logWindow;
+    QtTimer m_timeout, m_guard, m_retry, m_logWindow, m_searchTurns;
     ExchangeQueue m_queue;
     bridge::DeviceKeeper m_keeper;
     bridge::ClientRegistry m_clients{m_clock};

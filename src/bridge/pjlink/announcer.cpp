@@ -4,6 +4,7 @@
 #include "bridge/pjlink/digest.hpp"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tova::bridge {
 
@@ -22,8 +23,14 @@ std::string derivedMac(const std::string& address, int port, const std::string& 
     return mac;
 }
 
-Announcer::Announcer(const Clock& clock, int controllerPort, std::vector<Endpoint> configured, Callbacks callbacks)
-    : m_tell(std::move(callbacks)), m_clock(clock), m_port(controllerPort), m_configured(std::move(configured)) {}
+Announcer::Announcer(const Clock& clock, Timer& turns, int controllerPort, std::vector<Endpoint> configured, Callbacks callbacks)
+    : m_tell(std::move(callbacks)), m_clock(clock), m_turns(turns), m_port(controllerPort), m_configured(std::move(configured)),
+      m_refilled(clock.now()) {
+    m_turns.setEnabled(false);
+    m_turns.setOnTick([this] { serve(); });
+}
+
+Announcer::~Announcer() { m_turns.setOnTick({}); }
 
 void Announcer::add(Projector p) { m_projectors.push_back(std::move(p)); }
 
@@ -32,39 +39,111 @@ void Announcer::put(const Projector& p, const Endpoint& to, const std::string& b
     m_tell.send({p.from, to, bytes});
 }
 
+bool Announcer::known(const std::string& address) const {
+    if (std::any_of(m_configured.begin(), m_configured.end(), [&](const Endpoint& e) { return e.address == address; })) return true;
+    const auto it = m_controllers.find(address);
+    return it != m_controllers.end() && it->second.authenticated && m_clock.now() - it->second.seen < kControllerLife;
+}
+
 void Announcer::received(std::string_view bytes, const std::string& address) {
     if (bytes != "%2SRCH\r") {
         ++m_ignored;
         return;
     }
-    const auto now = m_clock.now();
-    if (auto it = m_answered.find(address); it != m_answered.end() && now - it->second < milliseconds(1000)) return;
-    while (!m_answers.empty() && now - m_answers.front() >= milliseconds(1000)) m_answers.pop_front();
-    if (m_answers.size() + m_projectors.size() > static_cast<std::size_t>(kAnswersPerSecond)) return;
     if (m_tell.forbidden && m_tell.forbidden(address)) return;
-    m_answered[address] = now;
-    std::erase_if(m_answered, [&](const auto& a) { return now - a.second >= milliseconds(1000); });
-    controllerSeen(address);
-    for (const auto& p : m_projectors) {
-        m_answers.push_back(now);
-        put(p, {address, m_port}, "%2ACKN=" + p.mac + "\r");
+    const auto now = m_clock.now();
+    // Each source's own budget: one answer set a second.
+    if (auto it = m_answered.find(address); it != m_answered.end() && now - it->second < milliseconds(1000)) return;
+    if (known(address)) return answer(address);
+    m_waiting.emplace(address, now); // a search again while it waits keeps its place
+    if (m_waiting.size() > kMaxWaiting) {
+        // The one that would go last makes room: answered most recently, then come last.
+        auto last = m_waiting.begin();
+        auto rank = [&](const auto& w) {
+            const auto a = m_answered.find(w.first);
+            return std::pair(a == m_answered.end() ? milliseconds::min() : a->second, w.second);
+        };
+        for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it)
+            if (rank(*it) > rank(*last)) last = it;
+        m_waiting.erase(last);
     }
+    serve();
 }
 
-void Announcer::controllerSeen(const std::string& address) {
+void Announcer::answer(const std::string& address) {
     const auto now = m_clock.now();
-    std::erase_if(m_controllers, [&](const auto& c) { return now - c.second >= kControllerLife; });
-    if (!m_controllers.contains(address) && m_controllers.size() >= kMaxControllers) {
-        const auto oldest = std::min_element(m_controllers.begin(), m_controllers.end(),
-                                             [](const auto& a, const auto& b) { return a.second < b.second; });
-        m_controllers.erase(oldest);
+    if (!m_answered.contains(address) && m_answered.size() >= kMaxSources) {
+        std::erase_if(m_answered, [&](const auto& a) { return now - a.second >= milliseconds(1000); });
+        if (m_answered.size() >= kMaxSources) m_answered.erase(m_answered.begin());
     }
-    m_controllers[address] = now;
+    m_answered[address] = now;
+    remember(address, false);
+    for (const auto& p : m_projectors) put(p, {address, m_port}, "%2ACKN=" + p.mac + "\r");
+}
+
+void Announcer::serve() {
+    const auto now = m_clock.now();
+    m_tokens = std::min<double>(kAnswersPerSecond, m_tokens + double((now - m_refilled).count()) * kAnswersPerSecond / 1000.0);
+    m_refilled = now;
+    std::erase_if(m_waiting, [&](const auto& w) { return now - w.second > kSearchWait; });
+    const double cost = double(std::max<std::size_t>(1, m_projectors.size()));
+    while (!m_waiting.empty() && m_tokens >= cost) {
+        // The source answered longest ago goes first (one never answered before all); of
+        // equals, the one that came first.
+        auto next = m_waiting.begin();
+        auto rank = [&](const auto& w) {
+            const auto a = m_answered.find(w.first);
+            return std::pair(a == m_answered.end() ? milliseconds::min() : a->second, w.second);
+        };
+        for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it)
+            if (rank(*it) < rank(*next)) next = it;
+        const std::string address = next->first;
+        m_waiting.erase(next);
+        m_tokens -= cost;
+        answer(address);
+    }
+    if (m_waiting.empty()) return m_turns.setEnabled(false);
+    m_turns.setInterval(std::max(1, static_cast<int>(std::ceil((cost - m_tokens) * 1000.0 / kAnswersPerSecond))));
+    m_turns.setEnabled(true);
+}
+
+void Announcer::controllerSeen(const std::string& address) { remember(address, true); }
+
+void Announcer::forgetOld() {
+    const auto now = m_clock.now();
+    std::erase_if(m_controllers, [&](const auto& c) { return now - c.second.seen >= kControllerLife; });
+}
+
+void Announcer::remember(const std::string& address, bool authenticated) {
+    forgetOld();
+    const auto now = m_clock.now();
+    if (auto it = m_controllers.find(address); it != m_controllers.end()) {
+        it->second.seen = now;
+        it->second.authenticated = it->second.authenticated || authenticated;
+        if (!authenticated) ++it->second.searches;
+        return;
+    }
+    if (m_controllers.size() >= kMaxControllers) {
+        // Who gives up its place: a one-off searcher, then one that searched again, the oldest
+        // first; an authenticated controller only for another one. A one-off searcher pushes out
+        // only another one-off.
+        auto pick = [&](auto pred) {
+            auto found = m_controllers.end();
+            for (auto it = m_controllers.begin(); it != m_controllers.end(); ++it)
+                if (pred(it->second) && (found == m_controllers.end() || it->second.seen < found->second.seen)) found = it;
+            return found;
+        };
+        auto out = pick([](const Controller& c) { return !c.authenticated && c.searches <= 1; });
+        if (out == m_controllers.end() && authenticated) out = pick([](const Controller& c) { return !c.authenticated; });
+        if (out == m_controllers.end() && authenticated) out = pick([](const Controller&) { return true; });
+        if (out == m_controllers.end()) return;
+        m_controllers.erase(out);
+    }
+    m_controllers[address] = Controller{now, authenticated, authenticated ? 0 : 1};
 }
 
 std::vector<Endpoint> Announcer::targets() {
-    const auto now = m_clock.now();
-    std::erase_if(m_controllers, [&](const auto& c) { return now - c.second >= kControllerLife; });
+    forgetOld();
     std::vector<Endpoint> out = m_configured;
     for (const auto& [address, seen] : m_controllers) {
         const Endpoint e{address, m_port};

@@ -78,16 +78,17 @@ TEST(Pjlink, EveryRowOfTheMapping) {
         {"%1ERST ?", {{"CR0\r", "88\r"}}, "%1ERST=001000\r", {"CR0\r"}},
         {"%1ERST ?", {{"CR0\r", "10\r"}}, "%1ERST=000002\r", {"CR0\r"}},
         {"%1ERST ?", {{"CR0\r", "77\r"}}, "%1ERST=ERR4\r", {"CR0\r"}},
-        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "03\r"}, {"CR0\r", "00\r"}}, "%1LAMP=01234 1 01234 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
-        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "01\r"}, {"CR0\r", "00\r"}}, "%1LAMP=01234 1 01234 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
-        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "02\r"}, {"CR0\r", "08\r"}}, "%1LAMP=01234 0 01234 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
-        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "00\r"}, {"CR0\r", "00\r"}}, "%1LAMP=01234 0 01234 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "03\r"}, {"CR0\r", "00\r"}}, "%1LAMP=1234 1 1234 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "01\r"}, {"CR0\r", "00\r"}}, "%1LAMP=1234 1 1234 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "02\r"}, {"CR0\r", "08\r"}}, "%1LAMP=1234 0 1234 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "00\r"}, {"CR0\r", "00\r"}}, "%1LAMP=1234 0 1234 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "00000\r"}, {"CR7\r", "01\r"}, {"CR0\r", "00\r"}}, "%1LAMP=0 1 0 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
         {"%1LAMP ?", {{"CR3\r", "h 12\r"}, {"CR7\r", "11\r"}, {"CR0\r", "40\r"}}, "%1LAMP=12 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
         {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "10\r"}, {"CR0\r", "00\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
         {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "22\r"}, {"CR0\r", "02\r"}}, "%1LAMP=12 1\r", {"CR3\r", "CR7\r", "CR0\r"}},
         {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "20\r"}, {"CR0\r", "00\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
         // A lamp in use is not lit in standby, cooling down or a power failure.
-        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "03\r"}, {"CR0\r", "80\r"}}, "%1LAMP=01234 0 01234 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
+        {"%1LAMP ?", {{"CR3\r", "01234\r"}, {"CR7\r", "03\r"}, {"CR0\r", "80\r"}}, "%1LAMP=1234 0 1234 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
         {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "11\r"}, {"CR0\r", "20\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
         {"%1LAMP ?", {{"CR3\r", "12\r"}, {"CR7\r", "22\r"}, {"CR0\r", "10\r"}}, "%1LAMP=12 0\r", {"CR3\r", "CR7\r", "CR0\r"}},
         {"%1LAMP ?", {{"CR3\r", "none\r"}, {"CR7\r", "03\r"}, {"CR0\r", "00\r"}}, "%1LAMP=ERR4\r", {"CR3\r", "CR7\r", "CR0\r"}},
@@ -221,7 +222,9 @@ TEST(Pjlink, FreezeIsToldAsSetSinceTheProjectorCameOn) {
     EXPECT_EQ(r.ask("%2FREZ ?"), "%2FREZ=ERR3\r"); // in standby: not so now
     r.answers["CR0\r"] = "40\r";
     EXPECT_EQ(r.ask("%1POWR ?"), "%1POWR=3\r");
-    EXPECT_EQ(r.ask("%2FREZ ?"), "%2FREZ=ERR3\r"); // it came on again: what was set is not known
+    EXPECT_EQ(r.ask("%2FREZ ?"), "%2FREZ=0\r"); // seen to come on: not frozen, until frozen again
+    EXPECT_EQ(r.ask("%2FREZ 1"), "%2FREZ=OK\r");
+    EXPECT_EQ(r.ask("%2FREZ ?"), "%2FREZ=1\r");
 }
 
 TEST(Pjlink, InputChangesWaitFiveSeconds) {

@@ -222,8 +222,8 @@ TEST(WebRemote, TheTablesHoldEveryButtonOnceWithItsCaptionAndTip) {
     // A name is text: it cannot close a script or open a tag.
     EXPECT_NE(t.find("{\"name\":\"Hall \\u003cleft>\",\"address\":\"A001\"}"), std::string::npos);
     // The arrow pad laid out as on the panel: SELECT in the middle.
-    EXPECT_NE(t.find("{\"name\":\"arrow pad\",\"grid\":true"), std::string::npos);
-    EXPECT_NE(t.find("\"name\":\"Command6\",\"caption\":\"SELECT\",\"tip\":\"arrow pad SELECT (held)\",\"held\":true,"
+    EXPECT_NE(t.find("{\"name\":\"Menu arrows\",\"grid\":true"), std::string::npos);
+    EXPECT_NE(t.find("\"name\":\"Command6\",\"caption\":\"SELECT\",\"tip\":\"Menu arrows SELECT (held)\",\"held\":true,"
                      "\"colour\":\"#FF8000\",\"row\":1,\"col\":1}"),
               std::string::npos);
 }

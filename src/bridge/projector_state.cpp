@@ -47,7 +47,7 @@ void ProjectorState::status(std::string_view reply) {
     const bool cameOn = lit(row->meaning.power) && m_power && !lit(m_power); // from a power known off
     m_power = row->meaning.power;
     m_statusText = trimmedWords(row->text);
-    if (cameOn) freeze.reset(); // what was frozen before is not known to be so now
+    if (cameOn) freeze = false; // a projector that comes on is not frozen
     if (!lit(m_power)) m_mute = nullptr; // it says nothing of mute in standby
     const std::string errors = errorDigits(row->meaning);
     const bool errorsChanged = errors != m_errors;

@@ -62,7 +62,8 @@ class ProjectorState {
     std::chrono::milliseconds longestGap() const { return m_longestGap; }
 
     MuteState mute;
-    // FREEZE as last set through the bridge since the projector last came on.
+    // FREEZE as set through the bridge since the projector was last seen to come on (which
+    // unfreezes it); not known until then.
     std::optional<bool> freeze;
 
   private:

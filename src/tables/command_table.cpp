@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "tables/command_table.hpp"
+#include "tables/button_groups.hpp"
 #include "tables/find_named.hpp"
 
 #include "link/query_table.hpp"
@@ -22,42 +23,40 @@ constexpr std::array<SourceColumn, 8> kSources{{
     {"SDI-1", "SDI1", {"Command70", "Command78", "Command86"}},
 }};
 
-constexpr std::string_view kSourceRows[3] = {"source row 1", "source row 2", "source row 3"};
-
 std::vector<CommandButton> build() {
     std::vector<CommandButton> t{
-        {"Command17", "POWER", "C00"},
-        {"Command18", "POWER", "C01"},
-        {"Command27", "INPUT MODE SET", "C05"},
-        {"Command28", "INPUT MODE SET", "C06"},
-        {"Command29", "INPUT MODE SET", "C07"},
-        {"Command53", "INPUT MODE SET", "C08"},
-        {"Command87", "INPUT MODE SET", "C03"},
-        {"Command19", "SOUND MUTE", "C0B"},
-        {"Command20", "SOUND MUTE", "C0C"},
-        {"Command21", "NO SHOW", "C0D"},
-        {"Command22", "NO SHOW", "C0E"},
-        {"Command31", "AV Size", "C0F"},
-        {"Command32", "AV Size", "C10"},
-        {"Command23", "MENU", "C1C", MenuTiming},
-        {"Command24", "MENU", "C1D"},
-        {"Command25", "FREEZE", "C43"},
-        {"Command26", "FREEZE", "C44"},
-        {"Command88", "SHUT", "CF SHUTLVL ON"},
-        {"Command89", "SHUT", "CF SHUTLVL NORMAL"},
-        {"Command97", "FAN SPEED", "CF FANSPEED MAX"},
-        {"Command98", "FAN SPEED", "CF FANSPEED NOR"},
-        {"Command56", "LAMP SELECT", "C70"},
-        {"Command57", "LAMP SELECT", "C71"},
-        {"Command58", "LAMP SELECT", "C72"},
-        {"Command13", "right column", "C89", MenuTiming},
-        {"Command30", "right column", "C27"},
-        {"Command14", "right column", "C8A"},
-        {"Command3", "right column", "C1E"},
-        {"Command4", "picture mode", "CF IMAGE STANDPC", PictureMode},
-        {"Command10", "picture mode", "CF IMAGE REAL", PictureMode},
-        {"Command11", "picture mode", "CF IMAGE CINEMA", PictureMode},
-        {"Command39", "picture mode", "CF IMAGE STANDAV", PictureMode},
+        {"Command17", groups::Power, "C00"},
+        {"Command18", groups::Power, "C01"},
+        {"Command27", groups::InputMode, "C05"},
+        {"Command28", groups::InputMode, "C06"},
+        {"Command29", groups::InputMode, "C07"},
+        {"Command53", groups::InputMode, "C08"},
+        {"Command87", groups::InputMode, "C03"},
+        {"Command19", groups::SoundMute, "C0B"},
+        {"Command20", groups::SoundMute, "C0C"},
+        {"Command21", groups::NoShow, "C0D"},
+        {"Command22", groups::NoShow, "C0E"},
+        {"Command31", groups::AvSize, "C0F"},
+        {"Command32", groups::AvSize, "C10"},
+        {"Command23", groups::Menu, "C1C", MenuTiming},
+        {"Command24", groups::Menu, "C1D"},
+        {"Command25", groups::Freeze, "C43"},
+        {"Command26", groups::Freeze, "C44"},
+        {"Command88", groups::Shut, "CF SHUTLVL ON"},
+        {"Command89", groups::Shut, "CF SHUTLVL NORMAL"},
+        {"Command97", groups::FanSpeed, "CF FANSPEED MAX"},
+        {"Command98", groups::FanSpeed, "CF FANSPEED NOR"},
+        {"Command56", groups::LampSelect, "C70"},
+        {"Command57", groups::LampSelect, "C71"},
+        {"Command58", groups::LampSelect, "C72"},
+        {"Command13", groups::SingleCommands, "C89", MenuTiming},
+        {"Command30", groups::SingleCommands, "C27"},
+        {"Command14", groups::SingleCommands, "C8A"},
+        {"Command3", groups::SingleCommands, "C1E"},
+        {"Command4", groups::PictureMode, "CF IMAGE STANDPC", PictureMode},
+        {"Command10", groups::PictureMode, "CF IMAGE REAL", PictureMode},
+        {"Command11", groups::PictureMode, "CF IMAGE CINEMA", PictureMode},
+        {"Command39", groups::PictureMode, "CF IMAGE STANDAV", PictureMode},
     };
     // The query buttons send the query table's codes.
     const std::pair<std::string_view, QueryId> queryButtons[] = {
@@ -67,10 +66,10 @@ std::vector<CommandButton> build() {
         {"Command38", QueryId::PcType},   {"Command12", QueryId::MuteAndSignal},
         {"Command99", QueryId::Pressure},
     };
-    for (auto [name, id] : queryButtons) t.push_back({name, "queries", std::string(query(id).code)});
+    for (auto [name, id] : queryButtons) t.push_back({name, groups::StatusQueries, std::string(query(id).code)});
     for (int row = 1; row <= 3; ++row)
         for (const auto& col : kSources)
-            t.push_back({col.buttons[row - 1], kSourceRows[row - 1],
+            t.push_back({col.buttons[row - 1], groups::InputSource[row - 1],
                          "CF INPUT" + std::to_string(row) + " " + std::string(col.word), Source});
     return t;
 }

@@ -28,7 +28,7 @@ TEST(Bridge, PjlinkSessionAgainstTheVirtualProjector) {
     const std::pair<const char*, const char*> steps[] = {
         {"%1INPT 12", "%1INPT=OK\r"}, {"%1INPT ?", "%1INPT=12\r"},  {"%1AVMT 31", "%1AVMT=OK\r"},
         {"%1AVMT ?", "%1AVMT=31\r"},  {"%1AVMT 30", "%1AVMT=OK\r"}, {"%1AVMT ?", "%1AVMT=30\r"},
-        {"%1LAMP ?", "%1LAMP=01234 1 01234 1\r"}, {"%1ERST ?", "%1ERST=000000\r"},
+        {"%1LAMP ?", "%1LAMP=1234 1 1234 1\r"}, {"%1ERST ?", "%1ERST=000000\r"},
         {"%1INF2 ?", "%1INF2=TM4-SIM\r"}, {"%1NAME ?", "%1NAME=TOVA M4\r"}, {"%1XYZW ?", "%1XYZW=ERR1\r"},
     };
     for (const auto& [request, answer] : steps) EXPECT_EQ(answerOf(c, request), QString::fromLatin1(answer)) << request;

@@ -207,8 +207,8 @@ TEST(Send, ListsEveryCodeFromThePanelsTables) {
     EXPECT_EQ(r.exitCode, 0);
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 65 + 19 + 1); // D.Zoom "-" repeats another code than it presses
-    for (const char* line : {"C00\tPOWER\tON", "CF INPUT3 SDI1\tsource row 3\tSDI-1", "C31\tD.Zoom\t- (held)",
-                             "CF DZOOM DN\tD.Zoom\t- (held, repeated)", "CR PRESSURE\tqueries\tPRESSURE"})
+    for (const char* line : {"C00\tPOWER\tON", "CF INPUT3 SDI1\tInput 3 source\tSDI-1", "C31\tD.Zoom\t- (held)",
+                             "CF DZOOM DN\tD.Zoom\t- (held, repeated)", "CR PRESSURE\tStatus queries\tPRESSURE", "C1E\tSingle commands\tDISPLAY CLEAR", "C3F\tMenu arrows\tSELECT (held)"})
         EXPECT_TRUE(lines.contains(QString::fromUtf8(line))) << line;
 }
 

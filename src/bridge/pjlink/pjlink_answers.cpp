@@ -61,7 +61,10 @@ std::string lampAnswer(std::string_view hoursReply, std::string_view modeReply, 
     if (!hours || !m || !status) return kErr4;
     // In use is lit only while the projector is on or warming up.
     const bool lit = status->power == Power::On || status->power == Power::WarmingUp;
-    auto lamp = [&](bool on) { return std::string(*hours) + (on && lit ? " 1" : " 0"); };
+    // PJLink's hours are a plain number: the projector's leading zeros go.
+    std::string_view count = *hours;
+    while (count.size() > 1 && count.front() == '0') count.remove_prefix(1);
+    auto lamp = [&](bool on) { return std::string(count) + (on && lit ? " 1" : " 0"); };
     if (m->lamps == 2) return lamp(m->lampsOn & 1) + " " + lamp(m->lampsOn & 2);
     return lamp(m->lampsOn != 0);
 }

@@ -6,6 +6,7 @@
 #include "link/address.hpp"
 #include "link/decoder.hpp"
 #include "link/traffic.hpp"
+#include "tables/button_groups.hpp"
 #include "tables/command_table.hpp"
 #include "tables/hold_table.hpp"
 #include "tables/layout_table.hpp"
@@ -20,12 +21,6 @@
 namespace tova::bridge {
 namespace {
 
-constexpr std::string_view kGroups[] = {
-    "POWER",       "INPUT MODE SET", "source row 1", "source row 2", "source row 3", "SOUND MUTE", "NO SHOW",
-    "FREEZE",      "MENU",           "arrow pad",    "right column", "picture mode", "AV Size",    "LAMP SELECT",
-    "SHUT",        "FAN SPEED",      "VOL",          "Zoom",         "Focus",        "D.Zoom",     "Keystone",
-    "LENS SHIFT",  "queries",
-};
 
 struct PageButton {
     std::string_view name;
@@ -86,7 +81,7 @@ std::optional<std::size_t> index(std::string_view digits) {
 
 } // namespace
 
-std::span<const std::string_view> pageGroups() { return kGroups; }
+std::span<const std::string_view> pageGroups() { return groups::kInOrder; }
 
 std::optional<PageMessage> parsePageMessage(std::string_view text) {
     std::vector<std::string_view> words;
@@ -132,7 +127,7 @@ void WebRemote::answered(const ProjectorState& state) {
 std::string WebRemote::tables() const {
     Json out{{"projectors", Json::array()}, {"groups", Json::array()}};
     for (const Projector& p : m_projectors) out["projectors"].push_back({{"name", p.config.name}, {"address", p.config.prefix}});
-    for (std::string_view group : kGroups) out["groups"].push_back(groupJson(group));
+    for (std::string_view group : groups::kInOrder) out["groups"].push_back(groupJson(group));
     return dumpJson(out);
 }
 

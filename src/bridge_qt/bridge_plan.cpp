@@ -7,6 +7,7 @@
 #include <QHostInfo>
 #include <QNetworkInterface>
 #include <QSslCertificate>
+#include <QSslCipher>
 #include <QSslKey>
 #include <QSslSocket>
 
@@ -67,6 +68,15 @@ std::variant<QByteArray, PlanFailure> readPem(const std::string& file, const cha
     return f.readAll();
 }
 
+// Mozilla's server-side TLS guidelines, "intermediate": TLS 1.3, and TLS 1.2 with forward-secret
+// AEAD suites only.
+constexpr const char* kIntermediateCiphers[] = {
+    "TLS_AES_128_GCM_SHA256",        "TLS_AES_256_GCM_SHA384",        "TLS_CHACHA20_POLY1305_SHA256",
+    "ECDHE-ECDSA-AES128-GCM-SHA256", "ECDHE-RSA-AES128-GCM-SHA256",   "ECDHE-ECDSA-AES256-GCM-SHA384",
+    "ECDHE-RSA-AES256-GCM-SHA384",   "ECDHE-ECDSA-CHACHA20-POLY1305", "ECDHE-RSA-CHACHA20-POLY1305",
+    "DHE-RSA-AES128-GCM-SHA256",     "DHE-RSA-AES256-GCM-SHA384",     "DHE-RSA-CHACHA20-POLY1305",
+};
+
 std::variant<QSslConfiguration, PlanFailure> tlsOf(const bridge::WebSettings& w) {
     if (!QSslSocket::supportsSsl())
         return PlanFailure{kUsage, QStringLiteral("--http-cert: this system's Qt has no TLS backend")};
@@ -86,6 +96,14 @@ std::variant<QSslConfiguration, PlanFailure> tlsOf(const bridge::WebSettings& w)
     c.setLocalCertificateChain(chain);
     c.setPrivateKey(privateKey);
     c.setPeerVerifyMode(QSslSocket::VerifyNone); // browsers bring no certificate
+    c.setProtocol(QSsl::TlsV1_2OrLater);
+    QList<QSslCipher> ciphers;
+    const QList<QSslCipher> supported = QSslConfiguration::supportedCiphers();
+    for (const char* name : kIntermediateCiphers)
+        for (const QSslCipher& s : supported)
+            if (s.name() == QLatin1String(name) && !ciphers.contains(s)) ciphers.push_back(s);
+    if (ciphers.isEmpty()) return PlanFailure{kUsage, QStringLiteral("--http-cert: this system's TLS offers none of the ciphers allowed")};
+    c.setCiphers(ciphers);
     return c;
 }
 

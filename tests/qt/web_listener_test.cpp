@@ -10,6 +10,7 @@
 
 #include <QCryptographicHash>
 #include <QSslCipher>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTemporaryDir>
 #include <QWebSocket>
@@ -367,6 +368,33 @@ TEST(WebListener, HttpsWithASecureCookie) {
     }, 5000);
     EXPECT_TRUE(in.startsWith("HTTP/1.1 204")) << in.toStdString();
     EXPECT_TRUE(in.contains("; HttpOnly; SameSite=Strict; Secure")) << in.toStdString();
+    // TLS as Mozilla's "intermediate" has it: 1.2 and 1.3, forward-secret AEAD suites only.
+    struct Offer {
+        const char* what;
+        QSsl::SslProtocol protocol;
+        const char* cipher; // nullptr: the client's defaults
+        bool taken;
+    } offers[] = {
+        {"TLS 1.3", QSsl::TlsV1_3, nullptr, true},
+        {"TLS 1.2 with ECDHE and AES-GCM", QSsl::TlsV1_2, "ECDHE-ECDSA-AES128-GCM-SHA256", true},
+        {"TLS 1.2 with AES128-SHA (no forward secrecy)", QSsl::TlsV1_2, "AES128-SHA", false},
+        {"TLS 1.2 with ECDHE and CBC", QSsl::TlsV1_2, "ECDHE-ECDSA-AES128-SHA", false},
+    };
+    for (const auto& o : offers) {
+        QSslSocket client;
+        QSslConfiguration c = client.sslConfiguration();
+        c.setPeerVerifyMode(QSslSocket::VerifyNone);
+        c.setProtocol(o.protocol);
+        if (o.cipher) {
+            const QSslCipher cipher(QString::fromLatin1(o.cipher));
+            if (cipher.isNull()) continue; // this client's TLS has it not: nothing to try
+            c.setCiphers({cipher});
+        }
+        client.setSslConfiguration(c);
+        client.connectToHostEncrypted(QStringLiteral("127.0.0.1"), rig.port());
+        EXPECT_EQ(client.waitForEncrypted(5000), o.taken) << o.what;
+        if (o.taken) EXPECT_TRUE(client.sessionCipher().encryptionMethod().contains(QLatin1String("GCM"))) << o.what;
+    }
     // Plain HTTP on the TLS port gets nothing.
     QTcpSocket plain;
     EXPECT_FALSE(rig.exchange(plain, get("/", "127.0.0.1:" + QByteArray::number(rig.port())), 3000).startsWith("HTTP/1.1 200"));

@@ -63,7 +63,8 @@ grep -q "^\.SH \"\?FILES" <<<"$(zcat "$share/man/man1/tova-control.1.gz")" || fa
 unit="$root/fs/lib/systemd/system/tova-bridge@.service"
 [ -s "$unit" ] || fail "no service for tova-bridge"
 for key in "DynamicUser=yes" "SupplementaryGroups=dialout" "Restart=on-failure" "After=network-online.target" \
-           "RestartPreventExitStatus=64" "ExecReload=/bin/kill -HUP \$MAINPID" "UMask=0077"; do
+           "RestartPreventExitStatus=64" "ExecReload=/bin/kill -HUP \$MAINPID" "UMask=0077" "OOMPolicy=stop" \
+           "TasksMax=16"; do
   grep -qx "$key" "$unit" || fail "the service lacks $key"
 done
 # The example configuration is one the bridge takes (checked up to binding: its device is absent).

@@ -15,6 +15,11 @@
 
 namespace tova::bridge {
 
+// What is read from a PJLink or shared-line client at a time, and at most held unread for it.
+inline constexpr std::size_t kClientReadChunk = 4096;
+// What one web request may hold, head and body: Qt's server holds a request until it is whole.
+inline constexpr std::size_t kMaxWebRequest = 16 * 1024;
+
 // A client's replies that it has not taken yet. Past kPauseAt nothing more is read from it; at
 // kCloseAt, or when it takes nothing for kStallMs while some wait, it is closed.
 class OutputBound {

@@ -43,7 +43,7 @@ class BridgeServer : public QObject {
     // Connections waiting to be accepted: a storm of clients is greeted, not turned away.
     static constexpr int kBacklog = 256;
     // What is read from a client at a time, and at most held unread for it.
-    static constexpr qint64 kReadChunk = 4096;
+    static constexpr qint64 kReadChunk = qint64(bridge::kClientReadChunk);
 
     // log: every line the bridge says, as it says it.
     BridgeServer(BridgePlan options, SerialControl& line, std::function<void(const QString&)> log);

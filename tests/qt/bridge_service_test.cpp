@@ -4,6 +4,10 @@
 // descriptors, a device server that does not answer, a log nobody reads, and its settings.
 #include "bridge_process.hpp"
 
+#include "bridge/client_bounds.hpp"
+#include "bridge/listener.hpp"
+#include "bridge/web/web_settings.hpp"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -182,6 +186,25 @@ TEST(BridgeService, AControllerIsGreetedWhileItsAddressStorms) {
         else EXPECT_TRUE(bridge.saw("closed for a newcomer: not authenticated yet"));
         for (auto& s : storm) s->disconnect();
     }
+}
+
+// The service's memory limit covers the bridge's base and every client's bounds at the default
+// places, as the unit's comment computes it; an out-of-memory kill restarts it.
+TEST(BridgeService, TheUnitsMemoryLimitCoversEveryClientsBounds) {
+    QFile unit(QStringLiteral(TOVA_SOURCE_DIR "/data/systemd/tova-bridge@.service"));
+    ASSERT_TRUE(unit.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(unit.readAll());
+    const auto m = QRegularExpression(QStringLiteral("\\nMemoryMax=(\\d+)M\\n")).match(text);
+    ASSERT_TRUE(m.hasMatch());
+    const double limitMiB = m.captured(1).toDouble();
+    const double mib = 1024.0 * 1024.0;
+    const double perClient = double(bridge::OutputBound::kCloseAt + bridge::kClientReadChunk) / mib;
+    const double perWeb = double(bridge::OutputBound::kCloseAt + bridge::kMaxWebRequest) / mib;
+    const double needed = 32 + (bridge::kDefaultMaxPjlink + bridge::kDefaultMaxShared) * perClient + bridge::kDefaultMaxHttp * perWeb;
+    EXPECT_GE(limitMiB, needed);
+    EXPECT_LT(limitMiB, needed + 16) << "no more than rounding";
+    for (const char* key : {"\nRestart=on-failure\n", "\nOOMPolicy=stop\n", "\nTasksMax="})
+        EXPECT_TRUE(text.contains(QLatin1String(key))) << key;
 }
 
 // A device server that does not answer holds up nothing: greetings and answers come at once.

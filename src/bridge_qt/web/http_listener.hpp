@@ -9,6 +9,7 @@
 // client's are: a client that pipelines requests and never reads is closed at 1 MB or after
 // 10 s without progress. A page's WebSocket keeps that output bound (its pongs count too) and
 // leaves the request bounds. TLS when a certificate is given.
+#include "bridge/client_bounds.hpp"
 #include "bridge/listener_slots.hpp"
 #include "bridge_qt/tcp_server.hpp"
 
@@ -25,7 +26,7 @@ namespace tova {
 class HttpListener : public TcpServer {
     Q_OBJECT
   public:
-    static constexpr qint64 kMaxRequestBytes = 16 * 1024;
+    static constexpr qint64 kMaxRequestBytes = qint64(bridge::kMaxWebRequest);
     static constexpr int kRequestMs = 10000;
 
     HttpListener(bridge::SlotRules places, std::optional<QSslConfiguration> tls, QObject* parent = nullptr);

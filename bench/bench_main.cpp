@@ -262,11 +262,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
 
-    // "panel" or "tools" runs only that half; "startup" only the panel's start-up.
+    // "panel" or "tools" runs only that half; "startup" only the panel's start-up; "attacks" only
+    // the bridge under attack.
     const std::string only = argc > 1 ? argv[1] : "";
     if (only == "startup") {
         startUp();
-    } else if (only != "tools") {
+    } else if (only != "tools" && only != "attacks") {
         pressToWire();
         repeatAccuracy("Command48", "Command5", 5, 5); // after a D.Zoom release: 5 ms
         repeatAccuracy("", "Command15", 105, 3);       // Zoom +
@@ -276,7 +277,7 @@ int main(int argc, char** argv) {
         startUp();
         idleWakeups();
     }
-    if (only != "panel" && only != "startup") {
+    if (only != "panel" && only != "startup" && only != "attacks") {
         sendBounds();
         sendPerCall();
         bridgeLatency();
@@ -286,6 +287,12 @@ int main(int argc, char** argv) {
         bridgeNeverReader();
         bridgeStorm();
         bridgeFlooded(30);
+    }
+    if (only != "panel" && only != "startup") {
+        webPipelining(15);
+        reconnectingClients(30);
+        controllerInStorm(20);
+        loginsFromManyAddresses(1000);
     }
 
     std::size_t w0 = 0, w1 = 0;

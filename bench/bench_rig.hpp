@@ -58,6 +58,11 @@ void bridgePollers(int clients, int seconds, int pollSeconds);
 void bridgeMemory();
 void bridgeNeverReader();
 void bridgeStorm();
+// Under attack (bench_attacks.cpp).
+void webPipelining(int seconds);
+void reconnectingClients(int seconds);
+void controllerInStorm(int tries);
+void loginsFromManyAddresses(int addresses);
 void bridgeFlooded(int seconds);
 
 inline double percentile(std::vector<double> v, double p) {

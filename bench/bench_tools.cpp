@@ -2,6 +2,7 @@
 // Measures tova-send's bounds and tova-bridge: its latency over the serial exchange alone, 32
 // PJLink pollers at once, and its memory. Prints rows of the table; never fails on a time.
 #include "bench_rig.hpp"
+#include "bridged.hpp"
 #include "link/exchange_queue.hpp"
 #include "tables/vocabulary.hpp"
 
@@ -50,67 +51,6 @@ Spent spawnAndWait(const std::vector<std::string>& argv) {
             double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6,
             double(u.ru_maxrss) / 1024};
 }
-
-long residentKbOf(qint64 pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    for (std::string key; in >> key;) {
-        if (key == "VmRSS:") {
-            long kb = 0;
-            in >> kb;
-            return kb;
-        }
-    }
-    return 0;
-}
-
-// tova-sim on a pseudo-terminal, and tova-bridge on it with one PJLink listener. Their logs go
-// to files: a pipe nobody reads would stop them once it is full.
-struct Bridged {
-    QTemporaryDir dir;
-    QProcess sim, bridge;
-    QString device;
-    quint16 port = 0, sharePort = 0; // the shared line's when bridgeArgs ask for one
-    explicit Bridged(QStringList bridgeArgs = {}) {
-        sim.setStandardErrorFile(dir.filePath(QStringLiteral("sim.log")));
-        sim.start(bin("tova-sim"), {QStringLiteral("--fast")});
-        sim.waitForReadyRead(5000);
-        device = QString::fromUtf8(sim.readLine()).trimmed();
-        bridge.setStandardErrorFile(dir.filePath(QStringLiteral("bridge.log")));
-        bridge.start(bin("tova-bridge"), QStringList{QStringLiteral("--device"), device, QStringLiteral("--pjlink"),
-                                                     QStringLiteral("127.0.0.1:0")} + bridgeArgs);
-        // Ports the system chose: a fixed one may be held by a client socket of an earlier row.
-        static const QRegularExpression on(QStringLiteral("PJLink on [^ ]+:(\\d+)"));
-        static const QRegularExpression shared(QStringLiteral("shared line on [^ ]+:(\\d+)"));
-        const bool share = bridgeArgs.contains(QStringLiteral("--share"));
-        [[maybe_unused]] const bool up = QTest::qWaitFor([&] {
-            const QString log = QString::fromUtf8(read(QStringLiteral("bridge.log")));
-            if (const auto m = on.match(log); m.hasMatch()) port = static_cast<quint16>(m.captured(1).toUInt());
-            if (const auto m = shared.match(log); m.hasMatch()) sharePort = static_cast<quint16>(m.captured(1).toUInt());
-            return port != 0 && (!share || sharePort != 0) && log.contains(QStringLiteral("serving"));
-        }, 10000);
-    }
-    QByteArray read(const QString& name) {
-        QFile f(dir.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    // Lines the projector received so far.
-    int linesSeen() { return int(read(QStringLiteral("sim.log")).count("line:")); }
-    ~Bridged() {
-        bridge.terminate();
-        bridge.waitForFinished(5000);
-        sim.terminate();
-        sim.waitForFinished(5000);
-    }
-};
-
-struct Poller {
-    QTcpSocket s;
-    QByteArray in;
-    bool greeted = false;
-    Clock::time_point asked;
-    std::vector<double> latencies;
-    int errors = 0;
-};
 
 } // namespace
 

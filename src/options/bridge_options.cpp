@@ -26,11 +26,11 @@ cli::Program bridgeProgram() {
         {"pjlink", "spec",
          "Serve a projector as a PJLink Class 2 device. <spec> is "
          "HOST:PORT[/ADDRESS][,name=TEXT][,inputs=LIST][,input-names=LIST][,serial=TEXT][,version=TEXT]"
-         "[,lamp-model=TEXT][,filter-model=TEXT][,max-clients=N]: port 4352 is PJLink's; /001 to /004 addresses "
+         "[,lamp-model=TEXT][,filter-model=TEXT][,max-clients=N][,max-per-address=N]: port 4352 is PJLink's; /001 to /004 addresses "
          "the projector as the panel's PJ Select does, without it the lines go unaddressed. Given once per "
          "projector on the line."},
         {"share", "spec",
-         "Serve the line raw on HOST:PORT[,max-clients=N], like a serial device server, for the panel and "
+         "Serve the line raw on HOST:PORT[,max-clients=N][,max-per-address=N], like a serial device server, for the panel and "
          "tova-send (tcp://HOST:PORT)."},
     };
     // Every other option is a key of the configuration file, checked by the same rules.

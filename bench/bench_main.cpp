@@ -267,6 +267,8 @@ int main(int argc, char** argv) {
     const std::string only = argc > 1 ? argv[1] : "";
     if (only == "startup") {
         startUp();
+    } else if (only == "soak") {
+        soak(argc > 2 ? std::max(1, std::atoi(argv[2])) : 10);
     } else if (only != "tools" && only != "attacks") {
         pressToWire();
         repeatAccuracy("Command48", "Command5", 5, 5); // after a D.Zoom release: 5 ms
@@ -277,7 +279,7 @@ int main(int argc, char** argv) {
         startUp();
         idleWakeups();
     }
-    if (only != "panel" && only != "startup" && only != "attacks") {
+    if (only != "panel" && only != "startup" && only != "attacks" && only != "soak") {
         sendBounds();
         sendPerCall();
         bridgeLatency();
@@ -288,7 +290,7 @@ int main(int argc, char** argv) {
         bridgeStorm();
         bridgeFlooded(30);
     }
-    if (only != "panel" && only != "startup") {
+    if (only != "panel" && only != "startup" && only != "soak") {
         webPipelining(15);
         reconnectingClients(30);
         controllerInStorm(20);

@@ -63,6 +63,7 @@ void webPipelining(int seconds);
 void reconnectingClients(int seconds);
 void controllerInStorm(int tries);
 void loginsFromManyAddresses(int addresses);
+void soak(int minutes); // alone, by name: scripts/bench soak [MINUTES]
 void bridgeFlooded(int seconds);
 
 inline double percentile(std::vector<double> v, double p) {

@@ -57,6 +57,40 @@ QByteArray statusLine(int fd, int ms) {
     return in.trimmed();
 }
 
+// A password file only its owner may read, as the bridge wants it.
+QString secretFile(QTemporaryDir& dir, const char* secret) {
+    const QString path = dir.filePath(QStringLiteral("password"));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(QByteArray(secret) + '\n');
+    f.close();
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return path;
+}
+
+// Clients that each open a fresh PJLink connection for an input change, and again as soon as it
+// is answered, as some controllers do for every command.
+std::vector<std::unique_ptr<QTcpSocket>> inputChangers(quint16 port, int n, int& changes) {
+    std::vector<std::unique_ptr<QTcpSocket>> out;
+    for (int i = 0; i < n; ++i) {
+        out.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket* s = out.back().get();
+        QObject::connect(s, &QTcpSocket::readyRead, s, [s, i, &changes] {
+            const QByteArray in = s->readAll();
+            if (in.startsWith("PJLINK 0")) s->write(i % 2 ? "%1INPT 11\r" : "%1INPT 12\r");
+            else if (in.contains("INPT=")) {
+                ++changes;
+                s->disconnectFromHost();
+            }
+        });
+        QObject::connect(s, &QTcpSocket::disconnected, s, [s, port] {
+            QTimer::singleShot(0, s, [s, port] { s->connectToHost(QHostAddress::LocalHost, port); });
+        });
+        s->connectToHost(QHostAddress::LocalHost, port);
+    }
+    return out;
+}
+
 } // namespace
 
 void webPipelining(int seconds) {
@@ -94,46 +128,12 @@ void reconnectingClients(int seconds) {
     // without pause, each for a projector that does not answer (its whole 5 s on the line); a
     // steady poller asks POWR ? each second on its own connection.
     Bridged b({QStringLiteral("--poll"), QStringLiteral("0"), QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0/004")});
-    std::vector<std::unique_ptr<QTcpSocket>> changers;
     int changes = 0;
-    for (int i = 0; i < 3; ++i) {
-        changers.push_back(std::make_unique<QTcpSocket>());
-        QTcpSocket* s = changers.back().get();
-        const quint16 port = b.absentPort;
-        QObject::connect(s, &QTcpSocket::readyRead, s, [s, i, &changes] {
-            const QByteArray in = s->readAll();
-            if (in.startsWith("PJLINK 0")) s->write(i % 2 ? "%1INPT 11\r" : "%1INPT 12\r");
-            else if (in.contains("INPT=")) {
-                ++changes;
-                s->disconnectFromHost();
-            }
-        });
-        QObject::connect(s, &QTcpSocket::disconnected, s, [s, port] {
-            QTimer::singleShot(0, s, [s, port] { s->connectToHost(QHostAddress::LocalHost, port); });
-        });
-        s->connectToHost(QHostAddress::LocalHost, port);
-    }
-    Poller p;
-    p.s.connectToHost(QHostAddress::LocalHost, b.port);
-    QObject::connect(&p.s, &QTcpSocket::readyRead, [&p] {
-        p.in += p.s.readAll();
-        for (qsizetype cr; (cr = p.in.indexOf('\r')) >= 0;) {
-            const QByteArray answer = p.in.left(cr + 1);
-            p.in.remove(0, cr + 1);
-            if (!p.greeted) {
-                p.greeted = true;
-                continue;
-            }
-            p.latencies.push_back(ms(Clock::now() - p.asked));
-            if (answer.contains("ERR")) ++p.errors;
-        }
-    });
+    const auto changers = inputChangers(b.absentPort, 3, changes);
+    Poller p(b.port);
     QTimer poll;
     poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, [&p] {
-        p.asked = Clock::now();
-        p.s.write("%1POWR ?\r");
-    });
+    QObject::connect(&poll, &QTimer::timeout, [&p] { p.ask(); });
     runFor(500);
     poll.start(1000);
     runFor(seconds * 1000);
@@ -148,12 +148,7 @@ void reconnectingClients(int seconds) {
 
 void controllerInStorm(int tries) {
     QTemporaryDir dir;
-    const QString passwordFile = dir.filePath(QStringLiteral("password"));
-    QFile f(passwordFile);
-    f.open(QIODevice::WriteOnly);
-    f.write("JBMIAProjectorLink\n");
-    f.close();
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QString passwordFile = secretFile(dir, "JBMIAProjectorLink");
     Bridged b({QStringLiteral("--password-file"), passwordFile, QStringLiteral("--poll"), QStringLiteral("0")});
     std::vector<std::unique_ptr<QTcpSocket>> storm;
     for (int i = 0; i < 33; ++i) {
@@ -196,12 +191,7 @@ void controllerInStorm(int tries) {
 
 void loginsFromManyAddresses(int addresses) {
     QTemporaryDir dir;
-    const QString passwordFile = dir.filePath(QStringLiteral("password"));
-    QFile f(passwordFile);
-    f.open(QIODevice::WriteOnly);
-    f.write("stage-left-42\n");
-    f.close();
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QString passwordFile = secretFile(dir, "stage-left-42");
     Bridged b({QStringLiteral("--http"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--http-password-file"), passwordFile,
                QStringLiteral("--poll"), QStringLiteral("0")});
     const QByteArray head = "POST /login HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(b.webPort) +
@@ -247,45 +237,15 @@ void soak(int minutes) {
     Bridged b({QStringLiteral("--http"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--share"), QStringLiteral("127.0.0.1:0"),
                QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0/004"), QStringLiteral("--search"),
                QStringLiteral("127.0.0.1:0")});
-    int errors = 0, answers = 0, scrapes = 0, pagesTold = 0, sharedReplies = 0, changes = 0;
+    int scrapes = 0, pagesTold = 0, sharedReplies = 0;
     std::vector<std::unique_ptr<Poller>> pollers;
-    for (int i = 0; i < 8; ++i) {
-        pollers.push_back(std::make_unique<Poller>());
-        Poller* p = pollers.back().get();
-        p->s.connectToHost(QHostAddress::LocalHost, b.port);
-        QObject::connect(&p->s, &QTcpSocket::readyRead, [p, &answers, &errors] {
-            p->in += p->s.readAll();
-            for (qsizetype cr; (cr = p->in.indexOf('\r')) >= 0;) {
-                const QByteArray answer = p->in.left(cr + 1);
-                p->in.remove(0, cr + 1);
-                if (!std::exchange(p->greeted, true)) continue;
-                ++answers;
-                if (answer.contains("ERR")) ++errors;
-            }
-        });
-    }
+    for (int i = 0; i < 8; ++i) pollers.push_back(std::make_unique<Poller>(b.port));
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        for (auto& p : pollers) p->s.write("%1POWR ?\r");
+        for (auto& p : pollers) p->ask();
     });
-    std::vector<std::unique_ptr<QTcpSocket>> changers;
-    for (int i = 0; i < 3; ++i) {
-        changers.push_back(std::make_unique<QTcpSocket>());
-        QTcpSocket* s = changers.back().get();
-        const quint16 port = b.absentPort;
-        QObject::connect(s, &QTcpSocket::readyRead, s, [s, i, &changes] {
-            const QByteArray in = s->readAll();
-            if (in.startsWith("PJLINK 0")) s->write(i % 2 ? "%1INPT 11\r" : "%1INPT 12\r");
-            else if (in.contains("INPT=")) {
-                ++changes;
-                s->disconnectFromHost();
-            }
-        });
-        QObject::connect(s, &QTcpSocket::disconnected, s, [s, port] {
-            QTimer::singleShot(0, s, [s, port] { s->connectToHost(QHostAddress::LocalHost, port); });
-        });
-        s->connectToHost(QHostAddress::LocalHost, port);
-    }
+    int changes = 0;
+    const auto changers = inputChangers(b.absentPort, 3, changes);
     const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(b.webPort);
     std::vector<std::unique_ptr<QWebSocket>> pages;
     for (int i = 0; i < 2; ++i) {
@@ -338,6 +298,12 @@ void soak(int minutes) {
         rssPeak = std::max(rssPeak, residentKbOf(b.bridge.processId()));
     }
     const long rssEnd = residentKbOf(b.bridge.processId()), fdEnd = descriptorsOf(b.bridge.processId());
+    std::size_t answers = 0;
+    int errors = 0;
+    for (const auto& p : pollers) {
+        answers += p->latencies.size();
+        errors += p->errors;
+    }
     row(fmt("bridge: %.0f minutes of mixed load (8 pollers, 2 pages holding, shared line, scrapes, searches, 3 reconnecting)",
             minutes),
         fmt("RSS %.1f -> %.1f MB (peak %.1f), descriptors %.0f -> %.0f; %.0f poll answers, %.0f errors; %.0f scrapes, %.0f "

@@ -137,22 +137,22 @@ void bridgeLatency() {
     }
     {
         Bridged b;
-        Poller c;
-        c.s.connectToHost(QHostAddress::LocalHost, b.port);
-        c.s.waitForConnected(3000);
-        [[maybe_unused]] const bool greeted = QTest::qWaitFor([&] { return c.s.readAll().contains('\r'); }, 3000);
-        c.s.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        QTcpSocket c;
+        c.connectToHost(QHostAddress::LocalHost, b.port);
+        c.waitForConnected(3000);
+        [[maybe_unused]] const bool greeted = QTest::qWaitFor([&] { return c.readAll().contains('\r'); }, 3000);
+        c.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         for (int i = 0; i < 200; ++i) {
             // Timed by the answer's arrival itself, not by a loop that looks now and then.
             QEventLoop loop;
             QByteArray got;
-            const auto link = QObject::connect(&c.s, &QTcpSocket::readyRead, &loop, [&] {
-                got += c.s.readAll();
+            const auto link = QObject::connect(&c, &QTcpSocket::readyRead, &loop, [&] {
+                got += c.readAll();
                 if (got.contains('\r')) loop.quit();
             });
             QTimer::singleShot(3000, &loop, &QEventLoop::quit);
             const auto t0 = Clock::now();
-            c.s.write("%1POWR ?\r");
+            c.write("%1POWR ?\r");
             loop.exec();
             through.push_back(ms(Clock::now() - t0));
             QObject::disconnect(link);
@@ -174,28 +174,11 @@ void bridgePollers(int clients, int seconds, int pollSeconds) {
     std::vector<std::unique_ptr<QTimer>> timers;
     const int before = b.linesSeen();
     for (int i = 0; i < clients; ++i) {
-        auto p = std::make_unique<Poller>();
+        auto p = std::make_unique<Poller>(b.port);
         Poller* raw = p.get();
-        p->s.connectToHost(QHostAddress::LocalHost, b.port);
-        QObject::connect(&p->s, &QTcpSocket::readyRead, [raw] {
-            raw->in += raw->s.readAll();
-            for (qsizetype cr; (cr = raw->in.indexOf('\r')) >= 0;) {
-                const QByteArray answer = raw->in.left(cr + 1);
-                raw->in.remove(0, cr + 1);
-                if (!raw->greeted) {
-                    raw->greeted = true;
-                    continue;
-                }
-                raw->latencies.push_back(ms(Clock::now() - raw->asked));
-                if (!answer.startsWith("%1POWR=") || answer.contains("ERR")) ++raw->errors;
-            }
-        });
         auto t = std::make_unique<QTimer>();
         t->setTimerType(Qt::PreciseTimer);
-        QObject::connect(t.get(), &QTimer::timeout, [raw] {
-            raw->asked = Clock::now();
-            raw->s.write("%1POWR ?\r");
-        });
+        QObject::connect(t.get(), &QTimer::timeout, [raw] { raw->ask(); });
         // Each at its own phase of the second, as independent controllers poll.
         QTimer::singleShot(1000 * i / clients, [tp = t.get()] { tp->start(1000); });
         timers.push_back(std::move(t));
@@ -322,27 +305,10 @@ void bridgeFlooded(int seconds) {
         for (auto& f : flooders) f->write("A004C05\rA004C06\rA004C07\r");
     });
     refill.start(200);
-    Poller p;
-    p.s.connectToHost(QHostAddress::LocalHost, b.port);
-    QObject::connect(&p.s, &QTcpSocket::readyRead, [&p] {
-        p.in += p.s.readAll();
-        for (qsizetype cr; (cr = p.in.indexOf('\r')) >= 0;) {
-            const QByteArray answer = p.in.left(cr + 1);
-            p.in.remove(0, cr + 1);
-            if (!p.greeted) {
-                p.greeted = true;
-                continue;
-            }
-            p.latencies.push_back(ms(Clock::now() - p.asked));
-            if (answer.contains("ERR")) ++p.errors;
-        }
-    });
+    Poller p(b.port);
     QTimer poll;
     poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, [&p] {
-        p.asked = Clock::now();
-        p.s.write("%1POWR ?\r");
-    });
+    QObject::connect(&poll, &QTimer::timeout, [&p] { p.ask(); });
     runFor(500);
     poll.start(1000);
     runFor(seconds * 1000);

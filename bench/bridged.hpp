@@ -71,6 +71,7 @@ struct Bridged {
     }
 };
 
+// A PJLink client asking POWR ? when told, counting each answer's time and what is no power state.
 struct Poller {
     QTcpSocket s;
     QByteArray in;
@@ -78,6 +79,23 @@ struct Poller {
     Clock::time_point asked;
     std::vector<double> latencies;
     int errors = 0;
+    explicit Poller(quint16 port) {
+        s.connectToHost(QHostAddress::LocalHost, port);
+        QObject::connect(&s, &QTcpSocket::readyRead, [this] {
+            in += s.readAll();
+            for (qsizetype cr; (cr = in.indexOf('\r')) >= 0;) {
+                const QByteArray answer = in.left(cr + 1);
+                in.remove(0, cr + 1);
+                if (!std::exchange(greeted, true)) continue;
+                latencies.push_back(ms(Clock::now() - asked));
+                if (!answer.startsWith("%1POWR=") || answer.contains("ERR")) ++errors;
+            }
+        });
+    }
+    void ask() {
+        asked = Clock::now();
+        s.write("%1POWR ?\r");
+    }
 };
 
 } // namespace tova::bench

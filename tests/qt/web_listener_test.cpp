@@ -4,6 +4,7 @@
 // an upgrade that is no WebSocket's, a page's socket from another site, with a message too big,
 // flooding pings, or outliving its session, a name rebound to the address, TLS, and a listener
 // off the loopback without a password.
+#include "bridge/client_bounds.hpp"
 #include "bridge_process.hpp"
 
 #include <gtest/gtest.h>
@@ -247,6 +248,22 @@ TEST(WebListener, APageThatFloodsPingsAndNeverReadsIsClosed) {
     const QByteArray pings = clientFrame(0x9, QByteArray(125, 'p')).repeated(64);
     EXPECT_TRUE(page.pushUntilClosed([&] { return pings; }, 30000));
     EXPECT_TRUE(rig.bridge->saw("1 MB of replies it does not take"));
+}
+
+// A page that takes what it is sent stays open past the time a silent one is given, and its
+// presses still reach the projector.
+TEST(WebListener, APageThatReadsOutlivesTheStallBound) {
+    WebRig rig;
+    PageSocket page(QStringLiteral("ws://127.0.0.1:%1/socket").arg(rig.port()), rig.origin(), rig.cookie());
+    ASSERT_EQ(page.ws.state(), QAbstractSocket::ConnectedState); // and told the state, on opening
+    int told = 0;
+    QObject::connect(&page.ws, &QWebSocket::textMessageReceived, [&told] { ++told; });
+    QTest::qWait(bridge::OutputBound::kStallMs + 1000);
+    EXPECT_EQ(page.closed, -1);
+    page.ws.sendTextMessage(QStringLiteral("hold 0 Command1"));
+    EXPECT_TRUE(rig.simSaw("line: C 0 9", 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return told > 0; }, 3000)); // the hold, told back
+    page.ws.sendTextMessage(QStringLiteral("release 0"));
 }
 
 // A page lives as long as its session: logging out closes it at once, and so does a new password

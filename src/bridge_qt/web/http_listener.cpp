@@ -53,7 +53,7 @@ class Bounds : public QObject {
         m_deadline.start();
         // Connected before the HTTP server's own slot: it sees each piece before it is read.
         m_reading = connect(s, &QTcpSocket::readyRead, this, &Bounds::arrived);
-        connect(s, &QTcpSocket::bytesWritten, this, [this] { m_bound.took(std::size_t(m_socket->bytesToWrite())); });
+        watchWrites();
     }
     ~Bounds() override {
         m_shared->places.release(m_place);
@@ -70,13 +70,17 @@ class Bounds : public QObject {
         disconnect(m_reading);
         disconnect(m_afterReading);
     }
-    // Once the page's socket reads its frames: what they made it answer (pongs) counts too.
+    // Once the page's socket reads its frames: what they made it answer (pongs) counts too. The
+    // HTTP server cut every connection of the socket as it handed it over: writes are watched anew.
     void pageOpened() {
         connect(m_socket, &QTcpSocket::readyRead, this, &Bounds::queued);
+        watchWrites();
         queued();
     }
 
   private:
+    void watchWrites() { connect(m_socket, &QTcpSocket::bytesWritten, this, &Bounds::wrote, Qt::UniqueConnection); }
+    void wrote() { m_bound.took(std::size_t(m_socket->bytesToWrite())); }
     void arrived() {
         // What the server left unread last time has been looked at already.
         const qint64 unread = m_socket->bytesAvailable();

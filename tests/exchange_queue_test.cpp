@@ -175,9 +175,13 @@ TEST(ExchangeQueue, LinesLeaveAndTheLineFallsQuietWithinBounds) {
     EXPECT_TRUE(outcomes.empty());
     r.clock.advance(6);
     EXPECT_EQ(outcomes, std::vector{ExchangeResult::Sent});
-    r.queue.submit(1, {std::string(1000, 'C') + "\r", 500, {}, true}, note); // a second on the wire
-    r.clock.advance(500);
-    EXPECT_EQ(outcomes.back(), ExchangeResult::NotTaken);
+    for (bool awaitReply : {false, true}) { // a second on the wire: not taken, exactly at its time-out
+        r.queue.submit(1, {std::string(1000, 'C') + "\r", 500, {}, awaitReply}, note);
+        r.clock.advance(499);
+        EXPECT_EQ(outcomes.size(), awaitReply ? 2u : 1u);
+        r.clock.advance(1);
+        EXPECT_EQ(outcomes.back(), ExchangeResult::NotTaken) << awaitReply;
+    }
     const long long timedOutAt = r.clock.ms;
     r.serial.pacing = false;
     r.submit(2, "CR0\r", 500, note); // waits for the line to fall quiet
@@ -319,6 +323,148 @@ TEST(ExchangeQueue, AClientsQueryJoiningTheBackgroundLineIsNotBackground) {
     EXPECT_EQ(r.serial.writes[1], "CR0\r");
     r.serial.receive("00\r");
     EXPECT_EQ(t.said, (std::vector<std::string>{"9 timeout", "0 replied 00\r", "1 replied 00\r"}));
+}
+
+// When the line falls free, the smallest finish tag goes first: a client starts at the later of
+// the virtual time and its last line's finish, and finishes a time-out later; of equal finishes,
+// the shorter time-out; then the next client in turn. The poller's line waits out its patience.
+TEST(ExchangeQueue, TheSmallestFinishTagGoesFirst) {
+    struct Line {
+        int client;
+        const char* line;
+        int timeoutMs;
+        int patienceMs = -1; // a background line's, from now
+    };
+    struct Case {
+        const char* name;
+        Line onWire; // never answered
+        std::vector<Line> waiting;
+        const char* first; // of the waiting, what goes when the line on the wire has timed out
+    } cases[] = {
+        {"newcomers: the shorter time-out finishes first", {9, "C05\r", 500}, {{1, "C01\r", 5000}, {2, "C09\r", 500}}, "C09\r"},
+        // Client 2's start is the quiet after its time-out: 600 + 400 = 500 + 500.
+        {"equal finishes: the shorter time-out", {2, "C05\r", 500}, {{2, "C06\r", 400}, {1, "C07\r", 500}}, "C06\r"},
+        {"a poll that has waited out its patience", {9, "C05\r", 500}, {{0, "CR0\r", 500, 599}, {1, "C09\r", 500}}, "CR0\r"},
+        {"a poll at its patience exactly", {9, "C05\r", 500}, {{0, "CR0\r", 500, 600}, {1, "C09\r", 500}}, "CR0\r"},
+        {"a poll within its patience", {9, "C05\r", 500}, {{0, "CR0\r", 500, 601}, {1, "C09\r", 500}}, "C09\r"},
+    };
+    for (const auto& c : cases) {
+        BridgeRig r;
+        Told t;
+        r.submit(c.onWire.client, c.onWire.line, c.onWire.timeoutMs, t.to(c.onWire.client));
+        for (const Line& l : c.waiting) {
+            Request q{l.line, l.timeoutMs, expectFor(codeOfLine(l.line))};
+            q.background = l.patienceMs >= 0;
+            q.patienceMs = std::max(0, l.patienceMs);
+            r.queue.submit(l.client, q, t.to(l.client));
+        }
+        r.clock.advance(c.onWire.timeoutMs + kQuietGuardMs);
+        ASSERT_EQ(r.serial.writes.size(), 2u) << c.name;
+        EXPECT_EQ(r.serial.writes[1], c.first) << c.name;
+    }
+}
+
+// The wait for quiet after a time-out is time on the line of every client the line was asked
+// for, whether it asked alone or joined another's query: the next time, a newcomer goes first.
+TEST(ExchangeQueue, TheQuietAfterATimeOutCountsForEveryClientTheLineWasAskedFor) {
+    for (bool joined : {false, true}) {
+        BridgeRig r;
+        Told t;
+        r.submit(9, "C05\r", 500, t.to(9));
+        if (joined) r.submit(1, "CR1\r", 500, t.to(1));
+        r.submit(2, "CR1\r", 500, t.to(2));
+        r.clock.advance(500 + kQuietGuardMs);
+        ASSERT_EQ(r.serial.writes.back(), "CR1\r");
+        // Client 2 starts where its timed-out query and the quiet after it end: 1100 + 450, after
+        // client 4's 1000 + 500.
+        r.submit(2, "C09\r", 450, t.to(2));
+        r.submit(4, "C0A\r", 500, t.to(4));
+        r.clock.advance(500 + kQuietGuardMs);
+        ASSERT_EQ(r.serial.writes.size(), 3u) << joined;
+        EXPECT_EQ(r.serial.writes[2], "C0A\r") << joined;
+    }
+}
+
+// A client that connects again under an id used before starts at the virtual time, whatever its
+// last line's finish was.
+TEST(ExchangeQueue, AnIdUsedAgainStartsAtTheVirtualTime) {
+    BridgeRig r;
+    Told t;
+    r.submit(1, "C05\r", 500, t.to(1));
+    r.clock.advance(500 + kQuietGuardMs); // its finish: the time-out and the quiet after it
+    r.queue.forget(1);
+    r.submit(9, "C4A\r", 5, t.to(9)); // a focus step: the virtual time moves 5 ms
+    r.submit(1, "C07\r", 500, t.to(1));
+    r.submit(4, "C08\r", 500, t.to(4));
+    r.clock.advance(5 + kQuietGuardMs);
+    ASSERT_EQ(r.serial.writes.size(), 3u);
+    EXPECT_EQ(r.serial.writes[2], "C07\r"); // equals, and client 1 is next in turn after 9
+}
+
+// A query joins only an identical line next in its queue: one behind another client's command,
+// or behind the poller's deferred line, would make it wait for them.
+TEST(ExchangeQueue, AQueryJoinsOnlyALineNextInItsQueue) {
+    {
+        BridgeRig r;
+        Told t;
+        r.submit(9, "C05\r", 500, t.to(9));
+        r.submit(1, "C09\r", 500, t.to(1));
+        r.submit(1, "CR1\r", 500, t.to(1));
+        r.submit(2, "CR1\r", 500, t.to(2));
+        EXPECT_EQ(r.submit(3, "CR1\r", 500, t.to(3)), Submitted::Shared);
+        r.clock.advance(500 + kQuietGuardMs);
+        ASSERT_EQ(r.serial.writes.back(), "C09\r");
+        r.serial.receive("\x06");
+        ASSERT_EQ(r.serial.writes.back(), "CR1\r");
+        r.serial.receive("1\r");
+        r.serial.receive("2\r");
+        EXPECT_EQ(t.said, (std::vector<std::string>{"9 timeout", "1 replied \x06", "2 replied 1\r", "3 replied 1\r",
+                                                    "1 replied 2\r"}));
+    }
+    {
+        BridgeRig r;
+        r.answers = {{"CR0\r", "00\r"}};
+        Told t;
+        r.submit(9, "C05\r", 5000, t.to(9));
+        for (const char* line : {"CR1\r", "CR0\r"}) { // the poller's, the first for a projector that is gone
+            Request poll{line, 500, expectFor(codeOfLine(line))};
+            poll.background = true;
+            poll.patienceMs = 10000;
+            r.queue.submit(0, poll, t.to(0));
+        }
+        for (int i = 0; i < 8; ++i) r.submit(5, "C0" + std::to_string(i) + "\r", 5000, t.to(5));
+        long long answeredAt = -1;
+        r.submit(1, "CR0\r", 500, [&](const ExchangeResult& e) {
+            if (e.outcome == ExchangeResult::Replied) answeredAt = r.clock.ms;
+        });
+        for (int ms = 0; ms < 20000 && answeredAt < 0; ms += 10) {
+            r.answer();
+            r.clock.advance(10);
+        }
+        EXPECT_GE(answeredAt, 0);
+        EXPECT_LE(answeredAt, 5000 + kQuietGuardMs + 10);
+    }
+}
+
+// A client's count of waiting lines starts over when the line goes down and when the client is
+// forgotten: pages and PJLink sessions keep their ids across a device's loss.
+TEST(ExchangeQueue, AClientsCountOfWaitingLinesStartsOver) {
+    for (bool lineDown : {true, false}) {
+        BridgeRig r;
+        Told t;
+        r.submit(9, "C05\r", 500, t.to(9));
+        for (int i = 0; i < 16; ++i) r.submit(1, "C" + std::to_string(10 + i) + "\r", 500, t.to(1));
+        ASSERT_EQ(r.submit(1, "C99\r", 500, t.to(1)), Submitted::Full);
+        if (lineDown) {
+            r.queue.setLineUp(false);
+            r.queue.setLineUp(true);
+        } else {
+            r.queue.forget(1);
+        }
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(r.submit(1, "C" + std::to_string(30 + i) + "\r", 500, t.to(1)), Submitted::Queued) << lineDown << i;
+        EXPECT_EQ(r.submit(1, "C99\r", 500, t.to(1)), Submitted::Full) << lineDown;
+    }
 }
 
 TEST(ExchangeQueue, ADepartedClientsLinesGoNowhere) {

@@ -43,11 +43,13 @@ Submitted ExchangeQueue::submit(ClientId client, Request request, Done done) {
             m_open->waiters.push_back({client, std::move(done)});
             return Submitted::Shared;
         }
+        // Only a line next in its queue is joined: one behind the poller's deferred line would
+        // wait out the poller's patience.
         LinePtr shared;
         if (own.empty())
             for (auto& [other, lines] : m_queues)
-                for (const auto& l : lines)
-                    if (!shared && other != client && l->request.line == request.line) shared = l;
+                if (!shared && other != client && !lines.empty() && lines.front()->request.line == request.line)
+                    shared = lines.front();
         if (shared) {
             // It goes in the turn of whichever of its askers would go first, and is a client's
             // line, not the poller's background one, once a client has asked it.

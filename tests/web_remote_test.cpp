@@ -81,6 +81,43 @@ TEST(RemoteControl, AHoldEndsWhenThePageGoesQuiet) {
     }
 }
 
+// The edges of a hold: it ends 600 ms after the last sign of the page, not a millisecond before;
+// a keep at 30 s ends it; and once released, nothing more of it goes out, not even a repeat
+// that waited for the line.
+TEST(RemoteControl, TheEdgesOfAHold) {
+    {
+        RemoteRig r;
+        r.control.hold(1, "Command59");
+        r.clock.advance(599);
+        EXPECT_EQ(r.control.holder(), 1);
+        r.clock.advance(1);
+        EXPECT_FALSE(r.control.holder());
+        EXPECT_EQ(r.changes.back(), RemoteControl::Ended::KeepHeldMissed);
+    }
+    {
+        RemoteRig r;
+        r.control.hold(1, "Command59"); // LENS SHIFT: no tick falls on 30 s
+        for (int t = 0; t < 30000; t += 500) {
+            r.control.keepHeld(1);
+            r.run(500);
+        }
+        ASSERT_EQ(r.control.holder(), 1);
+        r.control.keepHeld(1);
+        EXPECT_FALSE(r.control.holder());
+        EXPECT_EQ(r.changes.back(), RemoteControl::Ended::TooLong);
+    }
+    for (int releaseAt : {100, 250, 260, 290}) {
+        RemoteRig silent; // VOL +: its line waits 200 ms, then 100 ms of quiet
+        silent.control.hold(1, "Command1");
+        silent.clock.advance(releaseAt);
+        silent.control.keepHeld(1);
+        silent.control.release(1);
+        const auto sent = silent.serial.writes;
+        silent.clock.advance(2000);
+        EXPECT_EQ(silent.serial.writes, sent) << releaseAt;
+    }
+}
+
 TEST(RemoteControl, OneHolderAtATimeAndNeverABacklog) {
     RemoteRig r;
     r.control.hold(1, "Command59");

@@ -77,6 +77,18 @@ void ExchangeQueue::forget(ClientId client) {
     m_finished.erase(client);
 }
 
+void ExchangeQueue::withdraw(ClientId client, std::string_view line) {
+    const auto it = m_queues.find(client);
+    if (it == m_queues.end()) return;
+    std::erase_if(it->second, [&](const LinePtr& l) {
+        if (l->request.line != line) return false;
+        // Others who asked the same query keep it.
+        const auto gone = std::erase_if(l->waiters, [&](const Waiter& w) { return w.client == client; });
+        if (auto a = m_asked.find(client); a != m_asked.end()) a->second -= std::min(a->second, gone);
+        return true;
+    });
+}
+
 std::pair<ClientId, long long> ExchangeQueue::nextClient() {
     // A shared line goes out only once it leads every queue that holds it.
     auto leads = [&](const LinePtr& line) {

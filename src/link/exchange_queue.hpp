@@ -108,6 +108,8 @@ class ExchangeQueue {
     Submitted submit(ClientId client, Request request, Done done);
     // The client has gone: its waiting lines are dropped; a reply on its way reaches nobody.
     void forget(ClientId client);
+    // The client's waiting lines that are line go unsent and unanswered (a line on the wire stays).
+    void withdraw(ClientId client, std::string_view line);
     // Bytes from the line.
     void received(std::string_view bytes);
     // The device is gone (every open and waiting line ends so) or back.

@@ -4,6 +4,8 @@
 #include "link/traffic.hpp"
 #include "tables/vocabulary.hpp"
 
+#include <utility>
+
 namespace tova::bridge {
 
 RemoteControl::RemoteControl(ExchangeQueue& queue, Timer& repeat, Timer& keepHeld, std::string prefix,
@@ -30,6 +32,7 @@ RemoteControl::Refused RemoteControl::send(ClientId page, std::string_view code,
     const Submitted s = m_queue.submit(page, std::move(r), [this, hold, repeat](const ExchangeResult& e) {
         if (!repeat || hold != m_hold) return;
         m_waiting = false;
+        m_repeatWaiting.clear();
         if (e.outcome == ExchangeResult::LineDown) end(Ended::LineDown);
     });
     switch (s) {
@@ -101,13 +104,15 @@ void RemoteControl::tick() {
     if (m_queue.clock().now() - m_since >= kMaxHold) return end(Ended::TooLong);
     // Its previous line still waiting in the queue occupies the line as far as the hold goes.
     if (const auto code = repeatDue(m_repeatCode, m_waiting); !code.empty())
-        send(*m_holder, code, m_timing.replyTimeout, true);
+        if (send(*m_holder, code, m_timing.replyTimeout, true) == Refused::None) m_repeatWaiting = frameLine(m_prefix, code);
 }
 
 void RemoteControl::end(Ended why) {
     if (!m_holder) return;
     m_repeat.setEnabled(false);
     m_keepHeld.setEnabled(false);
+    // A repeat still waiting for the line would move the projector after the button was let go.
+    if (!m_repeatWaiting.empty()) m_queue.withdraw(*m_holder, std::exchange(m_repeatWaiting, {}));
     if (const HoldButton* b = findHoldButton(m_button)) m_timing.apply(holdRelease(*b).timing);
     m_holder.reset();
     m_button.clear();

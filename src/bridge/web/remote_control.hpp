@@ -68,6 +68,7 @@ class RemoteControl {
     std::uint8_t m_repeatCode = 0;
     std::chrono::milliseconds m_since{0};
     bool m_waiting = false; // the hold's last line has not ended yet
+    std::string m_repeatWaiting; // a repeat's line waiting for the line: withdrawn at the hold's end
     unsigned m_hold = 0;    // which hold a line's end belongs to
 };
 

@@ -62,7 +62,7 @@ TEST(DigestBackoff, TenWrongInAMinuteRefuseTheAddressForAMinute) {
         clock.advance(6000);
     }
     EXPECT_FALSE(b.banned("192.0.2.7"));
-    clock.advance(10000); // the first has left the minute
+    clock.advance(6000); // the first is a minute old: it has just left the window
     starts += b.wrong("192.0.2.7");
     EXPECT_FALSE(b.banned("192.0.2.7"));
     starts += b.wrong("192.0.2.7");
@@ -77,12 +77,33 @@ TEST(DigestBackoff, TenWrongInAMinuteRefuseTheAddressForAMinute) {
     for (int i = 0; i < 3000; ++i) b.wrong("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256));
     EXPECT_FALSE(b.banned("192.0.2.7")); // many addresses: the oldest are forgotten, memory stays bounded
     EXPECT_LE(b.addresses(), DigestBackoff::kAddresses);
-    // A ban runs its time however many addresses guess meanwhile.
+    // A ban runs its time however many addresses guess meanwhile, though it is the oldest kept.
     for (int i = 0; i < DigestBackoff::kLimit; ++i) b.wrong("192.0.2.7");
     EXPECT_TRUE(b.banned("192.0.2.7"));
-    for (int i = 0; i < 3000; ++i) b.wrong("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+    for (int i = 0; i < 3000; ++i) {
+        clock.advance(1);
+        b.wrong("10.1." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+    }
     EXPECT_TRUE(b.banned("192.0.2.7"));
     EXPECT_LE(b.addresses(), DigestBackoff::kAddresses);
+}
+
+// When every place is taken, the address that erred longest ago makes room: its count starts
+// over, while the newer ones keep theirs.
+TEST(DigestBackoff, TheAddressThatErredLongestAgoMakesRoom) {
+    FakeClock clock;
+    DigestBackoff b(clock);
+    for (int i = 0; i < DigestBackoff::kLimit - 1; ++i) b.wrong("192.0.2.1");
+    for (std::size_t i = 1; i < DigestBackoff::kAddresses; ++i) {
+        clock.advance(1);
+        b.wrong("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+    }
+    for (int i = 0; i < DigestBackoff::kLimit - 2; ++i) b.wrong("10.0.3.255"); // the newest: 9 in all
+    ASSERT_EQ(b.addresses(), DigestBackoff::kAddresses);
+    b.wrong("198.51.100.1"); // 192.0.2.1 goes
+    EXPECT_FALSE(b.wrong("192.0.2.1"));
+    EXPECT_FALSE(b.banned("192.0.2.1"));
+    EXPECT_TRUE(b.wrong("10.0.3.255"));
 }
 
 TEST(LogLimiter, ThreeLinesOfAKindThenASummary) {

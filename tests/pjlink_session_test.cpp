@@ -54,6 +54,7 @@ TEST(Pjlink, AuthenticationAsControllersDoIt) {
          "PJLINK 2 3db25e10f69c47a85adb24cf361897e0\rPJLINK ERRA\r", true},
         {{"PJLINK 2", kMd5Prefix + "%1CLSS ?"}, "PJLINK 2 3db25e10f69c47a85adb24cf361897e0\rPJLINK ERRA\r", true},
         {{kMd5Prefix, "PJLINK 2"}, "PJLINK ERRA\r", true}, // too late for another scheme
+        {{"PJLINK 2", "PJLINK 2"}, "PJLINK 2 3db25e10f69c47a85adb24cf361897e0\rPJLINK ERRA\r", true}, // asked twice
     };
     for (const auto& k : cases) {
         PjlinkRig r(c);

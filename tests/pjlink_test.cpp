@@ -43,6 +43,7 @@ TEST(Pjlink, EveryRowOfTheMapping) {
         {"%1POWR ?", {{"CR0\r", "10\r"}}, "%1POWR=ERR4\r", {"CR0\r"}},
         {"%1POWR ?", {{"CR0\r", "A0\r"}}, "%1POWR=ERR4\r", {"CR0\r"}},
         {"%1POWR ?", {}, "%1POWR=ERR4\r", {"CR0\r"}},
+        {"%1POWRx?", {{"CR0\r", "00\r"}}, "%1POWR=ERR2\r", {}}, // no blank after the command
         {"%1INPT 11", {{"C05\r", "\x06"}}, "%1INPT=OK\r", {"C05\r"}},
         {"%1INPT 12", {{"C06\r", "\x06"}}, "%1INPT=OK\r", {"C06\r"}},
         {"%1INPT 13", {{"C07\r", "\x06"}}, "%1INPT=OK\r", {"C07\r"}},
@@ -188,7 +189,7 @@ TEST(Pjlink, TheOptionsOfAListener) {
 // A listener's Class 2 settings, and inputs of Class 2's forms, which a Class 1 client never sees.
 TEST(Pjlink, ClassTwoSettingsOfAListener) {
     ProjectorConfig c;
-    c.inputs = *parseInputs("11,31,6A,22,32");
+    c.inputs = *parseInputs("11,61,6A,22,32");
     c.inputNames = *parseInputNames("Stage PC,Lectern,Internal player,Camera,Spare");
     c.serial = "TM4-0001234";
     c.version = "1.40";
@@ -197,8 +198,9 @@ TEST(Pjlink, ClassTwoSettingsOfAListener) {
     PjlinkRig r(c);
     r.answers = {{"C07\r", "\x06"}, {"CR1\r", "3\r"}};
     const std::pair<const char*, const char*> steps[] = {
-        {"%1INST ?", "%1INST=11 31 22 32\r"},      {"%2INST ?", "%2INST=11 31 6A 22 32\r"},
-        {"%1INPT 6A", "%1INPT=ERR2\r"},             {"%2INPT 6A", "%2INPT=OK\r"},
+        {"%1INST ?", "%1INST=11 22 32\r"},         {"%2INST ?", "%2INST=11 61 6A 22 32\r"},
+        {"%1INPT 6A", "%1INPT=ERR2\r"},             {"%1INPT 61", "%1INPT=ERR2\r"},
+        {"%2INPT 6A", "%2INPT=OK\r"},
         {"%2INPT ?", "%2INPT=6A\r"},                {"%2INNM ?6A", "%2INNM=Internal player\r"},
         {"%2SNUM ?", "%2SNUM=TM4-0001234\r"},       {"%2SVER ?", "%2SVER=1.40\r"},
         {"%2RLMP ?", "%2RLMP=LMP-1 LMP-2\r"},       {"%2RFIL ?", "%2RFIL=FLT-9\r"},

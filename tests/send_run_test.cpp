@@ -151,6 +151,21 @@ TEST(SendRun, ALostDeviceEndsTheRunAtOnce) {
     EXPECT_EQ(r.serial.writes.size(), 2u); // CR3 never went out
 }
 
+// A device that never takes the line (its flow control holding it) has failed: not a missing reply.
+TEST(SendRun, ALineTheDeviceNeverTakesIsADeviceFailure) {
+    SendRig r;
+    r.serial.pacing = true;
+    r.serial.queueUntil = 3'600'000'000LL; // an hour of bytes before ours
+    auto o = codes({"CR0", "CR1"});
+    o.timeoutMs = 500;
+    r.start(o);
+    r.finish();
+    EXPECT_EQ(r.status, send::kDeviceFailed);
+    ASSERT_EQ(r.err.size(), 1u);
+    EXPECT_NE(r.err[0].find("the device did not take the line within 500 ms"), std::string::npos) << r.err[0];
+    EXPECT_EQ(r.serial.writes.size(), 1u);
+}
+
 // What waits when the port opens is an earlier run's: dropped, and the line must then fall quiet
 // before the first code; a quiet line costs no wait at all.
 TEST(SendRun, WaitsForQuietOnlyWhenSomethingWasWaiting) {
@@ -200,6 +215,23 @@ TEST(SendRun, UntilRepeatsTheCodeUntilItsReplyReadsSo) {
         EXPECT_EQ(r.serial.writes.size(), c.tries) << c.what;
         EXPECT_EQ(r.out, std::vector<std::string>{c.out}) << c.what; // the last outcome only
     }
+    // Tries start a period apart, however long each reply takes.
+    SendRig slow;
+    auto every = codes({"CR0"});
+    every.until = "Power ON";
+    every.everyMs = 1000;
+    every.withinMs = 5000;
+    std::vector<long long> triedAt;
+    slow.start(every);
+    for (int ms = 0; ms < 2500; ms += 10) {
+        if (slow.serial.writes.size() > triedAt.size()) triedAt.push_back(slow.clock.ms);
+        if (slow.answered < slow.serial.writes.size() && slow.clock.ms == triedAt.back() + 300) {
+            ++slow.answered;
+            slow.serial.receive("40\r");
+        }
+        slow.clock.advance(10);
+    }
+    EXPECT_EQ(triedAt, (std::vector<long long>{0, 1000, 2000}));
     // A lost device ends it with 2.
     SendRig lost;
     auto o = codes({"CR0"});

@@ -106,6 +106,29 @@ TEST(RemoteControl, TheEdgesOfAHold) {
         EXPECT_FALSE(r.control.holder());
         EXPECT_EQ(r.changes.back(), RemoteControl::Ended::TooLong);
     }
+    {
+        RemoteRig r; // the device goes: the hold ends with it
+        r.control.hold(1, "Command59");
+        r.queue.setLineUp(false);
+        EXPECT_FALSE(r.control.holder());
+        EXPECT_EQ(r.changes.back(), RemoteControl::Ended::LineDown);
+    }
+    {
+        // A hold's line that ends after the hold leaves the next hold alone: D.Zoom -'s repeat
+        // still waits for its own press's reply.
+        RemoteRig r;
+        r.control.hold(1, "Command1");
+        r.clock.advance(10);
+        r.control.release(1);
+        r.control.hold(1, "Command49"); // its press waits behind VOL +'s line
+        r.clock.advance(90);
+        r.serial.receive("\x06"); // VOL +'s reply: D.Zoom -'s press goes
+        ASSERT_EQ(r.serial.writes.back(), "C31\r");
+        r.clock.advance(200); // past the first tick, the press unanswered
+        r.serial.receive("\x06");
+        r.clock.advance(100);
+        EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"C09\r", "C31\r"}));
+    }
     for (int releaseAt : {100, 250, 260, 290}) {
         RemoteRig silent; // VOL +: its line waits 200 ms, then 100 ms of quiet
         silent.control.hold(1, "Command1");
@@ -145,6 +168,7 @@ TEST(RemoteControl, TheArrowPadFollowsTheAdjustModeAnyPageSet) {
         const char* what;
         const char* before; // a one-shot button, or a held one pressed and released
         int period, timeout;
+        bool lineDown = false; // the press refused, the device gone
     };
     const Case cases[] = {
         {"as the panel starts", nullptr, kRepeatPeriodStart, kReplyTimeoutMs},
@@ -152,10 +176,13 @@ TEST(RemoteControl, TheArrowPadFollowsTheAdjustModeAnyPageSet) {
         {"after A-PC Adj", "Command13", kMenuRepeat, kMenuReplyTimeout},
         {"after D.Zoom -", "Command49", kDigitalZoomTiming, kDigitalZoomTiming},
         {"after VOL +", "Command1", 250, kReplyTimeoutMs},
+        {"after MENU ON refused", "Command23", kRepeatPeriodStart, kReplyTimeoutMs, true},
     };
     for (const auto& c : cases) {
         RemoteRig r;
+        if (c.lineDown) r.queue.setLineUp(false);
         if (c.before && findCommandButton(c.before)) r.control.press(2, c.before);
+        r.queue.setLineUp(true);
         if (c.before && findHoldButton(c.before)) {
             r.control.hold(2, c.before);
             r.control.release(2);
@@ -308,9 +335,13 @@ TEST(Metrics, TheExpositionFormat) {
     s.lampHours("00042\r");
     clock.advance(2500);
     LineStats line;
-    for (int ms : {5, 30, 30, 700, 6000}) {
+    const std::pair<int, ExchangeResult::Outcome> exchanges[] = {
+        {5, ExchangeResult::Replied},   {30, ExchangeResult::Replied},    {100, ExchangeResult::Replied}, // on a bound: in it
+        {700, ExchangeResult::Replied}, {6000, ExchangeResult::TimedOut}, {2000, ExchangeResult::NotTaken},
+    };
+    for (const auto& [ms, outcome] : exchanges) {
         ExchangeResult e;
-        e.outcome = ms == 6000 ? ExchangeResult::TimedOut : ExchangeResult::Replied;
+        e.outcome = outcome;
         e.took = std::chrono::milliseconds(ms);
         line.exchanged(e);
     }
@@ -331,16 +362,18 @@ TEST(Metrics, TheExpositionFormat) {
         "error=\"temperature\"} 1\n",
         "error=\"lamp\"} 0\n",
         "tova_projector_poll_age_seconds{projector=\"Hall \\\"A\\\"\\\\\\nB\",address=\"A001\"} 2.5\n",
-        "tova_line_exchanges_total 5\n",
-        "tova_line_timeouts_total 1\n",
+        "tova_line_exchanges_total 6\n",
+        "tova_line_timeouts_total 2\n", // not taken counts too
         "tova_line_strays_total 1\n",
         "tova_line_exchange_seconds_bucket{le=\"0.01\"} 1\n",
-        "tova_line_exchange_seconds_bucket{le=\"0.05\"} 3\n",
+        "tova_line_exchange_seconds_bucket{le=\"0.05\"} 2\n",
+        "tova_line_exchange_seconds_bucket{le=\"0.1\"} 3\n",
         "tova_line_exchange_seconds_bucket{le=\"1\"} 4\n",
-        "tova_line_exchange_seconds_bucket{le=\"5\"} 4\n",
-        "tova_line_exchange_seconds_bucket{le=\"+Inf\"} 5\n",
-        "tova_line_exchange_seconds_sum 6.765\n",
-        "tova_line_exchange_seconds_count 5\n",
+        "tova_line_exchange_seconds_bucket{le=\"2.5\"} 5\n",
+        "tova_line_exchange_seconds_bucket{le=\"5\"} 5\n",
+        "tova_line_exchange_seconds_bucket{le=\"+Inf\"} 6\n",
+        "tova_line_exchange_seconds_sum 8.835\n",
+        "tova_line_exchange_seconds_count 6\n",
         "tova_listener_clients{listener=\"PJLink on 0.0.0.0:4352\",kind=\"pjlink\"} 3\n",
         "tova_auth_failures_total{kind=\"pjlink\"} 2\n",
         "tova_line_up 1\n",

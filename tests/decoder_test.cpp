@@ -83,6 +83,7 @@ TEST(Decoder, LampHoursTemperaturesAndPcType) {
         {"CR6", "025.0  30.5  28.0   27.5\r",
          "  S1= 0 2 5 . 0 C  ,   S2=  3 0 . 5 C  ,   S3= 2 8 . 0  C  ,   S4=  2 7 . 5 C "},
         {"CR6", "12", "  S1= 1 2  C  ,   S2=  C  ,   S3=  C  ,   S4=  C "},
+        {"CR6", "1234567", "  S1= 1 2 3 4 5 C  ,   S2=   C  ,   S3=  C  ,   S4=  C "}, // S2: the last character
         {"CR9", "TM4\r", " T M 4 CR "},
         {"CR9", "", " "},
     };
@@ -146,6 +147,7 @@ TEST(Decoder, ReadsNumbersAsThePressureReplyIsRead) {
         {"1E+", 1},        {"2E-1", 0.2},      {"&HFFFF", -1},    {"&H10000", 65536},
         {"&o777", 511},    {"&H", 0},          {"&X12", 0},       {"12.5.6", 12.5},
         {"- 3", -3},       {"1 0 CR ", 10},    {"&HFFFFFFFF", -1}, {"8\t5\n3", 853},
+        {"&o78", 7}, // 8 is no octal digit
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(readNumber(c.text), c.value) << c.text;
     // The reading's text: the traffic text up to the first token of no printable character.

@@ -139,6 +139,14 @@ TEST(RemoteControl, TheEdgesOfAHold) {
         silent.clock.advance(2000);
         EXPECT_EQ(silent.serial.writes, sent) << releaseAt;
     }
+    RemoteRig silent; // a press of the page's own waits on: only the repeat is withdrawn
+    silent.control.hold(1, "Command1");
+    silent.clock.advance(100);
+    silent.control.press(1, "Command17");
+    silent.clock.advance(160);
+    silent.control.release(1);
+    silent.clock.advance(2000);
+    EXPECT_EQ(silent.serial.writes, (std::vector<std::string>{"C09\r", "C00\r"}));
 }
 
 TEST(RemoteControl, OneHolderAtATimeAndNeverABacklog) {

@@ -446,6 +446,28 @@ TEST(ExchangeQueue, AQueryJoinsOnlyALineNextInItsQueue) {
     }
 }
 
+// Every client a reply answers queues its next line before the next line is chosen: the poller
+// that asked first and asks again at once (a line that may wait) does not hand the line to a
+// long exchange while the client that joined it is still being told.
+TEST(ExchangeQueue, EveryClientAReplyAnswersAsksAgainBeforeTheNextLineGoes) {
+    BridgeRig r;
+    Told t;
+    r.submit(9, "C05\r", 500, t.to(9));
+    Request poll{"CR0\r", 500, expectFor(codeOfLine("CR0\r"))};
+    r.queue.submit(0, poll, [&](const ExchangeResult&) {
+        Request again = poll;
+        again.background = true;
+        again.patienceMs = 10000;
+        r.queue.submit(0, again, t.to(0));
+    });
+    r.submit(1, "CR0\r", 500, [&](const ExchangeResult&) { r.submit(1, "CR1\r", 500, t.to(1)); });
+    r.submit(2, "C06\r", 5000, t.to(2));
+    r.clock.advance(500 + kQuietGuardMs);
+    ASSERT_EQ(r.serial.writes.back(), "CR0\r");
+    r.serial.receive("80\r");
+    EXPECT_EQ(r.serial.writes.back(), "CR1\r");
+}
+
 // A client's count of waiting lines starts over when the line goes down and when the client is
 // forgotten: pages and PJLink sessions keep their ids across a device's loss.
 TEST(ExchangeQueue, AClientsCountOfWaitingLinesStartsOver) {

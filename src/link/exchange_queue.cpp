@@ -124,7 +124,7 @@ std::pair<ClientId, long long> ExchangeQueue::nextClient() {
 }
 
 void ExchangeQueue::pump() {
-    if (m_open || m_guarding || !m_up) return;
+    if (m_open || m_guarding || m_telling || !m_up) return;
     for (;;) {
         std::erase_if(m_queues, [](const auto& q) { return q.second.empty(); });
         if (m_queues.empty()) return;
@@ -240,8 +240,14 @@ void ExchangeQueue::finish(ExchangeResult result) {
         if (m_tell.logEach)
             m_tell.logEach("reply" + (result.outcome == ExchangeResult::Replied ? trafficText(result.bytes)
                                                                                 : std::string(" none")));
+        // The callbacks may submit their next lines; the next line out is chosen once every client
+        // this reply answers has had its say, not at the first one's.
+        m_telling = true;
+        struct Told {
+            bool& telling;
+            ~Told() { telling = false; }
+        } told{m_telling};
         if (m_tell.exchanged) m_tell.exchanged(line->request, result);
-        // The callbacks may submit the next line; the line is free for it by now.
         for (auto& w : std::exchange(line->waiters, {})) {
             if (auto it = m_asked.find(w.client); it != m_asked.end() && it->second > 0) --it->second;
             w.done(result);

@@ -151,6 +151,7 @@ class ExchangeQueue {
     const Clock& m_clock;
     bool m_up = true;
     bool m_guarding = false;
+    bool m_telling = false; // an ended exchange's clients are being told: nothing goes out yet
     std::chrono::milliseconds m_quietBy{0};             // the wait for quiet ends by then
     std::map<ClientId, std::deque<LinePtr>> m_queues; // each client's waiting lines, in order
     std::map<ClientId, long long> m_finished;         // the finish tag of each client's last line on the wire

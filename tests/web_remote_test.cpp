@@ -94,17 +94,23 @@ TEST(RemoteControl, TheEdgesOfAHold) {
         EXPECT_FALSE(r.control.holder());
         EXPECT_EQ(r.changes.back(), RemoteControl::Ended::KeepHeldMissed);
     }
-    {
+    for (bool keepAt30 : {true, false}) { // 30 s: a keep then ends it, or else the next tick
         RemoteRig r;
-        r.control.hold(1, "Command59"); // LENS SHIFT: no tick falls on 30 s
+        r.control.hold(1, "Command59"); // LENS SHIFT: no tick falls on 30 s, the next at 30.03 s
         for (int t = 0; t < 30000; t += 500) {
             r.control.keepHeld(1);
             r.run(500);
         }
         ASSERT_EQ(r.control.holder(), 1);
-        r.control.keepHeld(1);
-        EXPECT_FALSE(r.control.holder());
-        EXPECT_EQ(r.changes.back(), RemoteControl::Ended::TooLong);
+        if (keepAt30) {
+            r.control.keepHeld(1);
+        } else {
+            const auto sent = r.serial.writes.size();
+            r.run(30);
+            EXPECT_EQ(r.serial.writes.size(), sent);
+        }
+        EXPECT_FALSE(r.control.holder()) << keepAt30;
+        EXPECT_EQ(r.changes.back(), RemoteControl::Ended::TooLong) << keepAt30;
     }
     {
         RemoteRig r; // the device goes: the hold ends with it

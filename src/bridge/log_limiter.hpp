@@ -33,7 +33,8 @@ class LogLimiter {
   private:
     void summarise();
     struct Kind {
-        std::chrono::milliseconds since{0};
+        explicit Kind(std::chrono::milliseconds at = {}) : since(at) {}
+        std::chrono::milliseconds since;
         int said = 0, more = 0;
         std::string last; // the last line held back, for its summary
         std::set<std::string> from; // the addresses of those held back

@@ -122,7 +122,7 @@ struct Store : DeviceStore {
     }
 };
 
-const PanelSystem kSystem{"/dev/ttyUSB0", "/dev/ttyUSB1", {}, "~/.config"};
+const PanelSystem kSystem{"/test/default-com1", "/test/default-com2", {}, "~/.config"};
 
 } // namespace
 
@@ -136,10 +136,10 @@ TEST(PanelOptions, DevicesFromTheCommandLineTheStoreOrTheDefaults) {
         const char* notice;  // a word of it; empty: none
         std::size_t writes;
     } cases[] = {
-        {{}, DeviceStore::Kept{}, true, "/dev/ttyUSB0", "/dev/ttyUSB1", -1, "", 0},
-        {{}, DeviceStore::Kept{"/dev/kept", {}}, true, "/dev/kept", "/dev/ttyUSB1", -1, "", 0},
+        {{}, DeviceStore::Kept{}, true, "/test/default-com1", "/test/default-com2", -1, "", 0},
+        {{}, DeviceStore::Kept{"/dev/kept", {}}, true, "/dev/kept", "/test/default-com2", -1, "", 0},
         {{"--com1", "/dev/given"}, DeviceStore::Kept{"/dev/kept", "/dev/k2"}, true, "/dev/given", "/dev/k2", -1, "", 0},
-        {{}, std::nullopt, true, "/dev/ttyUSB0", "/dev/ttyUSB1", -1, "cannot be read", 0},
+        {{}, std::nullopt, true, "/test/default-com1", "/test/default-com2", -1, "cannot be read", 0},
         {{"--save", "--com2", "tcp://h:1"}, DeviceStore::Kept{"/dev/kept", {}}, true, "/dev/kept", "tcp://h:1", -1,
          "kept COM2 tcp://h:1 in the store", 1},
         {{"--save", "--com1", "/dev/x"}, std::nullopt, true, "", "", 1, "", 0}, // an unreadable store is never rewritten

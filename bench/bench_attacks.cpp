@@ -131,13 +131,7 @@ void reconnectingClients(int seconds) {
     int changes = 0;
     const auto changers = inputChangers(b.absentPort, 3, changes);
     Poller p(b.port);
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, [&p] { p.ask(); });
-    runFor(500);
-    poll.start(1000);
-    runFor(seconds * 1000);
-    poll.stop();
+    p.askEverySecondFor(seconds);
     for (auto& s : changers) s->disconnect();
     runFor(3000);
     row(fmt("bridge: a PJLink poller at 1 Hz beside 3 clients reconnecting for every INPT change, %.0f s", seconds),

@@ -306,13 +306,7 @@ void bridgeFlooded(int seconds) {
     });
     refill.start(200);
     Poller p(b.port);
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, [&p] { p.ask(); });
-    runFor(500);
-    poll.start(1000);
-    runFor(seconds * 1000);
-    poll.stop();
+    p.askEverySecondFor(seconds);
     refill.stop();
     runFor(6000);
     row(fmt("bridge: a PJLink poller at 1 Hz while 2 clients flood unanswered input changes, %.0f s", seconds),

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <fstream>
 
@@ -95,6 +96,16 @@ struct Poller {
     void ask() {
         asked = Clock::now();
         s.write("%1POWR ?\r");
+    }
+    // Asks once a second for seconds, after half a second for the rest of the load to start.
+    void askEverySecondFor(int seconds) {
+        QTimer poll;
+        poll.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&poll, &QTimer::timeout, [this] { ask(); });
+        runFor(500);
+        poll.start(1000);
+        runFor(seconds * 1000);
+        poll.stop();
     }
 };
 

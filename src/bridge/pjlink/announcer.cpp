@@ -59,15 +59,16 @@ void Announcer::received(std::string_view bytes, const std::string& address) {
     if (m_waiting.size() > kMaxWaiting) {
         // The one that would go last makes room: answered most recently, then come last.
         auto last = m_waiting.begin();
-        auto rank = [&](const auto& w) {
-            const auto a = m_answered.find(w.first);
-            return std::pair(a == m_answered.end() ? milliseconds::min() : a->second, w.second);
-        };
         for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it)
-            if (rank(*it) > rank(*last)) last = it;
+            if (turnOf(it->first, it->second) > turnOf(last->first, last->second)) last = it;
         m_waiting.erase(last);
     }
     serve();
+}
+
+std::pair<milliseconds, milliseconds> Announcer::turnOf(const std::string& source, milliseconds came) const {
+    const auto a = m_answered.find(source);
+    return {a == m_answered.end() ? milliseconds::min() : a->second, came};
 }
 
 void Announcer::answer(const std::string& address) {
@@ -88,15 +89,9 @@ void Announcer::serve() {
     std::erase_if(m_waiting, [&](const auto& w) { return now - w.second > kSearchWait; });
     const double cost = double(std::max<std::size_t>(1, m_projectors.size()));
     while (!m_waiting.empty() && m_tokens >= cost) {
-        // The source answered longest ago goes first (one never answered before all); of
-        // equals, the one that came first.
         auto next = m_waiting.begin();
-        auto rank = [&](const auto& w) {
-            const auto a = m_answered.find(w.first);
-            return std::pair(a == m_answered.end() ? milliseconds::min() : a->second, w.second);
-        };
         for (auto it = m_waiting.begin(); it != m_waiting.end(); ++it)
-            if (rank(*it) < rank(*next)) next = it;
+            if (turnOf(it->first, it->second) < turnOf(next->first, next->second)) next = it;
         const std::string address = next->first;
         m_waiting.erase(next);
         m_tokens -= cost;

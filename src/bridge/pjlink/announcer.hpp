@@ -21,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tova::bridge {
@@ -91,6 +92,10 @@ class Announcer {
     std::vector<Endpoint> targets();
     void put(const Projector& p, const Endpoint& to, const std::string& bytes);
     bool known(const std::string& address) const;
+    // A waiting search's place in the turn: answered longest ago first (never before all), then
+    // the one that came first.
+    std::pair<std::chrono::milliseconds, std::chrono::milliseconds> turnOf(const std::string& source,
+                                                                         std::chrono::milliseconds came) const;
     void answer(const std::string& address);
     void serve();                          // waiting searches in their turn, within the budget
     void remember(const std::string& address, bool authenticated);

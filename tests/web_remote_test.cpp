@@ -22,7 +22,7 @@ namespace {
 struct RemoteRig : BridgeRig {
     FakeTimer repeat{clock}, keep{clock};
     std::vector<std::optional<RemoteControl::Ended>> changes;
-    RemoteControl control{queue, repeat, keep, "", [this](std::optional<RemoteControl::Ended> e) { changes.push_back(e); }};
+    RemoteControl control{queue, repeat, keep, "", {.holdChanged = [this](std::optional<RemoteControl::Ended> e) { changes.push_back(e); }}};
     RemoteRig() {
         clock.timers.push_back(&repeat);
         clock.timers.push_back(&keep);
@@ -255,9 +255,7 @@ struct PagesRig : BridgeRig {
                      timers.push_back(std::make_unique<FakeTimer>(clock));
                      clock.timers.push_back(timers.back().get());
                      return std::unique_ptr<Timer>(new ForwardTimer(*timers.back()));
-                 }) {
-        exchanged = [this](const Request& r, const ExchangeResult& e) { remote.exchanged(r, e); };
-    }
+                 }) {}
     // The rig keeps its timers; the remote gets handles to them.
     struct ForwardTimer : Timer {
         explicit ForwardTimer(FakeTimer& t) : t(t) {}
@@ -321,10 +319,17 @@ TEST(WebRemote, PagesAreToldTheTilesTheTrafficAndTheHolds) {
     r.serial.receive("\x06\r");
     EXPECT_TRUE(r.saw(2, "{\"type\":\"traffic\",\"projector\":1,\"sent\":\" A 0 0 2 C 0 0 CR \",\"received\":\" ACK \""));
     EXPECT_FALSE(r.saw(2, "{\"type\":\"traffic\",\"projector\":0"));
-    // Another client's line of markup is shown as the characters it is.
-    r.submit(9, "A001<script>\r", 500, [](const ExchangeResult&) {});
+    // Another client's lines are not the pages' traffic; a reply of markup is shown as the
+    // characters it is, and a press without a reply is marked.
+    r.submit(9, "A001CR0\r", 500, [](const ExchangeResult&) {});
+    r.serial.receive("00\r");
+    EXPECT_FALSE(r.saw(1, "\"sent\":\" A 0 0 1 C R 0 CR \""));
+    ASSERT_TRUE(r.remote.received(2, "press 0 Command38")); // PC type: any text is its reply
+    r.serial.receive("<script>\r");
+    EXPECT_TRUE(r.saw(1, "\"sent\":\" A 0 0 1 C R 9 CR \",\"received\":\" \\u003c s c r i p t > CR \""));
+    ASSERT_TRUE(r.remote.received(2, "press 0 Command44"));
     r.clock.advance(700);
-    EXPECT_TRUE(r.saw(1, "\"sent\":\" A 0 0 1 \\u003c s c r i p t > CR \",\"received\":\" X X X X\""));
+    EXPECT_TRUE(r.saw(1, "\"sent\":\" A 0 0 1 C R 0 CR \",\"received\":\" X X X X\""));
     // A hold is told to every page, each knowing whose it is; a second page is refused.
     ASSERT_TRUE(r.remote.received(1, "hold 0 Command59"));
     EXPECT_TRUE(r.saw(1, "{\"type\":\"hold\",\"projector\":0,\"button\":\"Command59\",\"by\":\"you\"}"));

@@ -35,10 +35,7 @@ BridgeServer::BridgeServer(BridgePlan options, SerialControl& line, std::functio
                        sayLimited(QStringLiteral("dropped %1").arg(int(d.why)), QString::fromStdString(describe(d)));
                    },
                .exchanged =
-                   [this](const Request& r, const ExchangeResult& e) {
-                       m_stats.exchanged(e);
-                       if (m_web) m_web->remote().exchanged(r, e);
-                   }}),
+                   [this](const Request&, const ExchangeResult& e) { m_stats.exchanged(e); }}),
       m_keeper(line, m_retry, m_queue, m_options.settings,
                {.log = [this](const std::string& s) { say(QString::fromStdString(s)); },
                 .down =

@@ -8,10 +8,8 @@
 
 namespace tova::bridge {
 
-RemoteControl::RemoteControl(ExchangeQueue& queue, Timer& repeat, Timer& keepHeld, std::string prefix,
-                             std::function<void(std::optional<Ended>)> holdChanged)
-    : m_queue(queue), m_repeat(repeat), m_keepHeld(keepHeld), m_prefix(std::move(prefix)),
-      m_holdChanged(std::move(holdChanged)) {
+RemoteControl::RemoteControl(ExchangeQueue& queue, Timer& repeat, Timer& keepHeld, std::string prefix, Callbacks callbacks)
+    : m_queue(queue), m_repeat(repeat), m_keepHeld(keepHeld), m_prefix(std::move(prefix)), m_tell(std::move(callbacks)) {
     m_repeat.setEnabled(false);
     m_keepHeld.setEnabled(false);
     m_keepHeld.setInterval(kKeepHeldMs);
@@ -29,7 +27,9 @@ RemoteControl::Refused RemoteControl::send(ClientId page, std::string_view code,
     r.timeoutMs = timeoutMs; // the panel's timing for this press or repeat
     const unsigned hold = m_hold;
     if (repeat) m_waiting = true;
-    const Submitted s = m_queue.submit(page, std::move(r), [this, hold, repeat](const ExchangeResult& e) {
+    // The reply comes back to this press, with the page that pressed.
+    const Submitted s = m_queue.submit(page, r, [this, page, line = r.line, hold, repeat](const ExchangeResult& e) {
+        if (m_tell.replied) m_tell.replied(page, line, e);
         if (!repeat || hold != m_hold) return;
         m_waiting = false;
         m_repeatWaiting.clear();
@@ -77,7 +77,7 @@ RemoteControl::Refused RemoteControl::hold(ClientId page, std::string_view name)
     m_repeat.setInterval(m_timing.repeatPeriod);
     m_repeat.setEnabled(true);
     m_keepHeld.setEnabled(true);
-    if (m_holdChanged) m_holdChanged(std::nullopt);
+    if (m_tell.holdChanged) m_tell.holdChanged(std::nullopt);
     return Refused::None;
 }
 
@@ -118,7 +118,7 @@ void RemoteControl::end(Ended why) {
     m_button.clear();
     m_waiting = false;
     ++m_hold; // a line of this hold that ends later is no longer its
-    if (m_holdChanged) m_holdChanged(why);
+    if (m_tell.holdChanged) m_tell.holdChanged(why);
 }
 
 } // namespace tova::bridge

@@ -34,10 +34,14 @@ class RemoteControl {
     };
     enum class Ended { Released, KeepHeldMissed, TooLong, PageGone, LineDown };
 
-    // repeat and keepHeld are this projector's own timers; holdChanged is told when a hold starts
-    // (holder and button set) or ends (why given; holder empty after).
-    RemoteControl(ExchangeQueue& queue, Timer& repeat, Timer& keepHeld, std::string prefix,
-                  std::function<void(std::optional<Ended>)> holdChanged);
+    struct Callbacks {
+        // A hold started (holder and button set) or ended (why given; holder empty after).
+        std::function<void(std::optional<Ended>)> holdChanged{};
+        // A line of a press or a hold has ended: the page that sent it and what came of it.
+        std::function<void(ClientId page, const std::string& line, const ExchangeResult&)> replied{};
+    };
+    // repeat and keepHeld are this projector's own timers.
+    RemoteControl(ExchangeQueue& queue, Timer& repeat, Timer& keepHeld, std::string prefix, Callbacks callbacks);
     ~RemoteControl();
     RemoteControl(const RemoteControl&) = delete;
     RemoteControl& operator=(const RemoteControl&) = delete;
@@ -61,7 +65,7 @@ class RemoteControl {
     Timer& m_repeat;
     Timer& m_keepHeld;
     std::string m_prefix;
-    std::function<void(std::optional<Ended>)> m_holdChanged;
+    Callbacks m_tell;
     PanelTiming m_timing;
     std::optional<ClientId> m_holder;
     std::string m_button;

@@ -3,7 +3,6 @@
 
 #include "bridge/pjlink/pjlink_answers.hpp"
 #include "core/json.hpp"
-#include "link/address.hpp"
 #include "link/decoder.hpp"
 #include "link/traffic.hpp"
 #include "tables/button_groups.hpp"
@@ -111,10 +110,12 @@ WebRemote::WebRemote(ExchangeQueue& queue, std::vector<ServedProjector> projecto
         const std::size_t i = m_projectors.size();
         p.control = std::make_unique<RemoteControl>(
             m_queue, *p.repeat, *p.keepHeld, p.config.prefix,
-            [this, i, holder = std::optional<ClientId>()](std::optional<RemoteControl::Ended> why) mutable {
-                if (!why) holder = m_projectors[i].control->holder();
-                held(i, why, holder);
-            });
+            RemoteControl::Callbacks{
+                .holdChanged = [this, i, holder = std::optional<ClientId>()](std::optional<RemoteControl::Ended> why) mutable {
+                    if (!why) holder = m_projectors[i].control->holder();
+                    held(i, why, holder);
+                },
+                .replied = [this, i](ClientId, const std::string& line, const ExchangeResult& e) { showTraffic(i, line, e); }});
         m_projectors.push_back(std::move(p));
     }
 }
@@ -226,27 +227,22 @@ void WebRemote::closed(ClientId page) {
     m_queue.forget(page);
 }
 
-void WebRemote::exchanged(const Request& r, const ExchangeResult& e) {
-    if (r.background) return; // the poller's lines would hide everyone else's
-    const AddressedCode a = splitAddress(r.line);
-    const std::string prefix = prefixFor(a.target);
-    const std::string sent = trafficText(r.line);
-    std::string received;
+void WebRemote::showTraffic(std::size_t i, const std::string& line, const ExchangeResult& e) {
+    Projector& p = m_projectors[i];
+    std::string received, decoded;
     if (e.outcome == ExchangeResult::Replied) received = trafficText(e.bytes);
     else if (e.outcome == ExchangeResult::TimedOut || e.outcome == ExchangeResult::NotTaken) received = std::string(kNoReplyMark);
-    for (std::size_t i = 0; i < m_projectors.size(); ++i) {
-        Projector& p = m_projectors[i];
-        if (!p.config.prefix.empty() && a.target != kEveryProjector && prefix != p.config.prefix) continue;
-        std::string decoded;
-        if (e.outcome == ExchangeResult::Replied) {
-            const DecodeResult d = decodeReply(r.line, prefix, received, p.pressure);
-            p.pressure = d.pressureValue;
-            decoded = d.words.value_or("");
-        }
-        const std::string message = dumpJson(
-            {{"type", "traffic"}, {"projector", i}, {"sent", jsonBytes(sent)}, {"received", jsonBytes(received)}, {"decoded", decoded}});
-        tellAll([&message](ClientId) { return message; });
+    if (e.outcome == ExchangeResult::Replied) {
+        const DecodeResult d = decodeReply(line, p.config.prefix, received, p.pressure);
+        p.pressure = d.pressureValue;
+        decoded = d.words.value_or("");
     }
+    const std::string message = dumpJson({{"type", "traffic"},
+                                          {"projector", i},
+                                          {"sent", jsonBytes(trafficText(line))},
+                                          {"received", jsonBytes(received)},
+                                          {"decoded", decoded}});
+    tellAll([&message](ClientId) { return message; });
 }
 
 void WebRemote::lineChanged(bool up) {

@@ -4,7 +4,8 @@
 // told. A page's messages are words ("press 0 Command17", "hold 0 Command1", "keep 0",
 // "release 0"); it is told in JSON: each projector's tiles as the poller keeps them, the line's
 // traffic for it (sent, received, decoded), which button is held and by whom, and why a press
-// was refused. The sockets are the Qt layer's.
+// was refused. The traffic strip of a projector shows the pages' own presses, each told by its
+// own reply, as the panel's service view shows the panel's. The sockets are the Qt layer's.
 #include "bridge/projector.hpp"
 #include "bridge/projector_state.hpp"
 #include "bridge/web/remote_control.hpp"
@@ -52,9 +53,7 @@ class WebRemote {
     bool received(ClientId page, std::string_view message);
     void closed(ClientId page);
 
-    // Every exchange on the line, for the traffic strips; the line gone or back, and every answer
-    // a projector's state read, for the tiles.
-    void exchanged(const Request& r, const ExchangeResult& e);
+    // The line gone or back, and every answer a projector's state read, for the tiles.
     void lineChanged(bool up);
     void answered(const ProjectorState& state);
 
@@ -74,6 +73,8 @@ class WebRemote {
     void tell(ClientId page, const std::string& message);
     void note(ClientId page, std::size_t p, std::string_view text);
     void held(std::size_t p, std::optional<RemoteControl::Ended> why, std::optional<ClientId> holder);
+    // A press's or a hold's line has ended: every page's strip of its projector shows it.
+    void showTraffic(std::size_t p, const std::string& line, const ExchangeResult& e);
 
     ExchangeQueue& m_queue;
     std::vector<Projector> m_projectors;

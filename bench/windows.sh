@@ -11,12 +11,13 @@ here="$(cd "$(dirname "$0")" && pwd)"
 source "$here/../scripts/lib/virtual-display.sh"
 start_virtual_display 1280x1024 wm
 run=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; wineserver -k 2>/dev/null; rm -rf "$run"; kill ${vd_wm:-} ${vd_xvfb:-} 2>/dev/null' EXIT
+on_exit "rm -rf '$run'"
+on_exit "wineserver -k"
 n=${TOVA_BENCH_RUNS:-7}
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
 
-"$linux/tova-sim" --link "$run/com1" >/dev/null 2>&1 &
+in_group "$linux/tova-sim" --link "$run/com1" >/dev/null 2>&1
 for _ in $(seq 50); do [ -e "$run/com1" ] && break; sleep 0.1; done
 printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM1"="%s"\n' "$run/com1" >"$run/ports.reg"
 wine regedit /S "$run/ports.reg"

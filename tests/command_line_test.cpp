@@ -187,6 +187,10 @@ TEST(ProgramOptions, EachProgramsRules) {
         {"sim", {"--listen", "hall:4001"}, "--listen takes HOST:PORT"},
         {"sim", {"--listen", "[::1]:0"}, ""},
         {"sim", {"--link", "/tmp/x", "--listen", "127.0.0.1:0"}, "--link needs a pseudo-terminal"},
+        {"sim", {"--warm-up", "0.09"}, "--warm-up takes seconds from 0.1 to 600"},
+        {"sim", {"--warm-up", "600.1"}, "--warm-up takes seconds from 0.1 to 600"},
+        {"sim", {"--fast", "--warm-up", "0.1"}, ""},
+        {"sim", {"--warm-up", "600"}, ""},
         {"bridge", {"--speed", "4800"}, "--speed takes 19200 or 9600"},
         {"bridge", {"--name", ""}, "--name takes 1 to 64 characters"},
         {"bridge", {"--poll", "-1"}, "--poll takes seconds from 0"},
@@ -214,4 +218,6 @@ TEST(ProgramOptions, EachProgramsRules) {
     EXPECT_EQ(b.settings.notify, (std::vector<HostPort>{{"a", 4352}, {"b", 1}}));
     EXPECT_EQ(b.config, "f.conf");
     EXPECT_TRUE(parseSendCommandLine({"--list"}).options.list);
+    // A warm-up given stands over --fast's, whichever comes first.
+    EXPECT_EQ(parseSimCommandLine({"--warm-up", "12.5", "--fast"}).options.line.timings.countDown, std::chrono::milliseconds(12500));
 }

@@ -2,13 +2,15 @@
 # Sourced by scripts and tests: a virtual X display of our own, never one already in use.
 #   start_virtual_display [WIDTHxHEIGHT] [wm]
 # sets DISPLAY to a display Xvfb chose itself (-displayfd), starts openbox in it when asked,
-# and stops both when the calling shell exits.
+# and stops both when the calling shell exits (beside whatever else it ends then).
+source "$(dirname "${BASH_SOURCE[0]}")/cleanup.sh"
 start_virtual_display() {
   local size="${1:-1280x1024}" wm="${2:-}" dir
   dir=$(mktemp -d)
   exec {vd_fd}>"$dir/display"
   Xvfb -displayfd "$vd_fd" -screen 0 "${size}x24" -nolisten tcp >"$dir/xvfb.log" 2>&1 &
   vd_xvfb=$!
+  on_exit "kill $vd_xvfb; rm -rf '$dir'"
   exec {vd_fd}>&-
   for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.1; done
   if [ ! -s "$dir/display" ]; then
@@ -19,8 +21,8 @@ start_virtual_display() {
   if [ -n "$wm" ]; then
     openbox >"$dir/openbox.log" 2>&1 &
     vd_wm=$!
+    on_exit "kill $vd_wm"
     for _ in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
   fi
   vd_dir=$dir
-  trap 'kill ${vd_wm:-} ${vd_xvfb:-} 2>/dev/null || true; rm -rf "${vd_dir:-}"' EXIT
 }

@@ -18,6 +18,9 @@ cli::Program simProgram() {
          "19200"},
         {"projectors", "n", "Projectors on the line, 1 to 4 (default 1); each answers its address A001 to A004.", "1"},
         {"fast", "", "Power on in 3 s and cool down in 4 s instead of 30 s and 60 s; input changes take 0.5 s instead of 2 s."},
+        {"warm-up", "seconds",
+         "Count down this long after POWER ON before the projector is on (decimal, 0.1 to 600; default 30, "
+         "3 with --fast)."},
         {"listen", "host:port",
          "Serve the projector over raw TCP on <host:port> (like a serial device server) instead of a "
          "pseudo-terminal; port 0 picks a free one. An IPv6 host is written in brackets: [::1]:0."},
@@ -39,6 +42,11 @@ SimCommandLine parseSimCommandLine(const std::vector<std::string>& arguments) {
         if (!n || *n < 1 || *n > 4) return "--projectors takes 1 to 4";
         o.line.projectors = *n;
         if (a.isSet("fast")) o.line.timings = sim::fastTimings();
+        if (a.isSet("warm-up")) {
+            const auto s = decimalNumber(a.value("warm-up"));
+            if (!s || *s < 0.1 || *s > 600) return "--warm-up takes seconds from 0.1 to 600";
+            o.line.timings.countDown = std::chrono::milliseconds(static_cast<long long>(*s * 1000 + 0.5));
+        }
         if (a.isSet("link") && a.isSet("listen")) return "--link needs a pseudo-terminal, not --listen";
         if (a.isSet("listen")) {
             o.listen = parseHostPort(a.value("listen"));

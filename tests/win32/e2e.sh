@@ -14,13 +14,8 @@ source "$here/../../scripts/lib/virtual-display.sh"
 mkdir -p "$out"
 run=$(mktemp -d)
 passed=0 failed=0
-pids=()
-cleanup() {
-  kill "${pids[@]}" 2>/dev/null
-  wineserver -k 2>/dev/null
-  rm -rf "$run"
-}
-trap 'cleanup; kill ${vd_wm:-} ${vd_xvfb:-} 2>/dev/null; rm -rf "${vd_dir:-}"' EXIT
+on_exit "rm -rf '$run'"
+on_exit "wineserver -k"
 
 check() { # NAME CONDITION-STATUS [DETAIL]
   if [ "$2" -eq 0 ]; then passed=$((passed + 1)); echo "PASS $1${3:+ ($3)}"
@@ -31,6 +26,7 @@ probe() { wine "$win/tests/tova-probe.exe" "$@" 2>/dev/null | tr -d '\r'; }
 until_ok() { local n=$1; shift; for _ in $(seq "$n"); do "$@" && return 0; sleep 0.1; done; return 1; }
 field() { probe list | awk -F'\t' -v n="$1" -v f="$2" '$1 == n { print $f }'; }
 label() { field "$1" 6; }
+label_is() { [ "$(label "$1")" = "$2" ]; } # read again at each call, as until_ok makes it
 lines() { grep -c -- "$2" "$1" 2>/dev/null || true; }
 # The screen point of a control's middle: the client area's origin plus its place in it.
 point() {
@@ -45,8 +41,9 @@ click() { xdotool mousemove $(point "$1") click 1; }
 start_virtual_display 1280x1024 wm
 wine regedit /S "$here/wine-fonts.reg"
 # The Japanese faces, and COM1 and COM2 leading to the projectors' pseudo-terminals.
-"$sim" --fast --link "$run/com1" >/dev/null 2>"$run/sim1.log" & pids+=($!)
-"$sim" --fast --speed 9600 --link "$run/com2" >/dev/null 2>"$run/sim2.log" & pids+=($!)
+# The first projector warms up for 8 s: STATUS reads its count-down whatever the machine's load.
+in_group "$sim" --fast --warm-up 8 --link "$run/com1" >/dev/null 2>"$run/sim1.log"; sim1=$!
+in_group "$sim" --fast --speed 9600 --link "$run/com2" >/dev/null 2>"$run/sim2.log"
 until_ok 50 test -e "$run/com1" -a -e "$run/com2"
 printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM1"="%s"\n"COM2"="%s"\n' "$run/com1" "$run/com2" >"$run/ports.reg"
 wine regedit /S "$run/ports.reg"
@@ -54,7 +51,7 @@ wineserver -k; wineserver -w
 
 trace="$run/trace.log"
 started=$(date +%s%N)
-wine "$win/tova-control.exe" --trace "Z:${trace//\//\\}" >"$run/panel.out" 2>&1 & panel=$!; pids+=($panel)
+in_group wine "$win/tova-control.exe" --trace "Z:${trace//\//\\}" >"$run/panel.out" 2>&1; panel=$!
 until_ok 300 probe window >/dev/null
 echo "window shown $(( ($(date +%s%N) - started) / 1000000 )) ms after start"
 sleep 1
@@ -92,11 +89,11 @@ until_ok 30 test "$(lines "$run/sim1.log" 'line: C 0 0')" -ge 1
 check "POWER ON: C00 on the line, from the space bar" $?
 sleep 1 # its exchange closed: the next reply starts afresh
 click Command44
-until_ok 30 test "$(label Label22)" = " Count down"
+until_ok 30 label_is Label22 " Count down"
 check "STATUS: CR0 on the line, \" Count down\" decoded" $? "$(label Label22)"
-sleep 3.5 # the projector warms up
-click Command44
-until_ok 30 test "$(label Label22)" = " Power ON"
+# Asked again until it is on: its warm-up ends within 8 s of POWER ON (a reply shows for 1 s).
+status_on() { click Command44; until_ok 5 label_is Label22 " Power ON"; }
+until_ok 20 status_on
 check "STATUS: \" Power ON\" decoded" $? "$(label Label22)"
 
 # A double-click on the picture: the full view, its free-text command sent.
@@ -143,7 +140,7 @@ click Command33; until_ok 20 test "$(field Frame8 3)" = 1
 click Option9; sleep 0.5
 
 # The projector killed: one warning box naming COM1 and its device; the port closed.
-kill "${pids[0]}"
+kill -- -"$sim1"
 until_ok 50 probe box >/dev/null
 text=$(probe box | tr '\n' ' ')
 check "the device gone: a warning box names COM1 and its device" "$(grep -q 'COM1 (COM1)' <<<"$text"; echo $?)" "$text"
@@ -152,17 +149,17 @@ check "the device gone: told once" "$(probe box >/dev/null; [ $? -ne 0 ]; echo $
 check "the device gone: the port closed" "$(grep -q 'LOST' "$trace" && ! grep -q 'OPEN' <(sed -n '/LOST/,$p' "$trace"); echo $?)"
 
 # tcp:// of a device server: a STATUS round trip.
-kill "$panel"; wineserver -k; wineserver -w
-"$sim" --fast --listen 127.0.0.1:0 >"$run/sim3.out" 2>"$run/sim3.log" & pids+=($!)
+kill -- -"$panel"; wineserver -k; wineserver -w
+in_group "$sim" --fast --listen 127.0.0.1:0 >"$run/sim3.out" 2>"$run/sim3.log"
 until_ok 50 test -s "$run/sim3.out"
 url=$(head -1 "$run/sim3.out")
-wine "$win/tova-control.exe" --com1 "$url" >"$run/panel2.out" 2>&1 & pids+=($!)
+in_group wine "$win/tova-control.exe" --com1 "$url" >"$run/panel2.out" 2>&1; panel=$!
 until_ok 300 probe window >/dev/null; sleep 1
 click Label1; xdotool key ctrl+k; sleep 0.5
 click Command44
 until_ok 30 test "$(label Label22)" = " Stand by"
 check "tcp:// of a device server: STATUS round trip" $? "$url: $(label Label22)"
-kill "${pids[-1]}"; wineserver -k; wineserver -w
+kill -- -"$panel"; wineserver -k; wineserver -w
 
 # tova-send.exe: exit statuses and a JSON line.
 send() { wine "$win/tova-send.exe" "$@" 2>"$run/send.err" | tr -d '\r'; return "${PIPESTATUS[0]}"; }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -61,6 +62,21 @@ class FakeClock : public Clock {
         ms = end;
     }
 };
+
+// A timer the code under test makes for itself: on the clock while it lives.
+class OwnFakeTimer : public FakeTimer {
+  public:
+    explicit OwnFakeTimer(FakeClock& clock) : FakeTimer(clock), m_on(clock) { m_on.timers.push_back(this); }
+    ~OwnFakeTimer() override { std::erase(m_on.timers, static_cast<FakeTimer*>(this)); }
+
+  private:
+    FakeClock& m_on;
+};
+
+// What a class that makes its own timers is given to make them with.
+inline std::function<std::unique_ptr<Timer>()> fakeTimers(FakeClock& clock) {
+    return [&clock] { return std::make_unique<OwnFakeTimer>(clock); };
+}
 
 inline void FakeTimer::setInterval(int ms) {
     m_interval = ms;

@@ -9,14 +9,9 @@ DeviceKeeper::DeviceKeeper(SerialControl& line, Timer& retry, ExchangeQueue& que
     m_retry.setEnabled(false);
     m_retry.setInterval(kRetryMs);
     m_retry.setOnTick([this] { tryOpen(); });
-    m_line.setEvents({[this](const std::string& bytes) { m_queue.received(bytes); },
-                      [this](const SerialFailure& f) { lost(f); }});
 }
 
-DeviceKeeper::~DeviceKeeper() {
-    m_retry.setOnTick({});
-    m_line.setEvents({});
-}
+DeviceKeeper::~DeviceKeeper() { m_retry.setOnTick({}); }
 
 void DeviceKeeper::start() {
     m_queue.setLineUp(false);

@@ -29,10 +29,11 @@ class DeviceKeeper {
     DeviceKeeper& operator=(const DeviceKeeper&) = delete;
 
     void start();
+    // The line failed (told by the line's events, which its owner routes here).
+    void lost(const SerialFailure& f);
 
   private:
     void tryOpen();
-    void lost(const SerialFailure& f);
     SerialControl& m_line;
     Callbacks m_tell;
     Timer& m_retry;

@@ -109,15 +109,14 @@ std::variant<QSslConfiguration, PlanFailure> tlsOf(const bridge::WebSettings& w)
 
 // The web listener: its address, the names it answers to, its secrets. Off the loopback it
 // needs a password.
-std::variant<WebPlan, PlanFailure> planWeb(const bridge::BridgeSettings& s) {
+std::optional<PlanFailure> planWeb(const bridge::BridgeSettings& s, WebPlan& plan, bridge::CoreWeb& core) {
     const bridge::WebSettings& w = s.web;
-    WebPlan plan;
     auto address = lookUp(*w.listen, "--http");
     if (auto* failed = std::get_if<PlanFailure>(&address)) return *failed;
     plan.address = std::get<QHostAddress>(address);
     plan.port = static_cast<quint16>(w.listen->port);
-    plan.places = bridge::webSlotRules(s);
-    bridge::WebAccessConfig& a = plan.access;
+    core.places = bridge::webSlotRules(s);
+    bridge::WebAccessConfig& a = core.access;
     a.port = w.listen->port;
     a.metricsOpen = w.metricsOpen.value_or(false);
     a.tls = w.cert.has_value();
@@ -153,7 +152,7 @@ std::variant<WebPlan, PlanFailure> planWeb(const bridge::BridgeSettings& s) {
         if (auto* failed = std::get_if<PlanFailure>(&tls)) return *failed;
         plan.tls = std::get<QSslConfiguration>(tls);
     }
-    return plan;
+    return std::nullopt;
 }
 
 } // namespace
@@ -178,41 +177,41 @@ std::variant<bridge::BridgeSettings, PlanFailure> readSettingsFile(const QString
 
 std::variant<BridgePlan, PlanFailure> planBridge(const bridge::BridgeSettings& s, const std::string& info) {
     BridgePlan o;
-    o.settings = LineSettings{s.speed.value_or(19200)};
-    o.verbose = s.verbose.value_or(false);
-    o.pollSeconds = s.pollSeconds.value_or(bridge::kDefaultPollSeconds);
+    bridge::CorePlan& core = o.core;
+    core.settings = LineSettings{s.speed.value_or(19200)};
+    core.verbose = s.verbose.value_or(false);
+    core.pollSeconds = s.pollSeconds.value_or(bridge::kDefaultPollSeconds);
+    core.version = TOVA_VERSION;
     if (s.search) {
         auto a = lookUp(*s.search, "--search");
         if (auto* failed = std::get_if<PlanFailure>(&a)) return *failed;
         o.search = {std::get<QHostAddress>(a), static_cast<quint16>(s.search->port)};
+        core.controllerPort = s.search->port;
     }
     for (const auto& n : s.notify) {
         auto a = lookUp(n, "--notify");
         if (auto* failed = std::get_if<PlanFailure>(&a)) return *failed;
-        o.notify.push_back({std::get<QHostAddress>(a).toString().toStdString(), n.port});
+        core.notify.push_back({std::get<QHostAddress>(a).toString().toStdString(), n.port});
     }
     for (const auto& spec : s.listeners) {
-        ListenerPlan plan;
-        plan.spec = spec;
-        plan.places = bridge::slotRulesOf(spec, s);
         auto address = lookUp(spec.where, spec.label);
         if (auto* failed = std::get_if<PlanFailure>(&address)) return *failed;
-        plan.address = std::get<QHostAddress>(address);
-        plan.config = bridge::projectorConfig(s, spec);
-        plan.config.info = info;
+        bridge::CoreListener l{spec.kind, bridge::projectorConfig(s, spec), bridge::slotRulesOf(spec, s)};
+        l.config.info = info;
         if (const auto file = passwordFileOf(spec, s)) {
             const QString path = QString::fromStdString(*file);
             auto password = readPasswordFile(path);
             if (auto* why = std::get_if<QString>(&password))
                 return PlanFailure{kUsage, QStringLiteral("password file %1: %2").arg(path, *why)};
-            plan.config.password = std::get<std::string>(password);
+            l.config.password = std::get<std::string>(password);
         }
-        o.listeners.push_back(std::move(plan));
+        core.listeners.push_back(std::move(l));
+        o.listeners.push_back({spec, std::get<QHostAddress>(address)});
     }
     if (s.web.listen) {
-        auto web = planWeb(s);
-        if (auto* failed = std::get_if<PlanFailure>(&web)) return *failed;
-        o.web = std::get<WebPlan>(web);
+        o.web.emplace();
+        core.web.emplace();
+        if (auto failed = planWeb(s, *o.web, *core.web)) return *failed;
     }
     return o;
 }
@@ -257,8 +256,8 @@ std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const Brid
         if (told.insert(file).second && readableByAll(QString::fromStdString(file)))
             out.push_back(QStringLiteral("warning: %1 is readable by every user of this computer (chmod o-r %1)")
                               .arg(QString::fromStdString(file)));
-    long clients = plan.web ? plan.web->places.size : 0;
-    for (const auto& l : plan.listeners) clients += l.places.size;
+    long clients = plan.core.web ? plan.core.web->places.size : 0;
+    for (const auto& l : plan.core.listeners) clients += l.places.size;
     // Each client takes a descriptor; the line, the listeners, the trace and the libraries some.
     const long reserved = 64 + static_cast<long>(plan.listeners.size());
     if (fileLimit >= 0 && clients + reserved > fileLimit)

@@ -3,10 +3,7 @@
 // From what the bridge is told to what it serves: the configuration file read, host names looked
 // up, password files read. Each failure says which setting, and with which exit status: a name
 // that does not resolve (yet) is 2, so that a service manager tries again; a wrong setting is 64.
-#include "bridge/bridge_settings.hpp"
-#include "bridge/pjlink/announcer.hpp"
-#include "bridge/web/web_access.hpp"
-#include "core/settings.hpp"
+#include "bridge/core_plan.hpp"
 
 #include <QHostAddress>
 #include <QSslConfiguration>
@@ -19,32 +16,25 @@
 
 namespace tova {
 
-// The web listener as the bridge serves it: its address looked up, its secrets read.
+// The web listener's address, looked up, and its TLS settings, read.
 struct WebPlan {
     QHostAddress address;
     quint16 port = 0;
-    bridge::WebAccessConfig access;
-    bridge::SlotRules places{bridge::kDefaultMaxHttp};
     std::optional<QSslConfiguration> tls;
 };
 
-// A listener as the bridge serves it: its address looked up, its projector's settings.
+// A listener's address, looked up.
 struct ListenerPlan {
     bridge::ListenerSpec spec;
     QHostAddress address;
-    bridge::ProjectorConfig config; // PJLink: the projector, its password read
-    bridge::SlotRules places;
 };
 
-// Everything the bridge serves, ready to bind.
+// Everything the bridge serves, ready to bind: what the core serves, and where.
 struct BridgePlan {
-    std::vector<ListenerPlan> listeners;
-    LineSettings settings;
-    bool verbose = false;
-    int pollSeconds = bridge::kDefaultPollSeconds;
+    bridge::CorePlan core;
+    std::vector<ListenerPlan> listeners;                   // in the core's order
     std::optional<std::pair<QHostAddress, quint16>> search; // the UDP socket for PJLink's search
-    std::vector<bridge::Endpoint> notify;                    // addresses looked up
-    std::optional<WebPlan> web;                              // the web remote and /metrics
+    std::optional<WebPlan> web;                             // the web remote and /metrics
 };
 
 struct PlanFailure {

@@ -1,30 +1,17 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The bridge on the network: a TCP listener per PJLink projector and per shared line, each
-// connection a PJLink session or a shared-line client of the one exchange queue on the line.
-// Every client is bounded: its slot, its unsent replies, its time to authenticate; accepting
-// goes on whatever the clients do.
-#include "bridge/pjlink/announcer.hpp"
-#include "bridge/bridge_settings.hpp"
-#include "bridge/client_bounds.hpp"
-#include "bridge/client_registry.hpp"
-#include "bridge/device_keeper.hpp"
-#include "bridge/log_limiter.hpp"
-#include "bridge/metrics.hpp"
-#include "bridge/pjlink/pjlink_session.hpp"
-#include "bridge/poller.hpp"
-#include "bridge/projector_state.hpp"
-#include "bridge/shared_line.hpp"
-#include "link/exchange_queue.hpp"
-#include "qt/qt_timer.hpp"
+// The bridge's transport: a TCP listener per PJLink projector and per shared line, the search
+// socket and the web listener, each connection's bytes handed to the core by id and the core's
+// bytes, closes and datagrams carried out. Accepting goes on whatever the clients do; what
+// each client may do is the core's.
+#include "bridge/bridge_core.hpp"
 #include "bridge_qt/bridge_plan.hpp"
-#include "bridge_qt/web/web_front.hpp"
 #include "bridge_qt/tcp_server.hpp"
+#include "bridge_qt/web/web_front.hpp"
+#include "qt/qt_timer.hpp"
 
 #include <QHostAddress>
 #include <QObject>
-#include <QTcpServer>
-#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -46,76 +33,37 @@ class BridgeServer : public QObject {
     static constexpr qint64 kReadChunk = qint64(bridge::kClientReadChunk);
 
     // log: every line the bridge says, as it says it.
-    BridgeServer(BridgePlan options, SerialControl& line, std::function<void(const QString&)> log);
+    BridgeServer(BridgePlan plan, SerialControl& line, std::function<void(const QString&)> log);
     ~BridgeServer() override;
 
     // Binds every listener; false with what failed in error.
     bool listen(QString& error);
-    void start();
-    // The passwords read again, by listener, and the web remote's (nullopt: as it is); says
-    // which changed.
+    void start() { m_core->start(); }
+    // The passwords read again, by listener, and the web remote's (nullopt: as it is).
     void setPasswords(const std::vector<std::optional<std::string>>& passwords, std::optional<std::string> web);
-    // /metrics as it stands.
-    std::string metrics() const;
-    // What the bridge did, for its last log line: exchanges, polls, the longest wait for a status.
-    QString summary() const;
+    std::string metrics() const { return m_core->metrics(); }
+    QString summary() const { return QString::fromStdString(m_core->summary()); }
     // A line of the log that a flood cannot multiply: summarised by kind.
     void sayLimited(const QString& kind, const QString& text, const QString& from = {});
 
   private:
-    struct Listener {
-        Listener(ListenerPlan p, int registered, std::function<std::chrono::milliseconds()> wait)
-            : plan(std::move(p)), index(registered), server(std::move(wait)) {}
-        ListenerPlan plan;
-        bridge::ProjectorState* state = nullptr; // PJLink: its projector's
-        int index = 0; // in the registry
-        TcpServer server;
-        QString name; // as the log names it
-    };
-    struct Connection {
-        QTcpSocket* socket = nullptr;
-        Listener* listener = nullptr;
-        std::unique_ptr<QtTimer> idle, stall;
-        std::unique_ptr<bridge::OutputBound> bound;
-        std::unique_ptr<bridge::PjlinkSession> pjlink;
-        std::unique_ptr<bridge::SharedLineClient> shared;
-        QString who, address;
-    };
-    void accept(Listener& l);
-    void serve(Listener& l, QTcpSocket* s, ClientId id);
+    void accept(int listener);
+    void serve(QTcpSocket* s, ClientId id);
     void readFrom(ClientId id);
     void drop(ClientId id);
-    // Closes a connection that has done nothing, for a newcomer.
-    void makeRoom(ClientId id);
     bool listenForSearches(QString& error);
     QUdpSocket& sender(const QString& from);
     bool forbidden(const QString& address) const;
-    // What the bridge knows of the projector at this address on the line, polled; made once.
-    bridge::ProjectorState& projector(const std::string& prefix);
-    void startWeb();
-    void say(const QString& text) const;
+    QString macFor(const ListenerPlan& l) const;
 
-    BridgePlan m_options;
+    BridgePlan m_plan;
     std::function<void(const QString&)> m_log;
     SteadyClock m_clock;
-    QtTimer m_timeout, m_guard, m_retry, m_logWindow, m_searchTurns;
-    ExchangeQueue m_queue;
-    bridge::DeviceKeeper m_keeper;
-    bridge::ClientRegistry m_clients{m_clock};
-    bridge::DigestBackoff m_backoff{m_clock};
-    bridge::LogLimiter m_limiter;
-    std::vector<std::unique_ptr<Listener>> m_listeners;
-    std::map<ClientId, Connection> m_connections;
-    // What the bridge knows of each projector, by its address on the line; their pollers.
-    std::map<std::string, std::unique_ptr<bridge::ProjectorState>> m_states;
-    std::vector<std::unique_ptr<QtTimer>> m_pollTimers;
-    std::vector<std::unique_ptr<bridge::Poller>> m_pollers;
-    bridge::Announcer m_announcer;
+    std::unique_ptr<bridge::BridgeCore> m_core;
+    std::vector<std::unique_ptr<TcpServer>> m_servers; // by listener
+    std::map<ClientId, QTcpSocket*> m_sockets;
     std::unique_ptr<QUdpSocket> m_search;
     std::map<QString, std::unique_ptr<QUdpSocket>> m_senders; // by the address they send from
-    bridge::LineStats m_stats;
-    std::uint64_t m_pjlinkFailures = 0;
-    std::vector<bridge::ServedProjector> m_projectors; // as the web remote and the metrics name them
     std::unique_ptr<WebFront> m_web;
 };
 

@@ -28,8 +28,9 @@ std::string methodName(QHttpServerRequest::Method m) {
     }
 }
 
-// The page's files, compiled in: only those the resource holds, by their exact names.
-std::optional<bridge::WebFile> pageFile(std::string_view path) {
+} // namespace
+
+std::optional<bridge::WebFile> webPageFile(std::string_view path) {
     static const QStringList names = QDir(QStringLiteral(":/web")).entryList(QDir::Files);
     const QString name = QString::fromUtf8(path.data(), qsizetype(path.size())).mid(1);
     if (!path.starts_with('/') || !names.contains(name)) return std::nullopt;
@@ -44,6 +45,8 @@ std::optional<bridge::WebFile> pageFile(std::string_view path) {
     return bridge::WebFile{std::move(type), bytes.toStdString()};
 }
 
+namespace {
+
 // Deleted once closed, aborted when the peer does not answer the close within a second.
 void letGo(QWebSocket* ws) {
     QObject::connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
@@ -52,12 +55,9 @@ void letGo(QWebSocket* ws) {
 
 } // namespace
 
-WebFront::WebFront(WebPlan plan, Line line, std::vector<bridge::ServedProjector> projectors, Callbacks callbacks)
-    : m_plan(std::move(plan)), m_line(line), m_tell(std::move(callbacks)),
-      m_listener(new HttpListener(m_plan.places, m_plan.tls)),
-      m_access(m_plan.access, line.clock, line.backoff, randomHex),
-      m_routes(m_access, {pageFile, [this] { return m_remote.tables(); }, [this] { return m_tell.metrics ? m_tell.metrics() : std::string(); }}),
-      m_remote(line.queue, std::move(projectors), [] { return std::make_unique<QtTimer>(); }) {
+WebFront::WebFront(WebPlan plan, const bridge::CoreWeb& web, bridge::BridgeCore& core, Callbacks callbacks)
+    : m_plan(std::move(plan)), m_places(web.places), m_login(web.access.password.has_value()), m_core(core),
+      m_tell(std::move(callbacks)), m_listener(new HttpListener(m_places, m_plan.tls)) {
     connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebFront::acceptSockets);
     connect(m_listener, &HttpListener::refused, this, [this](const QString& why, const QString& from) {
         logLimited(QStringLiteral("refused ") + why.left(24), QStringLiteral("client %1 refused on %2: %3").arg(from, m_name, why), from);
@@ -86,7 +86,7 @@ WebFront::~WebFront() {
 }
 
 bool WebFront::listen(QString& error) {
-    if (!m_listener->listenOn(m_plan.address, m_plan.port, std::max(256, m_plan.places.size))) {
+    if (!m_listener->listenOn(m_plan.address, m_plan.port, std::max(256, m_places.size))) {
         error = QStringLiteral("%1:%2: %3").arg(m_plan.address.toString()).arg(m_plan.port).arg(m_listener->errorString());
         delete m_listener;
         m_listener = nullptr;
@@ -96,25 +96,20 @@ bool WebFront::listen(QString& error) {
     m_name = QStringLiteral("web remote on %1://%2:%3")
                  .arg(m_plan.tls ? QStringLiteral("https") : QStringLiteral("http"), m_plan.address.toString())
                  .arg(m_listener->serverPort());
-    m_access.setPort(m_listener->serverPort()); // port 0 given: the one it got
+    m_core.webAccess().setPort(m_listener->serverPort()); // port 0 given: the one it got
+    m_core.setWebName(m_name.toStdString());
     log(QStringLiteral("%1, at most %2 connections%3%4")
             .arg(m_name)
-            .arg(m_plan.places.size)
-            .arg(m_plan.places.perAddress ? QStringLiteral(", %1 per address").arg(m_plan.places.perAddress) : QString())
-            .arg(m_plan.access.password ? QString() : QStringLiteral(", no login (loopback)")));
+            .arg(m_places.size)
+            .arg(m_places.perAddress ? QStringLiteral(", %1 per address").arg(m_places.perAddress) : QString())
+            .arg(m_login ? QString() : QStringLiteral(", no login (loopback)")));
     return true;
-}
-
-void WebFront::setPassword(std::optional<std::string> password) {
-    if (!password || !m_access.setPassword(std::move(password))) return;
-    log(QStringLiteral("%1: the password changed; every session ends").arg(m_name));
-    closeEndedSessions();
 }
 
 void WebFront::closeEndedSessions() {
     std::vector<ClientId> ended;
     for (const auto& [id, p] : m_pages)
-        if (!m_access.live(p.session)) ended.push_back(id);
+        if (!m_core.webAccess().live(p.session)) ended.push_back(id);
     for (ClientId id : ended) {
         const auto it = m_pages.find(id);
         log(QStringLiteral("%1 closed: its session ended").arg(it->second.who));
@@ -154,10 +149,10 @@ bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* sock
                          request.value("Authorization").toStdString(),
                          request.body().toStdString(),
                          addressText(request.remoteAddress()).toStdString()};
-    const auto failuresBefore = m_access.failures();
-    const bridge::WebReply reply = m_routes.handle(r);
+    const auto failuresBefore = m_core.webAccess().failures();
+    const bridge::WebReply reply = m_core.webRoutes().handle(r);
     const QString peer = QString::fromStdString(r.peer);
-    if (m_access.failures() != failuresBefore)
+    if (m_core.webAccess().failures() != failuresBefore)
         logLimited(QStringLiteral("failed login on ") + m_name, QStringLiteral("%1: a wrong password from %2").arg(m_name, peer), peer);
     QHttpServerResponse response(QByteArray::fromStdString(reply.type), QByteArray::fromStdString(reply.body),
                                  static_cast<QHttpServerResponder::StatusCode>(reply.status));
@@ -183,7 +178,7 @@ void WebFront::acceptSockets() {
         r.host = hs.rawHeader("Host").toStdString();
         r.origin = ws->origin().toStdString();
         r.cookie = hs.rawHeader("Cookie").toStdString();
-        if (!m_routes.socketAllowed(r)) {
+        if (!m_core.webRoutes().socketAllowed(r)) {
             // Closed before any message is read: nothing it sent has any effect.
             refuse(ws, QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not logged in, or from another site"));
             const QString peer = addressText(ws->peerAddress());
@@ -201,13 +196,12 @@ void WebFront::refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const 
 }
 
 void WebFront::admit(QWebSocket* ws, const QString& who, std::string session) {
-    const auto admitted = m_line.clients.admit(m_line.registryListener, addressText(ws->peerAddress()).toStdString(), true);
-    if (!std::holds_alternative<bridge::ClientRegistry::Admitted>(admitted)) {
+    const std::optional<ClientId> admitted = m_core.admitPage(addressText(ws->peerAddress()).toStdString());
+    if (!admitted) {
         refuse(ws, static_cast<QWebSocketProtocol::CloseCode>(1013) /* try again later */, QStringLiteral("too many pages open"));
         return;
     }
-    const ClientId id = std::get<bridge::ClientRegistry::Admitted>(admitted).id;
-    m_line.clients.settle(id); // logged in
+    const ClientId id = *admitted;
     QTcpSocket* raw = m_listener->socketOf(*ws);
     m_pages[id] = Page{ws, who, std::move(session), raw};
     if (!m_expiry.isActive()) m_expiry.start();
@@ -217,7 +211,7 @@ void WebFront::admit(QWebSocket* ws, const QString& who, std::string session) {
     connect(ws, &QWebSocket::textMessageReceived, this, [this, id](const QString& text) {
         auto it = m_pages.find(id);
         if (it == m_pages.end()) return;
-        if (!m_remote.received(id, text.toStdString())) {
+        if (!m_core.webRemote().received(id, text.toStdString())) {
             it->second.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("no such message"));
             dropPage(id);
         }
@@ -229,7 +223,7 @@ void WebFront::admit(QWebSocket* ws, const QString& who, std::string session) {
     });
     connect(ws, &QWebSocket::disconnected, this, [this, id] { dropPage(id); }, Qt::QueuedConnection);
     logLimited(QStringLiteral("page ") + m_name, QStringLiteral("%1 opened").arg(who), addressText(ws->peerAddress()));
-    m_remote.opened(id, [this, id](const std::string& json) {
+    m_core.pageOpened(id, [this, id](const std::string& json) {
         auto it = m_pages.find(id);
         if (it == m_pages.end()) return;
         it->second.socket->sendTextMessage(QString::fromStdString(json));
@@ -242,8 +236,7 @@ void WebFront::dropPage(ClientId id) {
     if (it == m_pages.end()) return;
     QWebSocket* ws = it->second.socket;
     m_pages.erase(it);
-    m_remote.closed(id); // its hold ends, its lines go
-    m_line.clients.remove(id);
+    m_core.pageClosed(id); // its hold ends, its lines go
     if (m_pages.empty()) m_expiry.stop();
     ws->disconnect(this);
     if (ws->state() == QAbstractSocket::UnconnectedState) ws->deleteLater();

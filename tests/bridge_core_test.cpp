@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+// The bridge's core on the fakes: a PJLink client and a web page driven through it as the
+// transport drives it, by client id, with the test's projector at the end of the line.
+#include "bridge/bridge_core.hpp"
+#include "fakes.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tova::bridge {
+namespace {
+
+using test::FakeClock;
+using test::FakeSerial;
+
+struct CoreRig {
+    FakeClock clock;
+    FakeSerial serial{clock};
+    std::map<ClientId, std::string> sent; // every client's bytes, as the transport would write them
+    std::vector<ClientId> closed, aborted;
+    std::vector<std::string> logged;
+    std::unique_ptr<BridgeCore> core;
+
+    explicit CoreRig(CorePlan plan) {
+        BridgeCore::Events events{
+            .log = [this](const std::string& s) { logged.push_back(s); },
+            .send = [this](ClientId id, const std::string& b) { sent[id] += b; return std::size_t(0); },
+            .close = [this](ClientId id) { closed.push_back(id); },
+            .abort = [this](ClientId id) { aborted.push_back(id); },
+            .readAgain = [](ClientId) {},
+            .datagram = [](const Datagram&) {},
+            .forbidden = [](const std::string&) { return false; },
+            .random = [](std::size_t n) { return std::string(n, 'a'); },
+            .file = [](std::string_view) { return std::optional<WebFile>(); },
+            .webConnections = [] { return std::size_t(1); }};
+        core = std::make_unique<BridgeCore>(serial, clock, test::fakeTimers(clock), std::move(plan), std::move(events));
+        for (std::size_t i = 0; i < core->listeners().size(); ++i) core->bound(int(i), "listener " + std::to_string(i));
+        core->start();
+    }
+    // A client of listener l, admitted and greeted.
+    ClientId connect(int l, const std::string& address) {
+        const auto a = core->connect(l, address, address + ":40000");
+        const ClientId id = std::get<BridgeCore::Admitted>(a).id;
+        core->opened(id);
+        return id;
+    }
+    // The projector acknowledges the line on the wire.
+    void acknowledge() { serial.receive("\x06\r"); }
+};
+
+CorePlan hall(int pollSeconds = 0) {
+    CorePlan p;
+    p.pollSeconds = pollSeconds;
+    p.version = "1.40.0";
+    ProjectorConfig left;
+    left.prefix = "A001";
+    left.name = "Hall left";
+    p.listeners.push_back({ClientKind::Pjlink, left, SlotRules{2, 0, false}});
+    p.listeners.push_back({ClientKind::SharedLine, {}, SlotRules{1, 0, false}});
+    p.web = CoreWeb{};
+    return p;
+}
+
+TEST(BridgeCore, APjlinkRequestGoesOutAddressedAndItsAnswerComesBackToItsClient) {
+    CoreRig r(hall());
+    const ClientId pj = r.connect(0, "192.0.2.5");
+    EXPECT_EQ(r.sent[pj], "PJLINK 0\r");
+    r.core->received(pj, "%1POWR 1\r");
+    ASSERT_EQ(r.serial.writes.back(), "A001C00\r");
+    r.acknowledge();
+    EXPECT_EQ(r.sent[pj], "PJLINK 0\r%1POWR=OK\r");
+    // A shared-line client's line goes out as it was sent, and only its reply comes back to it.
+    const ClientId raw = r.connect(1, "127.0.0.1");
+    r.core->received(raw, "A001CR0\r");
+    ASSERT_EQ(r.serial.writes.back(), "A001CR0\r");
+    r.serial.receive("40\r");
+    EXPECT_EQ(r.sent[raw], "40\r");
+    EXPECT_EQ(r.sent[pj], "PJLINK 0\r%1POWR=OK\r");
+}
+
+TEST(BridgeCore, AWebPressIsAnsweredToItsPageAndItsProjectorsStrip) {
+    CoreRig r(hall());
+    const ClientId page = *r.core->admitPage("127.0.0.1");
+    std::vector<std::string> told;
+    r.core->pageOpened(page, [&](const std::string& m) { told.push_back(m); });
+    ASSERT_FALSE(told.empty()); // its tiles at once
+    EXPECT_NE(told.front().find("\"type\":\"state\",\"projector\":0"), std::string::npos) << told.front();
+    ASSERT_TRUE(r.core->webRemote().received(page, "press 0 Command18")); // POWER OFF
+    ASSERT_EQ(r.serial.writes.back(), "A001C01\r");
+    r.acknowledge();
+    EXPECT_NE(told.back().find("{\"type\":\"traffic\",\"projector\":0,\"sent\":\" A 0 0 1 C 0 1 CR \",\"received\":\" ACK \""),
+              std::string::npos)
+        << told.back();
+    // The page's place is freed when it closes, and its lines go with it.
+    r.core->pageClosed(page);
+    EXPECT_NE(r.core->metrics().find("tova_listener_clients{listener=\"listener 0\",kind=\"pjlink\"} 0"), std::string::npos);
+}
+
+TEST(BridgeCore, AdmissionRefusalsEvictionsAndTheLineGoingDown) {
+    CoreRig r(hall());
+    const ClientId first = r.connect(0, "192.0.2.5");
+    r.connect(0, "192.0.2.6");
+    // Full of clients that have not yet had their second: the newcomer is refused and cut.
+    const auto refused = r.core->connect(0, "192.0.2.7", "192.0.2.7:1");
+    ASSERT_TRUE(std::holds_alternative<BridgeCore::Refused>(refused));
+    EXPECT_EQ(std::get<BridgeCore::Refused>(refused).farewell, "");
+    // After it, the oldest that has done nothing makes room, and the transport is told to cut it.
+    r.clock.advance(1100);
+    const auto admitted = r.core->connect(0, "192.0.2.7", "192.0.2.7:2");
+    ASSERT_TRUE(std::holds_alternative<BridgeCore::Admitted>(admitted));
+    EXPECT_EQ(std::get<BridgeCore::Admitted>(admitted).evicted, first);
+    // The device lost: the shared line's clients are closed, PJLink's stay and hear ERR4.
+    const ClientId raw = r.connect(1, "127.0.0.1");
+    const ClientId pj = std::get<BridgeCore::Admitted>(admitted).id;
+    r.core->opened(pj);
+    r.serial.lose("Input/output error");
+    EXPECT_NE(std::find(r.closed.begin(), r.closed.end(), raw), r.closed.end());
+    r.core->received(pj, "%1POWR ?\r");
+    EXPECT_NE(r.sent[pj].find("%1POWR=ERR4\r"), std::string::npos) << r.sent[pj];
+    // A shared-line newcomer is refused while the device is gone.
+    EXPECT_TRUE(std::holds_alternative<BridgeCore::Refused>(r.core->connect(1, "127.0.0.1", "127.0.0.1:3")));
+}
+
+TEST(BridgeCore, AnAddressThatGuessesIsToldSoAndRefused) {
+    CorePlan plan = hall();
+    plan.listeners[0].config.password = "JBMIAProjectorLink";
+    plan.listeners[0].places.size = 32;
+    CoreRig r(plan);
+    for (int i = 0; i < DigestBackoff::kLimit; ++i) {
+        const ClientId id = r.connect(0, "192.0.2.9");
+        r.core->received(id, std::string(32, '0') + "%1POWR ?\r");
+        EXPECT_NE(r.sent[id].find("PJLINK ERRA\r"), std::string::npos);
+        r.core->disconnected(id);
+    }
+    const auto banned = r.core->connect(0, "192.0.2.9", "192.0.2.9:1");
+    ASSERT_TRUE(std::holds_alternative<BridgeCore::Refused>(banned));
+    EXPECT_EQ(std::get<BridgeCore::Refused>(banned).farewell, "PJLINK ERRA\r");
+    EXPECT_NE(r.core->metrics().find("tova_auth_failures_total{kind=\"pjlink\"} 10"), std::string::npos);
+}
+
+} // namespace
+} // namespace tova::bridge

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The whole panel offscreen on a pseudo-terminal, for measuring; and small measuring helpers.
-#include "panel_qt/panel_assembly.hpp"
+#include "panel_qt/qt_panel.hpp"
 #include "sim_qt/pseudo_terminal.hpp"
 #include "qt/qt_serial_control.hpp"
 
@@ -107,7 +107,7 @@ struct Master {
 struct PanelRig {
     Master com1, com2;
     QtSerialControl serial{com1.slave, com2.slave};
-    PanelAssembly panel{serial};
+    QtPanel panel{serial};
     MainWindow& window = panel.window;
     Form1& form = panel.form;
     PanelRig() {

@@ -9,7 +9,7 @@ target_link_libraries(tova_qt PUBLIC tova_logic Qt6::Core Qt6::Network Qt6::Seri
 
 # The window.
 add_library(tova_window STATIC ${TOVA_WINDOW_SOURCES})
-target_link_libraries(tova_window PUBLIC tova_qt tova_panel tova_options Qt6::Widgets)
+target_link_libraries(tova_window PUBLIC tova_qt tova_window_rules tova_sim_qt Qt6::Widgets)
 
 # The virtual projector on a pseudo-terminal or a TCP port.
 add_library(tova_sim_qt STATIC ${TOVA_SIM_QT_SOURCES})

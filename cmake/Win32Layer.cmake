@@ -6,22 +6,23 @@ add_library(tova_win32 STATIC
   src/win32/com_port.cpp
   src/win32/tcp_link.cpp
   src/win32/win32_serial_control.cpp
-  src/win32/registry_devices.cpp
-  src/win32/demo_projector.cpp
   src/win32/stdin_reader.cpp
   src/win32/program_output.cpp
 )
-target_link_libraries(tova_win32 PUBLIC tova_options ws2_32)
+target_link_libraries(tova_win32 PUBLIC tova_logic ws2_32)
 # windows.h without its old winsock, min and max: winsock2 and std::min are the ones meant.
 target_compile_definitions(tova_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 
 add_library(tova_panel_win32 STATIC
   src/panel_win32/panel_window.cpp
   src/panel_win32/panel_controls.cpp
+  src/panel_win32/window_hooks.cpp
   src/panel_win32/panel_fonts.cpp
-  src/panel_win32/png_file.cpp
+  src/panel_win32/kept_devices.cpp
+  src/panel_win32/demo_projectors.cpp
+  src/panel_win32/win32_platform.cpp
 )
-target_link_libraries(tova_panel_win32 PUBLIC tova_panel tova_win32 comctl32 gdi32)
+target_link_libraries(tova_panel_win32 PUBLIC tova_window_rules tova_sim_model tova_win32 comctl32 gdi32)
 
 # A resource script per program from one template: version, manifest (common controls 6,
 # per-monitor DPI awareness, UTF-8 code page, Windows 10 and 11), icon.
@@ -43,5 +44,5 @@ target_link_options(tova-control PRIVATE -municode)
 tova_resources(tova-control tova-control "tova-control: operator panel for serial projectors")
 
 add_executable(tova-send src/apps/send_win32_main.cpp)
-target_link_libraries(tova-send PRIVATE tova_win32)
+target_link_libraries(tova-send PRIVATE tova_win32 tova_options)
 tova_resources(tova-send tova-send "tova-send: projector command codes from scripts")

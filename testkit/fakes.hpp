@@ -74,7 +74,7 @@ class OwnFakeTimer : public FakeTimer {
 };
 
 // What a class that makes its own timers is given to make them with.
-inline std::function<std::unique_ptr<Timer>()> fakeTimers(FakeClock& clock) {
+inline MakeTimer fakeTimers(FakeClock& clock) {
     return [&clock] { return std::make_unique<OwnFakeTimer>(clock); };
 }
 

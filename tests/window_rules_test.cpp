@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: MIT
-// What both windows take from below the seam: the keys on a button, the picture's pixels, the
-// trace of the line.
+// What both windows take from below the seam: the keys on a button, a caption's lines, the
+// outline's corners, the tab order, the picture's pixels, the trace of the line.
 #include "fakes.hpp"
 #include "link/tracing_serial.hpp"
-#include "panel/button_keys.hpp"
 #include "tables/layout_table.hpp"
 #include "tables/picture.hpp"
+#include "window/button_keys.hpp"
+#include "window/caption_lines.hpp"
+#include "window/control_plan.hpp"
+#include "window/outline.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -55,6 +59,101 @@ TEST(ButtonKeys, ASequenceOfKeysOnAButton) {
             else keys.focusLost();
             EXPECT_EQ(int(got), int(s.act)) << c.name << ", step " << i;
         }
+    }
+}
+
+namespace {
+// A font of the test's own: 6 px a Latin character, 12 px a Japanese one; ink 8 px above the
+// baseline and 2 below.
+int advanceOf(std::string_view s) {
+    int w = 0;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        w += b < 0x80 ? 6 : 12;
+        i += b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+    }
+    return w;
+}
+const TextMeasure kFont{advanceOf, [](std::string_view s) { return double(advanceOf(s)); },
+                        [](std::string_view) { return Ink{-8, 10}; }};
+} // namespace
+
+TEST(CaptionLines, BrokenWhereACaptionMayBreak) {
+    struct Case {
+        const char* caption;
+        int width;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"DISPLAY CLEAR", 50, {"DISPLAY", "CLEAR"}},
+        {"DISPLAY CLEAR", 78, {"DISPLAY CLEAR"}},       // exactly its width: one line
+        {"A-PC Adj", 30, {"A-PC", "Adj"}},
+        {"A-PC Adj", 18, {"A-", "PC", "Adj"}},          // after a hyphen
+        {"STATUS", 20, {"STA", "TUS"}},                 // a word wider than the button, anywhere
+        {"データを表示しない", 72, {"データを表示", "しない"}},
+        {"データを表示しない", 30, {"デー", "タを", "表示", "しな", "い"}}, // never before the long vowel
+        {"  OFF  ", 18, {"OFF"}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(wrapCaption(c.caption, c.width, kFont.extent), c.lines) << c.caption << " " << c.width;
+}
+
+TEST(CaptionLines, OneLineWhereItFitsElseTheLinesShareTheButton) {
+    // It fits the contents: the platform centres it itself.
+    EXPECT_TRUE(captionLines("CLEAR", {0, 0, 40, 40}, 30, false, kFont).empty());
+    // Two lines in a button 50 by 40: inside its edge 46 by 37, their ink (20) evenly spaced.
+    const auto lines = captionLines("DISPLAY CLEAR", {0, 0, 50, 40}, 46, false, kFont);
+    ASSERT_EQ(lines.size(), 2u);
+    const int gap = (37 - 20) / 3;
+    EXPECT_EQ(lines[0].baseline, 1 + gap + 8);
+    EXPECT_EQ(lines[1].baseline, 1 + gap + 10 + gap + 8);
+    EXPECT_EQ(lines[0].left, 2 + (46 - 42) / 2); // centred
+    // Shown pressed: one pixel down and right.
+    const auto pushed = captionLines("DISPLAY CLEAR", {0, 0, 50, 40}, 46, true, kFont);
+    EXPECT_EQ(pushed[1].baseline, lines[1].baseline + 1);
+    EXPECT_EQ(pushed[1].left, lines[1].left + 1);
+}
+
+TEST(Outline, EachEndReachesHalfTheWidestLineThatMeetsIt) {
+    const auto lines = outlineLines();
+    for (int dpi : {96, 144}) {
+        const auto strokes = outlineStrokes(dpi);
+        ASSERT_EQ(strokes.size(), lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const OutlineLine& l = lines[i];
+            const OutlineStroke& s = strokes[i];
+            EXPECT_DOUBLE_EQ(s.width, l.widthPixels * dpi / 96.0);
+            const int ends[2][2] = {{l.x1, l.y1}, {l.x2, l.y2}};
+            const double at[2][2] = {{s.x1, s.y1}, {s.x2, s.y2}};
+            for (int e = 0; e < 2; ++e) {
+                double reach = 0;
+                for (std::size_t j = 0; j < lines.size(); ++j)
+                    if (j != i && ((lines[j].x1 == ends[e][0] && lines[j].y1 == ends[e][1]) ||
+                                   (lines[j].x2 == ends[e][0] && lines[j].y2 == ends[e][1])))
+                        reach = std::max(reach, lines[j].widthPixels * dpi / 96.0 / 2);
+                const double moved = std::hypot(at[e][0] - ends[e][0] * dpi / 1440.0, at[e][1] - ends[e][1] * dpi / 1440.0);
+                EXPECT_NEAR(moved, reach, 1e-9) << l.name << " end " << e << " at " << dpi;
+            }
+        }
+    }
+}
+
+TEST(TabOrder, TheLayoutsOrderSkippingWhatCannotTakeTheFocus) {
+    const auto order = tabOrder();
+    std::set<int> tabs;
+    for (auto name : order) tabs.insert(findLayoutControl(name)->tab);
+    EXPECT_EQ(tabs.size(), order.size()); // no two share a place: one order for both windows
+    ASSERT_GE(order.size(), 3u);
+    auto all = [](std::string_view) { return true; };
+    EXPECT_EQ(nextInTabOrder(order[0], 1, all), order[1]);
+    EXPECT_EQ(nextInTabOrder(order[0], -1, all), order.back()); // round the end
+    auto notSecond = [&](std::string_view n) { return n != order[1]; };
+    EXPECT_EQ(nextInTabOrder(order[0], 1, notSecond), order[2]);
+    EXPECT_EQ(nextInTabOrder(order[0], 1, [](std::string_view) { return false; }), order[0]);
+    // The plan puts each control in its container's pixels, its font its own only where it
+    // differs from its container's.
+    for (const PlannedControl& p : planControls(96)) {
+        EXPECT_EQ(p.place.left, (p.layout->left + 7) / 15) << p.layout->name;
+        const LayoutControl* in = p.layout->container.empty() ? nullptr : findLayoutControl(p.layout->container);
+        EXPECT_EQ(p.ownFont, p.layout->font != (in ? in->font : FontCode::W)) << p.layout->name;
     }
 }
 

@@ -51,9 +51,9 @@ void BridgeCore::opened(ClientId id) {
     Connection& c = it->second;
     c.stall = m_makeTimer();
     c.bound = std::make_unique<OutputBound>(*c.stall, [this, id](const std::string& why) {
-        const auto it = m_connections.find(id);
-        if (it == m_connections.end()) return;
-        say(it->second.who + " closed: " + why);
+        const auto gone = m_connections.find(id);
+        if (gone == m_connections.end()) return;
+        say(gone->second.who + " closed: " + why);
         m_tell.abort(id);
     });
     const std::string& name = m_names[std::size_t(c.listener)];

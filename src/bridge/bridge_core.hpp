@@ -33,8 +33,6 @@ namespace tova::bridge {
 
 class BridgeCore {
   public:
-    using MakeTimer = std::function<std::unique_ptr<Timer>()>;
-
     // What the core asks of the transport.
     struct Events {
         std::function<void(const std::string&)> log{};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 #include <functional>
+#include <memory>
 
 namespace tova {
 
@@ -16,5 +17,8 @@ class Timer {
     virtual bool enabled() const = 0;
     virtual void setOnTick(std::function<void()> handler) = 0;
 };
+
+// What a class that makes timers of its own is given to make them with.
+using MakeTimer = std::function<std::unique_ptr<Timer>()>;
 
 } // namespace tova

@@ -1,30 +1,34 @@
 // SPDX-License-Identifier: MIT
-// The window as the handlers see it: captions, visibility, marks, heights and the warning box.
+// The window with Qt: its widgets built from the layout table, what only it can do for the
+// handlers (show a caption, hide a control, mark an option, its frame, the box), its outer
+// height on the window manager's frame.
 #include "panel_qt/main_window.hpp"
 
 #include "tables/controls.hpp"
 #include "tables/layout_table.hpp"
 #include "panel_qt/input_router.hpp"
 #include "panel_qt/panel_widgets.hpp"
+#include "panel_qt/startup_probe.hpp"
 #include "panel_qt/widget_factory.hpp"
+#include "window/control_plan.hpp"
 
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tova {
 namespace {
-int px(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
+int px(int twips) { return pixelsOf(twips, 96); }
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_outerHeight(kClientHeight) {
+MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_rules(kClientHeight, hooks()) {
     setObjectName(qs(ctl::Window));
     setWindowTitle(qs(kWindowCaption));
     QPalette pal = palette();
@@ -32,31 +36,87 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_outerHeight(kClient
     setPalette(pal);
     setAutoFillBackground(true);
     setFont(windowFont()); // the controls in it inherit it, unless theirs differs
-    m_surface = new Surface(this);
-    m_surface->setObjectName(QStringLiteral("surface"));
-    m_surface->setGeometry(0, 0, px(kClientWidth), px(kClientHeight));
-    buildControls(m_surface, m_controls, Stage::BeforeShow);
-    for (const LayoutControl& c : layoutControls())
-        m_captions.emplace(std::string(c.name), std::string(c.caption));
+    m_canvas = new Surface(this);
+    m_canvas->setObjectName(QStringLiteral("surface"));
+    m_canvas->setGeometry(0, 0, px(kClientWidth), px(kClientHeight));
+    buildControls(m_canvas, m_controls, Stage::BeforeShow);
     setFixedSize(px(kClientWidth), px(kClientHeight));
+    m_router = new InputRouter(this, m_controls, m_rules.input());
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    // The widgets outlive the window's own members as Qt destroys them: no key of theirs may
+    // reach the input rules then.
+    for (const auto& [name, w] : m_controls)
+        if (auto* b = qobject_cast<PanelButton*>(w)) b->input = nullptr;
+    delete m_router;
+}
 
-void MainWindow::setForm(Form1* form) { setInput(InputRouter::handlersOf(*form)); }
-
-void MainWindow::setInput(InputRouter::Handlers handlers) {
-    delete m_input;
-    m_input = new InputRouter(this, m_controls, std::move(handlers));
+WindowHooks MainWindow::hooks() {
+    WindowHooks h;
+    h.showCaption = [this](std::string_view c, const std::string& text) {
+        QWidget* w = control(c);
+        if (!w) return;
+        const QString t = QString::fromStdString(text);
+        if (auto* l = qobject_cast<QLabel*>(w)) l->setText(t);
+        else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(buttonText(text));
+        w->setAccessibleName(t);
+    };
+    h.setVisible = [this](std::string_view c, bool on) {
+        if (QWidget* w = control(c)) w->setVisible(on);
+    };
+    h.isVisible = [this](std::string_view c) {
+        const QWidget* w = control(c);
+        return w && !w->isHidden();
+    };
+    h.setMarked = [this](std::string_view c, bool on) {
+        if (auto* o = qobject_cast<QRadioButton*>(control(c))) o->setChecked(on);
+    };
+    h.isMarked = [this](std::string_view c) {
+        const auto* o = qobject_cast<QRadioButton*>(control(c));
+        return o && o->isChecked();
+    };
+    h.text = [this](std::string_view c) {
+        const auto* t = qobject_cast<QLineEdit*>(control(c));
+        return t ? t->text().toStdString() : std::string();
+    };
+    h.setText = [this](std::string_view c, const std::string& text) {
+        if (auto* t = qobject_cast<QLineEdit*>(control(c))) t->setText(QString::fromStdString(text));
+    };
+    h.setToolTip = [this](std::string_view c, const std::string& tip) {
+        if (QWidget* w = control(c)) w->setToolTip(QString::fromStdString(tip));
+    };
+    h.applyHeight = [this](int) { applyHeight(); };
+    h.outerWidth = [this] { return outerWidth(); };
+    h.moveTo = [this](double left, double top) { moveTo(left, top); };
+    h.screen = [this] { return screenTwips(); };
+    h.box = {[this](std::function<void()> f) { QTimer::singleShot(0, this, std::move(f)); },
+             [this](const std::string& held) {
+                 if (auto* b = qobject_cast<QAbstractButton*>(control(held))) b->setDown(false);
+             },
+             [this](const std::string& title, const std::string& text, std::function<void()> closed) {
+                 auto* box = new QMessageBox(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(text),
+                                             QMessageBox::Ok, this);
+                 box->setObjectName(QStringLiteral("warning"));
+                 box->setAttribute(Qt::WA_DeleteOnClose);
+                 box->setWindowModality(Qt::ApplicationModal);
+                 connect(box, &QMessageBox::finished, this, [closed = std::move(closed)] { closed(); });
+                 box->open();
+             }};
+    h.close = [this] {
+        close();
+        QCoreApplication::exit(0);
+    };
+    return h;
 }
 
 void MainWindow::buildLater() const {
     if (std::exchange(m_builtLater, true)) return;
     const auto before = m_controls;
-    buildControls(m_surface, m_controls, Stage::AfterFirstPaint);
-    if (m_input)
+    buildControls(m_canvas, m_controls, Stage::AfterFirstPaint);
+    if (m_router)
         for (const auto& [name, w] : m_controls)
-            if (!before.contains(name)) m_input->wire(name, w);
+            if (!before.contains(name)) m_router->wire(name, w);
 }
 
 QWidget* MainWindow::control(std::string_view name) const {
@@ -67,53 +127,6 @@ QWidget* MainWindow::control(std::string_view name) const {
     return nullptr;
 }
 
-std::string MainWindow::caption(std::string_view c) const {
-    if (!control(c)) return {};
-    auto it = m_captions.find(c);
-    return it == m_captions.end() ? std::string() : it->second;
-}
-
-void MainWindow::setCaption(std::string_view c, const std::string& text) {
-    QWidget* w = control(c);
-    if (!w) return;
-    m_captions.insert_or_assign(std::string(c), text);
-    const QString t = QString::fromStdString(text);
-    if (auto* l = qobject_cast<QLabel*>(w)) l->setText(t);
-    else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(buttonText(text));
-    w->setAccessibleName(t);
-}
-
-bool MainWindow::visible(std::string_view c) const {
-    QWidget* w = control(c);
-    return w && !w->isHidden();
-}
-
-void MainWindow::setVisible(std::string_view c, bool on) {
-    if (QWidget* w = control(c)) w->setVisible(on);
-}
-
-void MainWindow::setMarked(std::string_view option, bool on) {
-    if (auto* o = qobject_cast<QRadioButton*>(control(option))) o->setChecked(on);
-}
-
-bool MainWindow::marked(std::string_view option) const {
-    auto* o = qobject_cast<QRadioButton*>(control(option));
-    return o && o->isChecked();
-}
-
-std::string MainWindow::text(std::string_view box) const {
-    auto* t = qobject_cast<QLineEdit*>(control(box));
-    return t ? t->text().toStdString() : std::string();
-}
-
-void MainWindow::setText(std::string_view box, const std::string& text) {
-    if (auto* t = qobject_cast<QLineEdit*>(control(box))) t->setText(QString::fromStdString(text));
-}
-
-void MainWindow::setToolTip(std::string_view c, const std::string& text) {
-    if (QWidget* w = control(c)) w->setToolTip(QString::fromStdString(text));
-}
-
 QMargins MainWindow::frame() const {
     if (!isVisible()) return {};
     const QRect outer = frameGeometry(), inner = geometry();
@@ -121,25 +134,20 @@ QMargins MainWindow::frame() const {
             outer.bottom() - inner.bottom()};
 }
 
-void MainWindow::setHeight(int twips) {
-    m_outerHeight = twips;
-    applyHeight();
-}
-
 void MainWindow::applyHeight() {
     // Outer height: what the platform's frame takes comes off the client area.
     const QMargins f = frame();
-    const int client = std::max(1, px(m_outerHeight) - f.top() - f.bottom());
+    const int client = std::max(1, px(m_rules.height()) - f.top() - f.bottom());
     setFixedSize(px(kClientWidth), client);
 }
 
-int MainWindow::width() const {
+int MainWindow::outerWidth() const {
     const QMargins f = frame();
     return (QWidget::width() + f.left() + f.right()) * kTwipsPerPixel;
 }
 
-void MainWindow::move(double left, double top) {
-    m_place = Place{left, top, double(width()), double(height())};
+void MainWindow::moveTo(double left, double top) {
+    m_place = Place{left, top, double(outerWidth()), double(m_rules.height())};
     applyPlace();
 }
 
@@ -190,32 +198,27 @@ bool MainWindow::event(QEvent* e) {
     return done;
 }
 
-ScreenSize MainWindow::screenSize() const {
-    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+ScreenSize MainWindow::screenTwips() const {
+    const QScreen* s = QWidget::screen() ? QWidget::screen() : QGuiApplication::primaryScreen();
     if (!s) return {};
     return {double(s->geometry().width() * kTwipsPerPixel),
             double(s->geometry().height() * kTwipsPerPixel)};
 }
 
-void MainWindow::showWarning(const std::string& text, std::function<void()> onClosed) {
-    auto* box = new QMessageBox(QMessageBox::Warning, QString(), QString::fromStdString(text),
-                                QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("warning"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
-    connect(box, &QMessageBox::finished, this, [onClosed = std::move(onClosed)] { onClosed(); });
-    // Opened after the running handler: a held button's release is never swallowed by it.
-    QTimer::singleShot(0, this, [this, box = QPointer<QMessageBox>(box)] {
-        if (m_input) m_input->releaseHeld();
-        if (box) box->open();
-    });
+void MainWindow::showAtStart() {
+    probeStartUp(this);
+    show();
+    if (QWidget* first = control(ctl::PowerOn)) first->setFocus();
 }
 
-void MainWindow::end() {
-    delete m_input; // no event reaches the handlers after END
-    m_input = nullptr;
-    close();
-    QCoreApplication::exit(0);
+void MainWindow::screenshotLater(const QString& file, int heightTwips) {
+    QTimer::singleShot(600, this, [this, file, heightTwips] {
+        if (heightTwips > 0) m_rules.setHeight(heightTwips);
+        QTimer::singleShot(300, this, [this, file] {
+            if (grab().save(file)) std::fprintf(stderr, "tova-control: screenshot saved to %s\n", qPrintable(file));
+            else std::fprintf(stderr, "tova-control: cannot save the screenshot to %s\n", qPrintable(file));
+        });
+    });
 }
 
 } // namespace tova

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The few widgets whose platform behaviour the panel must change.
-#include "panel/button_keys.hpp"
+#include "window/window_input.hpp"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -12,12 +12,13 @@
 
 namespace tova {
 
-// A command button: Enter on it activates it like the space bar; a key held on it is one press.
+// A command button: its keys and its caption as the window's rules say.
 class PanelButton : public QPushButton {
     Q_OBJECT
   public:
     explicit PanelButton(const QString& text, QWidget* parent = nullptr);
     bool held = false; // acts on press and release; the keyboard does nothing with it
+    WindowInput* input = nullptr; // where its keys go; none: nowhere
     // A release followed by a press within this time is the key's auto-repeat.
     static constexpr int kAutoRepeatGapMs = 40;
 
@@ -28,9 +29,8 @@ class PanelButton : public QPushButton {
     void paintEvent(QPaintEvent* e) override; // the caption wraps, as on the classic panel
 
   private:
-    QStringList wrappedLines(const QString& caption, int width) const;
+    ButtonFace face();
     void keyLetGo();
-    ButtonKeys m_keys;
     QTimer m_keyRelease;
 };
 

@@ -2,8 +2,8 @@
 #include "panel_qt/widget_factory.hpp"
 
 #include "tables/controls.hpp"
-#include "panel/form1.hpp"
 #include "tables/layout_table.hpp"
+#include "window/control_plan.hpp"
 #include "tables/picture.hpp"
 #include "panel_qt/panel_widgets.hpp"
 
@@ -12,9 +12,7 @@
 #include <QImage>
 #include <QPixmap>
 
-#include <algorithm>
 #include <limits>
-#include <vector>
 
 namespace tova {
 namespace {
@@ -27,8 +25,6 @@ QPixmap picture() {
         for (int x = 0; x < p.width; ++x) image.setPixel(x, y, p.rgb[std::size_t(y * p.width + x)]);
     return QPixmap::fromImage(image);
 }
-
-int px(int twips) { return qRound(twips / double(kTwipsPerPixel)); }
 
 QFont fontFor(FontCode code) {
     const FontSpec s = fontSpec(code);
@@ -61,7 +57,8 @@ Qt::Alignment alignmentOf(Align a) {
     return Qt::AlignLeft | Qt::AlignVCenter;
 }
 
-QWidget* make(const LayoutControl& c, QWidget* parent, std::map<std::string_view, QButtonGroup*>& groups) {
+QWidget* make(const PlannedControl& planned, QWidget* parent, std::map<std::string_view, QButtonGroup*>& groups) {
+    const LayoutControl& c = *planned.layout;
     switch (c.kind) {
     case Kind::Frame: {
         auto* f = new QFrame(parent);
@@ -78,7 +75,7 @@ QWidget* make(const LayoutControl& c, QWidget* parent, std::map<std::string_view
     }
     case Kind::Button: {
         auto* b = new PanelButton(buttonText(c.caption), parent);
-        b->held = Form1::isHeld(c.name);
+        b->held = planned.held;
         b->setAutoDefault(false);
         b->setAccessibleName(qs(c.caption));
         return b;
@@ -127,27 +124,28 @@ Stage stageOf(std::string_view name) {
 
 void buildControls(QWidget* surface, Controls& controls, Stage stage) {
     std::map<std::string_view, QButtonGroup*> groups;
-    for (const LayoutControl& c : layoutControls()) {
+    for (const PlannedControl& planned : planControls(96)) {
+        const LayoutControl& c = *planned.layout;
         if (stageOf(c.name) != stage) continue;
         QWidget* parent = c.container.empty() ? surface : controls.find(c.container)->second;
-        QWidget* w = make(c, parent, groups);
+        QWidget* w = make(planned, parent, groups);
         w->setObjectName(qs(c.name));
-        w->setGeometry(px(c.left), px(c.top), px(c.width), px(c.height));
+        w->setGeometry(planned.place.left, planned.place.top, planned.place.width, planned.place.height);
         // A control in its container's font inherits it: one font less to resolve at start.
-        const LayoutControl* container = c.container.empty() ? nullptr : findLayoutControl(c.container);
-        if (c.font != (container ? container->font : FontCode::W)) w->setFont(fontFor(c.font));
+        if (planned.ownFont) w->setFont(fontFor(c.font));
         paint(w, c);
         w->setVisible(c.visible);
-        if (c.kind == Kind::Label || c.kind == Kind::Frame || c.kind == Kind::Picture) w->setFocusPolicy(Qt::NoFocus);
+        if (!planned.takesFocus) w->setFocusPolicy(Qt::NoFocus);
         controls.emplace(std::string(c.name), w);
     }
-    // The tab order of every control built so far, by the layout's tab indexes.
-    std::vector<std::pair<int, QWidget*>> tabOrder;
-    for (const LayoutControl& c : layoutControls())
-        if (auto it = controls.find(c.name); it != controls.end() && it->second->focusPolicy() != Qt::NoFocus)
-            tabOrder.emplace_back(c.tab, it->second);
-    std::sort(tabOrder.begin(), tabOrder.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < tabOrder.size(); ++i) QWidget::setTabOrder(tabOrder[i - 1].second, tabOrder[i].second);
+    // The layout's tab order, through every control built so far.
+    QWidget* previous = nullptr;
+    for (std::string_view name : tabOrder()) {
+        const auto it = controls.find(name);
+        if (it == controls.end()) continue;
+        if (previous) QWidget::setTabOrder(previous, it->second);
+        previous = it->second;
+    }
 }
 
 } // namespace tova

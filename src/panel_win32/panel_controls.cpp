@@ -2,9 +2,10 @@
 // The controls' own behaviour: frames that pass their children's news up, the picture, buttons
 // drawn in their colours and worked by the pointer and keys as the panel's rules say, the
 // command box, the arrow pad's outline, and the message loop that shows the window every key first.
-#include "panel/form1.hpp"
 #include "panel_win32/panel_window.hpp"
 #include "tables/picture.hpp"
+#include "window/caption_lines.hpp"
+#include "window/outline.hpp"
 #include "win32/text.hpp"
 
 #include <algorithm>
@@ -32,29 +33,38 @@ bool pointerDown(UINT msg) {
 
 bool pointerUp(UINT msg) { return msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || msg == WM_MBUTTONUP; }
 
-// A caption in lines of at most width pixels: broken at a blank where the line has one, else
-// between any two characters (the Japanese captions have no blanks).
-std::vector<std::wstring> wrapLines(HDC dc, const std::wstring& text, int width) {
-    std::vector<std::wstring> lines{L""};
-    for (wchar_t ch : text) {
-        std::wstring& line = lines.back();
-        std::wstring longer = line + ch;
+// The font selected into dc, measured as the caption rule asks: advances, the overhang of a
+// line's last glyph, and the ink of the glyphs from their outlines.
+TextMeasure measureOn(HDC dc) {
+    auto advance = [dc](std::string_view s) {
+        const std::wstring w = wide(s);
         SIZE size{};
-        GetTextExtentPoint32W(dc, longer.c_str(), static_cast<int>(longer.size()), &size);
-        if (size.cx <= width || line.empty()) {
-            line = std::move(longer);
-            continue;
+        GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+        return static_cast<int>(size.cx);
+    };
+    auto extent = [dc, advance](std::string_view s) {
+        const std::wstring w = wide(s);
+        double width = advance(s);
+        ABC abc{};
+        if (!w.empty() && GetCharABCWidthsW(dc, w.back(), w.back(), &abc)) width += std::max(0, -abc.abcC);
+        return width;
+    };
+    auto ink = [dc](std::string_view s) {
+        const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
+        int top = 0, bottom = 0;
+        bool any = false;
+        for (wchar_t ch : wide(s)) {
+            GLYPHMETRICS gm{};
+            if (GetGlyphOutlineW(dc, ch, GGO_METRICS, &gm, 0, nullptr, &identity) == GDI_ERROR || gm.gmBlackBoxY == 0) continue;
+            const int glyphTop = -gm.gmptGlyphOrigin.y;
+            const int glyphBottom = glyphTop + static_cast<int>(gm.gmBlackBoxY);
+            top = any ? std::min(top, glyphTop) : glyphTop;
+            bottom = any ? std::max(bottom, glyphBottom) : glyphBottom;
+            any = true;
         }
-        const std::size_t blank = line.rfind(L' ');
-        if (blank != std::wstring::npos && ch != L' ') {
-            std::wstring rest = line.substr(blank + 1) + ch;
-            line.erase(blank);
-            lines.push_back(std::move(rest));
-        } else {
-            lines.emplace_back(ch == L' ' ? L"" : std::wstring(1, ch));
-        }
-    }
-    return lines;
+        return Ink{top, bottom - top};
+    };
+    return {advance, extent, ink};
 }
 
 } // namespace
@@ -94,7 +104,7 @@ LRESULT CALLBACK PanelWindow::pictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
         return 0;
     case WM_ERASEBKGND: return 1;
     case WM_LBUTTONDBLCLK:
-        if (self && self->m_form) self->m_form->onPictureDoubleClick();
+        if (self) self->m_rules.input().pictureDoubleClick();
         return 0;
     default: return DefWindowProcW(hwnd, msg, wp, lp);
     }
@@ -131,67 +141,39 @@ void PanelWindow::draw(const DRAWITEMSTRUCT& d) {
     const HGDIOBJ before = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(d.hwndItem, WM_GETFONT, 0, 0)));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, ref(c->layout->fore));
-    const std::wstring text = wide(c->caption);
-    RECT inner = r;
-    InflateRect(&inner, -2, -2);
-    if (down) OffsetRect(&inner, 1, 1);
-    RECT measured = inner;
-    DrawTextW(dc, text.c_str(), -1, &measured, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    if (measured.right - measured.left <= inner.right - inner.left) {
+    const Box button{r.left, r.top, r.right - r.left, r.bottom - r.top};
+    // The contents: inside the edge, two pixels a side.
+    const auto lines = captionLines(m_rules.caption(c->layout->name), button, button.width - 4, down, measureOn(dc));
+    if (lines.empty()) {
+        RECT inner = r;
+        InflateRect(&inner, -2, -2);
+        if (down) OffsetRect(&inner, 1, 1);
+        const std::wstring text = wide(m_rules.caption(c->layout->name));
         DrawTextW(dc, text.c_str(), -1, &inner, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     } else {
-        // A caption wider than the button wraps; the margins would cut its lines, so they share
-        // the whole button inside its edge, their ink (the em box) evenly spaced.
-        RECT all = r;
-        InflateRect(&all, -2, -1);
-        if (down) OffsetRect(&all, 1, 1);
-        TEXTMETRICW tm{};
-        GetTextMetricsW(dc, &tm);
-        const int ink = static_cast<int>(tm.tmHeight - tm.tmInternalLeading);
-        const auto lines = wrapLines(dc, text, all.right - all.left);
-        const int count = static_cast<int>(lines.size());
-        const int gap = std::max(0, static_cast<int>(all.bottom - all.top - count * ink) / (count + 1));
-        int y = all.top + gap;
-        for (const std::wstring& line : lines) {
-            RECT row{all.left, y - tm.tmInternalLeading, all.right, y + ink};
-            DrawTextW(dc, line.c_str(), -1, &row, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
-            y += ink + gap;
+        const UINT align = SetTextAlign(dc, TA_LEFT | TA_BASELINE);
+        for (const CaptionLine& l : lines) {
+            const std::wstring text = wide(l.text);
+            TextOutW(dc, l.left, l.baseline, text.c_str(), static_cast<int>(text.size()));
         }
+        SetTextAlign(dc, align);
     }
     SelectObject(dc, before);
     if (d.itemState & ODS_FOCUS) {
+        // Around wrapped lines, never through them.
         RECT f = r;
-        InflateRect(&f, -3, -3);
+        InflateRect(&f, lines.empty() ? -3 : -1, lines.empty() ? -3 : -1);
         DrawFocusRect(dc, &f);
     }
 }
 
 void PanelWindow::paintOutline(HDC dc) {
-    const auto lines = outlineLines();
-    auto end = [this](const OutlineLine& l, bool second) {
-        return std::pair<double, double>{(second ? l.x2 : l.x1) * m_dpi / 1440.0, (second ? l.y2 : l.y1) * m_dpi / 1440.0};
-    };
-    for (const auto& l : lines) {
-        // Each end reaches half the width of the widest line that meets it there, so that the
-        // corners close; no line moves.
-        std::pair<double, double> ends[2] = {end(l, false), end(l, true)};
-        const double dx = ends[1].first - ends[0].first, dy = ends[1].second - ends[0].second;
-        const double length = std::max(1.0, std::hypot(dx, dy));
-        for (int e = 0; e < 2; ++e) {
-            double reach = 0;
-            for (const auto& other : lines)
-                if (&other != &l && (end(other, false) == ends[e] || end(other, true) == ends[e]))
-                    reach = std::max(reach, other.widthPixels * m_dpi / 96.0 / 2.0);
-            const double s = e == 0 ? -reach : reach;
-            ends[e].first += s * dx / length;
-            ends[e].second += s * dy / length;
-        }
+    for (const OutlineStroke& l : outlineStrokes(m_dpi)) {
         LOGBRUSH lb{BS_SOLID, ref(kOutlineColour), 0};
-        HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT,
-                                static_cast<DWORD>(std::lround(l.widthPixels * m_dpi / 96.0)), &lb, 0, nullptr);
+        HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT, static_cast<DWORD>(std::lround(l.width)), &lb, 0, nullptr);
         const HGDIOBJ before = SelectObject(dc, pen);
-        MoveToEx(dc, static_cast<int>(std::lround(ends[0].first)), static_cast<int>(std::lround(ends[0].second)), nullptr);
-        LineTo(dc, static_cast<int>(std::lround(ends[1].first)), static_cast<int>(std::lround(ends[1].second)));
+        MoveToEx(dc, static_cast<int>(std::lround(l.x1)), static_cast<int>(std::lround(l.y1)), nullptr);
+        LineTo(dc, static_cast<int>(std::lround(l.x2)), static_cast<int>(std::lround(l.y2)));
         SelectObject(dc, before);
         DeleteObject(pen);
     }
@@ -204,7 +186,7 @@ LRESULT CALLBACK PanelWindow::buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
         if ((msg == WM_KEYDOWN || msg == WM_KEYUP) && self->buttonKey(*c, msg, wp)) return 0;
         if ((pointerDown(msg) || pointerUp(msg) || msg == WM_CAPTURECHANGED) && self->buttonPointer(*c, msg)) return 0;
         if (msg == WM_KILLFOCUS) {
-            c->keys.focusLost();
+            self->m_rules.input().focusLost(std::string(c->layout->name));
             if (!c->down) SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);
         }
     }
@@ -213,35 +195,28 @@ LRESULT CALLBACK PanelWindow::buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
+ButtonFace PanelWindow::face(Control& c) {
+    const HWND hwnd = c.hwnd;
+    return {[hwnd] { return (SendMessageW(hwnd, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; },
+            [hwnd](bool down) { SendMessageW(hwnd, BM_SETSTATE, down ? TRUE : FALSE, 0); }};
+}
+
 bool PanelWindow::buttonKey(Control& c, UINT msg, WPARAM wp) {
-    const ButtonKeys::Key key = keyOf(wp);
-    using Act = ButtonKeys::Act;
-    Act act = msg == WM_KEYDOWN ? c.keys.press(key, c.held) : c.keys.release(key, c.held, false);
-    // Windows flags a key's auto-repeat: its release stands at once.
-    if (act == Act::Wait) act = c.keys.letGo();
-    switch (act) {
-    case Act::Pass: return c.held && key != ButtonKeys::Key::Other; // a held button's keys do nothing at all
-    case Act::Ignore: return true;
-    case Act::ShowDown: SendMessageW(c.hwnd, BM_SETSTATE, TRUE, 0); return true;
-    case Act::Click:
-        SendMessageW(c.hwnd, BM_SETSTATE, FALSE, 0);
-        if (m_form) m_form->click(c.layout->name);
-        return true;
-    case Act::None:
-    case Act::StillHeld:
-    case Act::Wait: return true;
-    }
-    return true;
+    const std::string name(c.layout->name);
+    const ButtonFace f = face(c);
+    // Windows flags a key's auto-repeat: a release stands at once.
+    const auto taken = msg == WM_KEYDOWN ? m_rules.input().keyDown(name, keyOf(wp), c.held, f)
+                                         : m_rules.input().keyUp(name, keyOf(wp), c.held, false, [&] { m_rules.input().keyLetGo(name, f); });
+    return taken != WindowInput::Key::Pass;
 }
 
 bool PanelWindow::buttonPointer(Control& c, UINT msg) {
     if (!c.held) return false; // a one-shot button clicks as every button does
+    const std::string name(c.layout->name);
     if (pointerDown(msg)) {
-        // Any mouse button holds it; one pointer holds one button.
-        if (m_form && m_form->mouseDown(c.layout->name)) {
+        if (m_rules.input().pointerDown(name, face(c))) {
             c.down = true;
             SetCapture(c.hwnd);
-            SendMessageW(c.hwnd, BM_SETSTATE, TRUE, 0);
         }
         return true;
     }
@@ -249,8 +224,7 @@ bool PanelWindow::buttonPointer(Control& c, UINT msg) {
     // Released, or the pointer taken away: either ends the hold, so that nothing goes on moving.
     c.down = false;
     if (msg != WM_CAPTURECHANGED && GetCapture() == c.hwnd) ReleaseCapture();
-    SendMessageW(c.hwnd, BM_SETSTATE, FALSE, 0);
-    if (m_form) m_form->mouseUp(c.layout->name);
+    m_rules.input().pointerUp(name, face(c));
     return true;
 }
 
@@ -265,9 +239,7 @@ bool PanelWindow::preview(MSG& msg) {
     if (!m_window || GetAncestor(msg.hwnd, GA_ROOT) != m_window) return false;
     const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0, alt = GetKeyState(VK_MENU) < 0;
     // The window sees every key before the focused control, and passes it on.
-    if (m_form)
-        m_form->onKeyDown(static_cast<int>(msg.wParam),
-                          (shift ? Form1::kShiftMask : 0) | (ctrl ? Form1::kCtrlMask : 0) | (alt ? Form1::kAltMask : 0));
+    m_rules.input().windowKey(static_cast<int>(msg.wParam), shift, ctrl, alt);
     if (m_ended) return true;
     if (msg.wParam == VK_TAB && !ctrl && !alt) {
         moveFocus(shift ? -1 : 1);
@@ -277,25 +249,12 @@ bool PanelWindow::preview(MSG& msg) {
 }
 
 void PanelWindow::moveFocus(int step) {
-    // The layout's tab order, through every control that takes the focus and can be seen.
-    std::vector<std::pair<int, HWND>> order;
-    for (const Control& c : m_controls)
-        if (c.layout->kind == Kind::Button || c.layout->kind == Kind::Option || c.layout->kind == Kind::TextBox)
-            order.emplace_back(c.layout->tab, c.hwnd);
-    std::sort(order.begin(), order.end());
-    const HWND now = GetFocus();
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < order.size(); ++i)
-        if (order[i].second == now) at = i;
-    const long long count = static_cast<long long>(order.size());
-    for (long long n = 1; n <= count; ++n) {
-        const long long i = ((static_cast<long long>(at) + step * n) % count + count) % count;
-        const HWND next = order[static_cast<std::size_t>(i)].second;
-        if (IsWindowVisible(next) && IsWindowEnabled(next)) {
-            SetFocus(next);
-            return;
-        }
-    }
+    const Control* now = find(GetFocus());
+    const std::string_view next = nextInTabOrder(now ? now->layout->name : std::string_view(), step, [this](std::string_view name) {
+        const HWND h = control(name);
+        return h && IsWindowVisible(h) && IsWindowEnabled(h);
+    });
+    if (const HWND h = control(next)) SetFocus(h);
 }
 
 int PanelWindow::run() {

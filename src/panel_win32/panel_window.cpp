@@ -1,15 +1,12 @@
 // SPDX-License-Identifier: MIT
-// The window as the handlers see it: the controls built from the layout table, captions,
-// visibility, marks, heights in twips on the outer frame, the warning box after the running
-// handler, and END.
+// The window in Win32: the controls built from the layout table, its outer height in twips on
+// its frame, what runs after the running handler, END, and its messages.
 #include "panel_win32/panel_window.hpp"
 
-#include "panel/form1.hpp"
 #include "panel_win32/control_ids.hpp"
 #include "tables/controls.hpp"
-#include "tables/hold_table.hpp"
-#include "panel_win32/png_file.hpp"
 #include "win32/text.hpp"
+#include "window/png_file.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -20,7 +17,6 @@
 namespace tova::win32 {
 namespace {
 
-constexpr UINT kWarn = WM_APP + 10;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 
@@ -64,7 +60,7 @@ void registerClasses(WNDPROC window, WNDPROC frame, WNDPROC picture) {
 
 } // namespace
 
-PanelWindow::PanelWindow() {
+PanelWindow::PanelWindow() : m_rules(kClientHeight, hooks()) {
     INITCOMMONCONTROLSEX cc{sizeof cc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&cc);
     registerClasses(windowProc, frameProc, pictureProc);
@@ -74,7 +70,7 @@ PanelWindow::PanelWindow() {
                                outer.cx, outer.cy, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     m_dpi = dpiOf(m_window);
     // Its outer height as laid out, the frame counted: what start-up centres it by.
-    m_outerHeight = MulDiv(outerSize(px(kClientWidth), px(kClientHeight)).cy, 1440, m_dpi);
+    m_rules.laidOut(MulDiv(outerSize(px(kClientWidth), px(kClientHeight)).cy, 1440, m_dpi));
     applyHeight();
     m_tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_window, nullptr,
@@ -102,16 +98,16 @@ SIZE PanelWindow::outerSize(int clientWidth, int clientHeight) const {
 }
 
 void PanelWindow::build() {
-    const auto& all = layoutControls();
-    m_controls.reserve(all.size());
+    const std::vector<PlannedControl> plan = planControls(m_dpi);
+    m_controls.reserve(plan.size());
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const LayoutControl& l = all[i];
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        const LayoutControl& l = *plan[i].layout;
         Control& c = m_controls.emplace_back();
         c.layout = &l;
-        c.caption = std::string(l.caption);
+        c.held = plan[i].held;
         HWND parent = l.container.empty() ? m_window : m_controls[m_byName.find(l.container)->second].hwnd;
-        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (l.visible ? WS_VISIBLE : 0);
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (l.visible ? WS_VISIBLE : 0) | (plan[i].takesFocus ? WS_TABSTOP : 0);
         DWORD ex = 0;
         const wchar_t* cls = L"STATIC";
         switch (l.kind) {
@@ -127,18 +123,17 @@ void PanelWindow::build() {
             break;
         case Kind::Button:
             cls = L"BUTTON";
-            style |= BS_OWNERDRAW | WS_TABSTOP;
-            c.held = findHoldButton(l.name) != nullptr;
+            style |= BS_OWNERDRAW;
             break;
         case Kind::Option:
             cls = L"BUTTON";
             // Marked by the window itself, one per container: the system's own grouping reaches
             // into the containers within.
-            style |= BS_RADIOBUTTON | WS_TABSTOP;
+            style |= BS_RADIOBUTTON;
             break;
         case Kind::TextBox:
             cls = L"EDIT";
-            style |= ES_AUTOHSCROLL | WS_TABSTOP;
+            style |= ES_AUTOHSCROLL;
             ex |= WS_EX_CLIENTEDGE;
             break;
         case Kind::Picture: cls = kPictureClass; break;
@@ -156,14 +151,14 @@ void PanelWindow::build() {
             SetWindowSubclass(c.hwnd, boxProc, 1, reinterpret_cast<DWORD_PTR>(this));
         }
         if (l.kind == Kind::Option && l.marked) SendMessageW(c.hwnd, BM_SETCHECK, BST_CHECKED, 0);
-        place(c);
+        place(c, plan[i]);
     }
 }
 
-void PanelWindow::place(Control& c) {
-    const LayoutControl& l = *c.layout;
-    SetWindowPos(c.hwnd, nullptr, px(l.left), px(l.top), px(l.width), px(l.height), SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.font(l.font, m_dpi)), FALSE);
+void PanelWindow::place(Control& c, const PlannedControl& planned) {
+    const Box& b = planned.place;
+    SetWindowPos(c.hwnd, nullptr, b.left, b.top, b.width, b.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.font(c.layout->font, m_dpi)), FALSE);
 }
 
 void PanelWindow::show() {
@@ -192,112 +187,21 @@ PanelWindow::Control* PanelWindow::find(HWND hwnd) {
     return it == m_byWindow.end() ? nullptr : &m_controls[it->second];
 }
 
-std::string PanelWindow::caption(std::string_view name) const {
-    const Control* c = find(name);
-    return c ? c->caption : std::string();
-}
-
-void PanelWindow::setCaption(std::string_view name, const std::string& text) {
-    Control* c = find(name);
-    if (!c) return;
-    c->caption = text;
-    SetWindowTextW(c->hwnd, wide(text).c_str());
-    if (c->layout->kind == Kind::Button) InvalidateRect(c->hwnd, nullptr, FALSE);
-}
-
-bool PanelWindow::visible(std::string_view name) const {
-    const Control* c = find(name);
-    return c && (GetWindowLongW(c->hwnd, GWL_STYLE) & WS_VISIBLE);
-}
-
-void PanelWindow::setVisible(std::string_view name, bool on) {
-    if (const Control* c = find(name)) ShowWindow(c->hwnd, on ? SW_SHOWNA : SW_HIDE);
-}
-
-void PanelWindow::setMarked(std::string_view name, bool on) {
-    const Control* option = find(name);
-    if (!option || option->layout->kind != Kind::Option) return;
-    // Marking one unmarks the others of its container; a click is raised by no one here.
-    if (on)
-        for (const Control& c : m_controls)
-            if (c.layout->kind == Kind::Option && c.layout->container == option->layout->container)
-                SendMessageW(c.hwnd, BM_SETCHECK, BST_UNCHECKED, 0);
-    SendMessageW(option->hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-bool PanelWindow::marked(std::string_view name) const {
-    const Control* c = find(name);
-    return c && SendMessageW(c->hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-std::string PanelWindow::text(std::string_view name) const {
-    const Control* c = find(name);
-    if (!c) return {};
-    std::wstring w(static_cast<std::size_t>(GetWindowTextLengthW(c->hwnd)) + 1, L'\0');
-    w.resize(static_cast<std::size_t>(GetWindowTextW(c->hwnd, w.data(), static_cast<int>(w.size()))));
-    return utf8(w);
-}
-
-void PanelWindow::setText(std::string_view name, const std::string& text) {
-    if (const Control* c = find(name)) SetWindowTextW(c->hwnd, wide(text).c_str());
-}
-
-void PanelWindow::setToolTip(std::string_view name, const std::string& text) {
-    Control* c = find(name);
-    if (!c) return;
-    std::wstring w = wide(text);
-    TTTOOLINFOW t{};
-    t.cbSize = sizeof t;
-    t.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    t.hwnd = m_window;
-    t.uId = reinterpret_cast<UINT_PTR>(c->hwnd);
-    t.lpszText = w.data();
-    SendMessageW(m_tips, c->tip.empty() ? TTM_ADDTOOLW : TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&t));
-    c->tip = text;
-}
-
-void PanelWindow::setHeight(int twips) {
-    m_outerHeight = twips;
-    applyHeight();
-}
-
 void PanelWindow::applyHeight() {
     // The outer height: the frame and title bar come off the client area, as twips intend.
     const SIZE laidOut = outerSize(px(kClientWidth), 0);
-    SetWindowPos(m_window, nullptr, 0, 0, laidOut.cx, px(m_outerHeight), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_window, nullptr, 0, 0, laidOut.cx, px(m_rules.height()), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int PanelWindow::width() const { return MulDiv(outerSize(px(kClientWidth), 0).cx, 1440, m_dpi); }
-
-void PanelWindow::move(double left, double top) {
-    SetWindowPos(m_window, nullptr, MulDiv(static_cast<int>(left), m_dpi, 1440), MulDiv(static_cast<int>(top), m_dpi, 1440),
-                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+void PanelWindow::runLater() {
+    if (m_later.empty()) return;
+    auto f = std::move(m_later.front());
+    m_later.pop_front();
+    f();
 }
 
-ScreenSize PanelWindow::screenSize() const {
-    return {double(MulDiv(GetSystemMetrics(SM_CXSCREEN), 1440, m_dpi)),
-            double(MulDiv(GetSystemMetrics(SM_CYSCREEN), 1440, m_dpi))};
-}
-
-void PanelWindow::showWarning(const std::string& text, std::function<void()> onClosed) {
-    // Opened after the running handler: a held button's release is never swallowed by it.
-    m_warnings.push_back({text, std::move(onClosed)});
-    PostMessageW(m_window, kWarn, 0, 0);
-}
-
-void PanelWindow::nextWarning() {
-    if (m_warnings.empty()) return;
-    Warning w = std::move(m_warnings.front());
-    m_warnings.pop_front();
-    letGoHeld();
-    MessageBoxW(m_window, wide(w.text).c_str(), L"", MB_OK | MB_ICONEXCLAMATION);
-    if (w.onClosed) w.onClosed();
-}
-
-void PanelWindow::letGoHeld() {
-    if (!m_form) return;
-    const std::string name = m_form->releaseHeld();
-    if (Control* c = find(name)) {
+void PanelWindow::showUp(const std::string& held) {
+    if (Control* c = find(held)) {
         c->down = false;
         if (GetCapture() == c->hwnd) ReleaseCapture();
         SendMessageW(c->hwnd, BM_SETSTATE, FALSE, 0);
@@ -305,14 +209,12 @@ void PanelWindow::letGoHeld() {
 }
 
 void PanelWindow::end() {
-    // No event reaches the handlers after END.
-    m_form = nullptr;
     m_ended = true;
     DestroyWindow(m_window);
 }
 
 bool PanelWindow::saveScreenshot(const std::string& path, int heightTwips) {
-    if (heightTwips > 0) setHeight(heightTwips);
+    if (heightTwips > 0) m_rules.setHeight(heightTwips);
     RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     RECT r;
     GetClientRect(m_window, &r);
@@ -336,7 +238,7 @@ bool PanelWindow::saveScreenshot(const std::string& path, int heightTwips) {
     DeleteObject(bmp);
     DeleteDC(mem);
     ReleaseDC(m_window, window);
-    const std::string png = pngFile(w, h, rgb);
+    const std::string png = tova::pngFile(w, h, rgb);
     FILE* f = _wfopen(wide(path).c_str(), L"wb");
     if (!f) return false;
     const bool whole = std::fwrite(png.data(), 1, png.size(), f) == png.size();
@@ -386,7 +288,7 @@ LRESULT PanelWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
         else if (m_lastFocus && IsWindow(m_lastFocus)) SetFocus(m_lastFocus);
         return 0;
     case WM_DPICHANGED: dpiChanged(HIWORD(wp), *reinterpret_cast<const RECT*>(lp)); return 0;
-    case kWarn: nextWarning(); return 0;
+    case kLater: runLater(); return 0;
     case WM_DESTROY:
         m_window = nullptr;
         PostQuitMessage(0);
@@ -397,12 +299,12 @@ LRESULT PanelWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
 
 void PanelWindow::command(HWND child, WORD code) {
     Control* c = find(child);
-    if (!c || !m_form || c->held) return;
+    if (!c || c->held) return;
     // A quick second click is a click as well.
     if (code != BN_CLICKED && code != BN_DOUBLECLICKED) return;
     // An option is marked as it is clicked, and its handler runs also when it was marked already.
     if (c->layout->kind == Kind::Option) setMarked(c->layout->name, true);
-    m_form->click(c->layout->name);
+    m_rules.input().click(std::string(c->layout->name));
 }
 
 LRESULT PanelWindow::colour(HDC dc, HWND child) {
@@ -416,7 +318,8 @@ LRESULT PanelWindow::colour(HDC dc, HWND child) {
 void PanelWindow::dpiChanged(int dpi, const RECT& suggested) {
     m_dpi = dpi;
     m_fonts.clear();
-    for (Control& c : m_controls) place(c);
+    const std::vector<PlannedControl> plan = planControls(m_dpi);
+    for (std::size_t i = 0; i < m_controls.size(); ++i) place(m_controls[i], plan[i]);
     SetWindowPos(m_window, nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     applyHeight();
     InvalidateRect(m_window, nullptr, TRUE);

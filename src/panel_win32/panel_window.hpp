@@ -5,9 +5,10 @@
 // containers that pass their children's news up; the picture draws the pixels compiled in.
 // Keys reach the panel before the focused control, as the message loop here delivers them.
 #include "core/panel.hpp"
-#include "panel/button_keys.hpp"
 #include "panel_win32/panel_fonts.hpp"
 #include "tables/layout_table.hpp"
+#include "window/control_plan.hpp"
+#include "window/window_surface.hpp"
 
 #include <deque>
 #include <functional>
@@ -17,21 +18,19 @@
 
 #include <windows.h>
 
-namespace tova {
-class Form1;
-}
-
 namespace tova::win32 {
 
-class PanelWindow : public Panel {
+class PanelWindow {
   public:
     PanelWindow();
-    ~PanelWindow() override;
+    ~PanelWindow();
     PanelWindow(const PanelWindow&) = delete;
     PanelWindow& operator=(const PanelWindow&) = delete;
 
-    // The handlers the controls' events go to.
-    void setForm(Form1* form) { m_form = form; }
+    // The window as the handlers see it.
+    WindowSurface& surface() { return m_rules; }
+    // Where the controls' events go.
+    void setInput(InputHandlers handlers) { m_rules.input().setHandlers(std::move(handlers)); }
     // Shows the window with the focus on POWER "ON".
     void show();
     // The message loop until END or the window is closed; the program's exit status.
@@ -41,36 +40,14 @@ class PanelWindow : public Panel {
     // Saves a PNG picture of the window's client area at that height (twips; 0: as it stands).
     bool saveScreenshot(const std::string& path, int heightTwips);
 
-    std::string caption(std::string_view control) const override;
-    void setCaption(std::string_view control, const std::string& text) override;
-    bool visible(std::string_view control) const override;
-    void setVisible(std::string_view control, bool visible) override;
-    void setMarked(std::string_view option, bool marked) override;
-    bool marked(std::string_view option) const override;
-    std::string text(std::string_view textBox) const override;
-    void setText(std::string_view textBox, const std::string& text) override;
-    void setToolTip(std::string_view control, const std::string& text) override;
-    int height() const override { return m_outerHeight; }
-    void setHeight(int twips) override;
-    int width() const override;
-    void move(double left, double top) override;
-    ScreenSize screenSize() const override;
-    void showWarning(const std::string& text, std::function<void()> onClosed) override;
-    void end() override;
-
   private:
+    static constexpr UINT kLater = WM_APP + 10; // runs what waits for the running handler's end
     struct Control {
         const LayoutControl* layout;
         HWND hwnd = nullptr;
         bool held = false;   // a held button: the pointer works it, never the keys
-        ButtonKeys keys;     // a button's keys
         bool down = false;   // a held button held down by the pointer
-        std::string caption; // as the handlers set it
         std::string tip;
-    };
-    struct Warning {
-        std::string text;
-        std::function<void()> onClosed;
     };
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -79,9 +56,13 @@ class PanelWindow : public Panel {
     static LRESULT CALLBACK buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
     static LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
     static PanelWindow* of(HWND hwnd);
+    WindowHooks hooks();
+    void setMarked(std::string_view option, bool marked);
+    void setToolTip(std::string_view control, const std::string& text);
+    void end();
 
     void build();
-    void place(Control& c);          // its geometry and font at the window's DPI
+    void place(Control& c, const PlannedControl& planned); // its geometry and font at the window's DPI
     void applyHeight();
     int px(int twips) const { return MulDiv(twips, m_dpi, 1440); }
     Control* find(std::string_view name);
@@ -95,8 +76,9 @@ class PanelWindow : public Panel {
     void paintPicture(HWND hwnd);
     bool buttonKey(Control& c, UINT msg, WPARAM wp);
     bool buttonPointer(Control& c, UINT msg);
-    void letGoHeld();                // a held button released before a box takes the pointer
-    void nextWarning();
+    ButtonFace face(Control& c);
+    void showUp(const std::string& held); // a held button let go before a box takes the pointer
+    void runLater();
     void dpiChanged(int dpi, const RECT& suggested);
     bool preview(MSG& msg);          // the window's look at a key before the focused control
     void moveFocus(int step);
@@ -105,15 +87,14 @@ class PanelWindow : public Panel {
 
     HWND m_window = nullptr;
     HWND m_tips = nullptr;
-    Form1* m_form = nullptr;
+    WindowSurface m_rules;
     int m_dpi = 96;
-    int m_outerHeight; // twips
     std::vector<Control> m_controls; // in layout order
     std::map<std::string, std::size_t, std::less<>> m_byName;
     std::map<HWND, std::size_t> m_byWindow;
     std::map<Rgb, HBRUSH> m_brushes;
     PanelFonts m_fonts;
-    std::deque<Warning> m_warnings;
+    std::deque<std::function<void()>> m_later; // to run after the handler running now
     HWND m_lastFocus = nullptr;
     bool m_ended = false;
 };

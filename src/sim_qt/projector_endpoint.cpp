@@ -84,25 +84,4 @@ std::unique_ptr<ProjectorEndpoint> startProjector(const sim::ProjectorLine::Opti
     return tcp;
 }
 
-namespace {
-sim::ProjectorLine::Options demoOptions() {
-    sim::ProjectorLine::Options o;
-    o.timings = sim::fastTimings();
-    return o;
-}
-} // namespace
-
-DemoProjectors::DemoProjectors(QString& com1Path, QString& com2Path) {
-    // Where there are no pseudo-terminals, loopback TCP ports stand in for them.
-#ifdef Q_OS_UNIX
-    const std::optional<HostPort> local;
-#else
-    const std::optional<HostPort> local = HostPort{"127.0.0.1", 0};
-#endif
-    com1 = startProjector(demoOptions(), local, com1Path);
-    com2 = startProjector(demoOptions(), local, com2Path);
-    std::fprintf(stderr, "tova-control: demo: virtual projectors on COM1 %s and COM2 %s\n", qPrintable(com1Path),
-                 qPrintable(com2Path));
-}
-
 } // namespace tova

@@ -74,12 +74,4 @@ std::unique_ptr<ProjectorEndpoint> startProjector(const sim::ProjectorLine::Opti
                                                   const std::optional<HostPort>& listen, QString& where,
                                                   ProjectorLog log = {});
 
-// Two virtual projectors, one behind each of the panel's ports (--demo): on pseudo-terminals, or
-// on Windows behind loopback TCP ports. com1 and com2 are set to where they are, and the
-// operator is told. Throws std::runtime_error when one cannot start.
-struct DemoProjectors {
-    std::unique_ptr<ProjectorEndpoint> com1, com2;
-    DemoProjectors(QString& com1Path, QString& com2Path);
-};
-
 } // namespace tova

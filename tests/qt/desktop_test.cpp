@@ -78,7 +78,7 @@ TEST(Desktop, OuterHeightCountsTheTitleBarAtStartAndAfterEveryChange) {
             QTest::mouseDClick(r.w("Image1"), Qt::LeftButton);
         else
             r.click("Command34");
-        EXPECT_EQ(r.window.height(), s.twips) << s.what;
+        EXPECT_EQ(r.window.surface().height(), s.twips) << s.what;
         EXPECT_TRUE(waitFor(r, qRound(s.twips / 15.0)))
             << s.what << ": outer " << xGeometry(r.window.winId()).outerHeight();
     }

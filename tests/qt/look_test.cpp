@@ -39,11 +39,11 @@ TEST(Window, BothLinesOfTheDataButtonAreWhole) {
     auto* button = r.button("Command34");
     const QFontMetrics fm(button->font());
     for (std::string_view caption : {kShowData, kHideData}) {
-        r.window.setCaption("Command34", std::string(caption));
+        r.window.surface().setCaption("Command34", std::string(caption));
         const QImage withText = button->grab().toImage();
         button->setText(QString());
         const QImage without = button->grab().toImage();
-        r.window.setCaption("Command34", std::string(caption));
+        r.window.surface().setCaption("Command34", std::string(caption));
         QRect ink;
         std::set<int> inkRows;
         for (int y = 0; y < withText.height(); ++y)

@@ -263,7 +263,7 @@ TEST(Network, TraceTellsWhatReallyHappened) {
     const QString path = dir.filePath(QStringLiteral("timeout.log"));
     QtSerialControl port(device.path(), device.path());
     TracingSerial traced(port, path.toStdString());
-    PanelAssembly panel(traced);
+    QtPanel panel(traced);
     panel.form.click("Command44");
     ASSERT_TRUE(QTest::qWaitFor([&] {
         QFile f(path);

@@ -2,7 +2,7 @@
 #pragma once
 // The whole panel, offscreen, on two pseudo-terminals.
 #include "pty_peer.hpp"
-#include "panel_qt/panel_assembly.hpp"
+#include "panel_qt/qt_panel.hpp"
 #include "qt/qt_serial_control.hpp"
 
 #include <QAbstractButton>
@@ -36,10 +36,10 @@ class RecordingSerial : public QtSerialControl {
 struct WindowRig {
     PtyPeer com1, com2;
     RecordingSerial serial;
-    PanelAssembly panel;
+    QtPanel panel;
     MainWindow& window = panel.window;
     Form1& form = panel.form;
-    QtTimer &t1 = panel.repeat, &t2 = panel.replyTimeout, &t3 = panel.comFrame, &t4 = panel.displayClear;
+    Timer &t1 = *panel.parts.repeat, &t2 = *panel.parts.replyTimeout, &t3 = *panel.parts.comFrame, &t4 = *panel.parts.displayClear;
 
     explicit WindowRig(QString com1Path = {})
         : serial(com1Path.isEmpty() ? com1.path() : com1Path, com2.path()), panel(serial) {
@@ -52,7 +52,7 @@ struct WindowRig {
     QWidget* w(const char* name) const { return window.control(name); }
     QAbstractButton* button(const char* name) const { return qobject_cast<QAbstractButton*>(w(name)); }
     void click(const char* name) { QTest::mouseClick(w(name), Qt::LeftButton); }
-    std::string label(const char* name) const { return window.caption(name); }
+    std::string label(const char* name) const { return window.surface().caption(name); }
 
     // Until the reply time-out has closed the last exchange: the next reply starts afresh.
     bool waitExchangeClosed() {

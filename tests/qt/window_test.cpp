@@ -126,27 +126,27 @@ TEST(Window, UnpluggedDeviceIsReportedOnceAndAHeldButtonIsReleased) {
 
 TEST(Window, ServiceKeysAndTheDataButton) {
     WindowRig r;
-    EXPECT_EQ(r.window.height(), kCompactHeight);
+    EXPECT_EQ(r.window.surface().height(), kCompactHeight);
     EXPECT_TRUE(r.w("Command34")->isHidden());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_K);
-    EXPECT_EQ(r.window.height(), kCompactHeight);
+    EXPECT_EQ(r.window.surface().height(), kCompactHeight);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_K, Qt::ControlModifier);
-    EXPECT_EQ(r.window.height(), kServiceHeight);
+    EXPECT_EQ(r.window.surface().height(), kServiceHeight);
     EXPECT_EQ(r.label("Command34"), kClose);
     EXPECT_FALSE(r.w("Command34")->isHidden());
     QTest::mouseDClick(r.w("Image1"), Qt::LeftButton);
-    EXPECT_EQ(r.window.height(), kFullHeight);
+    EXPECT_EQ(r.window.surface().height(), kFullHeight);
     r.click("Command34");
-    EXPECT_EQ(r.window.height(), kCompactHeight);
+    EXPECT_EQ(r.window.surface().height(), kCompactHeight);
     EXPECT_EQ(r.label("Command34"), kShowData);
     r.click("Command34");
-    EXPECT_EQ(r.window.height(), kDataHeight);
+    EXPECT_EQ(r.window.surface().height(), kDataHeight);
     EXPECT_EQ(r.label("Command34"), kHideData);
     EXPECT_EQ(r.button("Command34")->text().toStdString(), kHideData);
     QTest::mouseDClick(r.w("Image1"), Qt::LeftButton);
-    EXPECT_EQ(r.window.height(), kDataHeight);
+    EXPECT_EQ(r.window.surface().height(), kDataHeight);
 }
 
 // The window sees each key once, whichever control has the focus: a held button, a one-shot
@@ -154,7 +154,7 @@ TEST(Window, ServiceKeysAndTheDataButton) {
 TEST(Window, EachKeyReachesThePanelOnce) {
     WindowRig r;
     int seen = 0;
-    InputRouter::Handlers watched = InputRouter::handlersOf(r.form);
+    InputHandlers watched = handlersOf(r.form);
     watched.key = [&, panel = watched.key](int key, int shift) {
         seen += key == Qt::Key_K; // the modifier's own press comes first
         panel(key, shift);
@@ -166,7 +166,7 @@ TEST(Window, EachKeyReachesThePanelOnce) {
         QTest::keyClick(r.w(focus), Qt::Key_K, Qt::ControlModifier);
         EXPECT_EQ(seen, 1) << focus;
     }
-    EXPECT_EQ(r.window.height(), kServiceHeight);
+    EXPECT_EQ(r.window.surface().height(), kServiceHeight);
 }
 
 TEST(Window, CtrlKInTheTextBoxKeepsTheTextAndReachesTheBox) {
@@ -184,7 +184,7 @@ TEST(Window, CtrlKInTheTextBoxKeepsTheTextAndReachesTheBox) {
     QTest::keyClicks(box, "CR0");
     box->setCursorPosition(0);
     QTest::keyClick(box, Qt::Key_K, Qt::ControlModifier);
-    EXPECT_EQ(r.window.height(), kServiceHeight);
+    EXPECT_EQ(r.window.surface().height(), kServiceHeight);
     EXPECT_EQ(seen.ks, 1); // passed on to the box after the window saw it
     EXPECT_EQ(box->text(), QStringLiteral("CR0"));
     QTest::keyClick(box, Qt::Key_Return); // Enter sends nothing
@@ -215,7 +215,7 @@ TEST(Window, SendFramesTheBoxAndDecodesTheReply) {
 TEST(Window, PixelSizeAtEachHeight) {
     WindowRig r;
     for (int h : {kCompactHeight, kDataHeight, kServiceHeight, kFullHeight}) {
-        r.window.setHeight(h);
+        r.window.surface().setHeight(h);
         QApplication::processEvents();
         const int frame = r.window.frameGeometry().height() - r.window.geometry().height();
         const QImage shot = r.window.grab().toImage();
@@ -226,7 +226,7 @@ TEST(Window, PixelSizeAtEachHeight) {
         EXPECT_EQ(r.w("Command17")->mapTo(&r.window, QPoint(0, 0)), QPoint((120 + 120) / 15 + 0, 56));
     }
     // Below the window's edge controls are clipped, not hidden: the keyboard still reaches them.
-    r.window.setHeight(kCompactHeight);
+    r.window.surface().setHeight(kCompactHeight);
     QApplication::processEvents();
     EXPECT_TRUE(r.w("Command99")->isVisible());
     r.w("Command99")->setFocus();
@@ -280,14 +280,14 @@ TEST(Window, TheCommandBoxIsBuiltAfterTheFirstPaintAndFoundByName) {
     {
         PtyPeer com1, com2;
         QtSerialControl serial(com1.path(), com2.path());
-        PanelAssembly panel(serial);
+        QtPanel panel(serial);
         EXPECT_EQ(panel.window.findChild<QLineEdit*>(QStringLiteral("Text1")), nullptr);
         panel.show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return panel.window.findChild<QLineEdit*>(QStringLiteral("Text1")) != nullptr; }, 5000));
     }
     PtyPeer com1, com2;
     QtSerialControl serial(com1.path(), com2.path());
-    PanelAssembly panel(serial);
+    QtPanel panel(serial);
     EXPECT_NE(qobject_cast<QLineEdit*>(panel.window.control("Text1")), nullptr); // asked for: built now
 }
 
@@ -300,7 +300,7 @@ TEST(Window, AMisspeltControlNameIsLogged) {
             if (type == QtCriticalMsg) seen << text;
         });
     EXPECT_EQ(r.window.control("Lable11"), nullptr);
-    r.window.setCaption("Comand17", "x");
+    r.window.surface().setCaption("Comand17", "x");
     qInstallMessageHandler(previous);
     ASSERT_EQ(seen.size(), 2);
     EXPECT_NE(seen[0].indexOf(QStringLiteral("\"Lable11\"")), -1) << seen[0].toStdString();

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace tova::win32 {
+namespace tova {
 
 // rgb: 0xRRGGBB, row by row from the top. The file's bytes.
 std::string pngFile(int width, int height, const std::vector<std::uint32_t>& rgb);
 
-} // namespace tova::win32
+} // namespace tova

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "win32/registry_devices.hpp"
+#include "panel_win32/kept_devices.hpp"
 
 #include "win32/text.hpp"
 #include "win32/win32_serial_control.hpp"
@@ -22,9 +22,9 @@ std::optional<std::string> value(HKEY key, const wchar_t* name) {
 
 } // namespace
 
-std::string RegistryDevices::where() const { return "the registry key HKEY_CURRENT_USER\\" + utf8(kKey); }
+std::string KeptDevices::where() const { return "the registry key HKEY_CURRENT_USER\\" + utf8(kKey); }
 
-std::optional<DeviceStore::Kept> RegistryDevices::read() {
+std::optional<DeviceStore::Kept> KeptDevices::read() {
     HKEY key = nullptr;
     const LSTATUS opened = RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_READ, &key);
     if (opened == ERROR_FILE_NOT_FOUND) return Kept{}; // nothing kept yet
@@ -34,7 +34,7 @@ std::optional<DeviceStore::Kept> RegistryDevices::read() {
     return k;
 }
 
-bool RegistryDevices::write(const Kept& given) {
+bool KeptDevices::write(const Kept& given) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return false;

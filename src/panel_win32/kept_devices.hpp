@@ -6,7 +6,7 @@
 
 namespace tova::win32 {
 
-class RegistryDevices : public DeviceStore {
+class KeptDevices : public DeviceStore {
   public:
     std::string where() const override;
     std::optional<Kept> read() override;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "panel/button_keys.hpp"
+#include "window/button_keys.hpp"
 
 #include <utility>
 

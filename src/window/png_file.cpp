@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "panel_win32/png_file.hpp"
+#include "window/png_file.hpp"
 
 #include <algorithm>
 #include <array>
 
-namespace tova::win32 {
+namespace tova {
 namespace {
 
 std::uint32_t crc(const std::string& bytes, std::size_t from) {
@@ -76,4 +76,4 @@ std::string pngFile(int width, int height, const std::vector<std::uint32_t>& rgb
     return out;
 }
 
-} // namespace tova::win32
+} // namespace tova

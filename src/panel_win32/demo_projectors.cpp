@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "win32/demo_projector.hpp"
+#include "panel_win32/demo_projectors.hpp"
 
 #include "win32/text.hpp"
 

@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#include "window/warnings.hpp"
+
+namespace tova {
+
+void Warnings::show(const std::string& text, std::function<void()> onClosed) {
+    m_platform.later([this, text, onClosed = std::move(onClosed)]() mutable {
+        if (const std::string held = m_input.letGoHeld(); !held.empty()) m_platform.showUp(held);
+        m_platform.open(std::string(kProgramTitle), text, std::move(onClosed));
+    });
+}
+
+} // namespace tova

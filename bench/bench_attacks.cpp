@@ -68,29 +68,6 @@ QString secretFile(QTemporaryDir& dir, const char* secret) {
     return path;
 }
 
-// Clients that each open a fresh PJLink connection for an input change, and again as soon as it
-// is answered, as some controllers do for every command.
-std::vector<std::unique_ptr<QTcpSocket>> inputChangers(quint16 port, int n, int& changes) {
-    std::vector<std::unique_ptr<QTcpSocket>> out;
-    for (int i = 0; i < n; ++i) {
-        out.push_back(std::make_unique<QTcpSocket>());
-        QTcpSocket* s = out.back().get();
-        QObject::connect(s, &QTcpSocket::readyRead, s, [s, i, &changes] {
-            const QByteArray in = s->readAll();
-            if (in.startsWith("PJLINK 0")) s->write(i % 2 ? "%1INPT 11\r" : "%1INPT 12\r");
-            else if (in.contains("INPT=")) {
-                ++changes;
-                s->disconnectFromHost();
-            }
-        });
-        QObject::connect(s, &QTcpSocket::disconnected, s, [s, port] {
-            QTimer::singleShot(0, s, [s, port] { s->connectToHost(QHostAddress::LocalHost, port); });
-        });
-        s->connectToHost(QHostAddress::LocalHost, port);
-    }
-    return out;
-}
-
 } // namespace
 
 void webPipelining(int seconds) {
@@ -210,101 +187,6 @@ void loginsFromManyAddresses(int addresses) {
         fmt("%.0f answered 401, %.0f answered 429, in %.1f s; then the right one: %s", statuses["HTTP/1.1 401"],
             statuses["HTTP/1.1 429"], took / 1000, right.constData()),
         "past 30 a minute: 429; the right one 204");
-}
-
-} // namespace tova::bench
-
-namespace tova::bench {
-namespace {
-
-long descriptorsOf(qint64 pid) {
-    return long(QDir(QStringLiteral("/proc/%1/fd").arg(pid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
-}
-
-} // namespace
-
-void soak(int minutes) {
-    // Mixed load, as a venue's evening: PJLink pollers, pages holding buttons, a shared-line
-    // client, scrapes of /metrics, searches, and clients reconnecting for every input change.
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    Bridged b({QStringLiteral("--http"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--share"), QStringLiteral("127.0.0.1:0"),
-               QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0/004"), QStringLiteral("--search"),
-               QStringLiteral("127.0.0.1:0")});
-    int scrapes = 0, pagesTold = 0, sharedReplies = 0;
-    std::vector<std::unique_ptr<Poller>> pollers;
-    for (int i = 0; i < 8; ++i) pollers.push_back(std::make_unique<Poller>(b.port));
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        for (auto& p : pollers) p->ask();
-    });
-    int changes = 0;
-    const auto changers = inputChangers(b.absentPort, 3, changes);
-    const QString origin = QStringLiteral("http://127.0.0.1:%1").arg(b.webPort);
-    std::vector<std::unique_ptr<QWebSocket>> pages;
-    for (int i = 0; i < 2; ++i) {
-        pages.push_back(std::make_unique<QWebSocket>(origin));
-        QObject::connect(pages.back().get(), &QWebSocket::textMessageReceived, [&pagesTold] { ++pagesTold; });
-        pages.back()->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/socket").arg(b.webPort)));
-    }
-    int tick = 0;
-    QTimer holds; // each page holds VOL + for a second, keeping it held, every 4 s
-    QObject::connect(&holds, &QTimer::timeout, [&] {
-        const int phase = tick++ % 20;
-        for (std::size_t i = 0; i < pages.size(); ++i) {
-            if (phase == int(i) * 10) pages[i]->sendTextMessage(QStringLiteral("hold 0 Command1"));
-            else if (phase == int(i) * 10 + 1 || phase == int(i) * 10 + 2) pages[i]->sendTextMessage(QStringLiteral("keep 0"));
-            else if (phase == int(i) * 10 + 3) pages[i]->sendTextMessage(QStringLiteral("release 0"));
-        }
-    });
-    QTcpSocket shared;
-    shared.connectToHost(QHostAddress::LocalHost, b.sharePort);
-    QObject::connect(&shared, &QTcpSocket::readyRead, [&] { sharedReplies += int(shared.readAll().count('\r')); });
-    QTimer sharedAsk;
-    QObject::connect(&sharedAsk, &QTimer::timeout, [&] { shared.write("CR0\r"); });
-    QTimer scrape;
-    QObject::connect(&scrape, &QTimer::timeout, [&] {
-        auto* s = new QTcpSocket;
-        QObject::connect(s, &QTcpSocket::connected, [s, &b] {
-            s->write("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(b.webPort) + "\r\nConnection: close\r\n\r\n");
-        });
-        QObject::connect(s, &QTcpSocket::readyRead, [s, &scrapes] {
-            if (s->readAll().startsWith("HTTP/1.1 200")) ++scrapes;
-        });
-        QObject::connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
-        s->connectToHost(QHostAddress::LocalHost, b.webPort);
-    });
-    const QString searchLog = QString::fromUtf8(b.read(QStringLiteral("bridge.log")));
-    const auto searchPort = QRegularExpression(QStringLiteral("PJLink search on [^ ]+:(\\d+)")).match(searchLog).captured(1).toUShort();
-    QTimer search;
-    QObject::connect(&search, &QTimer::timeout, [&] { probe.writeDatagram("%2SRCH\r", QHostAddress::LocalHost, searchPort); });
-    poll.start(1000);
-    holds.start(200);
-    sharedAsk.start(2000);
-    scrape.start(5000);
-    search.start(10000);
-    runFor(10000);
-    const long rssStart = residentKbOf(b.bridge.processId()), fdStart = descriptorsOf(b.bridge.processId());
-    long rssPeak = rssStart;
-    const auto t0 = Clock::now();
-    while (ms(Clock::now() - t0) < minutes * 60000.0) {
-        runFor(1000);
-        rssPeak = std::max(rssPeak, residentKbOf(b.bridge.processId()));
-    }
-    const long rssEnd = residentKbOf(b.bridge.processId()), fdEnd = descriptorsOf(b.bridge.processId());
-    std::size_t answers = 0;
-    int errors = 0;
-    for (const auto& p : pollers) {
-        answers += p->latencies.size();
-        errors += p->errors;
-    }
-    row(fmt("bridge: %.0f minutes of mixed load (8 pollers, 2 pages holding, shared line, scrapes, searches, 3 reconnecting)",
-            minutes),
-        fmt("RSS %.1f -> %.1f MB (peak %.1f), descriptors %.0f -> %.0f; %.0f poll answers, %.0f errors; %.0f scrapes, %.0f "
-            "page messages, %.0f shared replies, %.0f input changes",
-            rssStart / 1024.0, rssEnd / 1024.0, rssPeak / 1024.0, fdStart, fdEnd, answers, errors, scrapes, pagesTold,
-            sharedReplies, changes),
-        "flat");
 }
 
 } // namespace tova::bench

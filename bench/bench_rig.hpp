@@ -50,7 +50,9 @@ std::string fmt(const char* f, Args... a) {
     return buf;
 }
 
-// The benchmarks of the other programs (bench_tools.cpp).
+// The panel's start-up (bench_startup.cpp).
+void startUp();
+// The benchmarks of the other programs (bench_tools.cpp, bench_bridge_bounds.cpp).
 void sendBounds();
 void sendPerCall(); // tova-send's wall time per call against the exchange alone
 void bridgeLatency();
@@ -107,11 +109,11 @@ struct Master {
 struct PanelRig {
     Master com1, com2;
     QtSerialControl serial{com1.slave, com2.slave};
-    QtPanel panel{serial};
-    MainWindow& window = panel.window;
-    Form1& form = panel.form;
+    QtPanel assembled{serial};
+    QtWindow& window = assembled.window;
+    Panel& panel = assembled.panel;
     PanelRig() {
-        panel.show();
+        assembled.show();
         [[maybe_unused]] bool exposed = QTest::qWaitForWindowExposed(&window);
     }
     QWidget* w(const char* n) const { return window.control(n); }

@@ -12,6 +12,8 @@
 #include <QTimer>
 
 #include <fstream>
+#include <memory>
+#include <vector>
 
 namespace tova::bench {
 
@@ -108,5 +110,28 @@ struct Poller {
         poll.stop();
     }
 };
+
+// Clients that each open a fresh PJLink connection for an input change, and again as soon as it
+// is answered, as some controllers do for every command.
+inline std::vector<std::unique_ptr<QTcpSocket>> inputChangers(quint16 port, int n, int& changes) {
+    std::vector<std::unique_ptr<QTcpSocket>> out;
+    for (int i = 0; i < n; ++i) {
+        out.push_back(std::make_unique<QTcpSocket>());
+        QTcpSocket* s = out.back().get();
+        QObject::connect(s, &QTcpSocket::readyRead, s, [s, i, &changes] {
+            const QByteArray in = s->readAll();
+            if (in.startsWith("PJLINK 0")) s->write(i % 2 ? "%1INPT 11\r" : "%1INPT 12\r");
+            else if (in.contains("INPT=")) {
+                ++changes;
+                s->disconnectFromHost();
+            }
+        });
+        QObject::connect(s, &QTcpSocket::disconnected, s, [s, port] {
+            QTimer::singleShot(0, s, [s, port] { s->connectToHost(QHostAddress::LocalHost, port); });
+        });
+        s->connectToHost(QHostAddress::LocalHost, port);
+    }
+    return out;
+}
 
 } // namespace tova::bench

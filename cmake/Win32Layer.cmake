@@ -14,9 +14,10 @@ target_link_libraries(tova_win32 PUBLIC tova_logic ws2_32)
 target_compile_definitions(tova_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 
 add_library(tova_panel_win32 STATIC
-  src/panel_win32/panel_window.cpp
-  src/panel_win32/panel_controls.cpp
-  src/panel_win32/window_hooks.cpp
+  src/panel_win32/win32_window.cpp
+  src/panel_win32/win32_controls.cpp
+  src/panel_win32/win32_hooks.cpp
+  src/panel_win32/win32_screenshot.cpp
   src/panel_win32/panel_fonts.cpp
   src/panel_win32/kept_devices.cpp
   src/panel_win32/demo_projectors.cpp

@@ -6,7 +6,7 @@
 #include "fakes.hpp"
 #include "link/address.hpp"
 #include "link/exchange_queue.hpp"
-#include "tables/vocabulary.hpp"
+#include "tables/line_requests.hpp"
 
 #include <map>
 

@@ -4,7 +4,7 @@
 // tests, the fuzz targets and the benchmarks.
 #include "core/clock.hpp"
 #include "core/settings.hpp"
-#include "panel/form1.hpp"
+#include "panel/panel.hpp"
 #include "tables/layout_table.hpp"
 
 #include <algorithm>
@@ -187,7 +187,7 @@ inline const LayoutControl& known(std::string_view name) {
     return *c;
 }
 
-class FakePanel : public Panel {
+class FakeWindow : public Window {
   public:
     std::map<std::string, std::string, std::less<>> captions;
     std::set<std::string, std::less<>> hidden;
@@ -200,7 +200,7 @@ class FakePanel : public Panel {
     bool ended = false;
 
     // The window as created from the layout.
-    FakePanel() {
+    FakeWindow() {
         for (const auto& c : layoutControls()) {
             captions.emplace(std::string(c.name), std::string(c.caption));
             if (!c.visible) hidden.insert(std::string(c.name));
@@ -260,22 +260,22 @@ class FakePanel : public Panel {
     void end() override { ended = true; }
 };
 
-// A Form1 wired to fakes.
+// A Panel wired to fakes.
 struct Rig {
     FakeClock clock;
     FakeTimer t1{clock}, t2{clock}, t3{clock}, t4{clock};
     FakeSerial serial{clock};
-    FakePanel panel;
-    Form1 form{serial, panel, Timers{t1, t2, t3, t4}};
+    FakeWindow window;
+    Panel panel{serial, window, Timers{t1, t2, t3, t4}};
 
     Rig() { clock.timers = {&t1, &t2, &t3, &t4}; }
     // Started as the window starts, with a clean record of what start-up did.
     static void load(Rig& r) {
-        r.form.startUp();
-        r.panel.dismiss();
+        r.panel.startUp();
+        r.window.dismiss();
         r.serial.log.clear();
     }
-    std::string label(std::string_view n) const { return panel.caption(n); }
+    std::string label(std::string_view n) const { return window.caption(n); }
 };
 
 } // namespace tova::test

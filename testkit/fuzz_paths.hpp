@@ -39,14 +39,14 @@ inline std::string receivePath(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return {};
     test::Rig r;
     test::Rig::load(r);
-    r.form.click(kAddress[data[1] % 4]);
+    r.panel.click(kAddress[data[1] % 4]);
     const std::size_t which = data[0] % (sizeof kSent / sizeof *kSent);
-    if (which == 10) r.panel.texts["Text1"] = "CR0"; // the free-text send of a query
-    r.form.click(kSent[which]);
+    if (which == 10) r.window.texts["Text1"] = "CR0"; // the free-text send of a query
+    r.panel.click(kSent[which]);
     chunks(data, size, 2, r.clock, [&](const std::string& bytes, std::uint8_t) { r.serial.receive(bytes); });
     // The display must stay a function of the start of the received text.
-    if (r.form.rxBuffer.size() > kReceiveCap)
-        return "the receive buffer holds " + std::to_string(r.form.rxBuffer.size()) + " bytes";
+    if (r.panel.rxBuffer.size() > kReceiveCap)
+        return "the receive buffer holds " + std::to_string(r.panel.rxBuffer.size()) + " bytes";
     if (r.label("Label12").size() > 1 + 4 * kReceiveCap) return "Label12 outgrew the receive buffer";
     return {};
 }

@@ -33,8 +33,8 @@ bool wellFormed(const std::string& c) {
 std::string sent(const char* address, const char* button) {
     Rig r;
     Rig::load(r);
-    r.form.click(address);
-    r.form.click(button);
+    r.panel.click(address);
+    r.panel.click(button);
     return r.serial.written;
 }
 
@@ -112,9 +112,9 @@ TEST(Buttons, TimingsSetAndCarriedOver) {
     for (const auto& c : cases) {
         Rig r;
         Rig::load(r);
-        r.form.click(c.first);
+        r.panel.click(c.first);
         r.clock.advance(10000);
-        r.form.click("Command44");
+        r.panel.click("Command44");
         r.clock.advance(c.timeOutAt - 1);
         EXPECT_EQ(r.label("Label12"), "") << c.first;
         r.clock.advance(1);
@@ -129,7 +129,7 @@ TEST(Buttons, TimingsSetAndCarriedOver) {
 TEST(Buttons, TheSourceButtonsOwnLineGetsTheLongTimeOut) {
     Rig r;
     Rig::load(r);
-    r.form.click("Command65");
+    r.panel.click("Command65");
     r.clock.advance(4999);
     EXPECT_EQ(r.label("Label12"), "");
     r.clock.advance(1);
@@ -141,12 +141,12 @@ TEST(Buttons, MenuOnAndAPcAdjSetTheMenuTiming) {
         Rig r;
         Rig::load(r);
         r.t1.setInterval(105);
-        r.form.click(b);
+        r.panel.click(b);
         EXPECT_EQ(r.t1.interval(), 200) << b;
-        EXPECT_EQ(r.form.adjustMode, AdjustMode::Menu) << b;
+        EXPECT_EQ(r.panel.adjustMode, AdjustMode::Menu) << b;
         EXPECT_FALSE(r.t1.enabled()) << b;
-        r.form.click("Command24"); // MENU OFF leaves both
-        EXPECT_EQ(r.form.adjustMode, AdjustMode::Menu);
+        r.panel.click("Command24"); // MENU OFF leaves both
+        EXPECT_EQ(r.panel.adjustMode, AdjustMode::Menu);
         EXPECT_EQ(r.t1.interval(), 200);
     }
 }
@@ -154,8 +154,8 @@ TEST(Buttons, MenuOnAndAPcAdjSetTheMenuTiming) {
 TEST(Buttons, EachClickTransmitsEvenTwiceInARow) {
     Rig r;
     Rig::load(r);
-    r.form.click("Command44");
-    r.form.click("Command44");
+    r.panel.click("Command44");
+    r.panel.click("Command44");
     EXPECT_EQ(r.serial.written, "CR0\rCR0\r");
-    EXPECT_EQ(r.form.sendLine, "CR0\r");
+    EXPECT_EQ(r.panel.sendLine, "CR0\r");
 }

@@ -16,9 +16,9 @@ struct Hold : ::testing::Test {
     // Lines written, as sent.
     std::vector<std::string> lines() const { return r.serial.writes; }
     void hold(const char* b, long long ms) {
-        r.form.mouseDown(b);
+        r.panel.mouseDown(b);
         r.clock.advance(ms);
-        r.form.mouseUp(b);
+        r.panel.mouseUp(b);
     }
 };
 
@@ -42,9 +42,9 @@ TEST_F(Hold, PressSendsAtOnceAndRepeatsAtItsPeriod) {
     for (const auto& c : cases) {
         Rig fresh;
         Rig::load(fresh);
-        fresh.form.mouseDown(c.button);
+        fresh.panel.mouseDown(c.button);
         fresh.clock.advance(c.heldMs);
-        fresh.form.mouseUp(c.button);
+        fresh.panel.mouseUp(c.button);
         fresh.clock.advance(5000);
         EXPECT_EQ(fresh.serial.writes, c.expected) << c.button;
     }
@@ -70,34 +70,34 @@ TEST(HoldPeriods, EachButtonRepeatsAtItsPeriodAndNotBefore) {
     for (const auto& c : rows) {
         Rig r;
         Rig::load(r);
-        r.form.mouseDown(c.button);
+        r.panel.mouseDown(c.button);
         EXPECT_EQ(r.t1.interval(), c.period) << c.button;
         EXPECT_EQ(r.t2.interval(), c.timeOut) << c.button;
         EXPECT_EQ(r.t4.interval(), c.clear) << c.button;
-        EXPECT_EQ(r.form.repeatCode, c.repeatCode) << c.button;
+        EXPECT_EQ(r.panel.repeatCode, c.repeatCode) << c.button;
         r.clock.advance(c.period - 1);
         EXPECT_EQ(r.serial.writes.size(), 1u) << c.button;
         r.clock.advance(1);
         EXPECT_EQ(r.serial.writes.size(), 2u) << c.button;
-        r.form.mouseUp(c.button);
+        r.panel.mouseUp(c.button);
     }
     EXPECT_EQ(holdButtons().size(), 15u + 4u); // and the four arrows, timed by the adjust mode
 }
 
 TEST_F(Hold, OnePointerHoldsOneButton) {
-    EXPECT_TRUE(r.form.mouseDown("Command1"));
-    EXPECT_FALSE(r.form.mouseDown("Command15")); // a second button while the first is held
-    r.form.mouseUp("Command15");                  // its release is not the held one's
+    EXPECT_TRUE(r.panel.mouseDown("Command1"));
+    EXPECT_FALSE(r.panel.mouseDown("Command15")); // a second button while the first is held
+    r.panel.mouseUp("Command15");                  // its release is not the held one's
     EXPECT_TRUE(r.t1.enabled());
-    EXPECT_EQ(r.form.releaseHeld(), "Command1");
+    EXPECT_EQ(r.panel.releaseHeld(), "Command1");
     EXPECT_FALSE(r.t1.enabled());
-    EXPECT_EQ(r.form.releaseHeld(), "");
-    EXPECT_FALSE(r.form.mouseDown("Command17")); // not a held button
+    EXPECT_EQ(r.panel.releaseHeld(), "");
+    EXPECT_FALSE(r.panel.mouseDown("Command17")); // not a held button
     EXPECT_EQ(r.serial.writes, std::vector<std::string>{"C09\r"});
 }
 
 TEST_F(Hold, ZoomTrafficIsBlankedBetweenRepeats) {
-    r.form.mouseDown("Command15");
+    r.panel.mouseDown("Command15");
     EXPECT_EQ(r.label("Label11"), " C 4 7 CR ");
     r.clock.advance(100); // time-out mark, then the clear at the same moment
     EXPECT_EQ(r.label("Label11"), "");
@@ -108,19 +108,19 @@ TEST_F(Hold, ZoomTrafficIsBlankedBetweenRepeats) {
 }
 
 TEST_F(Hold, ReleaseOrder) {
-    r.form.click("Command44");
+    r.panel.click("Command44");
     r.serial.receive("00\r");
     EXPECT_EQ(r.label("Label22"), " Power ON");
-    r.form.mouseDown("Command1");
+    r.panel.mouseDown("Command1");
     r.clock.advance(10);
-    r.form.mouseUp("Command1");
-    EXPECT_EQ(r.form.repeatCode, 0);
+    r.panel.mouseUp("Command1");
+    EXPECT_EQ(r.panel.repeatCode, 0);
     EXPECT_FALSE(r.t1.enabled());
     EXPECT_FALSE(r.t2.enabled());
     EXPECT_TRUE(r.t4.enabled());
     EXPECT_EQ(r.label("Label11"), "");
     EXPECT_EQ(r.label("Label12"), "");
-    EXPECT_EQ(r.form.rxBuffer, "");
+    EXPECT_EQ(r.panel.rxBuffer, "");
     EXPECT_EQ(r.t2.interval(), 500);
     EXPECT_EQ(r.t4.interval(), 1000);
     r.clock.advance(999);
@@ -132,9 +132,9 @@ TEST_F(Hold, ReleaseOrder) {
 }
 
 TEST_F(Hold, ReplyAfterReleaseStartsFromAnEmptyBuffer) {
-    r.form.mouseDown("Command1");
+    r.panel.mouseDown("Command1");
     r.serial.receive("\x06");
-    r.form.mouseUp("Command1");
+    r.panel.mouseUp("Command1");
     r.serial.receive("\x06");
     EXPECT_EQ(r.label("Label12"), " ACK ");
 }
@@ -156,30 +156,30 @@ TEST_F(Hold, ArrowPadTimingFollowsAdjustMode) {
         Rig f;
         Rig::load(f);
         for (const char* b : c.before) {
-            if (f.form.isHeld(b)) {
-                f.form.mouseDown(b);
-                f.form.mouseUp(b);
+            if (f.panel.isHeld(b)) {
+                f.panel.mouseDown(b);
+                f.panel.mouseUp(b);
             } else {
-                f.form.click(b);
+                f.panel.click(b);
             }
         }
         f.clock.advance(10000);
         f.serial.writes.clear();
-        f.form.mouseDown("Command5");
+        f.panel.mouseDown("Command5");
         EXPECT_EQ(f.t1.interval(), c.period);
         EXPECT_EQ(f.t2.interval(), c.timeOut);
         EXPECT_EQ(f.t4.interval(), c.clear);
         f.clock.advance(c.period * 3);
-        f.form.mouseUp("Command5");
+        f.panel.mouseUp("Command5");
         EXPECT_EQ(f.serial.writes, std::vector<std::string>(4, "C3C\r"))
             << c.before.size() << " " << c.period;
     }
 }
 
 TEST_F(Hold, SelectReleaseLeaves14AndSendsNothing) {
-    r.form.mouseDown("Command6");
-    r.form.mouseUp("Command6");
-    EXPECT_EQ(r.form.repeatCode, 14);
+    r.panel.mouseDown("Command6");
+    r.panel.mouseUp("Command6");
+    EXPECT_EQ(r.panel.repeatCode, 14);
     r.clock.advance(5000);
     EXPECT_EQ(lines(), std::vector<std::string>{"C3F\r"});
 }
@@ -188,15 +188,15 @@ TEST_F(Hold, DigitalZoomReleaseSetsTheDigitalZoomTiming) {
     for (const char* b : {"Command48", "Command49"}) {
         Rig f;
         Rig::load(f);
-        f.form.mouseDown(b);
-        f.form.mouseUp(b);
+        f.panel.mouseDown(b);
+        f.panel.mouseUp(b);
         EXPECT_EQ(f.t1.interval(), 5);
-        EXPECT_EQ(f.form.adjustMode, AdjustMode::DigitalZoom);
+        EXPECT_EQ(f.panel.adjustMode, AdjustMode::DigitalZoom);
     }
 }
 
 TEST_F(Hold, KeyboardActivationSendsNothing) {
-    for (const auto& b : holdButtons()) r.form.click(b.name);
+    for (const auto& b : holdButtons()) r.panel.click(b.name);
     EXPECT_EQ(r.serial.written, "");
 }
 
@@ -220,16 +220,16 @@ TEST(HoldBacklog, NothingQueuedBeyondTheLineInFlight) {
         Rig r;
         Rig::load(r);
         r.serial.pacing = true;
-        r.form.click(c.speed);
-        r.form.click(c.address);
-        r.form.mouseDown("Command48"); // D.Zoom: digital-zoom timing afterwards
-        r.form.mouseUp("Command48");
+        r.panel.click(c.speed);
+        r.panel.click(c.address);
+        r.panel.mouseDown("Command48"); // D.Zoom: digital-zoom timing afterwards
+        r.panel.mouseUp("Command48");
         r.clock.advance(1000);
         r.serial.writes.clear();
         r.serial.maxQueuedUs = 0;
-        r.form.mouseDown("Command5");
+        r.panel.mouseDown("Command5");
         r.clock.advance(1000);
-        r.form.mouseUp("Command5");
+        r.panel.mouseUp("Command5");
         EXPECT_LE(r.serial.maxQueuedUs, c.lineUs + 10) << c.speed << c.address;
         // Every tick whose wire was free sent: the line rate is used, not wasted.
         const long long period = std::max<long long>(5000, c.lineUs);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The tables agree with each other and describe a window that holds together.
 #include "fakes.hpp"
-#include "panel/form1.hpp"
+#include "panel/panel.hpp"
 #include "tables/address_options.hpp"
 #include "tables/command_table.hpp"
 #include "tables/hold_table.hpp"
@@ -114,7 +114,7 @@ TEST(Layout, BandsEndWhereTheHeightsCut) {
 }
 
 TEST(Layout, AMisspeltControlNameFailsLoudly) {
-    test::FakePanel panel;
+    test::FakeWindow panel;
     EXPECT_THROW(panel.caption("Lable11"), std::logic_error);
     EXPECT_THROW(panel.setVisible("Frame88", true), std::logic_error);
     EXPECT_NO_THROW(panel.caption(ctl::SentTraffic));

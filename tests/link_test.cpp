@@ -18,23 +18,23 @@ struct Link : ::testing::Test {
 } // namespace
 
 TEST_F(Link, TransmissionShowsTheLineAndAwaitsAReply) {
-    r.form.click("Command17");
+    r.panel.click("Command17");
     EXPECT_EQ(r.serial.written, "C00\r");
     EXPECT_EQ(r.label("Label11"), " C 0 0 CR ");
-    EXPECT_TRUE(r.form.awaitingReply);
+    EXPECT_TRUE(r.panel.awaitingReply);
     EXPECT_TRUE(r.t2.enabled());
     EXPECT_TRUE(r.t4.enabled());
     EXPECT_EQ(r.label("Label12"), ""); // not touched by a transmission
 }
 
 TEST_F(Link, TimeOutMarkOnlyWhenNothingCame) {
-    r.form.click("Command44");
+    r.panel.click("Command44");
     r.clock.advance(499);
     EXPECT_EQ(r.label("Label12"), "");
     r.clock.advance(1);
     EXPECT_EQ(r.label("Label12"), " X X X X");
     EXPECT_FALSE(r.t2.enabled());
-    EXPECT_FALSE(r.form.awaitingReply);
+    EXPECT_FALSE(r.panel.awaitingReply);
     r.clock.advance(499);
     EXPECT_EQ(r.label("Label11"), " C R 0 CR ");
     r.clock.advance(1); // display clear at 1000 ms
@@ -42,28 +42,28 @@ TEST_F(Link, TimeOutMarkOnlyWhenNothingCame) {
     EXPECT_EQ(r.label("Label12"), "");
     EXPECT_FALSE(r.t4.enabled());
 
-    r.form.click("Command44");
+    r.panel.click("Command44");
     r.serial.receive("00\r");
     r.clock.advance(500);
     EXPECT_EQ(r.label("Label12"), " 0 0 CR "); // a reply came: no mark
-    EXPECT_EQ(r.form.rxBuffer, "");
+    EXPECT_EQ(r.panel.rxBuffer, "");
 }
 
 TEST_F(Link, ReplyInPiecesIsShownAndDecodedAsItGrows) {
-    r.form.click("Command44");
+    r.panel.click("Command44");
     r.serial.receive("0");
     EXPECT_EQ(r.label("Label12"), " 0 ");
     EXPECT_EQ(r.label("Label22"), "");
     r.serial.receive("0\r");
     EXPECT_EQ(r.label("Label12"), " 0 0 CR ");
     EXPECT_EQ(r.label("Label22"), " Power ON");
-    EXPECT_FALSE(r.form.awaitingReply);
+    EXPECT_FALSE(r.panel.awaitingReply);
     r.clock.advance(1000);
     EXPECT_EQ(r.label("Label22"), ""); // the display clear takes the status too
 }
 
 TEST_F(Link, LateReplyStartsAFreshBufferAndStaysShown) {
-    r.form.click("Command44");
+    r.panel.click("Command44");
     r.clock.advance(500);
     r.serial.receive("80\r");
     EXPECT_EQ(r.label("Label12"), " 8 0 CR ");
@@ -72,8 +72,8 @@ TEST_F(Link, LateReplyStartsAFreshBufferAndStaysShown) {
     r.serial.receive("00\r"); // arrives after both: stays until a later clear
     r.clock.advance(5000);
     EXPECT_EQ(r.label("Label12"), " 8 0 CR 0 0 CR ");
-    EXPECT_EQ(r.form.rxBuffer, "80\r00\r");
-    r.form.click("Command17"); // no exchange open: the next reply starts afresh
+    EXPECT_EQ(r.panel.rxBuffer, "80\r00\r");
+    r.panel.click("Command17"); // no exchange open: the next reply starts afresh
     r.serial.receive("\x06");
     EXPECT_EQ(r.label("Label12"), " ACK ");
 }
@@ -88,10 +88,10 @@ TEST_F(Link, LateAcknowledgementDoesNotSpoilTheNextQuery) {
     for (const auto& c : cases) {
         Rig f;
         Rig::load(f);
-        f.form.click("Command27"); // INPUT MODE SET 1
+        f.panel.click("Command27"); // INPUT MODE SET 1
         f.clock.advance(1200);
         f.serial.receive("\x06"); // the late ACK
-        f.form.click(c.query);
+        f.panel.click(c.query);
         f.serial.receive(c.reply);
         EXPECT_EQ(f.label("Label22"), c.decoded) << c.query;
         EXPECT_EQ(f.label("Label12"), trafficText(c.reply)) << c.query;
@@ -99,9 +99,9 @@ TEST_F(Link, LateAcknowledgementDoesNotSpoilTheNextQuery) {
 }
 
 TEST_F(Link, LineSentDuringAnOpenExchangeAppendsItsReply) {
-    r.form.click("Command44");
+    r.panel.click("Command44");
     r.serial.receive("80\r");
-    r.form.click("Command44"); // before the time-out: the buffer is kept
+    r.panel.click("Command44"); // before the time-out: the buffer is kept
     r.serial.receive("00\r");
     EXPECT_EQ(r.label("Label12"), " 8 0 CR 0 0 CR ");
     EXPECT_EQ(r.label("Label22"), " Stand by"); // the start of the text is what is decoded
@@ -119,58 +119,58 @@ TEST_F(Link, AddressOptionsSetOnlyThePrefix) {
         {"Option7", "A003"}, {"Option8", "A004"}, {"Option3", ""}};
     for (auto [option, prefix] : options) {
         r.serial.written.clear();
-        r.panel.captions.clear();
-        r.form.click(option);
-        EXPECT_EQ(r.form.addressPrefix, prefix);
+        r.window.captions.clear();
+        r.panel.click(option);
+        EXPECT_EQ(r.panel.addressPrefix, prefix);
         EXPECT_EQ(r.serial.written, "");
-        EXPECT_TRUE(r.panel.captions.empty());
-        r.form.click("Command17");
+        EXPECT_TRUE(r.window.captions.empty());
+        r.panel.click("Command17");
         EXPECT_EQ(r.serial.written, std::string(prefix) + "C00\r");
     }
 }
 
 TEST_F(Link, AddressChangedBeforeTheReplyDecodesNothing) {
-    r.form.click("Option5");
-    r.form.click("Command44");
-    r.form.click("Option3");
+    r.panel.click("Option5");
+    r.panel.click("Command44");
+    r.panel.click("Option3");
     r.serial.receive("00\r");
     EXPECT_EQ(r.label("Label22"), "");
-    r.form.click("Option5");
+    r.panel.click("Option5");
     r.serial.receive("");
     EXPECT_EQ(r.label("Label22"), " Power ON");
 }
 
 TEST_F(Link, ReceivedTextIsBounded) {
     for (int i = 0; i < 100; ++i) r.serial.receive(std::string(1000, 'x'));
-    EXPECT_EQ(r.form.rxBuffer.size(), kReceiveCap);
+    EXPECT_EQ(r.panel.rxBuffer.size(), kReceiveCap);
     EXPECT_EQ(r.label("Label12").size(), 1 + 2 * kReceiveCap);
 }
 
 TEST_F(Link, SendOnAClosedPortIsNotShownAndIsReported) {
     r.serial.setPortOpen(false);
-    r.form.click("Command17");
+    r.panel.click("Command17");
     EXPECT_EQ(r.serial.written, "");
     EXPECT_EQ(r.label("Label11"), "");
-    EXPECT_FALSE(r.form.awaitingReply);
+    EXPECT_FALSE(r.panel.awaitingReply);
     EXPECT_FALSE(r.t2.enabled());
-    ASSERT_EQ(r.panel.warnings.size(), 1u);
-    EXPECT_EQ(r.panel.warnings[0], "COM1 (/fake/com1): not open");
-    r.form.click("Command18"); // while the box is open: the operator has been told
-    EXPECT_EQ(r.panel.warnings.size(), 1u);
-    r.panel.dismiss();
-    r.form.click("Command18");
-    EXPECT_EQ(r.panel.warnings.size(), 2u); // every press on a closed port is reported
+    ASSERT_EQ(r.window.warnings.size(), 1u);
+    EXPECT_EQ(r.window.warnings[0], "COM1 (/fake/com1): not open");
+    r.panel.click("Command18"); // while the box is open: the operator has been told
+    EXPECT_EQ(r.window.warnings.size(), 1u);
+    r.window.dismiss();
+    r.panel.click("Command18");
+    EXPECT_EQ(r.window.warnings.size(), 2u); // every press on a closed port is reported
 }
 
 TEST_F(Link, DeviceLostIsReportedOnceWithItsOwnText) {
-    r.form.click("Command44");
+    r.panel.click("Command44");
     r.serial.lose("Input/output error");
-    ASSERT_EQ(r.panel.warnings.size(), 1u);
-    EXPECT_EQ(r.panel.warnings[0], "COM1 (/fake/com1): the device was disconnected (Input/output error)");
-    EXPECT_EQ(r.panel.tips["Command33"], "COM1: /fake/com1, 19200,N,8,1, closed; last failure: " + r.panel.warnings[0]);
-    r.panel.dismiss();
-    r.form.click("Command44"); // a press on the lost port says why it is closed
-    EXPECT_EQ(r.panel.warnings.back(), "COM1 (/fake/com1): not open (Input/output error)");
+    ASSERT_EQ(r.window.warnings.size(), 1u);
+    EXPECT_EQ(r.window.warnings[0], "COM1 (/fake/com1): the device was disconnected (Input/output error)");
+    EXPECT_EQ(r.window.tips["Command33"], "COM1: /fake/com1, 19200,N,8,1, closed; last failure: " + r.window.warnings[0]);
+    r.window.dismiss();
+    r.panel.click("Command44"); // a press on the lost port says why it is closed
+    EXPECT_EQ(r.window.warnings.back(), "COM1 (/fake/com1): not open (Input/output error)");
     r.clock.advance(500);
     EXPECT_EQ(r.label("Label12"), " X X X X");
 }
@@ -186,12 +186,12 @@ TEST(LinkSplit, EveryQueryAtEveryBoundary) {
     for (const auto& [button, reply] : replies) {
         Rig whole;
         Rig::load(whole);
-        whole.form.click(button);
+        whole.panel.click(button);
         whole.serial.receive(reply);
         for (std::size_t cut = 1; cut < reply.size(); ++cut) {
             Rig r;
             Rig::load(r);
-            r.form.click(button);
+            r.panel.click(button);
             r.serial.receive(reply.substr(0, cut));
             r.serial.receive(reply.substr(cut));
             EXPECT_EQ(r.label("Label12"), whole.label("Label12")) << button << " " << cut;

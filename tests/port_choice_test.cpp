@@ -12,11 +12,11 @@ namespace {
 struct PortChoice : ::testing::Test {
     Rig r;
     void SetUp() override { Rig::load(r); }
-    void showFrame() { r.form.click("Command33"); }
+    void showFrame() { r.panel.click("Command33"); }
     // The operator clicks an option: the window marks it and runs its handler.
     void choose(const char* option) {
-        r.panel.setMarked(option, true);
-        r.form.click(option);
+        r.window.setMarked(option, true);
+        r.panel.click(option);
     }
 };
 
@@ -34,14 +34,14 @@ TEST_F(PortChoice, OpenPortIsReopenedOnTheChosenPort) {
         f.serial.setPortOpen(false);
         f.serial.setCommPort(c.from);
         f.serial.setPortOpen(true);
-        f.form.click("Command33");
+        f.panel.click("Command33");
         f.serial.log.clear();
-        f.form.click(c.option);
+        f.panel.click(c.option);
         std::vector<std::string> expected{"close", "port " + std::to_string(c.to),
                                           "open " + std::to_string(c.to)};
         EXPECT_EQ(f.serial.log, expected);
-        EXPECT_FALSE(f.panel.visible("Frame8"));
-        EXPECT_TRUE(f.panel.warnings.empty());
+        EXPECT_FALSE(f.window.visible("Frame8"));
+        EXPECT_TRUE(f.window.warnings.empty());
     }
 }
 
@@ -51,29 +51,29 @@ TEST_F(PortChoice, FailureIsReportedAndLeavesTheFrameAndOptions) {
     choose("Option2");
     const std::string said =
         "COM2 (/fake/com2): in use by another program (Permission error while locking the device)";
-    ASSERT_EQ(r.panel.warnings, std::vector<std::string>{said});
+    ASSERT_EQ(r.window.warnings, std::vector<std::string>{said});
     EXPECT_EQ(r.serial.commPort(), 2); // only once the box is dismissed does it change
-    r.panel.dismiss();
+    r.window.dismiss();
     EXPECT_EQ(r.serial.commPort(), 1);
     EXPECT_FALSE(r.serial.portOpen());
-    EXPECT_TRUE(r.panel.visible("Frame8"));
-    EXPECT_TRUE(r.panel.marked("Option2"));
+    EXPECT_TRUE(r.window.visible("Frame8"));
+    EXPECT_TRUE(r.window.marked("Option2"));
     // The failure stays with COM2, where it happened, though the port number is 1 now.
-    EXPECT_EQ(r.panel.tips["Command33"], "COM1: /fake/com1, 19200,N,8,1, closed; last failure: " + said);
+    EXPECT_EQ(r.window.tips["Command33"], "COM1: /fake/com1, 19200,N,8,1, closed; last failure: " + said);
 }
 
 TEST_F(PortChoice, ClosedPortIsOpenedByTheNextChoice) {
     // COM2 absent, then COM1 chosen: COM1 opens (the port would otherwise stay closed for good).
     r.serial.failOpen[2] = {SerialFault::NoDevice, "No such file or directory"};
     choose("Option2");
-    r.panel.dismiss();
+    r.window.dismiss();
     r.serial.log.clear();
     choose("Option1");
     EXPECT_TRUE(r.serial.portOpen());
     EXPECT_EQ(r.serial.commPort(), 1);
     EXPECT_EQ(r.serial.log, (std::vector<std::string>{"port 1", "open 1"}));
-    EXPECT_FALSE(r.panel.visible("Frame8"));
-    r.form.click("Command17");
+    EXPECT_FALSE(r.window.visible("Frame8"));
+    r.panel.click("Command17");
     EXPECT_EQ(r.serial.written, "C00\r");
 }
 
@@ -82,11 +82,11 @@ TEST_F(PortChoice, ClosedPortChoiceThatFailsIsReported) {
     r.serial.failOpen[1] = {SerialFault::NoPermission, "Permission denied"};
     showFrame();
     choose("Option1");
-    EXPECT_EQ(r.panel.warnings, std::vector<std::string>{
+    EXPECT_EQ(r.window.warnings, std::vector<std::string>{
                                     "COM1 (/fake/com1): no permission to open it (Permission denied)"});
-    r.panel.dismiss();
+    r.window.dismiss();
     EXPECT_EQ(r.serial.commPort(), 2);
-    EXPECT_TRUE(r.panel.visible("Frame8"));
+    EXPECT_TRUE(r.window.visible("Frame8"));
 }
 
 TEST_F(PortChoice, SpeedAppliesAtOnceWithoutClosingAndHidesTheFrame) {
@@ -95,10 +95,10 @@ TEST_F(PortChoice, SpeedAppliesAtOnceWithoutClosingAndHidesTheFrame) {
         showFrame();
         r.serial.log.clear();
         choose(option);
-        EXPECT_EQ(r.form.commSettings, settings);
+        EXPECT_EQ(r.panel.commSettings, settings);
         EXPECT_EQ(r.serial.log, std::vector<std::string>{std::string("settings ") + settings});
         EXPECT_TRUE(r.serial.portOpen());
-        EXPECT_FALSE(r.panel.visible("Frame8"));
+        EXPECT_FALSE(r.window.visible("Frame8"));
     }
 }
 
@@ -111,17 +111,17 @@ TEST_F(PortChoice, RejectedSpeedIsReportedAndKeepsTheOldOne) {
     for (const auto& c : cases) {
         Rig f;
         Rig::load(f);
-        f.panel.setMarked(c.inForce, true);
-        f.form.click(c.inForce);
+        f.window.setMarked(c.inForce, true);
+        f.panel.click(c.inForce);
         f.serial.failSettings = "Invalid baud rate value";
-        f.form.click("Command33");
-        f.panel.setMarked(c.rejected, true);
-        f.form.click(c.rejected);
-        EXPECT_EQ(f.panel.warnings, std::vector<std::string>{"COM1 (/fake/com1): Invalid baud rate value"});
-        EXPECT_EQ(f.form.commSettings, c.settings);
-        EXPECT_TRUE(f.panel.marked(c.inForce)) << c.inForce;
-        EXPECT_FALSE(f.panel.marked(c.rejected)) << c.rejected;
-        EXPECT_TRUE(f.panel.visible("Frame8"));
+        f.panel.click("Command33");
+        f.window.setMarked(c.rejected, true);
+        f.panel.click(c.rejected);
+        EXPECT_EQ(f.window.warnings, std::vector<std::string>{"COM1 (/fake/com1): Invalid baud rate value"});
+        EXPECT_EQ(f.panel.commSettings, c.settings);
+        EXPECT_TRUE(f.window.marked(c.inForce)) << c.inForce;
+        EXPECT_FALSE(f.window.marked(c.rejected)) << c.rejected;
+        EXPECT_TRUE(f.window.visible("Frame8"));
     }
 }
 
@@ -155,13 +155,13 @@ TEST(Settings, TextsParsedAndWrittenAgain) {
 
 TEST_F(PortChoice, FrameHidesFiveSecondsAfterTheComButton) {
     showFrame();
-    EXPECT_TRUE(r.panel.visible("Frame8"));
+    EXPECT_TRUE(r.window.visible("Frame8"));
     r.clock.advance(3000);
     showFrame(); // pressed again: the 5 s start over
     r.clock.advance(4999);
-    EXPECT_TRUE(r.panel.visible("Frame8"));
+    EXPECT_TRUE(r.window.visible("Frame8"));
     r.clock.advance(1);
-    EXPECT_FALSE(r.panel.visible("Frame8"));
+    EXPECT_FALSE(r.window.visible("Frame8"));
     EXPECT_FALSE(r.t3.enabled());
 }
 
@@ -171,12 +171,12 @@ TEST_F(PortChoice, ChoiceDoesNotStopTheAutoHide) {
     EXPECT_TRUE(r.t3.enabled());
     r.clock.advance(5000);
     EXPECT_FALSE(r.t3.enabled());
-    EXPECT_FALSE(r.panel.visible("Frame8"));
+    EXPECT_FALSE(r.window.visible("Frame8"));
 }
 
 TEST_F(PortChoice, TooltipFollowsEveryChoice) {
     choose("Option10");
-    EXPECT_EQ(r.panel.tips["Command33"], "COM1: /fake/com1, 9600,N,8,1, open");
+    EXPECT_EQ(r.window.tips["Command33"], "COM1: /fake/com1, 9600,N,8,1, open");
     choose("Option2");
-    EXPECT_EQ(r.panel.tips["Command33"], "COM2: /fake/com2, 9600,N,8,1, open");
+    EXPECT_EQ(r.window.tips["Command33"], "COM2: /fake/com2, 9600,N,8,1, open");
 }

@@ -48,14 +48,14 @@ TEST(Service, ViewStateTable) {
         Rig r;
         Rig::load(r);
         for (Event e : c.events) {
-            if (e == Keys) r.form.onKeyDown(Form1::kKeyK, Form1::kCtrlMask);
-            if (e == DblClick) r.form.onPictureDoubleClick();
-            if (e == DataButton) r.form.click("Command34");
+            if (e == Keys) r.panel.onKeyDown(Panel::kKeyK, Panel::kCtrlMask);
+            if (e == DblClick) r.panel.onPictureDoubleClick();
+            if (e == DataButton) r.panel.click("Command34");
         }
-        EXPECT_EQ(r.panel.outerHeight, c.after.height) << c.events.size();
-        EXPECT_EQ(r.panel.visible("Command34"), c.after.buttonVisible) << c.events.size();
-        EXPECT_EQ(r.panel.caption("Command34"), c.after.caption) << c.events.size();
-        EXPECT_EQ(r.form.dataShown, c.after.dataShown) << c.events.size();
+        EXPECT_EQ(r.window.outerHeight, c.after.height) << c.events.size();
+        EXPECT_EQ(r.window.visible("Command34"), c.after.buttonVisible) << c.events.size();
+        EXPECT_EQ(r.window.caption("Command34"), c.after.caption) << c.events.size();
+        EXPECT_EQ(r.panel.dataShown, c.after.dataShown) << c.events.size();
     }
 }
 
@@ -70,22 +70,22 @@ TEST(Service, OnlyCtrlAloneWithK) {
     for (const auto& c : cases) {
         Rig r;
         Rig::load(r);
-        r.form.onKeyDown(c.key, c.shift);
-        EXPECT_EQ(r.panel.outerHeight == 7200, c.opens) << c.key << " " << c.shift;
-        EXPECT_EQ(r.form.dataShown, c.opens);
+        r.panel.onKeyDown(c.key, c.shift);
+        EXPECT_EQ(r.window.outerHeight == 7200, c.opens) << c.key << " " << c.shift;
+        EXPECT_EQ(r.panel.dataShown, c.opens);
     }
 }
 
 TEST(Service, DataButtonRestartsTheAutoHide) {
     Rig r;
     Rig::load(r);
-    r.form.click("Command33");
+    r.panel.click("Command33");
     r.clock.advance(4000);
-    r.form.click("Command34");
+    r.panel.click("Command34");
     r.clock.advance(4999);
-    EXPECT_TRUE(r.panel.visible("Frame8"));
+    EXPECT_TRUE(r.window.visible("Frame8"));
     r.clock.advance(1);
-    EXPECT_FALSE(r.panel.visible("Frame8"));
+    EXPECT_FALSE(r.window.visible("Frame8"));
 }
 
 TEST(Service, SendFramesTheTextExactlyAsTyped) {
@@ -104,12 +104,12 @@ TEST(Service, SendFramesTheTextExactlyAsTyped) {
     for (const auto& c : cases) {
         Rig r;
         Rig::load(r);
-        r.form.click(c.address);
-        r.panel.texts["Text1"] = c.typed;
-        r.form.click("Command95");
+        r.panel.click(c.address);
+        r.window.texts["Text1"] = c.typed;
+        r.panel.click("Command95");
         EXPECT_EQ(r.serial.written, c.bytes);
-        EXPECT_EQ(r.form.freeCommand, c.typed);
-        EXPECT_EQ(r.panel.texts["Text1"], c.typed); // not cleared by sending
+        EXPECT_EQ(r.panel.freeCommand, c.typed);
+        EXPECT_EQ(r.window.texts["Text1"], c.typed); // not cleared by sending
     }
 }
 
@@ -117,9 +117,9 @@ TEST(Service, SentQueryIsDecodedAndGetsTheLongTimeOut) {
     for (auto [typed, decoded] : {std::pair{"CR0", " Power ON"}, {"cr0", ""}}) {
         Rig r;
         Rig::load(r);
-        r.form.click("Option4");
-        r.panel.texts["Text1"] = typed;
-        r.form.click("Command95");
+        r.panel.click("Option4");
+        r.window.texts["Text1"] = typed;
+        r.panel.click("Command95");
         r.serial.receive("00\r");
         EXPECT_EQ(r.label("Label22"), decoded);
         EXPECT_EQ(r.t2.interval(), 2000);
@@ -134,11 +134,11 @@ TEST(Service, SentQueryIsDecodedAndGetsTheLongTimeOut) {
 TEST(Service, ClsEmptiesOnlyTheBox) {
     Rig r;
     Rig::load(r);
-    r.panel.texts["Text1"] = "C00";
-    r.form.click("Command95");
-    r.form.click("Command96");
-    EXPECT_EQ(r.panel.texts["Text1"], "");
+    r.window.texts["Text1"] = "C00";
+    r.panel.click("Command95");
+    r.panel.click("Command96");
+    EXPECT_EQ(r.window.texts["Text1"], "");
     EXPECT_EQ(r.label("Label11"), " C 0 0 CR ");
-    EXPECT_EQ(r.form.freeCommand, "C00");
-    EXPECT_EQ(r.form.sendLine, "C00\r");
+    EXPECT_EQ(r.panel.freeCommand, "C00");
+    EXPECT_EQ(r.panel.sendLine, "C00\r");
 }

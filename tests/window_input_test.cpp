@@ -82,8 +82,8 @@ TEST(WindowInput, KeysOnAButtonAndThePointerOnAHeldOne) {
     // Every key reaches the window with its shift state.
     input.windowKey(75, false, true, false);
     input.windowKey(75, true, true, true);
-    EXPECT_EQ(heard.said.back(), "key 75 " + std::to_string(Form1::kShiftMask | Form1::kCtrlMask | Form1::kAltMask));
-    EXPECT_EQ(heard.said[heard.said.size() - 2], "key 75 " + std::to_string(Form1::kCtrlMask));
+    EXPECT_EQ(heard.said.back(), "key 75 " + std::to_string(Panel::kShiftMask | Panel::kCtrlMask | Panel::kAltMask));
+    EXPECT_EQ(heard.said[heard.said.size() - 2], "key 75 " + std::to_string(Panel::kCtrlMask));
 }
 
 TEST(WindowSurface, TheBoxOpensAfterTheHandlerWithTheHeldButtonLetGoFirst) {
@@ -130,7 +130,7 @@ namespace {
 struct FakeSystem : PanelPlatform {
     FakeClock clock;
     FakeSerial serial{clock};
-    FakePanel panel;
+    FakeWindow shown;
     struct Store : DeviceStore {
         std::string where() const override { return "nowhere"; }
         std::optional<Kept> read() override { return Kept{}; }
@@ -156,9 +156,9 @@ struct FakeSystem : PanelPlatform {
         return serial;
     }
     std::unique_ptr<Timer> timer() override { return fakeTimers(clock)(); }
-    Panel& window() override {
+    Window& window() override {
         steps.push_back("window");
-        return panel;
+        return shown;
     }
     void setInput(InputHandlers h) override {
         steps.push_back(h.click ? "input" : "input off");
@@ -182,7 +182,7 @@ TEST(PanelProgram, PutTogetherInOneOrderOnEverySystem) {
                                                  "serial demo1 demo2", "window", "input", "show", "shot x.png 0", "run", "input off"}));
     // Started up as the window's load does: COM1 opened at 19200, compact; the press reached the line.
     EXPECT_TRUE(s.serial.portOpen());
-    EXPECT_EQ(s.panel.height(), 5350);
+    EXPECT_EQ(s.shown.height(), 5350);
     EXPECT_EQ(s.serial.writes, std::vector<std::string>{"C00\r"});
     // A mistake on the command line ends before any window.
     FakeSystem wrong;

@@ -81,15 +81,11 @@ std::string labelValue(std::string_view text) {
     return out;
 }
 
-std::string metricsText(const MetricsInput& in) {
-    Writer w;
+namespace {
+
+// Each projector's families, as the poller keeps its state.
+void projectorFamilies(Writer& w, const MetricsInput& in) {
     using std::to_string;
-    w.family("bridge_info", "gauge", "The bridge's version.");
-    w.sample("bridge_info", {{"version", in.version}}, "1");
-
-    w.family("line_up", "gauge", "1 while the serial line is open.");
-    w.sample("line_up", {}, in.lineUp ? "1" : "0");
-
     w.family("projector_power", "gauge", "1 for the power state the projector last reported.");
     for (const auto& p : in.projectors)
         for (Power s : kPowerStates)
@@ -120,6 +116,20 @@ std::string metricsText(const MetricsInput& in) {
         if (const auto last = p.state->lastAnswer())
             w.sample("projector_poll_age_seconds", {{"projector", p.name}, {"address", p.prefix}},
                      number(std::chrono::duration<double>(in.now - *last).count()));
+}
+
+} // namespace
+
+std::string metricsText(const MetricsInput& in) {
+    Writer w;
+    using std::to_string;
+    w.family("bridge_info", "gauge", "The bridge's version.");
+    w.sample("bridge_info", {{"version", in.version}}, "1");
+
+    w.family("line_up", "gauge", "1 while the serial line is open.");
+    w.sample("line_up", {}, in.lineUp ? "1" : "0");
+
+    projectorFamilies(w, in);
 
     w.family("line_exchanges_total", "counter", "Lines put on the wire.");
     w.sample("line_exchanges_total", {}, to_string(in.line->exchanges()));

@@ -2,7 +2,7 @@
 #include "bridge/poller.hpp"
 
 #include "link/traffic.hpp"
-#include "tables/vocabulary.hpp"
+#include "tables/line_requests.hpp"
 
 namespace tova::bridge {
 

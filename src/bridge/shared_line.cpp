@@ -3,7 +3,7 @@
 
 #include "link/address.hpp"
 #include "link/traffic.hpp"
-#include "tables/vocabulary.hpp"
+#include "tables/line_requests.hpp"
 
 #include <utility>
 

@@ -1,23 +1,23 @@
 // SPDX-License-Identifier: MIT
 // The one-shot buttons, the held buttons and the repeat timer.
-#include "panel/form1.hpp"
+#include "panel/panel.hpp"
 
 namespace tova {
 
-void Form1::applyTiming(const TimingChange& c) {
+void Panel::applyTiming(const TimingChange& c) {
     if (c.repeatPeriod) m_timers.repeat.setInterval(*c.repeatPeriod);
     if (c.replyTimeout) m_timers.replyTimeout.setInterval(*c.replyTimeout);
     if (c.displayClear) m_timers.displayClear.setInterval(*c.displayClear);
     if (c.adjustMode) adjustMode = *c.adjustMode;
 }
 
-void Form1::pressCommand(const CommandButton& b) {
+void Panel::pressCommand(const CommandButton& b) {
     applyTiming(beforeCommand(b));
     transmit(b.code);
     applyTiming(afterCommand(b));
 }
 
-void Form1::startHold(const HoldButton& b) {
+void Panel::startHold(const HoldButton& b) {
     const HoldPress press = holdPress(b, adjustMode);
     repeatCode = press.repeatCode;
     if (press.timingFirst) applyTiming(press.timing);
@@ -26,21 +26,21 @@ void Form1::startHold(const HoldButton& b) {
     m_timers.repeat.setEnabled(true);
 }
 
-void Form1::onRepeatTick() {
+void Panel::onRepeatTick() {
     // The press itself always sends; a repeat waits for the wire.
     if (const auto code = repeatDue(repeatCode, m_serial.outputBusy()); !code.empty()) transmit(code);
     // The repeat timer stays enabled as it is and keeps its period: enabling it again here would
     // restart its count, and a tick only ever runs while it is enabled.
 }
 
-void Form1::endHold(const HoldButton& b) {
+void Panel::endHold(const HoldButton& b) {
     const HoldRelease release = holdRelease(b);
     repeatCode = release.repeatCode;
     m_timers.repeat.setEnabled(false);
     m_timers.replyTimeout.setEnabled(false);
     m_timers.displayClear.setEnabled(true);
-    m_panel.setCaption(ctl::SentTraffic, "");
-    m_panel.setCaption(ctl::ReceivedTraffic, "");
+    m_window.setCaption(ctl::SentTraffic, "");
+    m_window.setCaption(ctl::ReceivedTraffic, "");
     rxBuffer.clear();
     applyTiming(release.timing);
 }

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The choice of port and speed, and the COM frame.
-#include "panel/form1.hpp"
+#include "panel/panel.hpp"
 
 #include "core/settings.hpp"
 
 namespace tova {
 
-void Form1::choosePort(int port) {
+void Panel::choosePort(int port) {
     const int other = port == 1 ? 2 : 1;
     try {
         if (m_serial.portOpen()) m_serial.setPortOpen(false);
@@ -17,11 +17,11 @@ void Form1::choosePort(int port) {
         portFailed(e, other);
         return;
     }
-    m_panel.setVisible(ctl::ComFrame, false);
+    m_window.setVisible(ctl::ComFrame, false);
     showPortState();
 }
 
-void Form1::portFailed(const SerialError& e, int other) {
+void Panel::portFailed(const SerialError& e, int other) {
     showPortState();
     m_warning.warn(e.what(), [this, other] {
         try {
@@ -32,32 +32,32 @@ void Form1::portFailed(const SerialError& e, int other) {
     });
 }
 
-void Form1::chooseSpeed(std::string_view settings) {
+void Panel::chooseSpeed(std::string_view settings) {
     try {
         m_serial.setSettings(*parseSettings(settings));
     } catch (const SerialError& e) {
         // The settings text and the marked speed keep naming the speed in force.
-        m_panel.setMarked(commSettings == kSettings9600 ? ctl::Speed9600 : ctl::Speed19200, true);
+        m_window.setMarked(commSettings == kSettings9600 ? ctl::Speed9600 : ctl::Speed19200, true);
         showPortState();
         m_warning.warn(e.what());
         return;
     }
     commSettings = settings;
-    m_panel.setVisible(ctl::ComFrame, false);
+    m_window.setVisible(ctl::ComFrame, false);
     showPortState();
 }
 
-void Form1::showComFrame() {
-    m_panel.setVisible(ctl::ComFrame, true);
+void Panel::showComFrame() {
+    m_window.setVisible(ctl::ComFrame, true);
     m_timers.comFrame.setEnabled(true);
 }
 
-void Form1::hideComFrame() {
-    m_panel.setVisible(ctl::ComFrame, false);
+void Panel::hideComFrame() {
+    m_window.setVisible(ctl::ComFrame, false);
     m_timers.comFrame.setEnabled(false);
 }
 
-void Form1::showPortState() {
+void Panel::showPortState() {
     int port = m_serial.commPort();
     std::string tip = "COM" + std::to_string(port) + ": " + m_serial.devicePath(port) + ", " +
                       formatSettings(m_serial.settings()) + ", ";
@@ -69,7 +69,7 @@ void Form1::showPortState() {
         if (auto last = m_serial.lastFailure(); !last.text.empty())
             tip += "; last failure: " + describe(last);
     }
-    m_panel.setToolTip(ctl::ComButton, tip);
+    m_window.setToolTip(ctl::ComButton, tip);
 }
 
 } // namespace tova

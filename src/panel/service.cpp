@@ -2,46 +2,46 @@
 // The service keys, the picture, the data button and the free-text command.
 #include "link/traffic.hpp"
 #include "tables/data_button.hpp"
-#include "panel/form1.hpp"
+#include "panel/panel.hpp"
 
 namespace tova {
 
-void Form1::onKeyDown(int keyCode, int shift) {
+void Panel::onKeyDown(int keyCode, int shift) {
     const int modifiers = shift & (kShiftMask | kCtrlMask | kAltMask);
     if (keyCode != kKeyK || modifiers != kCtrlMask) return;
-    m_panel.setHeight(kServiceHeight);
+    m_window.setHeight(kServiceHeight);
     dataShown = true;
-    m_panel.setCaption(ctl::DataButton, std::string(kClose));
-    m_panel.setVisible(ctl::DataButton, true);
+    m_window.setCaption(ctl::DataButton, std::string(kClose));
+    m_window.setVisible(ctl::DataButton, true);
 }
 
-void Form1::onPictureDoubleClick() {
+void Panel::onPictureDoubleClick() {
     if (!dataShown) return;
-    m_panel.setHeight(kFullHeight);
-    m_panel.setCaption(ctl::DataButton, std::string(kClose));
-    m_panel.setVisible(ctl::DataButton, true);
+    m_window.setHeight(kFullHeight);
+    m_window.setCaption(ctl::DataButton, std::string(kClose));
+    m_window.setVisible(ctl::DataButton, true);
 }
 
-void Form1::toggleData() {
+void Panel::toggleData() {
     m_timers.comFrame.setEnabled(false);
     dataShown = false;
-    if (m_panel.height() >= kDataThreshold) {
-        m_panel.setHeight(kCompactHeight);
-        m_panel.setCaption(ctl::DataButton, std::string(kShowData));
+    if (m_window.height() >= kDataThreshold) {
+        m_window.setHeight(kCompactHeight);
+        m_window.setCaption(ctl::DataButton, std::string(kShowData));
     } else {
-        m_panel.setHeight(kDataHeight);
-        m_panel.setCaption(ctl::DataButton, std::string(kHideData));
+        m_window.setHeight(kDataHeight);
+        m_window.setCaption(ctl::DataButton, std::string(kHideData));
     }
     m_timers.comFrame.setEnabled(true);
 }
 
-void Form1::sendFreeText() {
+void Panel::sendFreeText() {
     m_timers.replyTimeout.setInterval(kLongReplyTimeout);
     m_timers.displayClear.setInterval(kLongDisplayClear);
-    freeCommand = typedBytes(m_panel.text(ctl::CommandBox));
+    freeCommand = typedBytes(m_window.text(ctl::CommandBox));
     transmit(freeCommand);
 }
 
-void Form1::clearFreeText() { m_panel.setText(ctl::CommandBox, ""); }
+void Panel::clearFreeText() { m_window.setText(ctl::CommandBox, ""); }
 
 } // namespace tova

@@ -9,7 +9,7 @@ void WarningBox::warn(const std::string& text, std::function<void()> afterDismis
     if (afterDismiss) m_after.push_back(std::move(afterDismiss));
     if (m_open) return;
     m_open = true;
-    m_panel.showWarning(text, [this] { closed(); });
+    m_window.showWarning(text, [this] { closed(); });
 }
 
 void WarningBox::closed() {

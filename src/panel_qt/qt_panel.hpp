@@ -2,16 +2,16 @@
 #pragma once
 // The panel on the Qt window, put together on a serial control as the program puts it: for the
 // window's tests and the benchmark, which drive it by hand.
-#include "panel_qt/main_window.hpp"
+#include "panel_qt/qt_window.hpp"
 #include "qt/qt_timer.hpp"
 #include "window/panel_program.hpp"
 
 namespace tova {
 
 struct QtPanel {
-    MainWindow window;
+    QtWindow window;
     PanelAssembly parts;
-    Form1& form = parts.form;
+    Panel& panel = parts.panel;
 
     explicit QtPanel(SerialControl& serial)
         : parts(serial, window.surface(), [] { return std::make_unique<QtTimer>(); },

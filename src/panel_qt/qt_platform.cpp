@@ -19,8 +19,8 @@ SerialControl& QtPlatform::serialControl(const std::string& com1, const std::str
     return *m_port;
 }
 
-Panel& QtPlatform::window() {
-    m_window = std::make_unique<MainWindow>();
+Window& QtPlatform::window() {
+    m_window = std::make_unique<QtWindow>();
     return m_window->surface();
 }
 

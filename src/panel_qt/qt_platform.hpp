@@ -4,7 +4,7 @@
 // the virtual projectors, the serial control, timers and the window.
 #include "panel_qt/demo_projectors.hpp"
 #include "panel_qt/kept_devices.hpp"
-#include "panel_qt/main_window.hpp"
+#include "panel_qt/qt_window.hpp"
 #include "qt/qt_serial_control.hpp"
 #include "window/panel_program.hpp"
 
@@ -28,7 +28,7 @@ class QtPlatform : public PanelPlatform {
     void startDemo(std::string& com1, std::string& com2) override { m_demo = std::make_unique<DemoProjectors>(com1, com2); }
     SerialControl& serialControl(const std::string& com1, const std::string& com2) override;
     std::unique_ptr<Timer> timer() override { return std::make_unique<QtTimer>(); }
-    Panel& window() override;
+    Window& window() override;
     void setInput(InputHandlers handlers) override { m_window->setInput(std::move(handlers)); }
     void show() override { m_window->showAtStart(); }
     void screenshotLater(const std::string& file, int heightTwips) override;
@@ -41,7 +41,7 @@ class QtPlatform : public PanelPlatform {
     std::unique_ptr<QApplication> m_app;
     std::unique_ptr<DemoProjectors> m_demo;
     std::unique_ptr<QtSerialControl> m_port;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<QtWindow> m_window;
 };
 
 } // namespace tova

@@ -41,8 +41,8 @@ SerialControl& Win32Platform::serialControl(const std::string& com1, const std::
     return *m_port;
 }
 
-Panel& Win32Platform::window() {
-    m_window = std::make_unique<PanelWindow>();
+Window& Win32Platform::window() {
+    m_window = std::make_unique<Win32Window>();
     return m_window->surface();
 }
 

@@ -4,7 +4,7 @@
 // system's millisecond timer, the virtual projectors, the serial control, timers and the window.
 #include "panel_win32/demo_projectors.hpp"
 #include "panel_win32/kept_devices.hpp"
-#include "panel_win32/panel_window.hpp"
+#include "panel_win32/win32_window.hpp"
 #include "win32/dispatcher.hpp"
 #include "win32/win32_serial_control.hpp"
 #include "window/panel_program.hpp"
@@ -26,7 +26,7 @@ class Win32Platform : public PanelPlatform {
     void startDemo(std::string& com1, std::string& com2) override;
     SerialControl& serialControl(const std::string& com1, const std::string& com2) override;
     std::unique_ptr<Timer> timer() override { return std::make_unique<Win32Timer>(m_dispatcher); }
-    Panel& window() override;
+    Window& window() override;
     void setInput(InputHandlers handlers) override { m_window->setInput(std::move(handlers)); }
     void show() override { m_window->show(); }
     void screenshotLater(const std::string& file, int heightTwips) override;
@@ -38,7 +38,7 @@ class Win32Platform : public PanelPlatform {
     Dispatcher m_dispatcher;
     std::unique_ptr<DemoProjector> m_demo1, m_demo2;
     std::unique_ptr<Win32SerialControl> m_port;
-    std::unique_ptr<PanelWindow> m_window;
+    std::unique_ptr<Win32Window> m_window;
     std::unique_ptr<Win32Timer> m_shot;
 };
 

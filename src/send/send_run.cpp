@@ -5,7 +5,7 @@
 #include "link/address.hpp"
 #include "link/query_table.hpp"
 #include "link/traffic.hpp"
-#include "tables/vocabulary.hpp"
+#include "tables/line_requests.hpp"
 
 #include <charconv>
 #include <utility>

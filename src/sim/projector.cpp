@@ -7,7 +7,7 @@
 #include "tables/command_table.hpp"
 #include "tables/controls.hpp"
 #include "tables/hold_table.hpp"
-#include "tables/vocabulary.hpp"
+#include "tables/line_requests.hpp"
 
 #include <algorithm>
 #include <cstdio>

@@ -8,7 +8,7 @@
 
 namespace tova::ctl {
 
-inline constexpr std::string_view Window = "Form1";
+inline constexpr std::string_view Window = "Panel";
 inline constexpr std::string_view End = "Command16";
 inline constexpr std::string_view PowerOn = "Command17"; // focused at start
 inline constexpr std::string_view PowerOff = "Command18";

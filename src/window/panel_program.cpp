@@ -7,12 +7,12 @@
 
 namespace tova {
 
-PanelAssembly::PanelAssembly(SerialControl& serial, Panel& window, const MakeTimer& makeTimer,
+PanelAssembly::PanelAssembly(SerialControl& serial, Window& window, const MakeTimer& makeTimer,
                              const std::function<void(InputHandlers)>& connect)
     : repeat(makeTimer()), replyTimeout(makeTimer()), comFrame(makeTimer()), displayClear(makeTimer()),
-      form(serial, window, {*repeat, *replyTimeout, *comFrame, *displayClear}) {
-    connect(handlersOf(form));
-    form.startUp();
+      panel(serial, window, {*repeat, *replyTimeout, *comFrame, *displayClear}) {
+    connect(handlersOf(panel));
+    panel.startUp();
 }
 
 int runPanel(const std::vector<std::string>& arguments, PanelPlatform& p) {
@@ -43,13 +43,13 @@ int runPanel(const std::vector<std::string>& arguments, PanelPlatform& p) {
     } catch (const std::exception& e) {
         return p.finish({1, "tova-control: --trace " + opts.trace + ": " + e.what() + "\n"});
     }
-    PanelAssembly panel(traced ? static_cast<SerialControl&>(*traced) : port, p.window(), [&p] { return p.timer(); },
-                        [&p](InputHandlers h) { p.setInput(std::move(h)); });
-    Form1& form = panel.form;
+    PanelAssembly assembled(traced ? static_cast<SerialControl&>(*traced) : port, p.window(), [&p] { return p.timer(); },
+                            [&p](InputHandlers h) { p.setInput(std::move(h)); });
+    Panel& panel = assembled.panel;
     if (traced)
         traced->setOnFailure([&](const std::string& text) {
             p.notice("tova-control: " + text + "\n");
-            form.tell(text);
+            panel.tell(text);
         });
     p.show();
     if (!opts.screenshot.empty()) p.screenshotLater(opts.screenshot, opts.screenshotHeight);

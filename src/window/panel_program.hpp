@@ -4,11 +4,11 @@
 // kept, or virtual projectors), the trace, the panel's logic on its timers and window, started
 // up as the window's load does, shown, and run. Each system gives its parts through
 // PanelPlatform, as a table of what it does; nothing of the order of things is written twice.
-#include "core/panel.hpp"
+#include "core/window.hpp"
 #include "core/serial_control.hpp"
 #include "core/timer.hpp"
 #include "options/panel_options.hpp"
-#include "panel/form1.hpp"
+#include "panel/panel.hpp"
 #include "window/window_input.hpp"
 
 #include <memory>
@@ -21,10 +21,10 @@ namespace tova {
 // window's input going to it (connect), started up as the window's load does before the window
 // is first shown.
 struct PanelAssembly {
-    PanelAssembly(SerialControl& serial, Panel& window, const MakeTimer& makeTimer,
+    PanelAssembly(SerialControl& serial, Window& window, const MakeTimer& makeTimer,
                   const std::function<void(InputHandlers)>& connect);
     std::unique_ptr<Timer> repeat, replyTimeout, comFrame, displayClear;
-    Form1 form;
+    Panel panel;
 };
 
 class PanelPlatform {
@@ -46,7 +46,7 @@ class PanelPlatform {
     virtual SerialControl& serialControl(const std::string& com1, const std::string& com2) = 0;
     virtual std::unique_ptr<Timer> timer() = 0;
     // The window; then its input, once the handlers it goes to stand.
-    virtual Panel& window() = 0;
+    virtual Window& window() = 0;
     virtual void setInput(InputHandlers handlers) = 0;
     virtual void show() = 0;
     virtual void screenshotLater(const std::string& file, int heightTwips) = 0;

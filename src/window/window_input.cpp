@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "window/window_input.hpp"
 
-#include "panel/form1.hpp"
+#include "panel/panel.hpp"
 
 namespace tova {
 
-InputHandlers handlersOf(Form1& f) {
-    return {[&f](const std::string& n) { f.click(n); },
-            [&f](const std::string& n) { return f.mouseDown(n); },
-            [&f](const std::string& n) { f.mouseUp(n); },
-            [&f] { return f.releaseHeld(); },
-            [&f] { f.onPictureDoubleClick(); },
-            [&f](int key, int shift) { f.onKeyDown(key, shift); }};
+InputHandlers handlersOf(Panel& panel) {
+    return {[&panel](const std::string& n) { panel.click(n); },
+            [&panel](const std::string& n) { return panel.mouseDown(n); },
+            [&panel](const std::string& n) { panel.mouseUp(n); },
+            [&panel] { return panel.releaseHeld(); },
+            [&panel] { panel.onPictureDoubleClick(); },
+            [&panel](int key, int shift) { panel.onKeyDown(key, shift); }};
 }
 
 void WindowInput::click(const std::string& control) const {
@@ -23,7 +23,7 @@ void WindowInput::pictureDoubleClick() const {
 }
 
 void WindowInput::windowKey(int key, bool shift, bool ctrl, bool alt) const {
-    const int state = (shift ? Form1::kShiftMask : 0) | (ctrl ? Form1::kCtrlMask : 0) | (alt ? Form1::kAltMask : 0);
+    const int state = (shift ? Panel::kShiftMask : 0) | (ctrl ? Panel::kCtrlMask : 0) | (alt ? Panel::kAltMask : 0);
     if (m_to.key) m_to.key(key, state);
 }
 

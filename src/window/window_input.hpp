@@ -16,9 +16,9 @@
 
 namespace tova {
 
-class Form1;
+class Panel;
 
-// Where each kind of input goes; handlersOf(form) sends all of it to the panel.
+// Where each kind of input goes; handlersOf(panel) sends all of it to the panel.
 struct InputHandlers {
     std::function<void(const std::string& control)> click{};
     std::function<bool(const std::string& control)> mouseDown{}; // false: nothing held by it
@@ -27,7 +27,7 @@ struct InputHandlers {
     std::function<void()> pictureDoubleClick{};
     std::function<void(int key, int shift)> key{};               // the window's keys, shift state
 };
-InputHandlers handlersOf(Form1& form);
+InputHandlers handlersOf(Panel& panel);
 
 // A button as its window shows it; stillHeld: the key's last release was an auto-repeat's, and
 // the let-go the window awaits for it is off.

@@ -6,7 +6,7 @@
 // reach the handlers again. A window gives a table of what only it can do (show a caption, hide
 // a control, mark an option, move itself, draw a box), as each platform of a portable program
 // fills in the same table of functions.
-#include "core/panel.hpp"
+#include "core/window.hpp"
 #include "window/warnings.hpp"
 #include "window/window_input.hpp"
 
@@ -36,7 +36,7 @@ struct WindowHooks {
     std::function<void()> close; // the window unloaded and the program ended
 };
 
-class WindowSurface final : public Panel {
+class WindowSurface final : public Window {
   public:
     // outerHeight: the window's outer height as laid out, in twips.
     WindowSurface(int outerHeight, WindowHooks hooks);

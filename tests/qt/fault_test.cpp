@@ -90,7 +90,7 @@ TEST(Faults, NoiseNeverStopsThePanel) {
     ASSERT_TRUE(done);
     ASSERT_TRUE(QTest::qWaitFor([&] { return r.serial.received == noise.size(); }, 5000));
     drainEvents();
-    EXPECT_LE(r.form.rxBuffer.size(), kReceiveCap);
+    EXPECT_LE(r.panel.rxBuffer.size(), kReceiveCap);
     EXPECT_LE(r.label("Label12").size(), 1 + 5 * kReceiveCap);
     EXPECT_TRUE(r.serial.portOpen());
     EXPECT_EQ(r.box(), nullptr);
@@ -114,7 +114,7 @@ TEST(Faults, ReplyWithoutCarriageReturnAndSplitReplies) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label12") == trafficText(sent); }, 3000));
     }
     EXPECT_EQ(r.label("Label22"), "1013 hPa");
-    EXPECT_EQ(r.form.pressureValue, 1013);
+    EXPECT_EQ(r.panel.pressureValue, 1013);
 }
 
 TEST(Faults, LongAndStrangeFreeText) {
@@ -142,7 +142,7 @@ TEST(Faults, WriteThatFailsIsNotShownAsSent) {
     r.click("Command17"); // at once, before the event loop has seen the hang-up
     EXPECT_EQ(r.label("Label11"), "");
     EXPECT_FALSE(r.t2.enabled()); // no reply awaited: no " X X X X" will follow
-    EXPECT_FALSE(r.form.awaitingReply);
+    EXPECT_FALSE(r.panel.awaitingReply);
     const QString text = r.dismissBox();
     EXPECT_TRUE(text.startsWith(QStringLiteral("COM1 (%1): ").arg(r.com1.path()))) << text.toStdString();
     drainEvents();

@@ -46,7 +46,7 @@ TEST(Network, PanelSendsAndDecodesOverTcp) {
     r.click("Command33");
     r.click("Option10"); // kept, not applied: the link stays up
     EXPECT_TRUE(r.serial.portOpen());
-    EXPECT_EQ(r.form.commSettings, "9600,N,8,1");
+    EXPECT_EQ(r.panel.commSettings, "9600,N,8,1");
 }
 
 TEST(Network, RefusedConnectionAtStartIsReportedLikeAMissingPort) {
@@ -263,8 +263,8 @@ TEST(Network, TraceTellsWhatReallyHappened) {
     const QString path = dir.filePath(QStringLiteral("timeout.log"));
     QtSerialControl port(device.path(), device.path());
     TracingSerial traced(port, path.toStdString());
-    QtPanel panel(traced);
-    panel.form.click("Command44");
+    QtPanel assembled(traced);
+    assembled.panel.click("Command44");
     ASSERT_TRUE(QTest::qWaitFor([&] {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) && f.readAll().contains("TIMEOUT \"no reply to C R 0 CR \"");

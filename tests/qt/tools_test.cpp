@@ -65,7 +65,7 @@ TEST(Tools, PanelOnTheModel) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return r.label("Label22") == " Count down"; }, 3000));
     // Asked again whenever the last exchange has closed, until the set is on.
     ASSERT_TRUE(QTest::qWaitFor([&] {
-        if (!r.t2.enabled() && r.form.rxBuffer.empty()) r.click("Command44");
+        if (!r.t2.enabled() && r.panel.rxBuffer.empty()) r.click("Command44");
         return r.label("Label22") == " Power ON";
     }, 10000));
 }

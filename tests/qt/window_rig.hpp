@@ -36,14 +36,14 @@ class RecordingSerial : public QtSerialControl {
 struct WindowRig {
     PtyPeer com1, com2;
     RecordingSerial serial;
-    QtPanel panel;
-    MainWindow& window = panel.window;
-    Form1& form = panel.form;
-    Timer &t1 = *panel.parts.repeat, &t2 = *panel.parts.replyTimeout, &t3 = *panel.parts.comFrame, &t4 = *panel.parts.displayClear;
+    QtPanel assembled;
+    QtWindow& window = assembled.window;
+    Panel& panel = assembled.panel;
+    Timer &t1 = *assembled.parts.repeat, &t2 = *assembled.parts.replyTimeout, &t3 = *assembled.parts.comFrame, &t4 = *assembled.parts.displayClear;
 
     explicit WindowRig(QString com1Path = {})
-        : serial(com1Path.isEmpty() ? com1.path() : com1Path, com2.path()), panel(serial) {
-        panel.show();
+        : serial(com1Path.isEmpty() ? com1.path() : com1Path, com2.path()), assembled(serial) {
+        assembled.show();
         QApplication::setActiveWindow(&window);
         [[maybe_unused]] bool exposed = QTest::qWaitForWindowExposed(&window);
     }
@@ -56,7 +56,7 @@ struct WindowRig {
 
     // Until the reply time-out has closed the last exchange: the next reply starts afresh.
     bool waitExchangeClosed() {
-        return QTest::qWaitFor([&] { return !t2.enabled() && form.rxBuffer.empty(); }, 10000);
+        return QTest::qWaitFor([&] { return !t2.enabled() && panel.rxBuffer.empty(); }, 10000);
     }
 
     QMessageBox* box() const { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }

@@ -154,7 +154,7 @@ TEST(Window, ServiceKeysAndTheDataButton) {
 TEST(Window, EachKeyReachesThePanelOnce) {
     WindowRig r;
     int seen = 0;
-    InputHandlers watched = handlersOf(r.form);
+    InputHandlers watched = handlersOf(r.panel);
     watched.key = [&, panel = watched.key](int key, int shift) {
         seen += key == Qt::Key_K; // the modifier's own press comes first
         panel(key, shift);
@@ -280,15 +280,15 @@ TEST(Window, TheCommandBoxIsBuiltAfterTheFirstPaintAndFoundByName) {
     {
         PtyPeer com1, com2;
         QtSerialControl serial(com1.path(), com2.path());
-        QtPanel panel(serial);
-        EXPECT_EQ(panel.window.findChild<QLineEdit*>(QStringLiteral("Text1")), nullptr);
-        panel.show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return panel.window.findChild<QLineEdit*>(QStringLiteral("Text1")) != nullptr; }, 5000));
+        QtPanel assembled(serial);
+        EXPECT_EQ(assembled.window.findChild<QLineEdit*>(QStringLiteral("Text1")), nullptr);
+        assembled.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return assembled.window.findChild<QLineEdit*>(QStringLiteral("Text1")) != nullptr; }, 5000));
     }
     PtyPeer com1, com2;
     QtSerialControl serial(com1.path(), com2.path());
-    QtPanel panel(serial);
-    EXPECT_NE(qobject_cast<QLineEdit*>(panel.window.control("Text1")), nullptr); // asked for: built now
+    QtPanel assembled(serial);
+    EXPECT_NE(qobject_cast<QLineEdit*>(assembled.window.control("Text1")), nullptr); // asked for: built now
 }
 
 TEST(Window, AMisspeltControlNameIsLogged) {

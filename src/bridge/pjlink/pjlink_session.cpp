@@ -4,7 +4,7 @@
 
 #include "bridge/pjlink/digest.hpp"
 #include "link/traffic.hpp"
-#include "tables/vocabulary.hpp"
+#include "tables/line_requests.hpp"
 
 #include <algorithm>
 #include <utility>

@@ -2,7 +2,7 @@
 #include "bridge/web/remote_control.hpp"
 
 #include "link/traffic.hpp"
-#include "tables/vocabulary.hpp"
+#include "tables/line_requests.hpp"
 
 #include <utility>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The one window in native Win32: every control built from the layout table in one loop, and
-// the Panel the handlers drive. Buttons are owner-drawn in their colours; frames are small
+// the Window the handlers drive. Buttons are owner-drawn in their colours; frames are small
 // containers that pass their children's news up; the picture draws the pixels compiled in.
 // Keys reach the panel before the focused control, as the message loop here delivers them.
-#include "core/panel.hpp"
+#include "core/window.hpp"
 #include "panel_win32/panel_fonts.hpp"
 #include "tables/layout_table.hpp"
 #include "window/control_plan.hpp"
@@ -20,12 +20,12 @@
 
 namespace tova::win32 {
 
-class PanelWindow {
+class Win32Window {
   public:
-    PanelWindow();
-    ~PanelWindow();
-    PanelWindow(const PanelWindow&) = delete;
-    PanelWindow& operator=(const PanelWindow&) = delete;
+    Win32Window();
+    ~Win32Window();
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
 
     // The window as the handlers see it.
     WindowSurface& surface() { return m_rules; }
@@ -55,7 +55,7 @@ class PanelWindow {
     static LRESULT CALLBACK pictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     static LRESULT CALLBACK buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
     static LRESULT CALLBACK boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR self);
-    static PanelWindow* of(HWND hwnd);
+    static Win32Window* of(HWND hwnd);
     WindowHooks hooks();
     void setMarked(std::string_view option, bool marked);
     void setToolTip(std::string_view control, const std::string& text);

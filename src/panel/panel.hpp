@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The panel: its state and every handler, in this folder, one file by concern: start-up, END
-// and the port choice (form1.cpp, port_choice.cpp), traffic (traffic_display.cpp), the buttons
+// and the port choice (start_up.cpp, port_choice.cpp), traffic (traffic_display.cpp), the buttons
 // (buttons.cpp), events by control name (dispatch.cpp) and the service view (service.cpp).
-#include "core/panel.hpp"
+#include "core/window.hpp"
 #include "core/serial_control.hpp"
 #include "core/timer.hpp"
 #include "tables/command_table.hpp"
@@ -26,17 +26,11 @@ struct Timers {
     Timer& displayClear; // clears the traffic display
 };
 
-// What showTraffic does with its text.
-enum class Traffic : std::uint8_t {
-    Transmit, // send it and show it as sent
-    Received, // show it as received and decode it
-};
-
-class Form1 {
+class Panel {
   public:
-    Form1(SerialControl& serial, Panel& panel, Timers timers);
-    Form1(const Form1&) = delete;
-    Form1& operator=(const Form1&) = delete;
+    Panel(SerialControl& serial, Window& panel, Timers timers);
+    Panel(const Panel&) = delete;
+    Panel& operator=(const Panel&) = delete;
 
     // The state, in the order the panel has always declared it.
     std::uint8_t repeatCode = 0; // the held-button row a repeat tick sends; 0: none
@@ -71,7 +65,12 @@ class Form1 {
     void hideComFrame();
 
     // Traffic.
-    void showTraffic(const std::string& text, Traffic way);
+    // A whole line to the wire: sent, then shown as sent and its reply awaited; false when the
+    // port did not take it (the operator is told, and nothing is shown or awaited).
+    bool send(const std::string& line);
+    void showSent(const std::string& line);
+    // The text received so far, shown and decoded.
+    void showReceived(const std::string& text);
     void onReceived(const std::string& bytes);
     void onDeviceLost(const SerialFailure& failure);
     void onReplyTimeout();
@@ -100,12 +99,12 @@ class Form1 {
 
   private:
     void portFailed(const SerialError& e, int other); // told; the other port once dismissed
-    void transmit(std::string_view code); // sendLine := prefix & code & CR, then shown as sent
+    void transmit(std::string_view code); // sendLine := prefix & code & CR, sent
     void showPortState();                 // the COM button's tooltip
     void applyTiming(const TimingChange& c); // each interval it changes, and the adjust mode
 
     SerialControl& m_serial;
-    Panel& m_panel;
+    Window& m_window;
     Timers m_timers;
     WarningBox m_warning;
     std::string m_held; // the held button the pointer holds down

@@ -12,9 +12,9 @@ struct ScreenSize {
     double height = 0;
 };
 
-class Panel {
+class Window {
   public:
-    virtual ~Panel() = default;
+    virtual ~Window() = default;
 
     virtual std::string caption(std::string_view control) const = 0;
     virtual void setCaption(std::string_view control, const std::string& text) = 0;

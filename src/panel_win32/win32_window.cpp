@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The window in Win32: the controls built from the layout table, its outer height in twips on
 // its frame, what runs after the running handler, END, and its messages.
-#include "panel_win32/panel_window.hpp"
+#include "panel_win32/win32_window.hpp"
 
 #include "panel_win32/control_ids.hpp"
 #include "tables/controls.hpp"
 #include "win32/text.hpp"
-#include "window/png_file.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -60,7 +59,7 @@ void registerClasses(WNDPROC window, WNDPROC frame, WNDPROC picture) {
 
 } // namespace
 
-PanelWindow::PanelWindow() : m_rules(kClientHeight, hooks()) {
+Win32Window::Win32Window() : m_rules(kClientHeight, hooks()) {
     INITCOMMONCONTROLSEX cc{sizeof cc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES};
     InitCommonControlsEx(&cc);
     registerClasses(windowProc, frameProc, pictureProc);
@@ -79,7 +78,7 @@ PanelWindow::PanelWindow() : m_rules(kClientHeight, hooks()) {
     build();
 }
 
-PanelWindow::~PanelWindow() {
+Win32Window::~Win32Window() {
     if (m_window) {
         SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
         DestroyWindow(m_window);
@@ -87,7 +86,7 @@ PanelWindow::~PanelWindow() {
     for (auto& [c, b] : m_brushes) DeleteObject(b);
 }
 
-SIZE PanelWindow::outerSize(int clientWidth, int clientHeight) const {
+SIZE Win32Window::outerSize(int clientWidth, int clientHeight) const {
     RECT r{0, 0, clientWidth, clientHeight};
     using AdjustForDpi = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
     static const auto adjust = reinterpret_cast<AdjustForDpi>(
@@ -97,7 +96,7 @@ SIZE PanelWindow::outerSize(int clientWidth, int clientHeight) const {
     return {r.right - r.left, r.bottom - r.top};
 }
 
-void PanelWindow::build() {
+void Win32Window::build() {
     const std::vector<PlannedControl> plan = planControls(m_dpi);
     m_controls.reserve(plan.size());
     const HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -155,52 +154,52 @@ void PanelWindow::build() {
     }
 }
 
-void PanelWindow::place(Control& c, const PlannedControl& planned) {
+void Win32Window::place(Control& c, const PlannedControl& planned) {
     const Box& b = planned.place;
     SetWindowPos(c.hwnd, nullptr, b.left, b.top, b.width, b.height, SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.font(c.layout->font, m_dpi)), FALSE);
 }
 
-void PanelWindow::show() {
+void Win32Window::show() {
     ShowWindow(m_window, SW_SHOW);
     UpdateWindow(m_window);
     if (HWND first = control(ctl::PowerOn)) SetFocus(first);
 }
 
-HWND PanelWindow::control(std::string_view name) const {
+HWND Win32Window::control(std::string_view name) const {
     const Control* c = find(name);
     return c ? c->hwnd : nullptr;
 }
 
-PanelWindow::Control* PanelWindow::find(std::string_view name) {
+Win32Window::Control* Win32Window::find(std::string_view name) {
     auto it = m_byName.find(name);
     return it == m_byName.end() ? nullptr : &m_controls[it->second];
 }
 
-const PanelWindow::Control* PanelWindow::find(std::string_view name) const {
+const Win32Window::Control* Win32Window::find(std::string_view name) const {
     auto it = m_byName.find(name);
     return it == m_byName.end() ? nullptr : &m_controls[it->second];
 }
 
-PanelWindow::Control* PanelWindow::find(HWND hwnd) {
+Win32Window::Control* Win32Window::find(HWND hwnd) {
     auto it = m_byWindow.find(hwnd);
     return it == m_byWindow.end() ? nullptr : &m_controls[it->second];
 }
 
-void PanelWindow::applyHeight() {
+void Win32Window::applyHeight() {
     // The outer height: the frame and title bar come off the client area, as twips intend.
     const SIZE laidOut = outerSize(px(kClientWidth), 0);
     SetWindowPos(m_window, nullptr, 0, 0, laidOut.cx, px(m_rules.height()), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void PanelWindow::runLater() {
+void Win32Window::runLater() {
     if (m_later.empty()) return;
     auto f = std::move(m_later.front());
     m_later.pop_front();
     f();
 }
 
-void PanelWindow::showUp(const std::string& held) {
+void Win32Window::showUp(const std::string& held) {
     if (Control* c = find(held)) {
         c->down = false;
         if (GetCapture() == c->hwnd) ReleaseCapture();
@@ -208,66 +207,34 @@ void PanelWindow::showUp(const std::string& held) {
     }
 }
 
-void PanelWindow::end() {
+void Win32Window::end() {
     m_ended = true;
     DestroyWindow(m_window);
 }
 
-bool PanelWindow::saveScreenshot(const std::string& path, int heightTwips) {
-    if (heightTwips > 0) m_rules.setHeight(heightTwips);
-    RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    RECT r;
-    GetClientRect(m_window, &r);
-    const int w = r.right, h = r.bottom;
-    HDC window = GetDC(m_window), mem = CreateCompatibleDC(window);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const HGDIOBJ before = SelectObject(mem, bmp);
-    BitBlt(mem, 0, 0, w, h, window, 0, 0, SRCCOPY); // the client area as it stands on the screen
-    std::vector<std::uint32_t> rgb(static_cast<const std::uint32_t*>(bits),
-                                   static_cast<const std::uint32_t*>(bits) + static_cast<std::size_t>(w) * h);
-    for (auto& p : rgb) p &= 0xFFFFFF;
-    SelectObject(mem, before);
-    DeleteObject(bmp);
-    DeleteDC(mem);
-    ReleaseDC(m_window, window);
-    const std::string png = tova::pngFile(w, h, rgb);
-    FILE* f = _wfopen(wide(path).c_str(), L"wb");
-    if (!f) return false;
-    const bool whole = std::fwrite(png.data(), 1, png.size(), f) == png.size();
-    return std::fclose(f) == 0 && whole;
-}
-
-HBRUSH PanelWindow::brush(Rgb colour) {
+HBRUSH Win32Window::brush(Rgb colour) {
     if (colour == kPlatformColour) return GetSysColorBrush(COLOR_BTNFACE);
     HBRUSH& b = m_brushes[colour];
     if (!b) b = CreateSolidBrush(ref(colour));
     return b;
 }
 
-PanelWindow* PanelWindow::of(HWND hwnd) {
-    return reinterpret_cast<PanelWindow*>(GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
+Win32Window* Win32Window::of(HWND hwnd) {
+    return reinterpret_cast<Win32Window*>(GetWindowLongPtrW(GetAncestor(hwnd, GA_ROOT), GWLP_USERDATA));
 }
 
-LRESULT CALLBACK PanelWindow::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK Win32Window::windowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
-        auto* self = static_cast<PanelWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        auto* self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->m_window = hwnd;
     }
-    auto* self = reinterpret_cast<PanelWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
     return self->handle(msg, wp, lp);
 }
 
-LRESULT PanelWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Win32Window::handle(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND:
         if (lp) command(reinterpret_cast<HWND>(lp), HIWORD(wp));
@@ -297,7 +264,7 @@ LRESULT PanelWindow::handle(UINT msg, WPARAM wp, LPARAM lp) {
     }
 }
 
-void PanelWindow::command(HWND child, WORD code) {
+void Win32Window::command(HWND child, WORD code) {
     Control* c = find(child);
     if (!c || c->held) return;
     // A quick second click is a click as well.
@@ -307,7 +274,7 @@ void PanelWindow::command(HWND child, WORD code) {
     m_rules.input().click(std::string(c->layout->name));
 }
 
-LRESULT PanelWindow::colour(HDC dc, HWND child) {
+LRESULT Win32Window::colour(HDC dc, HWND child) {
     const Control* c = find(child);
     const Rgb back = c ? c->layout->back : kWindowBack;
     SetTextColor(dc, ref(c ? c->layout->fore : kBlack));
@@ -315,7 +282,7 @@ LRESULT PanelWindow::colour(HDC dc, HWND child) {
     return reinterpret_cast<LRESULT>(brush(back));
 }
 
-void PanelWindow::dpiChanged(int dpi, const RECT& suggested) {
+void Win32Window::dpiChanged(int dpi, const RECT& suggested) {
     m_dpi = dpi;
     m_fonts.clear();
     const std::vector<PlannedControl> plan = planControls(m_dpi);

@@ -2,7 +2,7 @@
 // The controls' own behaviour: frames that pass their children's news up, the picture, buttons
 // drawn in their colours and worked by the pointer and keys as the panel's rules say, the
 // command box, the arrow pad's outline, and the message loop that shows the window every key first.
-#include "panel_win32/panel_window.hpp"
+#include "panel_win32/win32_window.hpp"
 #include "tables/picture.hpp"
 #include "window/caption_lines.hpp"
 #include "window/outline.hpp"
@@ -69,7 +69,7 @@ TextMeasure measureOn(HDC dc) {
 
 } // namespace
 
-LRESULT CALLBACK PanelWindow::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK Win32Window::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND:
     case WM_DRAWITEM:
@@ -84,7 +84,7 @@ LRESULT CALLBACK PanelWindow::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
         HDC dc = BeginPaint(hwnd, &ps);
         RECT r;
         GetClientRect(hwnd, &r);
-        PanelWindow* self = of(hwnd);
+        Win32Window* self = of(hwnd);
         const Control* c = self ? self->find(hwnd) : nullptr;
         FillRect(dc, &r, self ? self->brush(c ? c->layout->back : kGrey) : GetSysColorBrush(COLOR_BTNFACE));
         DrawEdge(dc, &r, EDGE_ETCHED, BF_RECT); // a frame without caption
@@ -95,8 +95,8 @@ LRESULT CALLBACK PanelWindow::frameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
     }
 }
 
-LRESULT CALLBACK PanelWindow::pictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    PanelWindow* self = of(hwnd);
+LRESULT CALLBACK Win32Window::pictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Win32Window* self = of(hwnd);
     switch (msg) {
     case WM_PAINT:
         if (self) self->paintPicture(hwnd);
@@ -110,7 +110,7 @@ LRESULT CALLBACK PanelWindow::pictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     }
 }
 
-void PanelWindow::paintPicture(HWND hwnd) {
+void Win32Window::paintPicture(HWND hwnd) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd, &ps);
     RECT r;
@@ -130,7 +130,7 @@ void PanelWindow::paintPicture(HWND hwnd) {
     EndPaint(hwnd, &ps);
 }
 
-void PanelWindow::draw(const DRAWITEMSTRUCT& d) {
+void Win32Window::draw(const DRAWITEMSTRUCT& d) {
     const Control* c = find(d.hwndItem);
     if (!c) return;
     HDC dc = d.hDC;
@@ -167,7 +167,7 @@ void PanelWindow::draw(const DRAWITEMSTRUCT& d) {
     }
 }
 
-void PanelWindow::paintOutline(HDC dc) {
+void Win32Window::paintOutline(HDC dc) {
     for (const OutlineStroke& l : outlineStrokes(m_dpi)) {
         LOGBRUSH lb{BS_SOLID, ref(kOutlineColour), 0};
         HPEN pen = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_FLAT, static_cast<DWORD>(std::lround(l.width)), &lb, 0, nullptr);
@@ -179,8 +179,8 @@ void PanelWindow::paintOutline(HDC dc) {
     }
 }
 
-LRESULT CALLBACK PanelWindow::buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR selfData) {
-    auto* self = reinterpret_cast<PanelWindow*>(selfData);
+LRESULT CALLBACK Win32Window::buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR selfData) {
+    auto* self = reinterpret_cast<Win32Window*>(selfData);
     Control* c = self->find(hwnd);
     if (c && c->layout->kind == Kind::Button) {
         if ((msg == WM_KEYDOWN || msg == WM_KEYUP) && self->buttonKey(*c, msg, wp)) return 0;
@@ -195,13 +195,13 @@ LRESULT CALLBACK PanelWindow::buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-ButtonFace PanelWindow::face(Control& c) {
+ButtonFace Win32Window::face(Control& c) {
     const HWND hwnd = c.hwnd;
     return {[hwnd] { return (SendMessageW(hwnd, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; },
             [hwnd](bool down) { SendMessageW(hwnd, BM_SETSTATE, down ? TRUE : FALSE, 0); }};
 }
 
-bool PanelWindow::buttonKey(Control& c, UINT msg, WPARAM wp) {
+bool Win32Window::buttonKey(Control& c, UINT msg, WPARAM wp) {
     const std::string name(c.layout->name);
     const ButtonFace f = face(c);
     // Windows flags a key's auto-repeat: a release stands at once.
@@ -210,7 +210,7 @@ bool PanelWindow::buttonKey(Control& c, UINT msg, WPARAM wp) {
     return taken != WindowInput::Key::Pass;
 }
 
-bool PanelWindow::buttonPointer(Control& c, UINT msg) {
+bool Win32Window::buttonPointer(Control& c, UINT msg) {
     if (!c.held) return false; // a one-shot button clicks as every button does
     const std::string name(c.layout->name);
     if (pointerDown(msg)) {
@@ -228,13 +228,13 @@ bool PanelWindow::buttonPointer(Control& c, UINT msg) {
     return true;
 }
 
-LRESULT CALLBACK PanelWindow::boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
+LRESULT CALLBACK Win32Window::boxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR) {
     // Ctrl+K makes no character of its own in the box (the window has had the key); Enter none.
     if (msg == WM_CHAR && (wp == 0x0B || wp == L'\r' || wp == L'\n')) return 0;
     return DefSubclassProc(hwnd, msg, wp, lp);
 }
 
-bool PanelWindow::preview(MSG& msg) {
+bool Win32Window::preview(MSG& msg) {
     if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
     if (!m_window || GetAncestor(msg.hwnd, GA_ROOT) != m_window) return false;
     const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0, alt = GetKeyState(VK_MENU) < 0;
@@ -248,7 +248,7 @@ bool PanelWindow::preview(MSG& msg) {
     return false;
 }
 
-void PanelWindow::moveFocus(int step) {
+void Win32Window::moveFocus(int step) {
     const Control* now = find(GetFocus());
     const std::string_view next = nextInTabOrder(now ? now->layout->name : std::string_view(), step, [this](std::string_view name) {
         const HWND h = control(name);
@@ -257,7 +257,7 @@ void PanelWindow::moveFocus(int step) {
     if (const HWND h = control(next)) SetFocus(h);
 }
 
-int PanelWindow::run() {
+int Win32Window::run() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         if (preview(msg)) continue;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The one window: every widget built from the layout table, and the Panel the handlers drive.
-#include "core/panel.hpp"
+// The one window: every widget built from the layout table, and the Window the handlers drive.
+#include "core/window.hpp"
 #include "panel_qt/input_router.hpp"
 #include "window/window_surface.hpp"
 
@@ -15,11 +15,11 @@
 
 namespace tova {
 
-class MainWindow : public QWidget {
+class QtWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit MainWindow(QWidget* parent = nullptr);
-    ~MainWindow() override;
+    explicit QtWindow(QWidget* parent = nullptr);
+    ~QtWindow() override;
 
     // The window as the handlers see it.
     WindowSurface& surface() { return m_rules; }

@@ -2,7 +2,7 @@
 // The window with Qt: its widgets built from the layout table, what only it can do for the
 // handlers (show a caption, hide a control, mark an option, its frame, the box), its outer
 // height on the window manager's frame.
-#include "panel_qt/main_window.hpp"
+#include "panel_qt/qt_window.hpp"
 
 #include "tables/controls.hpp"
 #include "tables/layout_table.hpp"
@@ -28,7 +28,7 @@ namespace {
 int px(int twips) { return pixelsOf(twips, 96); }
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_rules(kClientHeight, hooks()) {
+QtWindow::QtWindow(QWidget* parent) : QWidget(parent), m_rules(kClientHeight, hooks()) {
     setObjectName(qs(ctl::Window));
     setWindowTitle(qs(kWindowCaption));
     QPalette pal = palette();
@@ -44,7 +44,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent), m_rules(kClientHeight
     m_router = new InputRouter(this, m_controls, m_rules.input());
 }
 
-MainWindow::~MainWindow() {
+QtWindow::~QtWindow() {
     // The widgets outlive the window's own members as Qt destroys them: no key of theirs may
     // reach the input rules then.
     for (const auto& [name, w] : m_controls)
@@ -52,7 +52,7 @@ MainWindow::~MainWindow() {
     delete m_router;
 }
 
-WindowHooks MainWindow::hooks() {
+WindowHooks QtWindow::hooks() {
     WindowHooks h;
     h.showCaption = [this](std::string_view c, const std::string& text) {
         QWidget* w = control(c);
@@ -110,7 +110,7 @@ WindowHooks MainWindow::hooks() {
     return h;
 }
 
-void MainWindow::buildLater() const {
+void QtWindow::buildLater() const {
     if (std::exchange(m_builtLater, true)) return;
     const auto before = m_controls;
     buildControls(m_canvas, m_controls, Stage::AfterFirstPaint);
@@ -119,7 +119,7 @@ void MainWindow::buildLater() const {
             if (!before.contains(name)) m_router->wire(name, w);
 }
 
-QWidget* MainWindow::control(std::string_view name) const {
+QWidget* QtWindow::control(std::string_view name) const {
     if (!m_builtLater && stageOf(name) == Stage::AfterFirstPaint) buildLater();
     auto it = m_controls.find(name);
     if (it != m_controls.end()) return it->second;
@@ -127,31 +127,31 @@ QWidget* MainWindow::control(std::string_view name) const {
     return nullptr;
 }
 
-QMargins MainWindow::frame() const {
+QMargins QtWindow::frame() const {
     if (!isVisible()) return {};
     const QRect outer = frameGeometry(), inner = geometry();
     return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
             outer.bottom() - inner.bottom()};
 }
 
-void MainWindow::applyHeight() {
+void QtWindow::applyHeight() {
     // Outer height: what the platform's frame takes comes off the client area.
     const QMargins f = frame();
     const int client = std::max(1, px(m_rules.height()) - f.top() - f.bottom());
     setFixedSize(px(kClientWidth), client);
 }
 
-int MainWindow::outerWidth() const {
+int QtWindow::outerWidth() const {
     const QMargins f = frame();
     return (QWidget::width() + f.left() + f.right()) * kTwipsPerPixel;
 }
 
-void MainWindow::moveTo(double left, double top) {
+void QtWindow::moveTo(double left, double top) {
     m_place = Place{left, top, double(outerWidth()), double(m_rules.height())};
     applyPlace();
 }
 
-void MainWindow::applyPlace() {
+void QtWindow::applyPlace() {
     // The handlers centred the window for the outer size they knew; before the window manager
     // has framed it that is the client area alone. With the frame the laid-out window is larger,
     // and its centre stays where they put it.
@@ -163,7 +163,7 @@ void MainWindow::applyPlace() {
     QWidget::move(qRound(left / kTwipsPerPixel), qRound(top / kTwipsPerPixel));
 }
 
-void MainWindow::followFrame() {
+void QtWindow::followFrame() {
     const QMargins f = frame();
     if (f == m_frameFollowed) return;
     const bool firstFrame = m_frameFollowed.isNull();
@@ -172,7 +172,7 @@ void MainWindow::followFrame() {
     if (m_place && firstFrame) applyPlace(); // later on the operator may have moved it
 }
 
-bool MainWindow::event(QEvent* e) {
+bool QtWindow::event(QEvent* e) {
     const bool done = QWidget::event(e);
     switch (e->type()) {
     case QEvent::Paint:
@@ -198,20 +198,20 @@ bool MainWindow::event(QEvent* e) {
     return done;
 }
 
-ScreenSize MainWindow::screenTwips() const {
+ScreenSize QtWindow::screenTwips() const {
     const QScreen* s = QWidget::screen() ? QWidget::screen() : QGuiApplication::primaryScreen();
     if (!s) return {};
     return {double(s->geometry().width() * kTwipsPerPixel),
             double(s->geometry().height() * kTwipsPerPixel)};
 }
 
-void MainWindow::showAtStart() {
+void QtWindow::showAtStart() {
     probeStartUp(this);
     show();
     if (QWidget* first = control(ctl::PowerOn)) first->setFocus();
 }
 
-void MainWindow::screenshotLater(const QString& file, int heightTwips) {
+void QtWindow::screenshotLater(const QString& file, int heightTwips) {
     QTimer::singleShot(600, this, [this, file, heightTwips] {
         if (heightTwips > 0) m_rules.setHeight(heightTwips);
         QTimer::singleShot(300, this, [this, file] {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What only the Win32 window can do for the handlers: show a caption, hide a control, mark an
 // option, read and set the text box, a tooltip, its frame, the warning box, its end.
-#include "panel_win32/panel_window.hpp"
+#include "panel_win32/win32_window.hpp"
 
 #include "win32/text.hpp"
 
@@ -9,7 +9,7 @@
 
 namespace tova::win32 {
 
-WindowHooks PanelWindow::hooks() {
+WindowHooks Win32Window::hooks() {
     WindowHooks h;
     h.showCaption = [this](std::string_view name, const std::string& text) {
         const Control* c = find(name);
@@ -63,7 +63,7 @@ WindowHooks PanelWindow::hooks() {
     return h;
 }
 
-void PanelWindow::setMarked(std::string_view name, bool on) {
+void Win32Window::setMarked(std::string_view name, bool on) {
     const Control* option = find(name);
     if (!option || option->layout->kind != Kind::Option) return;
     // Marking one unmarks the others of its container; a click is raised by no one here.
@@ -74,7 +74,7 @@ void PanelWindow::setMarked(std::string_view name, bool on) {
     SendMessageW(option->hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void PanelWindow::setToolTip(std::string_view name, const std::string& text) {
+void Win32Window::setToolTip(std::string_view name, const std::string& text) {
     Control* c = find(name);
     if (!c) return;
     std::wstring w = wide(text);

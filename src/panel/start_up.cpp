@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Start-up and END.
-#include "panel/form1.hpp"
+#include "panel/panel.hpp"
 
 #include "core/settings.hpp"
 
@@ -8,8 +8,8 @@
 
 namespace tova {
 
-Form1::Form1(SerialControl& serial, Panel& panel, Timers timers)
-    : m_serial(serial), m_panel(panel), m_timers(timers), m_warning(panel) {
+Panel::Panel(SerialControl& serial, Window& window, Timers timers)
+    : m_serial(serial), m_window(window), m_timers(timers), m_warning(window) {
     const std::pair<Timer*, int> start[] = {{&m_timers.repeat, kRepeatPeriodStart},
                                             {&m_timers.replyTimeout, kReplyTimeoutMs},
                                             {&m_timers.comFrame, kComFrameMs},
@@ -26,17 +26,17 @@ Form1::Form1(SerialControl& serial, Panel& panel, Timers timers)
                         [this](const SerialFailure& f) { onDeviceLost(f); }});
 }
 
-void Form1::startUp() {
+void Panel::startUp() {
     commSettings = kSettings19200;
     addressPrefix.clear();
 
     // Centred for the size as laid out, before the window is shrunk.
-    auto screen = m_panel.screenSize();
-    double left = (screen.width - m_panel.width()) / 2.0;
-    double top = (screen.height - m_panel.height()) / 2.0;
-    m_panel.move(left, top);
+    auto screen = m_window.screenSize();
+    double left = (screen.width - m_window.width()) / 2.0;
+    double top = (screen.height - m_window.height()) / 2.0;
+    m_window.move(left, top);
 
-    m_panel.setHeight(kCompactHeight);
+    m_window.setHeight(kCompactHeight);
 
     repeatCode = 0;
     awaitingReply = false;
@@ -51,26 +51,26 @@ void Form1::startUp() {
         failed = e;
     }
 
-    bool wasMarked = m_panel.marked(ctl::Com1);
-    m_panel.setMarked(ctl::Com1, true);
+    bool wasMarked = m_window.marked(ctl::Com1);
+    m_window.setMarked(ctl::Com1, true);
     if (!wasMarked) {
         // Marking COM1 raises its click: the COM1 choice. The port has just been opened on COM1
         // (or has just failed to), so the choice's close and open again would change nothing but
         // cost a second try (a second connect to a device server that does not answer); its
         // outcome is applied as it stands: the frame hidden, or the failure told once.
         if (failed) portFailed(*failed, 2);
-        else m_panel.setVisible(ctl::ComFrame, false);
+        else m_window.setVisible(ctl::ComFrame, false);
     }
     showPortState();
 }
 
-void Form1::end() {
+void Panel::end() {
     try {
         m_serial.setPortOpen(false);
     } catch (const SerialError&) {
         // END ends the program whether or not the port could be closed.
     }
-    m_panel.end();
+    m_window.end();
 }
 
 } // namespace tova

@@ -17,20 +17,9 @@ target_link_libraries(tova_sim_qt PUBLIC tova_qt tova_sim_model)
 
 # The bridge's sockets.
 add_library(tova_bridge_qt STATIC ${TOVA_BRIDGE_QT_SOURCES})
-# inih: from pkg-config where there is one, else found by its header and library (vcpkg).
-find_package(PkgConfig)
-if(PKG_CONFIG_FOUND)
-  pkg_check_modules(INIH REQUIRED IMPORTED_TARGET inih)
-else()
-  find_path(INIH_INCLUDE_DIR ini.h REQUIRED)
-  find_library(INIH_LIBRARY NAMES inih REQUIRED)
-  add_library(PkgConfig::INIH UNKNOWN IMPORTED)
-  set_target_properties(PkgConfig::INIH PROPERTIES IMPORTED_LOCATION ${INIH_LIBRARY}
-                        INTERFACE_INCLUDE_DIRECTORIES ${INIH_INCLUDE_DIR})
-endif()
 # The web remote: Qt's HTTP server and WebSockets; its page compiled in.
 find_package(Qt6 REQUIRED COMPONENTS HttpServer WebSockets)
-target_link_libraries(tova_bridge_qt PUBLIC tova_bridge tova_qt PkgConfig::INIH Qt6::HttpServer Qt6::WebSockets)
+target_link_libraries(tova_bridge_qt PUBLIC tova_bridge tova_qt Qt6::HttpServer Qt6::WebSockets)
 qt_add_resources(tova_bridge_qt tova_web_page PREFIX /web BASE src/bridge_qt/web
   FILES src/bridge_qt/web/index.html src/bridge_qt/web/remote.js src/bridge_qt/web/remote.css
         src/bridge_qt/web/favicon.svg)

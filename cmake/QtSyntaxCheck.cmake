@@ -9,10 +9,6 @@ set(include_flags -I${PROJECT_SOURCE_DIR}/src -I${PROJECT_SOURCE_DIR}/data
 foreach(module ${TOVA_QT_MODULES})
   list(APPEND include_flags -isystem ${TOVA_QT_SYNTAX_HEADERS}/${module})
 endforeach()
-# inih's one header, alone: the build machine's include folder would bring its C library along.
-set(inih_dir ${CMAKE_BINARY_DIR}/syntax-inih)
-file(COPY /usr/include/ini.h DESTINATION ${inih_dir})
-list(APPEND include_flags -isystem ${inih_dir})
 
 # The modules' macros, as linking to them would set; and moc's output, which is no source of
 # ours, stood in for by empty files.

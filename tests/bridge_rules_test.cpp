@@ -3,6 +3,7 @@
 // digest back-off, the bounded log, slots per listener, the configuration file over which the
 // command line is laid, and password files.
 #include "bridge/bridge_settings.hpp"
+#include "bridge/settings_text.hpp"
 #include "bridge/client_bounds.hpp"
 #include "bridge/client_registry.hpp"
 #include "bridge/log_limiter.hpp"
@@ -333,7 +334,7 @@ TEST(BridgeSettings, TheFileKeyByKey) {
         {{{"pjlink hall", "address", "005"}}, "001 to 004"},
         {{{"share", "listen", "127.0.0.1:4001"}, {"share", "name", "x"}}, "no setting name="},
         {{{"web", "listen", "127.0.0.1:80"}}, "[pjlink NAME] or [share NAME]"},
-        {{{"pjlink hall", "name", "x"}}, "needs listen="},
+        {{{"pjlink hall", "name", "x"}}, "needs listen = HOST:PORT"},
     };
     for (const auto& c : cases) {
         SettingsFile f;
@@ -345,6 +346,46 @@ TEST(BridgeSettings, TheFileKeyByKey) {
         if (c.error.empty()) EXPECT_EQ(error, "");
         else EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
+}
+
+// The file as it is written: every mistake names its file, its line, its section and key, and
+// what is allowed.
+TEST(BridgeSettings, TheFileAsItIsWritten) {
+    struct Case {
+        std::string text;
+        std::string said; // a part of the error; empty: read
+    } cases[] = {
+        {"device = /tmp/projector\n[pjlink hall-left]\n    listen = 127.0.0.1:4352\n    name = Hall left\n", ""},
+        {"\xEF\xBB\xBF; comment\r\ndevice = /tmp/projector\r\n\t# another\r\n[share]\r\nlisten=127.0.0.1:4001\r\n", ""},
+        {"sped = 19200\n", "hall.conf:1: sped: no setting sped= before the sections (the keys: device, speed,"},
+        {"[pjlink a]\n  listen = 127.0.0.1:1\n  sped = x\n",
+         "hall.conf:3: [pjlink a] sped: no setting sped= for a PJLink listener (its keys: listen, address,"},
+        {"device = a\n\ndevice = b\n", "hall.conf:3: device: set twice (first on line 1)"},
+        {"[pjlink a]\nlisten = 127.0.0.1:1\n[pjlink b]\nname = x\n", "hall.conf:3: [pjlink b]: needs listen = HOST:PORT"},
+        {"[web]\n", "hall.conf:1: [web]: no such section: [pjlink NAME] or [share NAME]"},
+        {"device = a\nspeed 19200\n", "hall.conf:2: no setting: KEY = VALUE, or [SECTION]"},
+        {"[pjlink a\n", "hall.conf:1: a section is"},
+        {"[pjlink a]\nlisten = 127.0.0.1:1\naddress = 5\n", "hall.conf:3: [pjlink a] address: address= takes 001 to 004"},
+        // A line longer than the reader takes is refused whole, never cut and read as two.
+        {"# " + std::string(1021, 'x') + "metrics-open = true\n", "hall.conf:1: longer than 1024 characters"},
+        {"device = " + std::string(1015, 'd') + "\n", ""}, // 1024 exactly
+        {"device = " + std::string(1016, 'd') + "\n", "hall.conf:1: longer than 1024 characters"},
+    };
+    for (const auto& c : cases) {
+        const auto read = readSettingsText(c.text, "hall.conf");
+        if (c.said.empty()) {
+            EXPECT_TRUE(std::holds_alternative<BridgeSettings>(read)) << std::get<std::string>(read);
+            continue;
+        }
+        ASSERT_TRUE(std::holds_alternative<std::string>(read)) << c.said;
+        EXPECT_NE(std::get<std::string>(read).find(c.said), std::string::npos) << std::get<std::string>(read);
+    }
+    // Indented keys are the section's keys.
+    const auto read = std::get<BridgeSettings>(readSettingsText(cases[0].text, "hall.conf"));
+    ASSERT_EQ(read.listeners.size(), 1u);
+    EXPECT_EQ(read.listeners[0].name, "Hall left");
+    EXPECT_EQ(read.listeners[0].where.port, 4352);
+    EXPECT_FALSE(read.web.metricsOpen.has_value());
 }
 
 TEST(BridgeSettings, TheCommandLineOverTheFile) {

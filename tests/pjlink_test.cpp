@@ -289,6 +289,13 @@ TEST(Pjlink, ListenerSpecs) {
         {"[::1:4352", ClientKind::Pjlink, "", 0, "", "", "", "HOST:PORT"},
         {"host:", ClientKind::Pjlink, "", 0, "", "", "", "port"},
         {"host:1,name=", ClientKind::Pjlink, "", 0, "", "", "", "1 to 64"},
+        // An unknown key is refused, named, with the keys allowed; never read as a value.
+        {"127.0.0.1:4352,nmae=x", ClientKind::Pjlink, "", 0, "", "", "", "no setting nmae= for a PJLink listener (its keys: listen,"},
+        {"127.0.0.1:4352,name=x,foo=1", ClientKind::Pjlink, "", 0, "", "", "", "no setting foo="},
+        {"127.0.0.1:4001,name=x", ClientKind::SharedLine, "", 0, "", "", "", "(its keys: listen, max-clients, max-per-address)"},
+        {"127.0.0.1:4352,listen=127.0.0.1:1", ClientKind::Pjlink, "", 0, "", "", "", "HOST:PORT/ADDRESS"},
+        // A name may hold commas, and blanks and an equals sign after them.
+        {"127.0.0.1:4352,name=Hall, left = stage", ClientKind::Pjlink, "127.0.0.1", 4352, "", "Hall, left = stage", "", ""},
     };
     for (const auto& c : cases) {
         const auto r = parseListenerSpec(c.text, c.kind);

@@ -134,33 +134,39 @@ std::vector<SettingKey> settingKeys() {
 std::optional<std::string> setKey(BridgeSettings& s, std::string_view key, std::string_view value) {
     for (const Key& k : kKeys)
         if (k.shown.key == key) return k.set ? k.set(s, value) : setWebKey(s.web, key, value);
-    return "no setting " + std::string(key) + "=";
+    std::string known;
+    for (const Key& k : kKeys) known += (known.empty() ? "" : ", ") + std::string(k.shown.key);
+    return "no setting " + std::string(key) + "= before the sections (the keys: " + known + ")";
 }
 
-std::optional<std::string> SettingsFile::set(std::string_view section, std::string_view key, std::string_view value) {
-    if (!m_seen.emplace(std::string(section), std::string(key)).second)
-        return std::string(key) + " is set twice" +
-               (section.empty() ? std::string() : " (each listener needs a section of its own, e.g. [pjlink hall-left])");
-    if (section.empty()) return setKey(m_s, key, value);
+std::optional<std::string> SettingsFile::begin(std::string_view section, int line) {
     const std::string_view kind = section.substr(0, section.find(' '));
-    if (kind != "pjlink" && kind != "share") return "no section [" + std::string(section) + "]: [pjlink NAME] or [share NAME]";
-    auto it = m_listeners.find(section);
-    if (it == m_listeners.end()) {
-        ListenerSpec l;
-        l.kind = kind == "pjlink" ? ClientKind::Pjlink : ClientKind::SharedLine;
-        l.label = "[" + std::string(section) + "]";
-        l.where.port = -1; // none yet
-        it = m_listeners.emplace(std::string(section), l).first;
-        m_order.emplace_back(section);
-    }
-    return setListenerKey(it->second, key, value);
+    if (kind != "pjlink" && kind != "share") return "no such section: [pjlink NAME] or [share NAME]";
+    if (m_listeners.contains(section)) return std::nullopt;
+    ListenerSpec l;
+    l.kind = kind == "pjlink" ? ClientKind::Pjlink : ClientKind::SharedLine;
+    l.label = "[" + std::string(section) + "]";
+    l.where.port = -1; // none yet
+    m_listeners.emplace(std::string(section), l);
+    m_order.emplace_back(section, line);
+    return std::nullopt;
+}
+
+std::optional<std::string> SettingsFile::set(std::string_view section, std::string_view key, std::string_view value, int line) {
+    const auto [first, fresh] = m_seen.emplace(std::pair{std::string(section), std::string(key)}, line);
+    if (!fresh)
+        return "set twice (first on line " + std::to_string(first->second) + ")" +
+               (section.empty() ? std::string() : "; each listener needs a section of its own, e.g. [pjlink hall-left]");
+    if (section.empty()) return setKey(m_s, key, value);
+    if (auto why = begin(section, line)) return why;
+    return setListenerKey(m_listeners.find(section)->second, key, value);
 }
 
 std::variant<BridgeSettings, std::string> SettingsFile::settings() const {
     BridgeSettings s = m_s;
-    for (const auto& section : m_order) {
+    for (const auto& [section, line] : m_order) {
         const ListenerSpec& l = m_listeners.find(section)->second;
-        if (l.where.port < 0) return l.label + " needs listen=HOST:PORT";
+        if (l.where.port < 0) return std::to_string(line) + ": " + l.label + ": needs listen = HOST:PORT";
         s.listeners.push_back(l);
     }
     return s;

@@ -55,21 +55,23 @@ std::vector<SettingKey> settingKeys();
 // Takes one such key; what is wrong with its value ("speed= takes 19200 or 9600"), if anything.
 std::optional<std::string> setKey(BridgeSettings& s, std::string_view key, std::string_view value);
 
-// The configuration file, one key after the other as the INI reader hands them over. Keys
-// outside any section are the line's and the defaults; each [pjlink LABEL] or [share LABEL]
-// section is one listener.
+// The configuration file, one key after the other as it is read. Keys outside any section are
+// the line's and the defaults; each [pjlink LABEL] or [share LABEL] section is one listener.
 class SettingsFile {
   public:
-    // Takes one key; what is wrong with it, if anything.
-    std::optional<std::string> set(std::string_view section, std::string_view key, std::string_view value);
-    // The settings read; what is wrong with a listener section as a whole, if anything.
+    // A section starts (on that line); what is wrong with its name, if anything.
+    std::optional<std::string> begin(std::string_view section, int line = 0);
+    // Takes one key (given on that line); what is wrong with it, if anything, and what is allowed.
+    std::optional<std::string> set(std::string_view section, std::string_view key, std::string_view value, int line = 0);
+    // The settings read; what is wrong with a listener section as a whole ("LINE: [section]: ..."),
+    // if anything.
     std::variant<BridgeSettings, std::string> settings() const;
 
   private:
     BridgeSettings m_s;
     std::map<std::string, ListenerSpec, std::less<>> m_listeners; // by section
-    std::vector<std::string> m_order;                             // sections as they came
-    std::set<std::pair<std::string, std::string>, std::less<>> m_seen; // keys given, per section
+    std::vector<std::pair<std::string, int>> m_order;              // sections as they came, and their lines
+    std::map<std::pair<std::string, std::string>, int, std::less<>> m_seen; // keys given, per section: their lines
 };
 
 // The command line over the file: a setting given on the command line wins, and any listener on

@@ -43,25 +43,38 @@ std::optional<std::string> setListenerKey(ListenerSpec& l, std::string_view key,
         if (value.empty()) return std::string("password-file= takes a file");
         l.passwordFile = std::string(value);
     } else {
-        return "no setting " + std::string(key) + "= for a " + (pjlink ? "PJLink listener" : "shared line");
+        std::string known;
+        for (std::string_view k : listenerKeys(l.kind)) known += (known.empty() ? "" : ", ") + std::string(k);
+        return "no setting " + std::string(key) + "= for a " + (pjlink ? "PJLink listener" : "shared line") + " (its keys: " +
+               known + ")";
     }
     return std::nullopt;
 }
+
+std::vector<std::string_view> listenerKeys(ClientKind kind) {
+    if (kind != ClientKind::Pjlink) return {"listen", "max-clients", "max-per-address"};
+    return {"listen",      "address", "name",    "inputs",     "input-names",  "max-clients",
+            "max-per-address", "serial", "version", "lamp-model", "filter-model", "password-file"};
+}
+
+namespace {
+// Where a ",key=" starts in text: a comma, a word of letters and hyphens, and "=".
+std::size_t nextKey(std::string_view text) {
+    for (std::size_t at = text.find(','); at != std::string_view::npos; at = text.find(',', at + 1)) {
+        std::size_t i = at + 1;
+        while (i < text.size() && ((text[i] >= 'a' && text[i] <= 'z') || text[i] == '-')) ++i;
+        if (i > at + 1 && i < text.size() && text[i] == '=') return at;
+    }
+    return std::string_view::npos;
+}
+} // namespace
 
 std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text, ClientKind kind) {
     ListenerSpec s;
     s.kind = kind;
     s.label = std::string(text);
     // The extras start with ",key="; a value runs to the next one (an inputs list may hold
-    // commas itself, a name blanks and commas).
-    static constexpr std::string_view kKeys[] = {",name=",         ",inputs=",  ",max-clients=", ",max-per-address=",
-                                                 ",input-names=",  ",serial=",  ",version=",     ",lamp-model=",
-                                                 ",filter-model="};
-    auto nextKey = [](std::string_view from) {
-        std::size_t at = std::string_view::npos;
-        for (std::string_view key : kKeys) at = std::min(at, from.find(key));
-        return at;
-    };
+    // commas itself, a name blanks and commas, but no comma before a word and "=").
     std::string_view rest;
     if (const std::size_t at = nextKey(text); at != std::string_view::npos) {
         rest = text.substr(at);
@@ -82,6 +95,8 @@ std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text,
         const std::size_t next = nextKey(rest);
         const std::string_view value = rest.substr(0, next);
         rest = next == std::string_view::npos ? std::string_view() : rest.substr(next);
+        if (key == "listen" || key == "address")
+            return std::string(key) + "= is written otherwise here: HOST:PORT/ADDRESS, first";
         if (auto why = setListenerKey(s, key, value)) return *why;
     }
     return s;

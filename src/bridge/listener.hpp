@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace tova::bridge {
 
@@ -33,10 +34,13 @@ struct ListenerSpec {
     std::string label;              // how messages name it
 };
 
-// A listener's spec as --pjlink and --share take it: HOST:PORT, and for PJLink /ADDRESS and
-// ,name= ,inputs= ,max-clients= ,max-per-address= (the last two for the shared line too); or what
-// is wrong with it.
+// A listener's spec as --pjlink and --share take it: HOST:PORT, for PJLink /ADDRESS, and its other
+// keys as ",key=value" (a value runs to the next comma that a key and "=" follow: a name may
+// hold commas, but not ",word="); or what is wrong with it, naming an unknown key and the keys.
 std::variant<ListenerSpec, std::string> parseListenerSpec(std::string_view text, ClientKind kind);
+
+// The keys a listener of that kind takes in the configuration file.
+std::vector<std::string_view> listenerKeys(ClientKind kind);
 
 // Takes one key of a listener ("listen", "max-clients", and for PJLink "address", "name",
 // "inputs", ...); what is wrong with its value, if anything.

@@ -11,28 +11,14 @@
 #include <QSslKey>
 #include <QSslSocket>
 
-#include <set>
+#include "bridge/settings_text.hpp"
 
-#include <ini.h>
+#include <set>
 
 namespace tova {
 namespace {
 
 constexpr int kUsage = 64, kNotNow = 2;
-
-struct FileReading {
-    bridge::SettingsFile file;
-    QString problem;
-};
-
-int takeKey(void* user, const char* section, const char* key, const char* value) {
-    auto* r = static_cast<FileReading*>(user);
-    if (!r->problem.isEmpty()) return 1;
-    if (auto why = r->file.set(section, key, value))
-        r->problem = QStringLiteral("[%1] %2: %3")
-                         .arg(QString::fromUtf8(section), QString::fromUtf8(key), QString::fromStdString(*why));
-    return 1;
-}
 
 // The password file of a PJLink listener: its own, else the one every listener shares.
 std::optional<std::string> passwordFileOf(const bridge::ListenerSpec& l, const bridge::BridgeSettings& s) {
@@ -158,21 +144,14 @@ std::optional<PlanFailure> planWeb(const bridge::BridgeSettings& s, WebPlan& pla
 } // namespace
 
 std::variant<bridge::BridgeSettings, PlanFailure> readSettingsFile(const QString& path) {
-    // Values are taken whole: a name may hold a semicolon.
-    ini_allow_inline_comments = false;
-    ini_max_line = 1024;
     if (const QString why = notARegularFile(path, 1 << 20); !why.isEmpty())
         return PlanFailure{kUsage, QStringLiteral("--config %1: %2").arg(path, why)};
-    FileReading r;
-    const int failed = ini_parse(path.toLocal8Bit().constData(), takeKey, &r);
-    if (failed < 0) return PlanFailure{kUsage, QStringLiteral("--config %1: cannot be read").arg(path)};
-    if (failed > 0)
-        return PlanFailure{kUsage, QStringLiteral("--config %1: line %2 is no setting (KEY = VALUE, or [SECTION])").arg(path).arg(failed)};
-    if (!r.problem.isEmpty()) return PlanFailure{kUsage, QStringLiteral("--config %1: %2").arg(path, r.problem)};
-    auto s = r.file.settings();
-    if (auto* why = std::get_if<std::string>(&s))
-        return PlanFailure{kUsage, QStringLiteral("--config %1: %2").arg(path, QString::fromStdString(*why))};
-    return std::get<bridge::BridgeSettings>(s);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return PlanFailure{kUsage, QStringLiteral("--config %1: %2").arg(path, f.errorString())};
+    const QByteArray text = f.readAll();
+    auto read = bridge::readSettingsText(std::string_view(text.constData(), std::size_t(text.size())), path.toStdString());
+    if (auto* why = std::get_if<std::string>(&read)) return PlanFailure{kUsage, QString::fromStdString(*why)};
+    return std::get<bridge::BridgeSettings>(read);
 }
 
 std::variant<BridgePlan, PlanFailure> planBridge(const bridge::BridgeSettings& s, const std::string& info) {

@@ -42,7 +42,7 @@ struct PlanFailure {
     QString message;
 };
 
-// The configuration file's settings (INI, read with libinih).
+// The configuration file's settings; a mistake names its line.
 std::variant<bridge::BridgeSettings, PlanFailure> readSettingsFile(const QString& path);
 
 // What the bridge serves. info: what INFO ? answers.

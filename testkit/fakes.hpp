@@ -43,9 +43,12 @@ class FakeTimer : public Timer {
 class FakeClock : public Clock {
   public:
     long long ms = 0; // now
+    // The calendar's time at ms 0: 2026-12-01 10:00:00 UTC.
+    static constexpr long long kWallAtStart = 1796119200000;
     std::vector<FakeTimer*> timers;
 
     std::chrono::milliseconds now() const override { return std::chrono::milliseconds(ms); }
+    std::chrono::milliseconds wallTime() const override { return std::chrono::milliseconds(kWallAtStart + ms); }
 
     void advance(long long by) {
         const long long end = ms + by;

@@ -141,3 +141,72 @@ TEST(BridgeCore, AnAddressThatGuessesIsToldSoAndRefused) {
 
 } // namespace
 } // namespace tova::bridge
+
+namespace tova::bridge {
+namespace {
+
+TEST(Answering, KnownOnlyOnceItsWindowHasPassedOrItReplied) {
+    using S = Answering::State;
+    FakeClock clock;
+    test::OwnFakeTimer timer(clock);
+    std::vector<std::string> told;
+    Answering a(clock, timer, Answering::windowFor(5), [&](S now, S before, std::chrono::milliseconds silent) {
+        told.push_back(std::to_string(int(before)) + ">" + std::to_string(int(now)) + " " + std::to_string(silent.count()));
+    });
+    EXPECT_EQ(Answering::windowFor(5).count(), 15000);
+    EXPECT_EQ(Answering::windowFor(0).count(), 15000); // without polling too
+    EXPECT_EQ(Answering::windowFor(1).count(), 3000);
+    a.heard(); // the line is not open: nothing is heard on it
+    EXPECT_EQ(a.state(), S::Unknown);
+    a.lineUp();
+    clock.advance(14999);
+    EXPECT_EQ(a.state(), S::Unknown);
+    clock.advance(1); // never a reply within its window: the wrong cable
+    EXPECT_EQ(a.state(), S::No);
+    EXPECT_EQ(a.silentSince()->count(), FakeClock::kWallAtStart);
+    clock.advance(60000); // told once, nothing in between
+    a.heard();
+    EXPECT_TRUE(a.answering());
+    EXPECT_EQ(a.lastHeard()->count(), FakeClock::kWallAtStart + 75000);
+    clock.advance(14999);
+    a.heard(); // each reply starts its window over
+    clock.advance(14999);
+    EXPECT_TRUE(a.answering());
+    clock.advance(1);
+    EXPECT_FALSE(a.answering());
+    // The line closed: nothing is known, and nothing is told while it is.
+    a.lineDown();
+    clock.advance(60000);
+    EXPECT_EQ(a.state(), S::Unknown);
+    EXPECT_EQ(told, (std::vector<std::string>{"0>2 15000", "2>1 0", "1>2 15000"}));
+}
+
+TEST(BridgeCore, AProjectorThatNeverAnswersIsSeenAndToldOnce) {
+    CoreRig r(hall(1)); // polled every second: its window is 3 s
+    const ClientId page = *r.core->admitPage("127.0.0.1");
+    std::vector<std::string> told;
+    r.core->pageOpened(page, [&](const std::string& m) { told.push_back(m); });
+    auto said = [&](const std::string& part) {
+        return std::count_if(r.logged.begin(), r.logged.end(), [&](const std::string& l) { return l.find(part) != std::string::npos; });
+    };
+    r.clock.advance(2999);
+    EXPECT_EQ(said("no answer"), 0);
+    r.clock.advance(1);
+    EXPECT_EQ(said("no answer from 001 (Hall left) for 3 s: check the cable, the speed (19200 or 9600) and the address"), 1);
+    EXPECT_NE(r.core->metrics().find("tova_projector_up{projector=\"Hall left\",address=\"A001\"} 0"), std::string::npos);
+    EXPECT_NE(told.back().find("\"answering\":\"no\",\"silentSince\":1796119200000"), std::string::npos) << told.back();
+    r.clock.advance(20000);
+    EXPECT_EQ(said("no answer"), 1); // once, not at each poll
+    // It answers (its status): told once, up again, with the time of its answer.
+    r.serial.receive("00\r");
+    EXPECT_EQ(said("001 (Hall left) answers again"), 1);
+    const std::string m = r.core->metrics();
+    EXPECT_NE(m.find("tova_projector_up{projector=\"Hall left\",address=\"A001\"} 1"), std::string::npos);
+    EXPECT_NE(m.find("tova_projector_last_answer_timestamp_seconds{projector=\"Hall left\",address=\"A001\"} 1796119223"),
+              std::string::npos)
+        << m;
+    EXPECT_NE(m.find("HELP tova_projector_lamp_seconds Lamp time as the projector reports it, in seconds"), std::string::npos);
+}
+
+} // namespace
+} // namespace tova::bridge

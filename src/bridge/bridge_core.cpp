@@ -19,7 +19,13 @@ BridgeCore::BridgeCore(SerialControl& line, const Clock& clock, MakeTimer makeTi
                        m_stats.stray();
                        sayLimited("dropped " + std::to_string(int(d.why)), describe(d));
                    },
-               .exchanged = [this](const Request&, const ExchangeResult& e) { m_stats.exchanged(e); }}),
+               .exchanged =
+                   [this](const Request& r, const ExchangeResult& e) {
+                       m_stats.exchanged(e);
+                       // Any reply is the projector's answer, a refusal too.
+                       if (e.outcome != ExchangeResult::Replied) return;
+                       if (const auto it = m_answering.find(r.target); it != m_answering.end()) it->second->heard();
+                   }}),
       m_clients(m_clock), m_backoff(m_clock), m_limiter(m_clock, *m_logWindow, [this](const std::string& s) { say(s); }),
       m_announcer(m_clock, *m_searchTurns, m_plan.controllerPort, m_plan.notify,
                   {.send = [this](const Datagram& d) { m_tell.datagram(d); },
@@ -28,11 +34,13 @@ BridgeCore::BridgeCore(SerialControl& line, const Clock& clock, MakeTimer makeTi
                {.log = [this](const std::string& s) { say(s); },
                 .down =
                     [this] {
+                        for (auto& [prefix, a] : m_answering) a->lineDown();
                         if (m_webRemote) m_webRemote->lineChanged(false);
                         for (ClientId id : m_clients.lostDevice()) m_tell.close(id);
                     },
                 .up =
                     [this] {
+                        for (auto& [prefix, a] : m_answering) a->lineUp();
                         if (m_webRemote) m_webRemote->lineChanged(true);
                         m_announcer.lookup(); // the projectors are reachable (again): controllers may look
                         for (auto& p : m_pollers) p->pollNow();
@@ -64,8 +72,35 @@ ProjectorState& BridgeCore::projector(const std::string& prefix) {
         m_pollTimers.push_back(m_makeTimer());
         m_pollers.push_back(std::make_unique<Poller>(m_queue, *m_pollTimers.back(), -static_cast<ClientId>(m_pollers.size() + 1),
                                                      prefix, *state, m_plan.pollSeconds * 1000));
+        m_answerTimers.push_back(m_makeTimer());
+        m_answering[prefix] = std::make_unique<Answering>(
+            m_clock, *m_answerTimers.back(), Answering::windowFor(m_plan.pollSeconds),
+            [this, prefix](Answering::State now, Answering::State before, std::chrono::milliseconds silentFor) {
+                answeringChanged(prefix, now, before, silentFor);
+            });
     }
     return *state;
+}
+
+std::string BridgeCore::projectorName(const std::string& prefix) const {
+    std::string name = ProjectorConfig{}.name;
+    for (const CoreListener& l : m_plan.listeners)
+        if (l.kind == ClientKind::Pjlink && l.config.prefix == prefix) {
+            name = l.config.name;
+            break;
+        }
+    return (prefix.empty() ? std::string("the projector") : prefix.substr(1)) + " (" + name + ")";
+}
+
+void BridgeCore::answeringChanged(const std::string& prefix, Answering::State now, Answering::State before,
+                                  std::chrono::milliseconds silentFor) {
+    // Told once as it stops (or never starts) answering, once as it answers again; nothing between.
+    if (now == Answering::State::No)
+        say("no answer from " + projectorName(prefix) + " for " + std::to_string(silentFor.count() / 1000) +
+            " s: check the cable, the speed (19200 or 9600)" + (prefix.empty() ? "" : " and the address"));
+    else if (before == Answering::State::No)
+        say(projectorName(prefix) + " answers again");
+    if (m_webRemote) m_webRemote->answered(*m_states.at(prefix));
 }
 
 void BridgeCore::serveProjectors() {
@@ -75,12 +110,14 @@ void BridgeCore::serveProjectors() {
         const ProjectorState* s = m_stateOf[i];
         if (s && std::none_of(m_projectors.begin(), m_projectors.end(), [&](const auto& p) { return p.state == s; })) {
             const ProjectorConfig& c = m_plan.listeners[i].config;
-            m_projectors.push_back({c.name, c.prefix, m_stateOf[i], c.inputNames});
+            m_projectors.push_back({c.name, c.prefix, m_stateOf[i], c.inputNames, m_answering.at(c.prefix).get(),
+                                    m_plan.pollSeconds > 0});
         }
     }
     if (m_projectors.empty() && m_plan.web) {
         const ProjectorConfig config;
-        m_projectors.push_back({config.name, config.prefix, &projector(config.prefix), config.inputNames});
+        m_projectors.push_back({config.name, config.prefix, &projector(config.prefix), config.inputNames,
+                                m_answering.at(config.prefix).get(), m_plan.pollSeconds > 0});
     }
     for (auto& p : m_projectors)
         if (std::count_if(m_projectors.begin(), m_projectors.end(), [&](const auto& o) { return o.name == p.name; }) > 1)
@@ -131,6 +168,7 @@ std::string BridgeCore::metrics() const {
     in.pjlinkAuthFailures = m_pjlinkFailures;
     in.httpAuthFailures = m_webAccess ? m_webAccess->failures() : 0;
     in.now = m_clock.now();
+    in.wallTime = m_clock.wallTime();
     in.version = m_plan.version;
     return metricsText(in);
 }

@@ -5,6 +5,7 @@
 // the search answers and notifications, the web remote's rules and /metrics. The transport
 // above (sockets, timers, the HTTP server) hands it bytes and events by client id and carries
 // out what it asks: bytes to a client, a close, a datagram. Nothing here touches a socket.
+#include "bridge/answering.hpp"
 #include "bridge/core_plan.hpp"
 #include "bridge/client_bounds.hpp"
 #include "bridge/client_registry.hpp"
@@ -124,6 +125,10 @@ class BridgeCore {
         std::unique_ptr<SharedLineClient> shared;
     };
     ProjectorState& projector(const std::string& prefix);
+    // A projector as the log names it: "001 (Hall left)", "the projector (TOVA M4)".
+    std::string projectorName(const std::string& prefix) const;
+    void answeringChanged(const std::string& prefix, Answering::State now, Answering::State before,
+                          std::chrono::milliseconds silentFor);
     void serveProjectors();
     void startWeb();
     void sendTo(ClientId id, const std::string& bytes);
@@ -151,6 +156,8 @@ class BridgeCore {
     std::map<std::string, std::unique_ptr<ProjectorState>> m_states; // by address on the line
     std::vector<std::unique_ptr<Timer>> m_pollTimers;
     std::vector<std::unique_ptr<Poller>> m_pollers;
+    std::vector<std::unique_ptr<Timer>> m_answerTimers; // outlive what they tick for
+    std::map<std::string, std::unique_ptr<Answering>> m_answering; // by address on the line
     std::vector<ServedProjector> m_projectors; // as the web remote and the metrics name them
     std::map<ClientId, Connection> m_connections;
     int m_pageListener = -1;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/metrics.hpp"
 
+#include "bridge/answering.hpp"
+
 #include <charconv>
 
 namespace tova::bridge {
@@ -86,6 +88,18 @@ namespace {
 // Each projector's families, as the poller keeps its state.
 void projectorFamilies(Writer& w, const MetricsInput& in) {
     using std::to_string;
+    w.family("projector_up", "gauge",
+             "1 while the projector answers: it replied within three poll periods (15 s without polling).");
+    for (const auto& p : in.projectors)
+        w.sample("projector_up", {{"projector", p.name}, {"address", p.prefix}},
+                 p.answering && p.answering->answering() ? "1" : "0");
+
+    w.family("projector_last_answer_timestamp_seconds", "gauge", "When the projector last replied, in seconds since 1970.");
+    for (const auto& p : in.projectors)
+        if (const auto at = p.answering ? p.answering->lastHeard() : std::nullopt)
+            w.sample("projector_last_answer_timestamp_seconds", {{"projector", p.name}, {"address", p.prefix}},
+                     number(double(at->count()) / 1000.0));
+
     w.family("projector_power", "gauge", "1 for the power state the projector last reported.");
     for (const auto& p : in.projectors)
         for (Power s : kPowerStates)
@@ -93,7 +107,7 @@ void projectorFamilies(Writer& w, const MetricsInput& in) {
                      p.state->power().value_or(Power::Unknown) == s ? "1" : "0");
 
     // In seconds, Prometheus's base unit: the projector counts whole hours.
-    w.family("projector_lamp_seconds", "gauge", "Lamp time as the projector reports it, in whole hours.");
+    w.family("projector_lamp_seconds", "gauge", "Lamp time as the projector reports it, in seconds (whole hours of it).");
     for (const auto& p : in.projectors)
         if (const auto h = p.state->lampHours())
             w.sample("projector_lamp_seconds", {{"projector", p.name}, {"address", p.prefix}}, to_string(*h * 3600));

@@ -49,7 +49,8 @@ struct MetricsInput {
     const LineStats* line = nullptr;
     bool lineUp = false;
     std::uint64_t pjlinkAuthFailures = 0, httpAuthFailures = 0;
-    std::chrono::milliseconds now{0};
+    std::chrono::milliseconds now{0};      // the steady clock's, as the state's times are
+    std::chrono::milliseconds wallTime{0}; // the calendar's
     std::string version;
 };
 

@@ -14,6 +14,7 @@ struct ReplyMeaning;
 
 namespace tova::bridge {
 
+class Answering;
 class ProjectorState;
 
 // A projector's name, as NAME ? answers it: 1 to 64 characters.
@@ -60,6 +61,8 @@ struct ServedProjector {
     std::string prefix; // its address on the line
     ProjectorState* state = nullptr;
     InputNames inputNames;
+    const Answering* answering = nullptr; // whether it answers; none: not watched
+    bool polled = true;                   // asked by the poller; else known from the clients' lines alone
 };
 
 // An input code as Class 1 knows it (type 1-5, number 1-9), and as Class 2 does (type 1-6,

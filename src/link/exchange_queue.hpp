@@ -41,6 +41,8 @@ struct Request {
     // this long already; then it takes its turn like any other.
     bool background = false;
     int patienceMs = 0;
+    // The address it was framed with ("", "AFFF", "A001".."A004"): whose reply it gets.
+    std::string target{};
 };
 
 struct ExchangeResult {

@@ -28,7 +28,9 @@ int replyTimeoutFor(std::string_view code, int atLeastMs) {
 }
 
 Request requestFor(std::string_view prefix, std::string_view code, int atLeastMs) {
-    return {frameLine(prefix, code), replyTimeoutFor(code, atLeastMs), expectFor(code)};
+    Request r{frameLine(prefix, code), replyTimeoutFor(code, atLeastMs), expectFor(code)};
+    r.target = std::string(prefix);
+    return r;
 }
 
 Expect expectFor(std::string_view code) {

@@ -10,6 +10,9 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QWebSocket>
+
+#include <csignal>
 
 using namespace tova;
 using namespace tova::test;
@@ -164,4 +167,66 @@ TEST(Bridge, ExitStatusesAndLimits) {
     bridge.p.terminate();
     ASSERT_TRUE(bridge.p.waitForFinished(5000));
     EXPECT_EQ(bridge.p.exitCode(), 0);
+}
+
+namespace {
+
+// Whether /metrics of a bridge's loopback web listener, as a scraper reads it, holds a sample.
+bool scraped(quint16 port, const QByteArray& sample) {
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, port);
+    if (!s.waitForConnected(3000)) return false;
+    s.write("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) + "\r\nConnection: close\r\n\r\n");
+    QByteArray in;
+    return QTest::qWaitFor([&] {
+        in += s.readAll();
+        return in.contains(sample) || s.state() != QAbstractSocket::ConnectedState;
+    }, 5000) && in.contains(sample);
+}
+
+// A page's socket: every state message it is told.
+struct Page {
+    QWebSocket ws;
+    QStringList told;
+    explicit Page(quint16 port) : ws(QStringLiteral("http://127.0.0.1:%1").arg(port)) {
+        QObject::connect(&ws, &QWebSocket::textMessageReceived, [this](const QString& m) { told << m; });
+        ws.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/socket").arg(port)));
+    }
+    bool toldOf(const char* part) {
+        return QTest::qWaitFor([&] { return !told.filter(QString::fromLatin1(part)).isEmpty(); }, 10000);
+    }
+};
+
+} // namespace
+
+// A line where nothing ever answers (the wrong cable): the log, the page and /metrics say so.
+TEST(Bridge, AProjectorThatNeverAnswersIsSeen) {
+    ScriptedPeer silent({});
+    BridgeProcess bridge(silent.path(),
+                         {QStringLiteral("--poll"), QStringLiteral("1"), QStringLiteral("--pjlink"),
+                          QStringLiteral("127.0.0.1:0/001,name=Hall left"), QStringLiteral("--http"), QStringLiteral("127.0.0.1:0")},
+                         2);
+    Page page(bridge.ports[1]);
+    ASSERT_TRUE(bridge.saw("no answer from 001 (Hall left) for 3 s: check the cable, the speed (19200 or 9600) and the address"));
+    EXPECT_TRUE(page.toldOf("\"answering\":\"no\",\"silentSince\":"));
+    EXPECT_TRUE(scraped(bridge.ports[1], "tova_projector_up{projector=\"Hall left\",address=\"A001\"} 0"));
+    EXPECT_FALSE(silent.lines.empty()); // it was asked
+}
+
+// A projector that stops answering and starts again, its line open all the while.
+TEST(Bridge, AProjectorThatStopsAnsweringAndComesBack) {
+    SimProcess sim({QStringLiteral("--fast")});
+    BridgeProcess bridge(sim.device,
+                         {QStringLiteral("--poll"), QStringLiteral("1"), QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0"),
+                          QStringLiteral("--http"), QStringLiteral("127.0.0.1:0")},
+                         2);
+    const char* up = "tova_projector_up{projector=\"TOVA M4\",address=\"\"} 1";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scraped(bridge.ports[1], up); }, 10000));
+    ::kill(pid_t(sim.p.processId()), SIGSTOP); // it hangs
+    ASSERT_TRUE(bridge.saw("no answer from the projector (TOVA M4) for 3 s"));
+    EXPECT_TRUE(scraped(bridge.ports[1], "tova_projector_up{projector=\"TOVA M4\",address=\"\"} 0"));
+    ::kill(pid_t(sim.p.processId()), SIGCONT);
+    ASSERT_TRUE(bridge.saw("the projector (TOVA M4) answers again"));
+    EXPECT_TRUE(scraped(bridge.ports[1], up));
+    EXPECT_EQ(bridge.log.count("no answer from"), 1);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/web/web_remote.hpp"
 
+#include "bridge/answering.hpp"
 #include "bridge/pjlink/pjlink_answers.hpp"
 #include "core/json.hpp"
 #include "link/decoder.hpp"
@@ -145,7 +146,15 @@ std::string WebRemote::stateJson(std::size_t i) const {
              {"mute", s.muteText().empty() ? Json() : Json(s.muteText())},
              {"lampHours", s.lampHours() ? Json(*s.lampHours()) : Json()},
              {"errors", nullptr},
-             {"age", nullptr}};
+             {"age", nullptr},
+             {"answering", "unknown"},
+             {"silentSince", nullptr},
+             {"polled", p.config.polled}};
+    // Whether it answers: "no" with the calendar's time since when (ms since 1970).
+    if (const Answering* a = p.config.answering) {
+        out["answering"] = a->state() == Answering::State::Yes ? "yes" : a->state() == Answering::State::No ? "no" : "unknown";
+        if (const auto since = a->silentSince()) out["silentSince"] = since->count();
+    }
     if (s.errors().size() == kErrorNames.size()) {
         out["errors"] = Json::array();
         for (std::size_t e = 0; e < kErrorNames.size(); ++e)

@@ -207,7 +207,12 @@ function showTiles() {
   tile('tile-errors', m.errors == null ? 'not known' : m.errors.length ? m.errors.join(', ') : 'none', '',
     m.errors != null && m.errors.length > 0);
   const age = m.age == null ? null : m.age + (Date.now() - entry.at) / 1000;
-  tile('tile-line', down ? 'line down' : 'up', age == null ? 'no answer yet' : 'answered ' + Math.round(age) + ' s ago', down);
+  const silent = m.answering === 'no';
+  const since = silent && m.silentSince != null ? new Date(m.silentSince).toLocaleTimeString([], { hour12: false }) : '';
+  const how = down ? '' : silent ? 'No answer since ' + since
+    : age == null ? 'no answer yet' : 'answered ' + Math.round(age) + ' s ago';
+  tile('tile-line', down ? 'line closed' : silent ? 'not answering' : 'up',
+       how + (m.polled ? '' : ' (not polled: from the clients\' lines)'), down || silent);
 }
 
 function showHold() {

@@ -24,7 +24,7 @@ struct CoreRig {
 
     explicit CoreRig(CorePlan plan) {
         BridgeCore::Events events{
-            .log = [this](const std::string& s) { logged.push_back(s); },
+            .log = [this](Priority, const std::string& s) { logged.push_back(s); },
             .send = [this](ClientId id, const std::string& b) { sent[id] += b; return std::size_t(0); },
             .close = [this](ClientId id) { closed.push_back(id); },
             .abort = [this](ClientId id) { aborted.push_back(id); },

@@ -6,6 +6,8 @@
 #include "bridge/settings_text.hpp"
 #include "bridge/client_bounds.hpp"
 #include "bridge/client_registry.hpp"
+#include "bridge/connection_tally.hpp"
+#include "bridge/log_priority.hpp"
 #include "bridge/log_limiter.hpp"
 #include "fakes.hpp"
 
@@ -112,7 +114,7 @@ TEST(LogLimiter, ThreeLinesOfAKindThenASummary) {
     FakeTimer window{clock};
     clock.timers = {&window};
     std::vector<std::string> out;
-    LogLimiter log(clock, window, [&](const std::string& s) { out.push_back(s); });
+    LogLimiter log(clock, window, [&](Priority, const std::string& s) { out.push_back(s); });
     for (int i = 0; i < 500; ++i) { // 25 s of a line every 50 ms
         log.say("dropped", "dropped " + std::to_string(i));
         log.say("other", "other " + std::to_string(i % 2));
@@ -142,7 +144,7 @@ TEST(LogLimiter, AKindIsSummarisedAcrossAddresses) {
     FakeTimer window{clock};
     clock.timers = {&window};
     std::vector<std::string> out;
-    LogLimiter log(clock, window, [&](const std::string& s) { out.push_back(s); });
+    LogLimiter log(clock, window, [&](Priority, const std::string& s) { out.push_back(s); });
     for (int i = 0; i < 500; ++i) {
         const std::string from = "10.0." + std::to_string(i / 200) + "." + std::to_string(i % 200);
         log.say("failed login", "a wrong password from " + from, from);
@@ -504,4 +506,38 @@ TEST(BridgeSettings, APasswordIsItsFilesFirstLineAsWritten) {
         if (c.error.empty()) EXPECT_EQ(std::get<0>(r), c.password);
         else EXPECT_NE(std::get<1>(r).find(c.error), std::string::npos) << std::get<1>(r);
     }
+}
+
+// A minute of clients connecting for every poll costs the log one line; a quiet minute none.
+TEST(ConnectionTally, AMinuteOfConnectionsIsOneLine) {
+    FakeClock clock;
+    OwnFakeTimer timer(clock);
+    std::vector<std::string> out;
+    ConnectionTally tally(timer, [&](const std::string& s) { out.push_back(s); });
+    for (int second = 0; second < 120; ++second) {
+        for (int c = 0; c < 4; ++c) tally.connected("PJLink", "192.0.2." + std::to_string(c % 3 + 1));
+        if (second % 30 == 0) tally.connected("shared line", "127.0.0.1");
+        clock.advance(1000);
+    }
+    ASSERT_EQ(out.size(), 2u); // one line a minute
+    for (const auto& line : out)
+        EXPECT_EQ(line, "PJLink: 240 connections from 3 addresses; shared line: 2 connections from 1 address in the last minute");
+    clock.advance(600000); // nobody came: nothing said, and no timer runs
+    EXPECT_EQ(out.size(), 2u);
+    EXPECT_FALSE(timer.enabled());
+}
+
+TEST(LogText, TheJournalGetsAPriorityAndNoTimeOfItsOwn) {
+    const struct {
+        const char* text;
+        Priority priority;
+        bool journal;
+        const char* line;
+    } cases[] = {
+        {"no answer from 001", Priority::Warning, true, "<4>no answer from 001\n"},
+        {"open; serving", Priority::Notice, true, "<5>open; serving\n"},
+        {"a\nforged\rline", Priority::Info, true, "<6>a forged line\n"},
+        {"open; serving", Priority::Notice, false, "2026-12-08 10:42:03.123 tova-bridge: open; serving\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(logText(c.text, c.priority, c.journal, "2026-12-08 10:42:03.123"), c.line);
 }

@@ -538,7 +538,7 @@ TEST(DeviceKeeper, OpensRetriesAndTellsEachChangeOnce) {
     std::vector<std::string> said;
     int downs = 0;
     DeviceKeeper keeper(r.serial, retry, r.queue, LineSettings{9600},
-                        {.log = [&](const std::string& s) { said.push_back(s); }, .down = [&] { ++downs; }});
+                        {.log = [&](Priority, const std::string& s) { said.push_back(s); }, .down = [&] { ++downs; }});
     // Its owner routes the line's failures to it, as the bridge's core does.
     r.serial.setEvents({[&](const std::string& bytes) { r.queue.received(bytes); }, [&](const SerialFailure& f) { keeper.lost(f); }});
     r.serial.failOpen[1] = {SerialFault::NoDevice, "No such file or directory"};

@@ -36,7 +36,8 @@ int main(int argc, char** argv) {
     auto planned = tova::planBridge(settings, "tova-bridge " TOVA_VERSION);
     if (auto* failed = std::get_if<tova::PlanFailure>(&planned)) return fail(*failed);
     const tova::BridgePlan& plan = std::get<tova::BridgePlan>(planned);
-    for (const QString& warning : tova::startUpWarnings(settings, plan, tova::raiseOpenFileLimit())) tova::logLine(warning);
+    for (const QString& warning : tova::startUpWarnings(settings, plan, tova::raiseOpenFileLimit()))
+        tova::logLine(warning, tova::bridge::Priority::Warning);
 
     QCoreApplication app(argc, argv);
     tova::QtSerialControl port(QString::fromStdString(*settings.device));
@@ -47,9 +48,10 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         return tova::cli::finish({tova::cli::kUsageError, "tova-bridge: --trace " + trace.toStdString() + ": " + e.what() + "\n"});
     }
-    if (traced) traced->setOnFailure([](const std::string& text) { tova::logLine(QString::fromStdString(text)); });
+    if (traced)
+        traced->setOnFailure([](const std::string& text) { tova::logLine(QString::fromStdString(text), tova::bridge::Priority::Warning); });
     tova::SerialControl& line = traced ? static_cast<tova::SerialControl&>(*traced) : port;
-    tova::BridgeServer server(plan, line, tova::logLine);
+    tova::BridgeServer server(plan, line, [](tova::bridge::Priority p, const QString& text) { tova::logLine(text, p); });
     tova::routeQtMessages([&server](const QString& kind, const QString& text) { server.sayLimited(kind, text); });
     QString why;
     if (!server.listen(why)) return tova::cli::finish({2, "tova-bridge: cannot listen on " + why.toStdString() + "\n"});
@@ -62,7 +64,7 @@ int main(int argc, char** argv) {
             tova::logLine(QStringLiteral("SIGHUP: reading the password files again and reopening the trace"));
             std::vector<QString> problems;
             server.setPasswords(tova::rereadPasswords(settings, problems), tova::rereadWebPassword(settings, problems));
-            for (const QString& p : problems) tova::logLine(p);
+            for (const QString& p : problems) tova::logLine(p, tova::bridge::Priority::Warning);
             if (traced) traced->reopen();
         });
     server.start();

@@ -53,12 +53,12 @@ void BridgeCore::opened(ClientId id) {
     c.bound = std::make_unique<OutputBound>(*c.stall, [this, id](const std::string& why) {
         const auto gone = m_connections.find(id);
         if (gone == m_connections.end()) return;
-        say(gone->second.who + " closed: " + why);
+        say(gone->second.who + " closed: " + why, Priority::Warning);
         m_tell.abort(id);
     });
-    const std::string& name = m_names[std::size_t(c.listener)];
-    sayLimited("connected " + name, c.who + " connected", c.address);
-    if (m_plan.listeners[std::size_t(c.listener)].kind == ClientKind::Pjlink) startPjlink(id, c);
+    const bool pjlink = m_plan.listeners[std::size_t(c.listener)].kind == ClientKind::Pjlink;
+    tellConnected(pjlink ? "PJLink" : "shared line", c.who, c.address);
+    if (pjlink) startPjlink(id, c);
     else startShared(id, c);
 }
 
@@ -127,17 +127,18 @@ void BridgeCore::took(ClientId id, std::size_t unsent) {
 void BridgeCore::disconnected(ClientId id) {
     const auto it = m_connections.find(id);
     if (it == m_connections.end()) return;
-    const std::string& name = m_names[std::size_t(it->second.listener)];
-    sayLimited("disconnected " + name, it->second.who + " disconnected", it->second.address);
+    // Said with --verbose only: a controller that connects for every poll would fill the log.
+    if (m_plan.verbose) sayLimited("disconnected", it->second.who + " disconnected", it->second.address, Priority::Info);
     m_connections.erase(it); // its session forgets its lines first
     m_clients.remove(id);
 }
 
-std::optional<ClientId> BridgeCore::admitPage(const std::string& address) {
+std::optional<ClientId> BridgeCore::admitPage(const std::string& address, const std::string& who) {
     const auto admitted = m_clients.admit(m_pageListener, address, true);
     if (!std::holds_alternative<ClientRegistry::Admitted>(admitted)) return std::nullopt;
     const ClientId id = std::get<ClientRegistry::Admitted>(admitted).id;
     m_clients.settle(id); // logged in
+    tellConnected("web page", who, address);
     return id;
 }
 

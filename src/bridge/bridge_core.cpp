@@ -9,11 +9,12 @@ namespace tova::bridge {
 BridgeCore::BridgeCore(SerialControl& line, const Clock& clock, MakeTimer makeTimer, CorePlan plan, Events events)
     : m_plan(std::move(plan)), m_tell(std::move(events)), m_line(line), m_clock(clock), m_makeTimer(std::move(makeTimer)),
       m_timeout(m_makeTimer()), m_guard(m_makeTimer()), m_retry(m_makeTimer()), m_logWindow(m_makeTimer()),
-      m_searchTurns(m_makeTimer()),
+      m_searchTurns(m_makeTimer()), m_tallyTimer(m_makeTimer()),
       m_queue(line, *m_timeout, *m_guard, m_clock,
-              {.log = [this](const std::string& s) { say(s); },
-               .logEach = m_plan.verbose ? std::function<void(const std::string&)>([this](const std::string& s) { say(s); })
-                                         : nullptr,
+              {.log = [this](const std::string& s) { say(s, Priority::Error); },
+               .logEach = m_plan.verbose
+                              ? std::function<void(const std::string&)>([this](const std::string& s) { say(s, Priority::Debug); })
+                              : nullptr,
                .dropped =
                    [this](const Dropped& d) {
                        m_stats.stray();
@@ -26,12 +27,14 @@ BridgeCore::BridgeCore(SerialControl& line, const Clock& clock, MakeTimer makeTi
                        if (e.outcome != ExchangeResult::Replied) return;
                        if (const auto it = m_answering.find(r.target); it != m_answering.end()) it->second->heard();
                    }}),
-      m_clients(m_clock), m_backoff(m_clock), m_limiter(m_clock, *m_logWindow, [this](const std::string& s) { say(s); }),
+      m_clients(m_clock), m_backoff(m_clock),
+      m_limiter(m_clock, *m_logWindow, [this](Priority p, const std::string& s) { say(s, p); }),
+      m_tally(*m_tallyTimer, [this](const std::string& s) { say(s, Priority::Info); }),
       m_announcer(m_clock, *m_searchTurns, m_plan.controllerPort, m_plan.notify,
                   {.send = [this](const Datagram& d) { m_tell.datagram(d); },
                    .forbidden = [this](const std::string& a) { return m_tell.forbidden && m_tell.forbidden(a); }}),
       m_keeper(line, *m_retry, m_queue, m_plan.settings,
-               {.log = [this](const std::string& s) { say(s); },
+               {.log = [this](Priority p, const std::string& s) { say(s, p); },
                 .down =
                     [this] {
                         for (auto& [prefix, a] : m_answering) a->lineDown();
@@ -97,7 +100,8 @@ void BridgeCore::answeringChanged(const std::string& prefix, Answering::State no
     // Told once as it stops (or never starts) answering, once as it answers again; nothing between.
     if (now == Answering::State::No)
         say("no answer from " + projectorName(prefix) + " for " + std::to_string(silentFor.count() / 1000) +
-            " s: check the cable, the speed (19200 or 9600)" + (prefix.empty() ? "" : " and the address"));
+                " s: check the cable, the speed (19200 or 9600)" + (prefix.empty() ? "" : " and the address"),
+            Priority::Warning);
     else if (before == Answering::State::No)
         say(projectorName(prefix) + " answers again");
     if (m_webRemote) m_webRemote->answered(*m_states.at(prefix));
@@ -182,12 +186,17 @@ std::string BridgeCore::summary() const {
            " polls; the longest wait for a status " + std::to_string(gap) + " ms";
 }
 
-void BridgeCore::say(const std::string& text) const {
-    if (m_tell.log) m_tell.log(text);
+void BridgeCore::say(const std::string& text, Priority priority) const {
+    if (m_tell.log) m_tell.log(priority, text);
 }
 
-void BridgeCore::sayLimited(const std::string& kind, const std::string& text, const std::string& from) {
-    m_limiter.say(kind, text, from);
+void BridgeCore::sayLimited(const std::string& kind, const std::string& text, const std::string& from, Priority priority) {
+    m_limiter.say(kind, text, from, priority);
+}
+
+void BridgeCore::tellConnected(const std::string& kind, const std::string& who, const std::string& address) {
+    if (m_plan.verbose) sayLimited("connected " + kind, who + " connected", address, Priority::Info);
+    else m_tally.connected(kind, address);
 }
 
 } // namespace tova::bridge

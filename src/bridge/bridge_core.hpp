@@ -9,6 +9,7 @@
 #include "bridge/core_plan.hpp"
 #include "bridge/client_bounds.hpp"
 #include "bridge/client_registry.hpp"
+#include "bridge/connection_tally.hpp"
 #include "bridge/device_keeper.hpp"
 #include "bridge/log_limiter.hpp"
 #include "bridge/metrics.hpp"
@@ -36,7 +37,7 @@ class BridgeCore {
   public:
     // What the core asks of the transport.
     struct Events {
-        std::function<void(const std::string&)> log{};
+        std::function<void(Priority, const std::string&)> log{};
         // Bytes to a client; what of its replies the client has not taken yet.
         std::function<std::size_t(ClientId, const std::string&)> send{};
         std::function<void(ClientId)> close{}; // after what was sent
@@ -93,8 +94,9 @@ class BridgeCore {
     WebRoutes& webRoutes() { return *m_webRoutes; }
     WebRemote& webRemote() { return *m_webRemote; }
     bool hasWeb() const { return m_webRemote != nullptr; }
-    // A place for a page's socket from address: its id, or nullopt when every place is taken.
-    std::optional<ClientId> admitPage(const std::string& address);
+    // A place for a page's socket from address (who: how the log names it): its id, or nullopt
+    // when every place is taken.
+    std::optional<ClientId> admitPage(const std::string& address, const std::string& who = {});
     // The page admitted is served: told every projector's state at once, and each change.
     void pageOpened(ClientId id, std::function<void(const std::string&)> send) { m_webRemote->opened(id, std::move(send)); }
     void pageClosed(ClientId id);
@@ -109,8 +111,11 @@ class BridgeCore {
     // What the bridge did, for its last log line.
     std::string summary() const;
     // A line of the log that a flood cannot multiply: summarised by kind.
-    void sayLimited(const std::string& kind, const std::string& text, const std::string& from = {});
-    void say(const std::string& text) const;
+    void sayLimited(const std::string& kind, const std::string& text, const std::string& from = {},
+                    Priority priority = Priority::Warning);
+    void say(const std::string& text, Priority priority = Priority::Notice) const;
+    // A client connected: a line of its own with --verbose, else counted for the minute's summary.
+    void tellConnected(const std::string& kind, const std::string& who, const std::string& address);
 
     ExchangeQueue& queue() { return m_queue; }
     const Clock& clock() const { return m_clock; }
@@ -141,11 +146,12 @@ class BridgeCore {
     SerialControl& m_line;
     const Clock& m_clock;
     MakeTimer m_makeTimer;
-    std::unique_ptr<Timer> m_timeout, m_guard, m_retry, m_logWindow, m_searchTurns;
+    std::unique_ptr<Timer> m_timeout, m_guard, m_retry, m_logWindow, m_searchTurns, m_tallyTimer;
     ExchangeQueue m_queue;
     ClientRegistry m_clients;
     DigestBackoff m_backoff;
     LogLimiter m_limiter;
+    ConnectionTally m_tally;
     Announcer m_announcer;
     DeviceKeeper m_keeper;
     LineStats m_stats;

@@ -19,7 +19,7 @@ void DeviceKeeper::start() {
         m_line.setCommPort(1);
         m_line.setSettings(m_settings); // kept by the closed port, applied at each open
     } catch (const SerialError& e) {
-        if (m_tell.log) m_tell.log(e.what());
+        if (m_tell.log) m_tell.log(Priority::Error, e.what());
     }
     tryOpen();
 }
@@ -30,12 +30,12 @@ void DeviceKeeper::tryOpen() {
         if (alive.expired()) return;
         if (failed) {
             const std::string why = describeDevice(failed->failure());
-            if (m_tell.log && m_state != why) m_tell.log(why + "; trying again every 2 s");
+            if (m_tell.log && m_state != why) m_tell.log(Priority::Error, why + "; trying again every 2 s");
             m_state = why;
             m_retry.setEnabled(true);
             return;
         }
-        if (m_tell.log) m_tell.log(m_line.devicePath(1) + ": open; serving");
+        if (m_tell.log) m_tell.log(Priority::Notice, m_line.devicePath(1) + ": open; serving");
         m_state = "open";
         m_queue.setLineUp(true);
         if (m_tell.up) m_tell.up();
@@ -44,7 +44,7 @@ void DeviceKeeper::tryOpen() {
 
 void DeviceKeeper::lost(const SerialFailure& f) {
     const std::string why = describeDevice(f);
-    if (m_tell.log) m_tell.log(why + "; trying again every 2 s");
+    if (m_tell.log) m_tell.log(Priority::Error, why + "; trying again every 2 s");
     m_state = why;
     m_queue.setLineUp(false);
     if (m_tell.down) m_tell.down();

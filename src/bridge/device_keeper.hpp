@@ -4,6 +4,7 @@
 // adapter, a dropped device-server connection) tells the queue, and tries again every 2 s until
 // it is back. Each change of state is logged once, not each try. Opening never waits: a device
 // server that does not answer holds up nothing else.
+#include "bridge/log_priority.hpp"
 #include "core/serial_control.hpp"
 #include "core/timer.hpp"
 #include "link/exchange_queue.hpp"
@@ -19,7 +20,7 @@ class DeviceKeeper {
     static constexpr int kRetryMs = 2000;
 
     struct Callbacks {
-        std::function<void(const std::string&)> log{};
+        std::function<void(Priority, const std::string&)> log{};
         std::function<void()> down{}; // the line has failed: shared-line clients are closed
         std::function<void()> up{};   // the line is open: served again
     };

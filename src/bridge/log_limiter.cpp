@@ -5,7 +5,7 @@ namespace tova::bridge {
 
 using std::chrono::milliseconds;
 
-LogLimiter::LogLimiter(const Clock& clock, Timer& window, std::function<void(const std::string&)> out)
+LogLimiter::LogLimiter(const Clock& clock, Timer& window, std::function<void(Priority, const std::string&)> out)
     : m_clock(clock), m_window(window), m_out(std::move(out)) {
     m_window.setEnabled(false);
     m_window.setInterval(kWindowMs);
@@ -14,13 +14,14 @@ LogLimiter::LogLimiter(const Clock& clock, Timer& window, std::function<void(con
 
 LogLimiter::~LogLimiter() { m_window.setOnTick({}); }
 
-void LogLimiter::say(const std::string& kind, const std::string& text, const std::string& from) {
+void LogLimiter::say(const std::string& kind, const std::string& text, const std::string& from, Priority priority) {
     const auto now = m_clock.now();
     Kind& k = m_kinds[kind];
     if (now - k.since >= milliseconds(kWindowMs) && k.more == 0) k = Kind{now};
+    k.priority = priority;
     if (k.said < kBurst) {
         ++k.said;
-        if (m_out) m_out(text);
+        if (m_out) m_out(priority, text);
         return;
     }
     ++k.more;
@@ -41,7 +42,7 @@ void LogLimiter::summarise() {
             if (k.from.size() > 1 || k.moreSources)
                 sources = " from " + std::string(k.moreSources ? "over " : "") + std::to_string(k.from.size()) + " addresses";
             if (m_out)
-                m_out(k.last + " ... " + std::to_string(k.more) + " more like this" + sources + " in the last " +
+                m_out(k.priority, k.last + " ... " + std::to_string(k.more) + " more like this" + sources + " in the last " +
                       std::to_string(kWindowMs / 1000) + " s");
             k = Kind{now};
             ++it;

@@ -22,9 +22,10 @@
 namespace tova {
 namespace {
 
-std::string stamped(const std::string& text) {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
-    return stamp.toStdString() + " tova-bridge: " + text + "\n";
+std::string stamped(const std::string& text, bridge::Priority priority = bridge::Priority::Notice) {
+    static const bool journal = toJournal();
+    const QString stamp = journal ? QString() : QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    return bridge::logText(text, priority, journal, stamp.toStdString());
 }
 
 #ifdef Q_OS_UNIX
@@ -79,8 +80,8 @@ class LogWriter {
             }
             m_waiting.pop_front();
             if (m_waiting.empty() && m_dropped > 0) {
-                const std::string said = stamped(std::to_string(m_dropped) +
-                                                 " log lines dropped: standard error did not take them");
+                const std::string said = stamped(std::to_string(m_dropped) + " log lines dropped: standard error did not take them",
+                                                 bridge::Priority::Warning);
                 m_dropped = 0;
                 m_bytes += said.size();
                 m_waiting.push_back(said);
@@ -121,9 +122,24 @@ class LogWriter {
 
 } // namespace
 
-void logLine(const QString& text) {
+bool toJournal() {
+#ifdef Q_OS_UNIX
+    const QByteArray stream = qgetenv("JOURNAL_STREAM");
+    const qsizetype colon = stream.indexOf(':');
+    if (colon <= 0) return false;
+    struct stat st {};
+    if (::fstat(2, &st) != 0) return false;
+    bool devOk = false, inoOk = false;
+    const qulonglong dev = stream.left(colon).toULongLong(&devOk), ino = stream.mid(colon + 1).toULongLong(&inoOk);
+    return devOk && inoOk && dev == qulonglong(st.st_dev) && ino == qulonglong(st.st_ino);
+#else
+    return false;
+#endif
+}
+
+void logLine(const QString& text, bridge::Priority priority) {
     static LogWriter writer;
-    writer.add(stamped(text.toStdString()));
+    writer.add(stamped(text.toStdString(), priority));
 }
 
 namespace {
@@ -143,7 +159,7 @@ void routeQtMessages(std::function<void(const QString& kind, const QString& text
         for (QChar& c : kind)
             if (c.isDigit()) c = QLatin1Char('#');
         if (qtRoute() && type != QtFatalMsg) qtRoute()(QStringLiteral("qt ") + kind, text);
-        else logLine(text);
+        else logLine(text, bridge::Priority::Error);
         if (type == QtFatalMsg) std::abort();
     });
 }

@@ -22,10 +22,10 @@ QString peer(const QTcpSocket* s) {
 
 } // namespace
 
-BridgeServer::BridgeServer(BridgePlan plan, SerialControl& line, std::function<void(const QString&)> log)
+BridgeServer::BridgeServer(BridgePlan plan, SerialControl& line, Log log)
     : m_plan(std::move(plan)), m_log(std::move(log)) {
     bridge::BridgeCore::Events events{
-        .log = [this](const std::string& s) { if (m_log) m_log(QString::fromStdString(s)); },
+        .log = [this](bridge::Priority p, const std::string& s) { if (m_log) m_log(p, QString::fromStdString(s)); },
         .send =
             [this](ClientId id, const std::string& bytes) -> std::size_t {
                 const auto it = m_sockets.find(id);
@@ -52,7 +52,7 @@ BridgeServer::BridgeServer(BridgePlan plan, SerialControl& line, std::function<v
         m_servers.push_back(std::make_unique<TcpServer>([this, i] { return m_core->wait(int(i)); }));
     if (m_plan.web)
         m_web = std::make_unique<WebFront>(*m_plan.web, *m_plan.core.web, *m_core,
-                                           WebFront::Callbacks{[this](const QString& s) { if (m_log) m_log(s); },
+                                           WebFront::Callbacks{[this](bridge::Priority p, const QString& s) { if (m_log) m_log(p, s); },
                                                                [this](const QString& kind, const QString& s, const QString& from) {
                                                                    sayLimited(kind, s, from);
                                                                }});
@@ -144,7 +144,8 @@ bool BridgeServer::listen(QString& error) {
                                  .arg(pjlink ? QStringLiteral("PJLink") : QStringLiteral("shared line"), l.address.toString())
                                  .arg(server.serverPort());
         connect(&server, &TcpServer::outOfDescriptors, this, [this, name](const QString& why) {
-            m_core->say(QStringLiteral("%1: cannot accept (%2); waiting for a connection to close").arg(name, why).toStdString());
+            m_core->say(QStringLiteral("%1: cannot accept (%2); waiting for a connection to close").arg(name, why).toStdString(),
+                        bridge::Priority::Error);
         });
         std::optional<bridge::Announcer::Projector> answersAs;
         if (pjlink) answersAs = bridge::Announcer::Projector{l.address.toString().toStdString(), macFor(l).toStdString(), nullptr, nullptr};

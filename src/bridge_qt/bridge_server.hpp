@@ -32,8 +32,9 @@ class BridgeServer : public QObject {
     // What is read from a client at a time, and at most held unread for it.
     static constexpr qint64 kReadChunk = qint64(bridge::kClientReadChunk);
 
+    using Log = std::function<void(bridge::Priority, const QString&)>;
     // log: every line the bridge says, as it says it.
-    BridgeServer(BridgePlan plan, SerialControl& line, std::function<void(const QString&)> log);
+    BridgeServer(BridgePlan plan, SerialControl& line, Log log);
     ~BridgeServer() override;
 
     // Binds every listener; false with what failed in error.
@@ -57,7 +58,7 @@ class BridgeServer : public QObject {
     QString macFor(const ListenerPlan& l) const;
 
     BridgePlan m_plan;
-    std::function<void(const QString&)> m_log;
+    Log m_log;
     SteadyClock m_clock;
     std::unique_ptr<bridge::BridgeCore> m_core;
     std::vector<std::unique_ptr<TcpServer>> m_servers; // by listener

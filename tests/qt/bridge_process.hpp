@@ -43,8 +43,9 @@ struct BridgeProcess {
     void read() {
         log += p.readAllStandardError();
         ports.clear();
+        // As the log says it to a terminal, or to the journal.
         static const QRegularExpression on(
-            QStringLiteral("tova-bridge: (?:PJLink|shared line|web remote) on [^ ,]+:(\\d+)"));
+            QStringLiteral("(?:tova-bridge: |<\\d>)(?:PJLink|shared line|web remote) on [^ ,]+:(\\d+)"));
         for (auto it = on.globalMatch(QString::fromUtf8(log)); it.hasNext();)
             ports.push_back(static_cast<quint16>(it.next().captured(1).toUInt()));
     }

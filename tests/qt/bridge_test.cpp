@@ -230,3 +230,25 @@ TEST(Bridge, AProjectorThatStopsAnsweringAndComesBack) {
     EXPECT_TRUE(scraped(bridge.ports[1], up));
     EXPECT_EQ(bridge.log.count("no answer from"), 1);
 }
+
+// Under systemd, the journal stamps each line: the bridge gives it a priority and no time of its
+// own; clients coming and going are no lines of their own.
+TEST(Bridge, LinesForTheJournal) {
+    SimProcess sim({QStringLiteral("--fast")});
+    // JOURNAL_STREAM names standard error (here the test's pipe) as systemd names the journal's.
+    BridgeProcess bridge(sim.device, {QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0")}, 1,
+                         QStringLiteral("export JOURNAL_STREAM=$(stat -L -c %d:%i /proc/self/fd/2); exec \"$0\" \"$@\""));
+    for (int i = 0; i < 5; ++i) {
+        PjlinkClient c(bridge.ports[0]);
+        EXPECT_EQ(answerOf(c, "%1CLSS ?"), QStringLiteral("%1CLSS=2\r"));
+    }
+    ASSERT_TRUE(bridge.saw("open; serving"));
+    const QList<QByteArray> lines = bridge.log.trimmed().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    static const QRegularExpression priority(QStringLiteral("^<[3-7]>[^<]"));
+    for (const QByteArray& l : lines) {
+        EXPECT_TRUE(priority.match(QString::fromUtf8(l)).hasMatch()) << l.toStdString();
+        EXPECT_FALSE(l.contains("tova-bridge: ")) << l.toStdString(); // the journal names it
+    }
+    EXPECT_FALSE(bridge.log.contains("connected")) << bridge.log.toStdString();
+}

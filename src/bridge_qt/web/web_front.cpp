@@ -69,8 +69,8 @@ WebFront::WebFront(WebPlan plan, const bridge::CoreWeb& web, bridge::BridgeCore&
     connect(&m_expiry, &QTimer::timeout, this, &WebFront::closeEndedSessions);
 }
 
-void WebFront::log(const QString& text) const {
-    if (m_tell.log) m_tell.log(text);
+void WebFront::log(const QString& text, bridge::Priority priority) const {
+    if (m_tell.log) m_tell.log(priority, text);
 }
 
 void WebFront::logLimited(const QString& kind, const QString& text, const QString& from) const {
@@ -112,7 +112,7 @@ void WebFront::closeEndedSessions() {
         if (!m_core.webAccess().live(p.session)) ended.push_back(id);
     for (ClientId id : ended) {
         const auto it = m_pages.find(id);
-        log(QStringLiteral("%1 closed: its session ended").arg(it->second.who));
+        log(QStringLiteral("%1 closed: its session ended").arg(it->second.who), bridge::Priority::Info);
         it->second.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("logged out"));
         dropPage(id);
     }
@@ -196,7 +196,7 @@ void WebFront::refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const 
 }
 
 void WebFront::admit(QWebSocket* ws, const QString& who, std::string session) {
-    const std::optional<ClientId> admitted = m_core.admitPage(addressText(ws->peerAddress()).toStdString());
+    const std::optional<ClientId> admitted = m_core.admitPage(addressText(ws->peerAddress()).toStdString(), who.toStdString());
     if (!admitted) {
         refuse(ws, static_cast<QWebSocketProtocol::CloseCode>(1013) /* try again later */, QStringLiteral("too many pages open"));
         return;
@@ -222,7 +222,6 @@ void WebFront::admit(QWebSocket* ws, const QString& who, std::string session) {
         dropPage(id);
     });
     connect(ws, &QWebSocket::disconnected, this, [this, id] { dropPage(id); }, Qt::QueuedConnection);
-    logLimited(QStringLiteral("page ") + m_name, QStringLiteral("%1 opened").arg(who), addressText(ws->peerAddress()));
     m_core.pageOpened(id, [this, id](const std::string& json) {
         auto it = m_pages.find(id);
         if (it == m_pages.end()) return;

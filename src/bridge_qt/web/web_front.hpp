@@ -36,7 +36,7 @@ class WebFront : public QAbstractHttpServer {
     static constexpr qint64 kMaxMessage = static_cast<qint64>(bridge::WebRemote::kMaxMessage);
 
     struct Callbacks {
-        std::function<void(const QString&)> log{};
+        std::function<void(bridge::Priority, const QString&)> log{};
         // Summarised by kind; from: the address it concerns.
         std::function<void(const QString& kind, const QString& text, const QString& from)> logLimited{};
     };
@@ -65,7 +65,7 @@ class WebFront : public QAbstractHttpServer {
     void admit(QWebSocket* ws, const QString& who, std::string session);
     void refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const QString& why);
     void dropPage(ClientId id);
-    void log(const QString& text) const;
+    void log(const QString& text, bridge::Priority priority = bridge::Priority::Notice) const;
     void logLimited(const QString& kind, const QString& text, const QString& from = {}) const;
 
     WebPlan m_plan;

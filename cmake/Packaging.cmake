@@ -1,18 +1,23 @@
 # SPDX-License-Identifier: MIT
-# What the programs need on a system: install rules, manual pages, the Debian package.
+# What the programs need on a system: install rules, manual pages, the Debian packages. Two
+# packages from one source: tova-control (the panel, tova-send, tova-sim: a desktop's) and
+# tova-bridge (the bridge and its service: a headless box's, with no Qt Widgets or GUI plugins).
 include(GNUInstallDirs)
-set(doc ${CMAKE_INSTALL_DATADIR}/doc/tova-control)
+set(doc_control ${CMAKE_INSTALL_DATADIR}/doc/tova-control)
+set(doc_bridge ${CMAKE_INSTALL_DATADIR}/doc/tova-bridge)
 
 # Stripped for the package as Debian strips, the compiler's notes too.
 set(CMAKE_STRIP ${PROJECT_SOURCE_DIR}/cmake/debian-strip)
-install(TARGETS ${TOVA_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES data/tova-control.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES data/tova-control.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
-install(FILES data/tova-control.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES data/debian/copyright DESTINATION ${doc})
+install(TARGETS tova-control tova-sim tova-send RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT control)
+install(TARGETS tova-bridge RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT bridge)
+install(FILES data/tova-control.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT control)
+install(FILES data/tova-control.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps COMPONENT control)
+install(FILES data/tova-control.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT control)
+install(FILES data/debian/copyright DESTINATION ${doc_control} COMPONENT control)
+install(FILES data/debian/copyright DESTINATION ${doc_bridge} COMPONENT bridge)
 # The bridge's service, for one line per instance; installed, not enabled.
-install(FILES data/systemd/tova-bridge@.service DESTINATION /lib/systemd/system)
-install(FILES data/systemd/tova-bridge.conf DESTINATION ${doc}/examples)
+install(FILES data/systemd/tova-bridge@.service DESTINATION /lib/systemd/system COMPONENT bridge)
+install(FILES data/systemd/tova-bridge.conf DESTINATION ${doc_bridge}/examples COMPONENT bridge)
 
 find_program(GZIP gzip REQUIRED)
 function(tova_gzip source target)
@@ -22,7 +27,8 @@ function(tova_gzip source target)
 endfunction()
 tova_gzip(${PROJECT_SOURCE_DIR}/data/debian/changelog ${CMAKE_BINARY_DIR}/changelog.gz)
 add_custom_target(changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
-install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${doc})
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${doc_control} COMPONENT control)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${doc_bridge} COMPONENT bridge)
 
 # Manual pages: each program's --help, with the sections of data/man/PROGRAM.h2m; tova-send's
 # also lists the command codes from its own --list, so the page and the program never differ.
@@ -54,37 +60,60 @@ if(HELP2MAN)
       DEPENDS ${depends} ${PROJECT_SOURCE_DIR}/cmake/PlainManPage.cmake VERBATIM)
     tova_gzip(${man}/${prog}.1 ${man}/${prog}.1.gz)
     list(APPEND man_pages ${man}/${prog}.1.gz)
+    if(prog STREQUAL "tova-bridge")
+      install(FILES ${man}/${prog}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT bridge)
+    else()
+      install(FILES ${man}/${prog}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT control)
+    endif()
   endforeach()
   add_custom_target(man ALL DEPENDS ${man_pages})
-  install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
-# The Debian package (scripts/package).
+# The Debian packages (scripts/package).
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL control bridge)
 set(CPACK_PACKAGE_NAME tova-control)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "tova-control")
 set(CPACK_PACKAGE_CONTACT "tova-control authors <tova-control@example.org>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://tova-control.example.org/")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "operator panel for projectors controlled over RS-232C")
-# The lines after the synopsis, each within 80 columns; CPack indents them and marks the
-# empty line between the paragraphs.
-set(CPACK_PACKAGE_DESCRIPTION "One fixed window of buttons sends text command lines to video projectors on
-COM1 or COM2, or through a serial device server over raw TCP. It shows the
-traffic character by character and decodes the replies to the status queries
-into plain words.
-
-With it come tova-send, which speaks the same protocol from scripts and show
-control; tova-bridge, which serves the serial line to many clients at once, as
-PJLink Class 1 devices and as a shared raw line; and tova-sim, a virtual
-projector for work without hardware.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
+
+# The descriptions' lines after the synopsis, each within 80 columns; CPack indents them and
+# marks the empty line between the paragraphs.
+set(CPACK_DEBIAN_CONTROL_PACKAGE_NAME tova-control)
+set(CPACK_COMPONENT_CONTROL_DESCRIPTION "operator panel for projectors controlled over RS-232C
+One fixed window of buttons sends text command lines to video projectors on
+COM1 or COM2, or through a serial device server over raw TCP. It shows the
+traffic character by character and decodes the replies to the status queries
+into plain words.
+
+With it come tova-send, which speaks the same protocol from scripts and show
+control, and tova-sim, a virtual projector for work without hardware. The
+bridge that serves a line on the network is the package tova-bridge.")
 # Loaded at run time, so not found by the library scan: Qt's platform plugins. The IPA fonts
 # give the panel its look and its Japanese captions; it runs without them.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic")
+set(CPACK_DEBIAN_CONTROL_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_CONTROL_PACKAGE_RECOMMENDS "fonts-ipafont-gothic")
+set(CPACK_DEBIAN_CONTROL_PACKAGE_SUGGESTS "tova-bridge")
+
+set(CPACK_DEBIAN_BRIDGE_PACKAGE_NAME tova-bridge)
+set(CPACK_DEBIAN_BRIDGE_PACKAGE_SECTION net)
+set(CPACK_COMPONENT_BRIDGE_DESCRIPTION "projector serial line served as PJLink devices and a web remote
+tova-bridge holds the serial line of one or more projectors that take text
+commands over RS-232C and serves it to many clients at once: each projector
+as a PJLink Class 2 device for room controllers, the line itself shared raw
+for the panel and scripts, a web remote for any browser, and /metrics for
+Prometheus. A systemd service template runs one instance per line.
+
+It needs no display: it links Qt's core, network and serial port libraries
+only.")
+# The bridge came in tova-control until 1.40: its files move here.
+set(CPACK_DEBIAN_BRIDGE_PACKAGE_BREAKS "tova-control (<< 1.41.0)")
+set(CPACK_DEBIAN_BRIDGE_PACKAGE_REPLACES "tova-control (<< 1.41.0)")
 include(CPack)

@@ -2,7 +2,7 @@
 ; The Windows installer of tova-control: per user, no administrator rights; the programs, their
 ; help, the licence and the README; Start menu entries; an uninstaller in Programs and Features
 ; that leaves the user's saved settings (HKCU\Software\tova-control) as they are.
-; makensis -DVERSION=1.40.0 -DFILES=<folder with the files> -DOUT=<setup.exe> installer.nsi
+; makensis -DVERSION=1.41.0 -DFILES=<folder with the files> -DOUT=<setup.exe> installer.nsi
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma

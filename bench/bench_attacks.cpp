@@ -6,69 +6,15 @@
 #include "bench_rig.hpp"
 #include "bridged.hpp"
 #include "bridge/pjlink/digest.hpp"
+#include "raw_client.hpp"
 
-#include <QDir>
 #include <QTimer>
-#include <QUdpSocket>
-#include <QWebSocket>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace tova::bench {
-namespace {
-
-// A loopback connection from a source address of our choosing, with the smallest receive window.
-int rawConnect(quint16 port, const char* from = nullptr, bool stubborn = false) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (stubborn) {
-        const int small = 1024;
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    }
-    if (from) {
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        ::inet_pton(AF_INET, from, &local.sin_addr);
-        ::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    }
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// What a blocking read gives within ms: the first status line of a response.
-QByteArray statusLine(int fd, int ms) {
-    timeval t{ms / 1000, (ms % 1000) * 1000};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t);
-    QByteArray in;
-    char c;
-    while (!in.endsWith("\r\n") && ::recv(fd, &c, 1, 0) == 1) in += c;
-    return in.trimmed();
-}
-
-// A password file only its owner may read, as the bridge wants it.
-QString secretFile(QTemporaryDir& dir, const char* secret) {
-    const QString path = dir.filePath(QStringLiteral("password"));
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(QByteArray(secret) + '\n');
-    f.close();
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    return path;
-}
-
-} // namespace
 
 void webPipelining(int seconds) {
     Bridged b({QStringLiteral("--http"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--poll"), QStringLiteral("0")});
@@ -115,6 +61,33 @@ void reconnectingClients(int seconds) {
         fmt("%.0f answers, %.0f errors; p99 %.0f ms, worst %.0f ms; %.0f input changes", double(p.latencies.size()), p.errors,
             percentile(p.latencies, 99), percentile(p.latencies, 100), changes),
         "every answer within one exchange (5.1 s)");
+}
+
+void absentProjectorHolder(int seconds) {
+    // One shared-line client keeps 15 distinct input changes waiting for projectors 002 to 004
+    // while only 001 is on the line (004 has a PJLink listener, 002 and 003 none); a PJLink
+    // poller asks POWR ? once a second, first while the bridge learns that 004 does not answer.
+    Bridged b({QStringLiteral("--share"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--pjlink"),
+               QStringLiteral("127.0.0.1:0/004")});
+    QByteArray changes;
+    for (const char* target : {"A002", "A003", "A004"})
+        for (const char* code : {"C05", "C06", "C07", "C08", "C03"}) changes += QByteArray(target) + code + '\r';
+    QTcpSocket holder;
+    holder.connectToHost(QHostAddress::LocalHost, b.sharePort);
+    QTimer again; // a line that left is sent again: 15 keep waiting
+    QObject::connect(&again, &QTimer::timeout, [&] { holder.write(changes); });
+    again.start(500);
+    Poller p(b.port);
+    p.askEverySecondFor(20);
+    const double learning = percentile(p.latencies, 100);
+    p.latencies.clear();
+    p.askEverySecondFor(seconds);
+    again.stop();
+    row(fmt("bridge: a PJLink poller at 1 Hz while a shared-line client keeps 15 input changes to absent projectors waiting, %.0f s",
+            seconds),
+        fmt("worst %.2f s in the first 20 s; then p99 %.2f s, worst %.2f s (%.0f answers, %.0f errors)", learning / 1000,
+            percentile(p.latencies, 99) / 1000, percentile(p.latencies, 100) / 1000, double(p.latencies.size()), p.errors),
+        "worst 1.2 s once 004 is known not to answer");
 }
 
 void controllerInStorm(int tries) {

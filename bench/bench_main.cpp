@@ -227,6 +227,10 @@ int main(int argc, char** argv) {
         reconnectingClients(30);
         controllerInStorm(20);
         loginsFromManyAddresses(1000);
+        absentProjectorHolder(30);
+        openingsWithABody(3000);
+        placesFromOnePrefix();
+        silentSharedLineClients();
     }
 
     std::size_t w0 = 0, w1 = 0;

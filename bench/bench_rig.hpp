@@ -65,6 +65,11 @@ void webPipelining(int seconds);
 void reconnectingClients(int seconds);
 void controllerInStorm(int tries);
 void loginsFromManyAddresses(int addresses);
+void absentProjectorHolder(int seconds);
+// Places under attack (bench_attack_places.cpp).
+void openingsWithABody(int openings);
+void placesFromOnePrefix();
+void silentSharedLineClients();
 void soak(int minutes); // alone, by name: scripts/bench soak [MINUTES]
 void bridgeFlooded(int seconds);
 
@@ -82,8 +87,11 @@ inline void runFor(int ms) {
     loop.exec();
 }
 
-// A program of this build.
-inline QString bin(const char* name) { return QStringLiteral(TOVA_BIN_DIR "/") + QString::fromLatin1(name); }
+// A program of this build, or of the one TOVA_BENCH_BIN names (an earlier build, for a before
+// and after).
+inline QString bin(const char* name) {
+    return qEnvironmentVariable("TOVA_BENCH_BIN", QStringLiteral(TOVA_BIN_DIR)) + QLatin1Char('/') + QString::fromLatin1(name);
+}
 
 inline long residentKb() {
     long pages = 0, rss = 0;

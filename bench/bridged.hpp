@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <deque>
 #include <fstream>
 #include <memory>
 #include <vector>
@@ -79,7 +80,7 @@ struct Poller {
     QTcpSocket s;
     QByteArray in;
     bool greeted = false;
-    Clock::time_point asked;
+    std::deque<Clock::time_point> asked; // answers come in the order asked
     std::vector<double> latencies;
     int errors = 0;
     explicit Poller(quint16 port) {
@@ -89,14 +90,15 @@ struct Poller {
             for (qsizetype cr; (cr = in.indexOf('\r')) >= 0;) {
                 const QByteArray answer = in.left(cr + 1);
                 in.remove(0, cr + 1);
-                if (!std::exchange(greeted, true)) continue;
-                latencies.push_back(ms(Clock::now() - asked));
+                if (!std::exchange(greeted, true) || asked.empty()) continue;
+                latencies.push_back(ms(Clock::now() - asked.front()));
+                asked.pop_front();
                 if (!answer.startsWith("%1POWR=") || answer.contains("ERR")) ++errors;
             }
         });
     }
     void ask() {
-        asked = Clock::now();
+        asked.push_back(Clock::now());
         s.write("%1POWR ?\r");
     }
     // Asks once a second for seconds, after half a second for the rest of the load to start.
@@ -108,6 +110,7 @@ struct Poller {
         poll.start(1000);
         runFor(seconds * 1000);
         poll.stop();
+        [[maybe_unused]] const bool answered = QTest::qWaitFor([this] { return asked.empty(); }, 6000);
     }
 };
 

@@ -5,7 +5,7 @@
 // addresses. Prints rows of the table; never fails on a time.
 #include "bench_rig.hpp"
 #include "bridged.hpp"
-#include "bridge/pjlink/digest.hpp"
+#include "bridge/digest.hpp"
 #include "raw_client.hpp"
 
 #include <QTimer>

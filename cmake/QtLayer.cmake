@@ -17,9 +17,9 @@ target_link_libraries(tova_sim_qt PUBLIC tova_qt tova_sim_model)
 
 # The bridge's sockets.
 add_library(tova_bridge_qt STATIC ${TOVA_BRIDGE_QT_SOURCES})
-# The web remote: Qt's HTTP server and WebSockets; its page compiled in.
-find_package(Qt6 REQUIRED COMPONENTS HttpServer WebSockets)
-target_link_libraries(tova_bridge_qt PUBLIC tova_bridge tova_qt Qt6::HttpServer Qt6::WebSockets)
+# The web remote: Qt's HTTP server (the pages' WebSockets are ours); its page compiled in.
+find_package(Qt6 REQUIRED COMPONENTS HttpServer)
+target_link_libraries(tova_bridge_qt PUBLIC tova_bridge tova_qt Qt6::HttpServer)
 qt_add_resources(tova_bridge_qt tova_web_page PREFIX /web BASE src/bridge_qt/web
   FILES src/bridge_qt/web/index.html src/bridge_qt/web/remote.js src/bridge_qt/web/remote.css
         src/bridge_qt/web/favicon.svg)

@@ -2,10 +2,13 @@
 #pragma once
 // The paths that take bytes from outside, each driven by one fuzz input: the panel's receive
 // path and decoder; a PJLink connection (with and without a password); two clients of the
-// shared line. Each returns what invariant broke, or nothing. The fuzz targets and the tests'
+// shared line; a page's socket, its opening and its frames. Each returns what invariant broke, or nothing. The fuzz targets and the tests'
 // replay of their corpora both call them.
 #include "bridge/pjlink/pjlink_session.hpp"
 #include "bridge/shared_line.hpp"
+#include "bridge/web/websocket_frames.hpp"
+#include "bridge/web/websocket_opening.hpp"
+#include "core/utf8.hpp"
 #include "fakes.hpp"
 #include "pjlink_rig.hpp"
 
@@ -13,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace tova::fuzz {
 
@@ -119,6 +123,37 @@ inline std::string sharedLinePath(const std::uint8_t* data, std::size_t size) {
         if (to[i].size() > kReceiveCap * (lines[i] + 1)) return "a client got more than its replies";
     }
     return {};
+}
+
+// The first chunk is read as a connection's opening; the rest arrive as a page's frames.
+inline std::string pageSocketPath(const std::uint8_t* data, std::size_t size) {
+    using Kind = bridge::WebSocketReader::Event::Kind;
+    constexpr std::size_t kMax = 256;
+    bridge::WebSocketReader reader(kMax);
+    test::FakeClock clock;
+    bool first = true, ended = false;
+    std::string broken;
+    chunks(data, size, 0, clock, [&](const std::string& bytes, std::uint8_t) {
+        if (!broken.empty()) return;
+        if (std::exchange(first, false)) {
+            const auto o = bridge::readOpening(bytes, 1024);
+            if (o.verdict == bridge::WebSocketOpening::Verdict::Opened &&
+                (o.key.size() != 24 || bridge::openingAccepted(o.key).find("Sec-WebSocket-Accept: ") == std::string::npos))
+                broken = "an opening without its key";
+            if (o.verdict == bridge::WebSocketOpening::Verdict::Refused && o.why.empty()) broken = "a refusal without its reason";
+            return;
+        }
+        for (const auto& e : reader.feed(bytes)) {
+            if (ended) broken = "an event after the close";
+            if (e.kind == Kind::Close || e.kind == Kind::Fail) ended = true;
+            if ((e.kind == Kind::Text || e.kind == Kind::Binary) && e.payload.size() > kMax) broken = "a message over its bound";
+            if (e.kind == Kind::Text && !validUtf8(e.payload)) broken = "text that is no UTF-8";
+            if ((e.kind == Kind::Ping || e.kind == Kind::Pong) && e.payload.size() > 125) broken = "a control frame over 125 bytes";
+            if (e.kind == Kind::Fail && e.code != 1002 && e.code != 1007 && e.code != 1009) broken = "a failure of another code";
+        }
+        if (ended != reader.done()) broken = "done() disagrees with the events";
+    });
+    return broken;
 }
 
 } // namespace tova::fuzz

@@ -159,17 +159,19 @@ TEST(Answering, KnownOnlyOnceItsWindowHasPassedOrItReplied) {
     a.heard(); // the line is not open: nothing is heard on it
     EXPECT_EQ(a.state(), S::Unknown);
     a.lineUp();
-    clock.advance(14999);
+    clock.advance(15000); // its window passed, but it was asked nothing yet: not its fault
     EXPECT_EQ(a.state(), S::Unknown);
-    clock.advance(1); // never a reply within its window: the wrong cable
+    a.unanswered(); // its first line got no reply: the wrong cable, since the line opened
     EXPECT_EQ(a.state(), S::No);
     EXPECT_EQ(a.silentSince()->count(), FakeClock::kWallAtStart);
     clock.advance(60000); // told once, nothing in between
+    a.unanswered();
     a.heard();
     EXPECT_TRUE(a.answering());
     EXPECT_EQ(a.lastHeard()->count(), FakeClock::kWallAtStart + 75000);
     clock.advance(14999);
     a.heard(); // each reply starts its window over
+    a.unanswered();
     clock.advance(14999);
     EXPECT_TRUE(a.answering());
     clock.advance(1);
@@ -179,6 +181,11 @@ TEST(Answering, KnownOnlyOnceItsWindowHasPassedOrItReplied) {
     clock.advance(60000);
     EXPECT_EQ(a.state(), S::Unknown);
     EXPECT_EQ(told, (std::vector<std::string>{"0>2 15000", "2>1 0", "1>2 15000"}));
+    // Within its window, its silence is not yet counted.
+    a.lineUp();
+    a.unanswered();
+    clock.advance(14999);
+    EXPECT_EQ(a.state(), S::Unknown);
 }
 
 TEST(BridgeCore, AProjectorThatNeverAnswersIsSeenAndToldOnce) {
@@ -206,6 +213,102 @@ TEST(BridgeCore, AProjectorThatNeverAnswersIsSeenAndToldOnce) {
               std::string::npos)
         << m;
     EXPECT_NE(m.find("HELP tova_projector_lamp_seconds Lamp time as the projector reports it, in seconds"), std::string::npos);
+}
+
+
+} // namespace
+} // namespace tova::bridge
+
+namespace tova::bridge {
+namespace {
+
+// One client keeps input changes waiting for a projector that is not there, another asks a
+// projector that is: once the absent one is known not to answer, none of its lines holds the
+// line; only the poller asks it, once a period.
+TEST(BridgeCore, AProjectorThatDoesNotAnswerHoldsNoLine) {
+    CorePlan plan = hall(1);
+    ProjectorConfig right;
+    right.prefix = "A002";
+    right.name = "Hall right";
+    plan.listeners.push_back({ClientKind::Pjlink, right, SlotRules{2, 0, false}});
+    CoreRig r(plan);
+    std::size_t looked = 0;
+    auto run = [&](int ms) { // the projector at A001 answers at once; nothing answers A002
+        for (int t = 0; t < ms; t += 10) {
+            r.clock.advance(10);
+            for (; looked < r.serial.writes.size(); ++looked) {
+                const std::string& w = r.serial.writes[looked];
+                if (w == "A001CR0\r") r.serial.receive("00\r");
+                else if (w.starts_with("A001")) r.serial.receive("\x06\r");
+            }
+        }
+    };
+    const ClientId raw = r.connect(1, "127.0.0.1");
+    const ClientId pj = r.connect(0, "192.0.2.5");
+    auto attack = [&] { // 15 distinct input changes, each waiting up to 5 s for its acknowledgement
+        static const char* sources[] = {"DVI", "RGB", "VIDEO", "YPbPr", "YCbCr"};
+        for (int s = 0; s < 15; ++s)
+            r.core->received(raw, "A002CF INPUT" + std::to_string(s / 5 + 1) + " " + sources[s % 5] + "\r");
+    };
+    attack();
+    // Not answering: known within its window, once a line of its own got no reply; a line of
+    // its already on the wire then runs out its time.
+    run(7000);
+    ASSERT_NE(std::find_if(r.logged.begin(), r.logged.end(),
+                           [](const std::string& l) { return l.starts_with("no answer from 002 (Hall right)"); }),
+              r.logged.end());
+    const std::size_t from = r.serial.writes.size();
+    long long worst = 0;
+    for (int round = 0; round < 20; ++round) {
+        attack();
+        const std::size_t before = r.sent[pj].size();
+        const long long asked = r.clock.ms;
+        r.core->received(pj, "%1POWR ?\r");
+        while (r.sent[pj].size() == before && r.clock.ms - asked < 6000) run(10);
+        worst = std::max(worst, r.clock.ms - asked);
+        run(1000);
+    }
+    std::size_t probes = 0, others = 0;
+    for (std::size_t i = from; i < r.serial.writes.size(); ++i) {
+        if (r.serial.writes[i] == "A002CR0\r") ++probes;
+        else if (r.serial.writes[i].starts_with("A002")) ++others;
+    }
+    EXPECT_EQ(others, 0u) << "lines to the absent projector went on the wire";
+    EXPECT_GE(probes, 10u); // asked about once a period
+    EXPECT_LE(probes, 25u);
+    EXPECT_LE(worst, 1200) << "the PJLink client waited " << worst << " ms behind the absent projector's lines";
+    // The shared line may address only the projectors served: 003 is no line of the wire's.
+    r.core->received(raw, "A003C00\r");
+    run(100);
+    EXPECT_EQ(std::count(r.serial.writes.begin(), r.serial.writes.end(), "A003C00\r"), 0);
+}
+
+TEST(BridgeCore, SilentSharedLineClientsGiveWayToANewcomer) {
+    CorePlan plan = hall();
+    plan.listeners[1].places.size = 8;
+    CoreRig r(plan);
+    std::vector<ClientId> silent;
+    for (int i = 0; i < 8; ++i) {
+        silent.push_back(r.connect(1, "127.0.0.1"));
+        r.core->received(silent.back(), "A001CR0\r"); // one whole line each, then nothing
+        r.serial.receive("00\r");
+    }
+    r.clock.advance(SharedLineClient::kIdle.count() - 1000);
+    EXPECT_TRUE(std::holds_alternative<BridgeCore::Refused>(r.core->connect(1, "127.0.0.1", "127.0.0.1:1")));
+    // Past the bound: the longest silent makes room, and the log says why.
+    r.clock.advance(1500);
+    const auto newcomer = r.core->connect(1, "127.0.0.1", "127.0.0.1:2");
+    ASSERT_TRUE(std::holds_alternative<BridgeCore::Admitted>(newcomer));
+    EXPECT_EQ(std::get<BridgeCore::Admitted>(newcomer).evicted, silent.front());
+    EXPECT_NE(std::find_if(r.logged.begin(), r.logged.end(),
+                           [](const std::string& l) { return l.ends_with("closed for a newcomer: no whole line for 30 s"); }),
+              r.logged.end());
+    // One that sent a line since keeps its place: the next to go is the next longest silent.
+    r.core->received(silent[1], "A001CR0\r");
+    r.serial.receive("00\r");
+    const auto another = r.core->connect(1, "127.0.0.1", "127.0.0.1:3");
+    ASSERT_TRUE(std::holds_alternative<BridgeCore::Admitted>(another));
+    EXPECT_EQ(std::get<BridgeCore::Admitted>(another).evicted, silent[2]);
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "bridge/client_bounds.hpp"
 #include "bridge/client_registry.hpp"
 #include "bridge/connection_tally.hpp"
+#include "bridge/core_plan.hpp"
+#include "bridge/setting_values.hpp"
 #include "bridge/log_priority.hpp"
 #include "bridge/log_limiter.hpp"
 #include "fakes.hpp"
@@ -14,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -198,6 +201,20 @@ TEST(ListenerSlots, ANewcomerTakesThePlaceOfAnIdleConnection) {
          {"ok", "address full"}},
         {"no limit per address", {3, 0}, {{0, 1, "192.0.2.1", false}, {0, 2, "192.0.2.1", false}, {0, 3, "192.0.2.1", false}},
          {"ok", "ok", "ok"}},
+        {"silent past the idle bound gives way", {2, 0, false, std::chrono::seconds(30)},
+         {{0, 1, "192.0.2.1", true}, {10, 2, "192.0.2.2", true}, {29000, 3, "192.0.2.3", false}, {30500, 4, "192.0.2.4", false}},
+         {"ok", "ok", "full", "ok, 1 out"}},
+        {"one that did nothing goes before one fallen silent", {3, 0, false, std::chrono::seconds(30)},
+         {{0, 1, "192.0.2.1", true}, {31000, 2, "192.0.2.2", false}, {31000, 3, "192.0.2.3", false}, {32500, 4, "192.0.2.4", false}},
+         {"ok", "ok", "ok", "ok, 2 out"}},
+        {"an IPv6 /64 is one address", {8, 2},
+         {{0, 1, "2001:db8:1::1", true}, {0, 2, "2001:db8:1::2", true}, {0, 3, "2001:db8:1:0:ffff:0:0:9", false},
+          {0, 4, "2001:db8:1:1::1", false}},
+         {"ok", "ok", "address full", "ok"}},
+        {"link-local, unique local and IPv4 each by itself", {8, 1},
+         {{0, 1, "fe80::1", false}, {0, 2, "fe80::2", false}, {0, 3, "fd00::1", false}, {0, 4, "fd00::2", false},
+          {0, 5, "192.0.2.1", false}, {0, 6, "192.0.2.2", false}},
+         {"ok", "ok", "ok", "ok", "ok", "ok"}},
     };
     for (const auto& c : cases) {
         FakeClock clock;
@@ -337,6 +354,12 @@ TEST(BridgeSettings, TheFileKeyByKey) {
         {{{"share", "listen", "127.0.0.1:4001"}, {"share", "name", "x"}}, "no setting name="},
         {{{"web", "listen", "127.0.0.1:80"}}, "[pjlink NAME] or [share NAME]"},
         {{{"pjlink hall", "name", "x"}}, "needs listen = HOST:PORT"},
+        // Every listener's places have the web's ceiling.
+        {{{"", "max-clients", "4096"}}, ""},
+        {{{"", "max-clients", "4097"}}, "from 1 to 4096"},
+        {{{"pjlink hall", "listen", "0.0.0.0:4352"}, {"pjlink hall", "max-clients", "2147483647"}}, "from 1 to 4096"},
+        {{{"share", "listen", "127.0.0.1:4001"}, {"share", "max-clients", "0"}}, "from 1 to 4096"},
+        {{{"", "http-max-clients", "5000"}}, "from 1 to 4096"},
     };
     for (const auto& c : cases) {
         SettingsFile f;
@@ -368,6 +391,14 @@ TEST(BridgeSettings, TheFileAsItIsWritten) {
         {"device = a\nspeed 19200\n", "hall.conf:2: no setting: KEY = VALUE, or [SECTION]"},
         {"[pjlink a\n", "hall.conf:1: a section is"},
         {"[pjlink a]\nlisten = 127.0.0.1:1\naddress = 5\n", "hall.conf:3: [pjlink a] address: address= takes 001 to 004"},
+        // Names are printable UTF-8: nothing that would end an answer line, or break /metrics.
+        {"[pjlink a]\nlisten = 127.0.0.1:1\nname = Salle \xc3\xa9t\xc3\xa9\n", ""},
+        {"[pjlink a]\nlisten = 127.0.0.1:1\nname = Hall\r%1POWR=1\n",
+         "hall.conf:3: [pjlink a] name: name= takes 1 to 64 bytes of printable UTF-8"},
+        {"[pjlink a]\nlisten = 127.0.0.1:1\nname = Hall \xff\xfe\n", "hall.conf:3: [pjlink a] name: name= takes"},
+        {"[pjlink a]\nlisten = 127.0.0.1:1\n\ninput-names = PC,Lectern\x01,Video,Camera,Spare\n",
+         "hall.conf:4: [pjlink a] input-names: input-names= takes five names of printable UTF-8"},
+        {"name = Hall\x1b[2J\n", "hall.conf:1: name: name= takes 1 to 64 bytes of printable UTF-8"},
         // A line longer than the reader takes is refused whole, never cut and read as two.
         {"# " + std::string(1021, 'x') + "metrics-open = true\n", "hall.conf:1: longer than 1024 characters"},
         {"device = " + std::string(1015, 'd') + "\n", ""}, // 1024 exactly
@@ -541,3 +572,25 @@ TEST(LogText, TheJournalGetsAPriorityAndNoTimeOfItsOwn) {
     };
     for (const auto& c : cases) EXPECT_EQ(logText(c.text, c.priority, c.journal, "2026-12-08 10:42:03.123"), c.line);
 }
+
+#ifndef _WIN32
+// The service's memory limit is what the bridge may hold with every place taken at the default
+// places: a change to a bound, or to the defaults, that the unit does not follow fails here.
+TEST(BridgeSettings, TheServicesMemoryLimitHoldsTheDefaultPlaces) {
+    CorePlan plan;
+    plan.listeners.push_back({ClientKind::Pjlink, {}, SlotRules{kDefaultMaxPjlink}});
+    plan.listeners.push_back({ClientKind::SharedLine, {}, SlotRules{kDefaultMaxShared}});
+    plan.web = CoreWeb{};
+    std::ifstream unit(TOVA_SOURCE_DIR "/data/systemd/tova-bridge@.service");
+    ASSERT_TRUE(unit.good());
+    long long limitMiB = 0;
+    for (std::string line; std::getline(unit, line);)
+        if (line.starts_with("MemoryMax=")) limitMiB = std::stoll(line.substr(10)); // "208M"
+    const auto most = static_cast<long long>(mostMemory(plan) >> 20);
+    EXPECT_LE(most, limitMiB);
+    EXPECT_GE(most, limitMiB - 8) << "the limit has room nobody accounts for";
+    // Each place more costs about a megabyte: 4096 PJLink places need four gigabytes.
+    plan.listeners[0].places.size = kMostPlaces;
+    EXPECT_GT(mostMemory(plan) >> 20, 4096u);
+}
+#endif

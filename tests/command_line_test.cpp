@@ -108,6 +108,22 @@ TEST(CommandLine, AddressLiterals) {
     }
 }
 
+TEST(CommandLine, AddressGroupsForLimitsPerAddress) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"2001:db8:1::1", "2001:db8:1:0::/64"},
+        {"2001:0DB8:0001:0000:ffff:0:0:9", "2001:db8:1:0::/64"},
+        {"2a00:1450:4001:82b::200e", "2a00:1450:4001:82b::/64"},
+        {"3fff::1:2:3:4", "3fff:0:0:0::/64"},
+        {"fe80::1%eth0", "fe80::1%eth0"}, // link-local, unique local, loopback: each address itself
+        {"fd12:3456::1", "fd12:3456::1"},
+        {"::1", "::1"},
+        {"::ffff:192.0.2.1", "::ffff:192.0.2.1"},
+        {"192.0.2.1", "192.0.2.1"},
+        {"not an address", "not an address"},
+    };
+    for (const auto& [address, group] : cases) EXPECT_EQ(addressGroup(address), group) << address;
+}
+
 namespace {
 
 struct Store : DeviceStore {
@@ -192,7 +208,11 @@ TEST(ProgramOptions, EachProgramsRules) {
         {"sim", {"--fast", "--warm-up", "0.1"}, ""},
         {"sim", {"--warm-up", "600"}, ""},
         {"bridge", {"--speed", "4800"}, "--speed takes 19200 or 9600"},
-        {"bridge", {"--name", ""}, "--name takes 1 to 64 characters"},
+        {"bridge", {"--name", ""}, "--name takes 1 to 64 bytes of printable UTF-8"},
+        {"bridge", {"--name", "Hall\r%1POWR=1"}, "--name takes 1 to 64 bytes of printable UTF-8"},
+        {"bridge", {"--pjlink", "127.0.0.1:0,input-names=A,B,C,D,E\n"}, "input-names= takes five names of printable UTF-8"},
+        {"bridge", {"--pjlink", "127.0.0.1:0,max-clients=2147483647"}, "max-clients= takes a number from 1 to 4096"},
+        {"bridge", {"--max-clients", "4097"}, "--max-clients takes a number from 1 to 4096"},
         {"bridge", {"--poll", "-1"}, "--poll takes seconds from 0"},
         {"bridge", {"--http-name", "bad name"}, "--http-name takes host names"},
         {"bridge", {"--pjlink", "127.0.0.1:4352/009"}, "--pjlink 127.0.0.1:4352/009: the projector address"},

@@ -40,6 +40,7 @@ TEST(FuzzCorpus, EveryInputKeepsTheInvariants) {
         {"receive", tova::fuzz::receivePath, 100},
         {"pjlink", tova::fuzz::pjlinkPath, 20},
         {"shared_line", tova::fuzz::sharedLinePath, 20},
+        {"page_socket", tova::fuzz::pageSocketPath, 20},
     };
     for (const auto& t : targets) EXPECT_GE(replay(t.corpus, t.path), t.atLeast) << t.corpus;
 }

@@ -26,7 +26,7 @@ for need in libqt6widgets6 libqt6serialport6 libqt6network6 qt6-qpa-plugins; do
 done
 grep -q fonts-ipafont-gothic <<<"$(dpkg-deb --field "$control" Recommends)" || fail "the IPA fonts are not recommended"
 depends=$(dpkg-deb --field "$bridge" Depends)
-for need in libqt6core6 libqt6network6 libqt6serialport6 libqt6httpserver6 libqt6websockets6; do
+for need in libqt6core6 libqt6network6 libqt6serialport6 libqt6httpserver6; do
   grep -q "$need" <<<"$depends" || fail "tova-bridge has no dependency on $need: $depends"
 done
 for never in libqt6widgets6 libqt6gui6 qt6-qpa-plugins fonts-ipafont-gothic; do

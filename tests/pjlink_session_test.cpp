@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A PJLink connection's own rules on the fake clock: the digest, the limits of a request, the
 // idle close, how many requests may wait, a device that is gone; and the shared line.
-#include "bridge/pjlink/digest.hpp"
+#include "bridge/digest.hpp"
 #include "bridge/shared_line.hpp"
 #include "pjlink_rig.hpp"
 
@@ -13,6 +13,7 @@ using namespace tova::test;
 
 // The digests of the protocol's worked examples, worked out independently:
 //   python3 -c "import hashlib; print(hashlib.md5(b'498e4a67JBMIAProjectorLink').hexdigest())"
+//   (and .sha1 for SHA-1, which a WebSocket's opening uses)
 //   python3 -c "import hashlib; P=bytes.fromhex('3db25e10f69c47a85adb24cf361897e0');
 //     C=bytes.fromhex('c14b279e603d8a5f17e849ba360f2dc5'); x=bytes(a^b for a,b in zip(C,P)).hex();
 //     print(C.hex()+hashlib.sha256((x+'JBMIAProjectorLink').encode()).hexdigest())"
@@ -21,14 +22,18 @@ const std::string kShaPrefix = "c14b279e603d8a5f17e849ba360f2dc5"
                                "70ab129eac6924d4c129c9c4fcf45be42e1e776325a66db67e5b6eee50f2a692";
 
 TEST(Digest, KnownDigests) {
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"", "d41d8cd98f00b204e9800998ecf8427e", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        {"498e4a67JBMIAProjectorLink", kMd5Prefix, "0bcc65153bf82f5f21057dfa3877ed6bd60f986762f7f680dda6d6ef44c1324e"},
+    const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855",
+         "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad",
+         "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        {"498e4a67JBMIAProjectorLink", kMd5Prefix, "0bcc65153bf82f5f21057dfa3877ed6bd60f986762f7f680dda6d6ef44c1324e",
+         "7545d82cb48518583264e4496580bc1a6d6d554a"},
     };
-    for (const auto& [text, md5, sha] : cases) {
+    for (const auto& [text, md5, sha, sha1] : cases) {
         EXPECT_EQ(md5Hex(text), md5) << text;
         EXPECT_EQ(sha256Hex(text), sha) << text;
+        EXPECT_EQ(sha1Hex(text), sha1) << text;
     }
 }
 
@@ -71,6 +76,23 @@ TEST(Pjlink, AuthenticationAsControllersDoIt) {
     open.session->start();
     EXPECT_EQ(open.sent, "PJLINK 0\r");
     EXPECT_EQ(open.ask("PJLINK 2"), "PJLINK 0\r"); // nothing to authenticate
+}
+
+// A name from the settings is printable UTF-8, so that no answer carries a line end: four
+// requests pipelined get four answers, in order, whatever the name holds.
+TEST(Pjlink, ANameCannotForgeAnAnswer) {
+    EXPECT_FALSE(validName("Hall\r%1POWR=1"));
+    EXPECT_FALSE(validName("Hall\n"));
+    EXPECT_FALSE(validName("\xff\xfe"));
+    EXPECT_FALSE(parseInputNames("PC,Lectern\r%1POWR=1,Video,Camera,Spare").has_value());
+    EXPECT_FALSE(parseInputNames("PC,Lectern,Video,Camera,\x85").has_value());
+    ProjectorConfig c;
+    c.name = "Salle \xc3\xa9t\xc3\xa9 \xe6\x98\xa0\xe5\x83\x8f";
+    ASSERT_TRUE(validName(c.name));
+    PjlinkRig r(c);
+    r.sent.clear();
+    r.session->received("%1NAME ?\r%1INF1 ?\r%1CLSS ?\r%1NAME ?\r");
+    EXPECT_EQ(r.sent, "%1NAME=" + c.name + "\r%1INF1=TOVA\r%1CLSS=2\r%1NAME=" + c.name + "\r");
 }
 
 // The longest line: a first one with the 2.10 prefix 232 bytes, with the MD5 prefix 168; a later

@@ -2,7 +2,7 @@
 // PJLink Class 1 on the fake clock: every row of the mapping, every error, the digest, the
 // limits of a request and the idle close.
 #include "bridge/bridge_settings.hpp"
-#include "bridge/pjlink/digest.hpp"
+#include "bridge/digest.hpp"
 #include "bridge/pjlink/pjlink_session.hpp"
 #include "bridge/shared_line.hpp"
 #include "pjlink_rig.hpp"

@@ -250,29 +250,6 @@ TEST(RequestFraming, ALengthReadTwoWaysIsRefused) {
         }
 }
 
-TEST(WebRoutes, OnlyAWebSocketOpeningUpgradesThePagesSocket) {
-    const std::string key = "dGhlIHNhbXBsZSBub25jZQ==";
-    struct Case {
-        UpgradeRequest u;
-        bool upgraded;
-    } cases[] = {
-        {{"GET", "/socket", "websocket", "Upgrade", key, "13"}, true},
-        {{"GET", "/socket", "WebSocket", "keep-alive, Upgrade", key, " 13 "}, true},
-        {{"GET", "/socket", "x", "Upgrade", key, "13"}, false},
-        {{"GET", "/socket", "websocket", "keep-alive", key, "13"}, false},
-        {{"GET", "/socket", "websocket", "Upgrade", "", "13"}, false},
-        {{"GET", "/socket", "websocket", "Upgrade", "short==", "13"}, false},
-        {{"GET", "/socket", "websocket", "Upgrade", "dGhlIHNhbXBsZSBub25jZQ!=", "13"}, false},
-        {{"GET", "/socket", "websocket", "Upgrade", key, "8"}, false},
-        {{"GET", "/socket", "websocket", "Upgrade", key, ""}, false},
-        {{"POST", "/socket", "websocket", "Upgrade", key, "13"}, false},
-        {{"GET", "/tables", "websocket", "Upgrade", key, "13"}, false},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(wellFormedUpgrade(c.u), c.upgraded) << c.u.method << " " << c.u.path << " " << c.u.upgrade << " " << c.u.connection
-                                                      << " " << c.u.key << " " << c.u.version;
-}
-
 TEST(WebRoutes, EachRequestGetsWhatItsRulesAllow) {
     AccessRig r(lanConfig());
     const std::string session = r.login();

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     auto planned = tova::planBridge(settings, "tova-bridge " TOVA_VERSION);
     if (auto* failed = std::get_if<tova::PlanFailure>(&planned)) return fail(*failed);
     const tova::BridgePlan& plan = std::get<tova::BridgePlan>(planned);
-    for (const QString& warning : tova::startUpWarnings(settings, plan, tova::raiseOpenFileLimit()))
+    for (const QString& warning : tova::startUpWarnings(settings, plan, {tova::raiseOpenFileLimit(), tova::memoryLimit()}))
         tova::logLine(warning, tova::bridge::Priority::Warning);
 
     QCoreApplication app(argc, argv);

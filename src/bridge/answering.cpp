@@ -20,6 +20,7 @@ Answering::~Answering() { m_timer.setOnTick({}); }
 
 void Answering::lineUp() {
     m_lineUp = true;
+    m_unanswered = false;
     m_state = State::Unknown;
     m_since = m_clock.now();
     m_sinceWall = m_clock.wallTime();
@@ -34,6 +35,7 @@ void Answering::lineDown() {
 
 void Answering::heard() {
     if (!m_lineUp) return;
+    m_unanswered = false;
     m_since = m_clock.now();
     m_sinceWall = m_clock.wallTime();
     m_lastWall = m_sinceWall;
@@ -42,9 +44,17 @@ void Answering::heard() {
         m_changed(State::Yes, before, {});
 }
 
+void Answering::unanswered() {
+    if (!m_lineUp) return;
+    m_unanswered = true;
+    // Its window passed while its line waited: the silence that follows counts now.
+    if (m_state != State::No && !m_timer.enabled()) expired();
+}
+
 void Answering::expired() {
     m_timer.setEnabled(false); // told once; a reply starts it again
     if (!m_lineUp || m_state == State::No) return;
+    if (!m_unanswered) return; // asked nothing yet: no fault of its own
     const State before = std::exchange(m_state, State::No);
     if (m_changed) m_changed(State::No, before, m_clock.now() - m_since);
 }

@@ -3,9 +3,10 @@
 // Whether a projector answers. It does while it has replied (to the poller or to any client)
 // within its window: three poll periods, 15 s without polling. One that has not replied within
 // the window since the line opened, or since its last reply, does not: the wrong cable that
-// never answered at all is the first case, not only a projector that stops. Until the window
-// has passed once it is not known yet. While the line is closed nothing is known; the watch
-// starts again when it opens.
+// never answered at all is the first case, not only a projector that stops. Its silence counts
+// only once a line of its own went on the wire and got no reply: a line held by another
+// projector's long input change is no fault of this one's. Until then it is not known yet.
+// While the line is closed nothing is known; the watch starts again when it opens.
 #include "core/clock.hpp"
 #include "core/timer.hpp"
 
@@ -31,7 +32,8 @@ class Answering {
 
     void lineUp();   // the line opened: the window starts
     void lineDown(); // the line closed: nothing is known until it opens again
-    void heard();    // a reply from the projector, now
+    void heard();      // a reply from the projector, now
+    void unanswered(); // a line of its own went on the wire and got no reply
 
     State state() const { return m_state; }
     bool answering() const { return m_state == State::Yes; }
@@ -49,6 +51,7 @@ class Answering {
     Changed m_changed;
     State m_state = State::Unknown;
     bool m_lineUp = false;
+    bool m_unanswered = false; // since its last reply (or the line's opening)
     std::chrono::milliseconds m_since{0};         // the steady clock's: its last reply, or the line's opening
     std::chrono::milliseconds m_sinceWall{0};     // the same, on the calendar
     std::optional<std::chrono::milliseconds> m_lastWall;

@@ -3,6 +3,8 @@
 // out by id, and the web remote's pages.
 #include "bridge/bridge_core.hpp"
 
+#include "core/host_port.hpp"
+
 namespace tova::bridge {
 
 std::string BridgeCore::refusal(int listener, ClientRegistry::Refusal why) const {
@@ -33,9 +35,10 @@ std::variant<BridgeCore::Admitted, BridgeCore::Refused> BridgeCore::connect(int 
     if (a.evicted) {
         if (const auto it = m_connections.find(*a.evicted); it != m_connections.end()) {
             const bool password = it->second.pjlink && m_plan.listeners[std::size_t(it->second.listener)].config.password;
-            sayLimited("made room on " + name,
-                       it->second.who + " closed for a newcomer: " + (password ? "not authenticated" : "nothing sent") + " yet",
-                       it->second.address);
+            const std::string why = a.evictedFellSilent ? "no whole line for " + std::to_string(SharedLineClient::kIdle.count() / 1000) + " s"
+                                    : password         ? "not authenticated yet"
+                                                       : "nothing sent yet";
+            sayLimited("made room on " + name, it->second.who + " closed for a newcomer: " + why, it->second.address);
         }
     }
     Connection& c = m_connections[a.id];
@@ -81,7 +84,7 @@ void BridgeCore::startPjlink(ClientId id, Connection& c) {
                     sayLimited("failed login on " + name, who + ": a wrong password", address);
                     if (m_backoff.wrong(address))
                         sayLimited("ban",
-                                   address + ": " + std::to_string(DigestBackoff::kLimit) +
+                                   addressGroup(address) + ": " + std::to_string(DigestBackoff::kLimit) +
                                        " wrong digests within a minute; its new connections are refused for 60 s",
                                    address);
                 },
@@ -102,7 +105,8 @@ void BridgeCore::startShared(ClientId id, Connection& c) {
             .close = [this, id] { m_tell.close(id); },
             .log = [this, who = c.who, address = c.address](
                        const std::string& text) { sayLimited("shared line " + text.substr(0, 20), who + ": " + text, address); },
-            .line = [this, id] { m_clients.settle(id); }});
+            .line = [this, id] { m_clients.settle(id); },
+            .mayAddress = [this](int target) { return mayAddress(target); }});
 }
 
 bool BridgeCore::reading(ClientId id, std::size_t unsent) const {

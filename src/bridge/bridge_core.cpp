@@ -2,6 +2,8 @@
 // The core put together: the line, the projectors and their pollers, the web remote, /metrics.
 #include "bridge/bridge_core.hpp"
 
+#include "link/address.hpp"
+
 #include <algorithm>
 
 namespace tova::bridge {
@@ -23,10 +25,14 @@ BridgeCore::BridgeCore(SerialControl& line, const Clock& clock, MakeTimer makeTi
                .exchanged =
                    [this](const Request& r, const ExchangeResult& e) {
                        m_stats.exchanged(e);
-                       // Any reply is the projector's answer, a refusal too.
-                       if (e.outcome != ExchangeResult::Replied) return;
-                       if (const auto it = m_answering.find(r.target); it != m_answering.end()) it->second->heard();
-                   }}),
+                       // Any reply is the projector's answer, a refusal too; a line of its own on the
+                       // wire without one is its silence.
+                       const auto it = m_answering.find(r.target);
+                       if (it == m_answering.end()) return;
+                       if (e.outcome == ExchangeResult::Replied) it->second->heard();
+                       else if (e.outcome == ExchangeResult::TimedOut && !e.withheld) it->second->unanswered();
+                   },
+               .withhold = [this](const Request& r) { return withheld(r); }}),
       m_clients(m_clock), m_backoff(m_clock),
       m_limiter(m_clock, *m_logWindow, [this](Priority p, const std::string& s) { say(s, p); }),
       m_tally(*m_tallyTimer, [this](const std::string& s) { say(s, Priority::Info); }),
@@ -52,7 +58,9 @@ BridgeCore::BridgeCore(SerialControl& line, const Clock& clock, MakeTimer makeTi
     m_line.setEvents({[this](const std::string& bytes) { m_queue.received(bytes); },
                       [this](const SerialFailure& f) { m_keeper.lost(f); }});
     for (const CoreListener& l : m_plan.listeners) {
-        m_index.push_back(m_clients.addListener(l.kind, l.places));
+        SlotRules places = l.places;
+        if (l.kind == ClientKind::SharedLine) places.idleAfter = SharedLineClient::kIdle;
+        m_index.push_back(m_clients.addListener(l.kind, places));
         // One state and one poller for each projector on the line, whatever its listeners.
         m_stateOf.push_back(l.kind == ClientKind::Pjlink ? &projector(l.config.prefix) : nullptr);
         m_names.emplace_back();
@@ -104,6 +112,7 @@ void BridgeCore::answeringChanged(const std::string& prefix, Answering::State no
             Priority::Warning);
     else if (before == Answering::State::No)
         say(projectorName(prefix) + " answers again");
+    if (now == Answering::State::Yes) m_probes[prefix].told = false;
     if (m_webRemote) m_webRemote->answered(*m_states.at(prefix));
 }
 
@@ -160,13 +169,45 @@ void BridgeCore::setPasswords(const std::vector<std::optional<std::string>>& pas
     }
 }
 
+bool BridgeCore::withheld(const Request& r) {
+    const auto it = m_answering.find(r.target);
+    if (it == m_answering.end() || it->second->state() != Answering::State::No) return false;
+    if (r.background) return false; // the poller's probe, one a period
+    Probe& p = m_probes[r.target];
+    // Without polling a client's line is the probe, one each window.
+    if (m_plan.pollSeconds == 0 && m_clock.now() - p.last >= Answering::kWindowWithoutPolling) {
+        p.last = m_clock.now();
+        return false;
+    }
+    if (!std::exchange(p.told, true))
+        say("lines to " + projectorName(r.target) + " are answered at once as no reply while it does not answer; " +
+                (m_plan.pollSeconds > 0 ? "the poller asks it" : "a client's line asks it every 15 s"),
+            Priority::Warning);
+    return true;
+}
+
+bool BridgeCore::mayAddress(int target) const {
+    if (target == kNoAddress || target == kEveryProjector) return true;
+    const std::string prefix = prefixFor(target);
+    bool anyAddressed = false;
+    for (const CoreListener& l : m_plan.listeners) {
+        if (l.kind != ClientKind::Pjlink || l.config.prefix.empty()) continue;
+        if (l.config.prefix == prefix) return true;
+        anyAddressed = true;
+    }
+    return !anyAddressed;
+}
+
 std::string BridgeCore::metrics() const {
     MetricsInput in;
     in.projectors = m_projectors;
     for (std::size_t i = 0; i < m_plan.listeners.size(); ++i)
         in.listeners.push_back({m_names[i], m_plan.listeners[i].kind == ClientKind::Pjlink ? "pjlink" : "shared_line",
                                 m_clients.clients(m_index[i])});
-    if (m_webRemote) in.listeners.push_back({m_webName, "http", m_tell.webConnections ? m_tell.webConnections() : 0});
+    if (m_webRemote) {
+        in.listeners.push_back({m_webName, "http", m_tell.webConnections ? m_tell.webConnections() : 0});
+        in.listeners.push_back({m_webName, "web_page", m_clients.clients(m_pageListener)}); // of those, pages open
+    }
     in.line = &m_stats;
     in.lineUp = m_queue.lineUp();
     in.pjlinkAuthFailures = m_pjlinkFailures;

@@ -134,6 +134,11 @@ class BridgeCore {
     std::string projectorName(const std::string& prefix) const;
     void answeringChanged(const std::string& prefix, Answering::State now, Answering::State before,
                           std::chrono::milliseconds silentFor);
+    // Whether a line is kept off the wire: its projector does not answer, and it is no probe.
+    bool withheld(const Request& r);
+    // Whether the shared line may address that target: a served projector, or any but where
+    // none has an address of its own; unaddressed lines and lines to every projector always.
+    bool mayAddress(int target) const;
     void serveProjectors();
     void startWeb();
     void sendTo(ClientId id, const std::string& bytes);
@@ -164,6 +169,11 @@ class BridgeCore {
     std::vector<std::unique_ptr<Poller>> m_pollers;
     std::vector<std::unique_ptr<Timer>> m_answerTimers; // outlive what they tick for
     std::map<std::string, std::unique_ptr<Answering>> m_answering; // by address on the line
+    struct Probe {
+        std::chrono::milliseconds last{-Answering::kWindowWithoutPolling}; // a client's line let through as a probe
+        bool told = false;                         // that its lines are withheld
+    };
+    std::map<std::string, Probe> m_probes;         // by address on the line
     std::vector<ServedProjector> m_projectors; // as the web remote and the metrics name them
     std::map<ClientId, Connection> m_connections;
     int m_pageListener = -1;

@@ -50,8 +50,8 @@ const Key kKeys[] = {
       "Connections each listener serves at once, unless it has its own max-clients= (default 32 for PJLink, 8 "
       "for the shared line)."},
      [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
-         s.maxClients = positiveNumber(v);
-         if (!s.maxClients) return std::string("max-clients= takes a number above 0");
+         s.maxClients = placesNumber(v);
+         if (!s.maxClients) return "max-clients= " + std::string(kPlacesRule);
          return std::nullopt;
      }},
     {{"max-per-address", "n",

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/client_bounds.hpp"
 
+#include "core/host_port.hpp"
+
 #include <algorithm>
 #include <utility>
 
@@ -35,7 +37,8 @@ void OutputBound::took(std::size_t unsent) {
     else m_stall.setEnabled(true); // progress: the count starts over
 }
 
-bool DigestBackoff::wrong(const std::string& address) {
+bool DigestBackoff::wrong(const std::string& peer) {
+    const std::string address = addressGroup(peer);
     const auto now = m_clock.now();
     if (!m_records.contains(address) && m_records.size() >= kAddresses) {
         auto oldest = m_records.end();
@@ -54,8 +57,8 @@ bool DigestBackoff::wrong(const std::string& address) {
     return true;
 }
 
-bool DigestBackoff::banned(const std::string& address) {
-    const auto it = m_records.find(address);
+bool DigestBackoff::banned(const std::string& peer) {
+    const auto it = m_records.find(addressGroup(peer));
     return it != m_records.end() && it->second.bannedUntil > m_clock.now();
 }
 

@@ -46,8 +46,8 @@ class OutputBound {
     bool m_closed = false;
 };
 
-// Wrong digests by address: kLimit in kWindow, and the address's new connections are refused
-// for kBan. At most kAddresses are kept; the oldest go first, but never one that is banned: a
+// Wrong digests by address (a global IPv6 address by its /64): kLimit in kWindow, and the
+// address's new connections are refused for kBan. At most kAddresses are kept; the oldest go first, but never one that is banned: a
 // ban runs its time whatever others do (with every place held by a ban, a new address is not
 // kept until one ends).
 class DigestBackoff {

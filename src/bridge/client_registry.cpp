@@ -18,9 +18,9 @@ std::variant<ClientRegistry::Admitted, ClientRegistry::Refusal> ClientRegistry::
         return *refused == ListenerSlots::Refused::Full ? Refusal::Full : Refusal::AddressFull;
     ++m_next;
     m_clients.emplace(id, listener);
-    const std::optional<ClientId> evicted = std::get<ListenerSlots::Taken>(taken).evicted;
-    if (evicted) m_clients.erase(*evicted);
-    return Admitted{id, evicted};
+    const auto& t = std::get<ListenerSlots::Taken>(taken);
+    if (t.evicted) m_clients.erase(*t.evicted);
+    return Admitted{id, t.evicted, t.fellSilent};
 }
 
 void ClientRegistry::settle(ClientId id) {

@@ -27,6 +27,7 @@ class ClientRegistry {
     struct Admitted {
         ClientId id;
         std::optional<ClientId> evicted; // closed to make room for it
+        bool evictedFellSilent = false;  // it had done its part, then nothing for its listener's idle bound
     };
 
     explicit ClientRegistry(const Clock& clock) : m_clock(clock) {}

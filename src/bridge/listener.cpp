@@ -15,9 +15,8 @@ std::optional<std::string> setListenerKey(ListenerSpec& l, std::string_view key,
         if (!where) return std::string("listen= takes HOST:PORT, the port a number from 0 to 65535");
         l.where = *where;
     } else if (key == "max-clients") {
-        const auto n = positiveNumber(value);
-        if (!n) return std::string("max-clients= takes a number above 0");
-        l.maxClients = n;
+        l.maxClients = placesNumber(value);
+        if (!l.maxClients) return "max-clients= " + std::string(kPlacesRule);
     } else if (key == "max-per-address") {
         l.maxPerAddress = perAddressNumber(value);
         if (!l.maxPerAddress) return "max-per-address= " + std::string(kPerAddressRule);
@@ -33,7 +32,9 @@ std::optional<std::string> setListenerKey(ListenerSpec& l, std::string_view key,
         if (!l.inputs) return std::string("inputs= takes five PJLink inputs, such as 11,12,13,14,15");
     } else if (pjlink && key == "input-names") {
         l.inputNames = parseInputNames(value);
-        if (!l.inputNames) return std::string("input-names= takes five names, such as PC,Lectern,Video,Camera,Spare");
+        if (!l.inputNames)
+            return std::string("input-names= takes five names of printable UTF-8 (no control characters), such as "
+                               "PC,Lectern,Video,Camera,Spare");
     } else if (pjlink && (key == "serial" || key == "version" || key == "lamp-model" || key == "filter-model")) {
         const bool printable = std::all_of(value.begin(), value.end(), [](char c) { return c >= 0x20 && c < 0x7f; });
         if (!printable || value.size() > 32) return std::string(key) + "= takes up to 32 printable characters";

@@ -9,15 +9,17 @@ namespace tova::bridge {
 
 int defaultPerAddress(int size) { return std::max(1, std::min(8, size / 4)); }
 
-std::optional<int> ListenerSlots::idlest(const std::string* address) const {
+std::optional<int> ListenerSlots::idlest(const std::string* group) const {
     const auto now = m_clock.now();
-    std::optional<int> found;
-    std::chrono::milliseconds oldest{};
+    std::optional<int> fresh, silent;
+    std::chrono::milliseconds oldest{}, longest{};
     for (const auto& [id, h] : m_held) {
-        if (h.settled || now - h.since < kGrace || (address && h.address != *address)) continue;
-        if (!found || h.since < oldest) found = id, oldest = h.since;
+        if (group && h.group != *group) continue;
+        if (!h.settled && now - h.since >= kGrace && (!fresh || h.since < oldest)) fresh = id, oldest = h.since;
+        const bool quiet = h.settled && m_rules.idleAfter.count() > 0 && now - h.lastDone >= m_rules.idleAfter;
+        if (quiet && (!silent || h.lastDone < longest)) silent = id, longest = h.lastDone;
     }
-    return found;
+    return fresh ? fresh : silent;
 }
 
 std::chrono::milliseconds ListenerSlots::wait() const {
@@ -31,23 +33,30 @@ std::chrono::milliseconds ListenerSlots::wait() const {
 
 std::variant<ListenerSlots::Taken, ListenerSlots::Refused> ListenerSlots::take(int id, const std::string& address) {
     Taken taken;
+    const std::string group = addressGroup(address);
     const bool limited = m_rules.perAddress > 0 && (m_rules.limitLoopback || !isLoopbackAddress(address));
-    const auto fromAddress = std::count_if(m_held.begin(), m_held.end(), [&](const auto& h) { return h.second.address == address; });
-    if (limited && fromAddress >= m_rules.perAddress) {
+    const auto fromGroup = std::count_if(m_held.begin(), m_held.end(), [&](const auto& h) { return h.second.group == group; });
+    if (limited && fromGroup >= m_rules.perAddress) {
         // Its share is full: one of its own idle ones makes room.
-        taken.evicted = idlest(&address);
+        taken.evicted = idlest(&group);
         if (!taken.evicted) return Refused::AddressFull;
     } else if (static_cast<int>(m_held.size()) >= m_rules.size) {
         taken.evicted = idlest(nullptr);
         if (!taken.evicted) return Refused::Full;
     }
-    if (taken.evicted) m_held.erase(*taken.evicted);
-    m_held[id] = Held{address, m_clock.now()};
+    if (taken.evicted) {
+        taken.fellSilent = m_held.at(*taken.evicted).settled;
+        m_held.erase(*taken.evicted);
+    }
+    m_held[id] = Held{group, m_clock.now()};
     return taken;
 }
 
 void ListenerSlots::settle(int id) {
-    if (auto it = m_held.find(id); it != m_held.end()) it->second.settled = true;
+    if (auto it = m_held.find(id); it != m_held.end()) {
+        it->second.settled = true;
+        it->second.lastDone = m_clock.now();
+    }
 }
 
 void ListenerSlots::release(int id) { m_held.erase(id); }

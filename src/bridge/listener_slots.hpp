@@ -7,9 +7,12 @@
 // newcomers wait, unaccepted, in the order they came, until one can be made: clients that
 // reconnect as soon as they are closed only join the back of that line, and a controller is
 // greeted within about a second however many there are. A newcomer is refused only when every
-// place is held by a connection that has done its part. One address holds at most perAddress
-// places, so that one remote host cannot fill a listener; loopback peers (the panel, tova-send,
-// a local controller) are exempt unless limitLoopback.
+// place is held by a connection that has done its part. Where the listener has an idle bound, a
+// connection that has done nothing more for that long is judged idle again (its place is taken
+// only when a newcomer needs it). One address holds at most perAddress places, so that one
+// remote host cannot fill a listener; a global IPv6 address counts by its /64, which any host
+// has whole; loopback peers (the panel, tova-send, a local controller) are exempt unless
+// limitLoopback.
 #include "core/clock.hpp"
 
 #include <chrono>
@@ -25,6 +28,9 @@ struct SlotRules {
     int size = 1;
     int perAddress = 0; // 0: no limit
     bool limitLoopback = false;
+    // A connection that has done its part and then nothing for this long may be made room of
+    // (0: it keeps its place).
+    std::chrono::milliseconds idleAfter{0};
 };
 
 // A listener's places per address unless told: the smaller of 8 and a quarter of its places.
@@ -37,6 +43,7 @@ class ListenerSlots {
 
     struct Taken {
         std::optional<int> evicted; // the connection to close to make room
+        bool fellSilent = false;    // it had done its part, and then nothing for idleAfter
     };
     enum class Refused {
         Full,        // every place held by a connection that has done its part, or too young
@@ -50,7 +57,7 @@ class ListenerSlots {
     std::chrono::milliseconds wait() const;
     // A place for connection id from address, or why not.
     std::variant<Taken, Refused> take(int id, const std::string& address);
-    // The connection has done its part: it keeps its place.
+    // The connection has done its part (again): it keeps its place.
     void settle(int id);
     void release(int id);
     std::size_t used() const { return m_held.size(); }
@@ -58,12 +65,14 @@ class ListenerSlots {
 
   private:
     struct Held {
-        std::string address;
+        std::string group; // its address as the limit per address counts it
         std::chrono::milliseconds since;
         bool settled = false;
+        std::chrono::milliseconds lastDone{0};
     };
-    // The oldest unsettled connection past its grace, of one address or of all.
-    std::optional<int> idlest(const std::string* address) const;
+    // The connection to make room of, of one address group or of all: the oldest that has done
+    // nothing past its grace, else the longest silent past the idle bound.
+    std::optional<int> idlest(const std::string* group) const;
 
     const Clock& m_clock;
     SlotRules m_rules;

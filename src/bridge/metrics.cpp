@@ -2,6 +2,7 @@
 #include "bridge/metrics.hpp"
 
 #include "bridge/answering.hpp"
+#include "core/utf8.hpp"
 
 #include <charconv>
 
@@ -63,6 +64,7 @@ std::string metricName(std::string_view words) {
 } // namespace
 
 void LineStats::exchanged(const ExchangeResult& r) {
+    if (r.withheld) return; // never on the wire
     ++m_exchanges;
     if (r.outcome == ExchangeResult::TimedOut || r.outcome == ExchangeResult::NotTaken) ++m_timeouts;
     const double s = std::chrono::duration<double>(r.took).count();
@@ -73,11 +75,14 @@ void LineStats::exchanged(const ExchangeResult& r) {
 }
 
 std::string labelValue(std::string_view text) {
+    // The format is UTF-8: a value that is not (no name from the settings) keeps the page valid.
+    const bool utf8 = validUtf8(text);
     std::string out;
     for (char c : text) {
         if (c == '\\') out += "\\\\";
         else if (c == '"') out += "\\\"";
         else if (c == '\n') out += "\\n";
+        else if (!utf8 && static_cast<unsigned char>(c) >= 0x80) out += '?';
         else out += c;
     }
     return out;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/projector.hpp"
 
+#include "core/utf8.hpp"
 #include "link/query_table.hpp"
 
 #include <utility>
@@ -31,13 +32,15 @@ bool classTwoInput(std::string_view code) {
            ((code[1] >= '1' && code[1] <= '9') || (code[1] >= 'A' && code[1] <= 'Z'));
 }
 
+bool validName(std::string_view name) { return !name.empty() && name.size() <= kMaxNameLength && printableUtf8(name); }
+
 std::optional<InputNames> parseInputNames(std::string_view text) {
     InputNames out;
     std::size_t n = 0;
     for (;;) {
         const std::size_t comma = text.find(',');
         const std::string_view name = text.substr(0, comma);
-        if (n == out.size() || name.empty() || name.size() > kMaxInputName) return std::nullopt;
+        if (n == out.size() || name.empty() || name.size() > kMaxInputName || !printableUtf8(name)) return std::nullopt;
         out[n++] = std::string(name);
         if (comma == std::string_view::npos) break;
         text.remove_prefix(comma + 1);

@@ -17,15 +17,16 @@ namespace tova::bridge {
 class Answering;
 class ProjectorState;
 
-// A projector's name, as NAME ? answers it: 1 to 64 characters.
+// A projector's name, as NAME ? answers it: 1 to 64 bytes of printable UTF-8. A line end or a
+// control character in it would end its answer early and forge the next one.
 inline constexpr std::size_t kMaxNameLength = 64;
-inline constexpr std::string_view kNameRule = "name= takes 1 to 64 characters";
-inline bool validName(std::string_view name) { return !name.empty() && name.size() <= kMaxNameLength; }
+inline constexpr std::string_view kNameRule = "name= takes 1 to 64 bytes of printable UTF-8 (no control characters)";
+bool validName(std::string_view name);
 
 // PJLink codes of input modes 1 to 5.
 using Inputs = std::array<std::string, 5>;
 inline const Inputs kDefaultInputs{"11", "12", "13", "14", "15"};
-// Names of input modes 1 to 5, each 1 to kMaxInputName bytes.
+// Names of input modes 1 to 5, each 1 to kMaxInputName bytes of printable UTF-8.
 using InputNames = std::array<std::string, 5>;
 inline constexpr std::size_t kMaxInputName = 128;
 

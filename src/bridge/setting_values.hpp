@@ -15,10 +15,20 @@ inline std::optional<int> positiveNumber(std::string_view v) {
     return n;
 }
 
+// The most places any listener has: what its clients may hold of the bridge's memory is bounded,
+// so that the service's memory limit means something.
+inline constexpr int kMostPlaces = 4096;
+inline constexpr std::string_view kPlacesRule = "takes a number from 1 to 4096";
+inline std::optional<int> placesNumber(std::string_view v) {
+    const auto n = wholeNumber(v);
+    if (!n || *n < 1 || *n > kMostPlaces) return std::nullopt;
+    return n;
+}
+
 // Connections one address may hold: 0 (no limit) up to any listener's size.
 inline std::optional<int> perAddressNumber(std::string_view v) {
     const auto n = wholeNumber(v);
-    if (!n || *n < 0 || *n > 4096) return std::nullopt;
+    if (!n || *n < 0 || *n > kMostPlaces) return std::nullopt;
     return n;
 }
 inline constexpr std::string_view kPerAddressRule = "takes a number from 0 (no limit) to the listener's max-clients";

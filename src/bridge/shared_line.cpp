@@ -31,6 +31,10 @@ void SharedLineClient::received(std::string_view bytes) {
         if (m_tell.line) m_tell.line();
         // Framed again from its own address and code, it is the line as the client sent it.
         const AddressedCode a = splitAddress(line);
+        if (m_tell.mayAddress && !m_tell.mayAddress(a.target)) {
+            if (m_tell.log) m_tell.log("dropped, no such projector is served here:" + trafficText(line));
+            continue;
+        }
         const Submitted s = m_queue.submit(m_id, requestFor(prefixFor(a.target), a.code), [this](const ExchangeResult& r) {
             if (r.outcome == ExchangeResult::Replied) m_tell.send(r.bytes);
         });

@@ -223,7 +223,30 @@ std::vector<std::optional<std::string>> rereadPasswords(const bridge::BridgeSett
     return out;
 }
 
-std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgePlan& plan, long fileLimit) {
+long long memoryLimit() {
+    QFile groups(QStringLiteral("/proc/self/cgroup"));
+    if (!groups.open(QIODevice::ReadOnly)) return -1;
+    long long limit = -1;
+    // "0::/system.slice/x.service" (v2), "4:memory:/x" (v1): the tightest limit either sets.
+    for (const QByteArray& line : groups.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(':');
+        if (parts.size() < 3) continue;
+        const QString path = QString::fromUtf8(line.mid(parts[0].size() + parts[1].size() + 2));
+        QString file;
+        if (parts[0] == "0" && parts[1].isEmpty()) file = QStringLiteral("/sys/fs/cgroup%1/memory.max").arg(path);
+        else if (parts[1].split(',').contains("memory")) file = QStringLiteral("/sys/fs/cgroup/memory%1/memory.limit_in_bytes").arg(path);
+        QFile f(file);
+        if (file.isEmpty() || !f.open(QIODevice::ReadOnly)) continue;
+        bool number = false;
+        const long long bytes = f.readAll().trimmed().toLongLong(&number);
+        // v1 says "no limit" with a number near the largest it has.
+        if (number && bytes > 0 && bytes < (1LL << 60) && (limit < 0 || bytes < limit)) limit = bytes;
+    }
+    return limit;
+}
+
+std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgePlan& plan, SystemLimits limits) {
+    const long fileLimit = limits.files;
     std::vector<QString> out;
     std::set<std::string> told;
     std::vector<std::string> secrets;
@@ -244,6 +267,14 @@ std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const Brid
                                      "past that, connections wait until others close")
                           .arg(clients)
                           .arg(fileLimit));
+    const std::uint64_t most = bridge::mostMemory(plan.core);
+    if (limits.memoryBytes > 0 && most > std::uint64_t(limits.memoryBytes))
+        out.push_back(QStringLiteral("warning: with every place taken the bridge may hold up to %1 MiB, more than its "
+                                     "memory limit of %2 MiB: past that the service restarts and every client is dropped; "
+                                     "raise MemoryMax= with a drop-in (systemctl edit), or give fewer places "
+                                     "(max-clients, http-max-clients)")
+                          .arg(most >> 20)
+                          .arg(limits.memoryBytes >> 20));
     return out;
 }
 

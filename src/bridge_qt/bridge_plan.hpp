@@ -55,8 +55,18 @@ std::vector<std::optional<std::string>> rereadPasswords(const bridge::BridgeSett
 // The web remote's password read again; nullopt keeps the one in force.
 std::optional<std::string> rereadWebPassword(const bridge::BridgeSettings& s, std::vector<QString>& problems);
 
-// What the log says at start: password files others can read, and more clients allowed than
-// descriptors (fileLimit: the open-file limit, -1 for none).
-std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgePlan& plan, long fileLimit);
+// What the system allows the process: open files, and memory (its cgroup's limit, as a
+// service's MemoryMax= sets it), -1 for no limit.
+struct SystemLimits {
+    long files = -1;
+    long long memoryBytes = -1;
+};
+// The memory limit of the cgroup this process runs in (cgroup v2's memory.max, or v1's
+// memory.limit_in_bytes); -1 for none.
+long long memoryLimit();
+
+// What the log says at start: password files others can read, more clients allowed than
+// descriptors, and more than the memory limit could hold with every place taken.
+std::vector<QString> startUpWarnings(const bridge::BridgeSettings& s, const BridgePlan& plan, SystemLimits limits);
 
 } // namespace tova

@@ -44,16 +44,26 @@ QTcpSocket* TcpServer::nextPendingConnection() {
     return s;
 }
 
-QTcpSocket* TcpServer::adopt(qintptr fd) {
+bool TcpServer::adopt(qintptr fd) {
     auto* s = new QTcpSocket(this);
-    if (s->setSocketDescriptor(fd)) return s;
-    delete s;
-    return nullptr;
+    if (!s->setSocketDescriptor(fd)) {
+        delete s;
+        return false;
+    }
+    handOver(s);
+    return true;
+}
+
+void TcpServer::handOver(QTcpSocket* s) {
+    m_pending.push_back(s);
+    // Qt's HTTP server listens for the signal Qt keeps private to its own accept loop.
+    QMetaObject::invokeMethod(this, "pendingConnectionAvailable", Qt::DirectConnection);
+    emit newConnection();
 }
 
 #ifndef Q_OS_UNIX
 void TcpServer::incomingConnection(qintptr fd) {
-    if (QTcpSocket* s = adopt(fd)) return addPendingConnection(s);
+    if (adopt(fd)) return;
     QTcpSocket closer; // refused: the connection is closed at once
     if (closer.setSocketDescriptor(fd)) closer.abort();
 }
@@ -99,15 +109,7 @@ void TcpServer::acceptAll() {
             return; // EAGAIN: the backlog is drained
         }
         m_out = false;
-        QTcpSocket* s = adopt(fd);
-        if (!s) {
-            ::close(fd);
-            continue;
-        }
-        m_pending.push_back(s);
-        // Qt's HTTP server listens for the signal Qt keeps private to its own accept loop.
-        QMetaObject::invokeMethod(this, "pendingConnectionAvailable", Qt::DirectConnection);
-        emit newConnection();
+        if (!adopt(fd)) ::close(fd);
     }
 #endif
 }

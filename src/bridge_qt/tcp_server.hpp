@@ -45,9 +45,11 @@ class TcpServer : public QTcpServer {
     void outOfDescriptors(const QString& why); // once, until it accepts again
 
   protected:
-    // The socket for an accepted descriptor; nullptr refuses the connection (the descriptor is
-    // closed).
-    virtual QTcpSocket* adopt(qintptr fd);
+    // Takes an accepted descriptor: hands its socket over, now or once it knows what it is for,
+    // and says true; or refuses the connection (false: the descriptor is closed).
+    virtual bool adopt(qintptr fd);
+    // The socket is the server's users' now: pending, and said so.
+    void handOver(QTcpSocket* s);
 #ifndef Q_OS_UNIX
     // Where this class does not accept by itself, Qt's loop accepts and hands each connection
     // here, to be adopted (or refused) just the same.

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "core/host_port.hpp"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <vector>
 
 namespace tova {
 
@@ -42,38 +47,54 @@ bool hexGroup(std::string_view g) {
     return !g.empty() && g.size() <= 4 && g.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
 }
 
-bool ipv6(std::string_view s) {
+// An IPv6 address's eight groups (a zone taken off), or nullopt when it is none.
+std::optional<std::array<std::uint16_t, 8>> ipv6Groups(std::string_view s) {
     if (const std::size_t zone = s.find('%'); zone != std::string_view::npos) {
-        if (zone + 1 == s.size()) return false;
+        if (zone + 1 == s.size()) return std::nullopt;
         s = s.substr(0, zone);
     }
     const std::size_t gap = s.find("::");
-    if (gap != std::string_view::npos && s.find("::", gap + 1) != std::string_view::npos) return false;
-    int groups = 0;
-    bool tailV4 = false;
-    auto count = [&](std::string_view half) {
+    if (gap != std::string_view::npos && s.find("::", gap + 1) != std::string_view::npos) return std::nullopt;
+    // Each half's groups in order; a dotted IPv4 tail is two groups.
+    auto read = [](std::string_view half, std::vector<std::uint16_t>& out, bool last) {
         if (half.empty()) return true;
         for (;;) {
             const std::size_t colon = half.find(':');
             const std::string_view g = half.substr(0, colon);
-            if (colon == std::string_view::npos && g.find('.') != std::string_view::npos) {
+            if (last && colon == std::string_view::npos && g.find('.') != std::string_view::npos) {
                 if (!ipv4(g)) return false;
-                groups += 2;
-                tailV4 = true;
+                unsigned b[4] = {};
+                std::size_t at = 0;
+                for (unsigned& v : b) {
+                    const std::size_t dot = g.find('.', at);
+                    std::from_chars(g.data() + at, g.data() + (dot == std::string_view::npos ? g.size() : dot), v);
+                    at = dot + 1;
+                }
+                out.push_back(std::uint16_t(b[0] << 8 | b[1]));
+                out.push_back(std::uint16_t(b[2] << 8 | b[3]));
                 return true;
             }
             if (!hexGroup(g)) return false;
-            ++groups;
+            unsigned v = 0;
+            std::from_chars(g.data(), g.data() + g.size(), v, 16);
+            out.push_back(std::uint16_t(v));
             if (colon == std::string_view::npos) return true;
             half.remove_prefix(colon + 1);
         }
     };
-    if (gap == std::string_view::npos) return count(s) && groups == 8;
-    const std::string_view head = s.substr(0, gap), tail = s.substr(gap + 2);
-    if (!count(head)) return false;
-    if (tailV4 && !head.empty()) return false;
-    return count(tail) && groups < 8;
+    std::vector<std::uint16_t> head, tail;
+    if (gap == std::string_view::npos) {
+        if (!read(s, head, true) || head.size() != 8) return std::nullopt;
+    } else if (!read(s.substr(0, gap), head, false) || !read(s.substr(gap + 2), tail, true) || head.size() + tail.size() >= 8) {
+        return std::nullopt;
+    }
+    std::array<std::uint16_t, 8> groups{};
+    std::copy(head.begin(), head.end(), groups.begin());
+    std::copy(tail.begin(), tail.end(), groups.end() - std::ptrdiff_t(tail.size()));
+    return groups;
 }
+
+bool ipv6(std::string_view s) { return ipv6Groups(s).has_value(); }
 
 } // namespace
 
@@ -87,6 +108,15 @@ bool isLoopbackAddress(std::string_view a) {
     const std::string_view group = a.substr(last + 1);
     return group.find_first_not_of('0') == group.size() - 1 && group.back() == '1' &&
            a.substr(0, last).find_first_not_of("0:") == std::string_view::npos;
+}
+
+std::string addressGroup(const std::string& address) {
+    const auto groups = ipv6Groups(address);
+    // Global unicast (2000::/3) only: what a host is given is a /64 at least.
+    if (!groups || ((*groups)[0] & 0xe000) != 0x2000) return address;
+    char text[48];
+    std::snprintf(text, sizeof text, "%x:%x:%x:%x::/64", (*groups)[0], (*groups)[1], (*groups)[2], (*groups)[3]);
+    return text;
 }
 
 std::string formatHostPort(const HostPort& hp) {

@@ -19,6 +19,9 @@ std::optional<HostPort> parseHostPort(std::string_view text);
 bool isAddressLiteral(std::string_view host);
 // A loopback address (127.0.0.0/8, ::1) as a literal: a peer on this machine.
 bool isLoopbackAddress(std::string_view address);
+// What limits per address count an address as: a global IPv6 address by its /64 (any host has
+// one, and as many addresses in it as it likes), any other as itself.
+std::string addressGroup(const std::string& address);
 // As written back: brackets around an IPv6 host.
 std::string formatHostPort(const HostPort& hp);
 

@@ -89,40 +89,6 @@ void ExchangeQueue::withdraw(ClientId client, std::string_view line) {
     });
 }
 
-std::pair<ClientId, long long> ExchangeQueue::nextClient() {
-    // A shared line goes out only once it leads every queue that holds it.
-    auto leads = [&](const LinePtr& line) {
-        return std::all_of(m_queues.begin(), m_queues.end(), [&](const auto& q) {
-            return q.second.empty() || q.second.front() == line ||
-                   std::find(q.second.begin(), q.second.end(), line) == q.second.end();
-        });
-    };
-    // Clients' lines go before a background line that has not waited out its patience. Of the
-    // rest, the smallest finish tag goes first; of equals, the line that may hold the wire
-    // shortest; then the first client after the one served last, as taking turns would.
-    auto deferred = [&](const LinePtr& l) {
-        return l->request.background && m_clock.now() - l->since < milliseconds(l->request.patienceMs);
-    };
-    std::optional<ClientId> best;
-    std::tuple<bool, long long, int> least{};
-    auto finishTag = [&](ClientId c, const Line& l) {
-        const auto last = m_finished.find(c);
-        return std::max(m_virtual, last == m_finished.end() ? 0 : last->second) + l.request.timeoutMs;
-    };
-    auto after = m_queues.upper_bound(m_lastServed);
-    std::vector<ClientId> order;
-    for (auto it = after; it != m_queues.end(); ++it) order.push_back(it->first);
-    for (auto it = m_queues.begin(); it != after; ++it) order.push_back(it->first);
-    for (ClientId c : order) {
-        const auto& lines = m_queues[c];
-        if (lines.empty() || !leads(lines.front())) continue;
-        const LinePtr& l = lines.front();
-        const std::tuple<bool, long long, int> key{deferred(l), finishTag(c, *l), l->request.timeoutMs};
-        if (!best || key < least) best = c, least = key;
-    }
-    return {best.value_or(0), std::get<1>(least)};
-}
-
 void ExchangeQueue::pump() {
     if (m_open || m_guarding || m_telling || !m_up) return;
     for (;;) {
@@ -139,9 +105,16 @@ void ExchangeQueue::pump() {
         m_virtual = std::max(m_virtual, tag);
         for (const Waiter& w : line->waiters) m_finished[w.client] = std::max(m_finished[w.client], tag);
         m_in.clear();
+        m_openedAt = m_clock.now();
+        // Withheld: answered as no reply once this turn's handler has returned, the wire untouched.
+        m_withheld = m_tell.withhold && m_tell.withhold(line->request);
+        if (m_withheld) {
+            m_timeout.setInterval(0);
+            m_timeout.setEnabled(true);
+            return;
+        }
         ++m_exchanges;
         if (m_tell.logEach) m_tell.logEach("exchange" + trafficText(line->request.line));
-        m_openedAt = m_clock.now();
         try {
             m_line.output(line->request.line);
         } catch (const SerialError& e) {
@@ -162,7 +135,7 @@ void ExchangeQueue::drop(Dropped::Why why, std::string_view bytes) {
 }
 
 void ExchangeQueue::received(std::string_view bytes) {
-    if (!m_open || !m_open->request.awaitReply) {
+    if (!m_open || !m_open->request.awaitReply || m_withheld) {
         if (m_guarding) {
             // Not quiet yet: the guard starts over, but never beyond its bound.
             drop(Dropped::WhileQuiet, bytes);
@@ -191,6 +164,13 @@ void ExchangeQueue::received(std::string_view bytes) {
 }
 
 void ExchangeQueue::timedOut() {
+    if (std::exchange(m_withheld, false)) {
+        m_timeout.setEnabled(false);
+        ExchangeResult none{ExchangeResult::TimedOut};
+        none.withheld = true;
+        finish(std::move(none));
+        return;
+    }
     const Request& r = m_open->request;
     const bool late = m_clock.now() - m_openedAt >= milliseconds(r.timeoutMs);
     if (!r.awaitReply) {
@@ -237,7 +217,7 @@ void ExchangeQueue::finish(ExchangeResult result) {
     LinePtr line = std::exchange(m_open, nullptr);
     if (line) {
         result.took = m_clock.now() - m_openedAt;
-        if (m_tell.logEach)
+        if (m_tell.logEach && !result.withheld)
             m_tell.logEach("reply" + (result.outcome == ExchangeResult::Replied ? trafficText(result.bytes)
                                                                                 : std::string(" none")));
         // The callbacks may submit their next lines; the next line out is chosen once every client
@@ -265,6 +245,7 @@ void ExchangeQueue::setLineUp(bool up) {
     m_timeout.setEnabled(false);
     m_guard.setEnabled(false);
     m_guarding = false;
+    m_withheld = false;
     std::vector<Waiter> told;
     if (m_open) told = std::exchange(m_open->waiters, {});
     m_open = nullptr;

@@ -57,6 +57,7 @@ struct ExchangeResult {
     std::string bytes{};               // the reply's bytes
     std::chrono::milliseconds took{0}; // from the hand-over to the end
     std::string failure{};             // LineDown by a failed hand-over: the failure, described
+    bool withheld = false;             // TimedOut without going on the wire: its projector does not answer
 };
 using Done = std::function<void(const ExchangeResult&)>;
 
@@ -97,6 +98,9 @@ class ExchangeQueue {
         // Every exchange as it ends, before its clients are told: for the bridge's traffic strip
         // and its counters.
         std::function<void(const Request&, const ExchangeResult&)> exchanged{};
+        // Whether a line, its turn come, is withheld from the wire (its projector does not
+        // answer): it is answered at once as no reply, holding the line for nobody.
+        std::function<bool(const Request&)> withhold{};
     };
 
     // The line must stay open while it is up; timeout and guard are the queue's own timers.
@@ -154,6 +158,7 @@ class ExchangeQueue {
     bool m_up = true;
     bool m_guarding = false;
     bool m_telling = false; // an ended exchange's clients are being told: nothing goes out yet
+    bool m_withheld = false; // the open line never went on the wire
     std::chrono::milliseconds m_quietBy{0};             // the wait for quiet ends by then
     std::map<ClientId, std::deque<LinePtr>> m_queues; // each client's waiting lines, in order
     std::map<ClientId, long long> m_finished;         // the finish tag of each client's last line on the wire

@@ -2,7 +2,7 @@
 // PJLink Class 2 on loopback, against the virtual projector: a search finds each projector from
 // its own address, notifications follow the projector's power, FREEZE and volume reach the wire,
 // inputs are named, and controllers authenticate as they do.
-#include "bridge/pjlink/digest.hpp"
+#include "bridge/digest.hpp"
 #include "bridge_process.hpp"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // tova-bridge as a process, and PJLink clients written here from the protocol.
 #include "processes.hpp"
 
-#include "bridge/pjlink/digest.hpp"
+#include "bridge/digest.hpp"
 
 #include <QFile>
 #include <QRegularExpression>

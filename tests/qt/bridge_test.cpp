@@ -57,10 +57,11 @@ TEST(Bridge, PasswordRightAndWrong) {
 TEST(Bridge, SharedLineAndPjlinkTogether) {
     SimProcess sim({QStringLiteral("--fast"), QStringLiteral("--projectors"), QStringLiteral("2")});
     BridgeProcess bridge(sim.device, {QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0/002,name=Stage"),
-                                      QStringLiteral("--share"), QStringLiteral("127.0.0.1:0")}, 2);
+                                      QStringLiteral("--pjlink"), QStringLiteral("127.0.0.1:0/001,name=Side"),
+                                      QStringLiteral("--share"), QStringLiteral("127.0.0.1:0")}, 3);
     PjlinkClient pj(bridge.ports[0]);
     QTcpSocket raw;
-    raw.connectToHost(QHostAddress::LocalHost, bridge.ports[1]);
+    raw.connectToHost(QHostAddress::LocalHost, bridge.ports[2]);
     ASSERT_TRUE(raw.waitForConnected(3000));
     QByteArray rawIn;
     for (int round = 0; round < 10; ++round) {
@@ -76,7 +77,7 @@ TEST(Bridge, SharedLineAndPjlinkTogether) {
         rawIn.clear();
     }
     // tova-send and the panel work through it unchanged.
-    const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(bridge.ports[1]);
+    const QString url = QStringLiteral("tcp://127.0.0.1:%1").arg(bridge.ports[2]);
     const auto r = run(bin("tova-send"), {QStringLiteral("--device"), url, QStringLiteral("--address"),
                                           QStringLiteral("002"), QStringLiteral("CR0"), QStringLiteral("CR PRESSURE")});
     EXPECT_EQ(r.out, QStringLiteral("Stand by\n1013 hPa\n")) << r.err.toStdString();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/pjlink/announcer.hpp"
 
-#include "bridge/pjlink/digest.hpp"
+#include "bridge/digest.hpp"
 
 #include <algorithm>
 #include <cmath>

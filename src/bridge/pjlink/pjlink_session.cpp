@@ -2,7 +2,7 @@
 // A PJLink connection: greeting, authentication, requests in, answers out in their order.
 #include "bridge/pjlink/pjlink_session.hpp"
 
-#include "bridge/pjlink/digest.hpp"
+#include "bridge/digest.hpp"
 #include "link/traffic.hpp"
 #include "tables/line_requests.hpp"
 

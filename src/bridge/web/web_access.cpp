@@ -155,12 +155,14 @@ bool WebAccess::live(std::string_view id) {
     return true;
 }
 
-bool WebAccess::metricsAllowed(std::string_view authorization, std::string_view cookieHeader) {
-    if (m_config.metricsOpen || !m_config.password) return true;
+bool WebAccess::tokenGiven(std::string_view authorization) const {
     authorization = trimmed(authorization);
-    if (m_config.metricsToken && authorization.starts_with("Bearer ") &&
-        sameSecret(trimmed(authorization.substr(7)), *m_config.metricsToken))
-        return true;
+    return m_config.metricsToken && authorization.starts_with("Bearer ") &&
+           sameSecret(trimmed(authorization.substr(7)), *m_config.metricsToken);
+}
+
+bool WebAccess::metricsAllowed(std::string_view authorization, std::string_view cookieHeader) {
+    if (m_config.metricsOpen || !m_config.password || tokenGiven(authorization)) return true;
     return loggedIn(cookieHeader);
 }
 

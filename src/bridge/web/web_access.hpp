@@ -67,6 +67,8 @@ class WebAccess {
     static std::string sessionOf(std::string_view cookieHeader);
     bool live(std::string_view session);
     bool metricsAllowed(std::string_view authorization, std::string_view cookieHeader);
+    // The Authorization header carries the metrics token.
+    bool tokenGiven(std::string_view authorization) const;
 
     // A login from address; on Opened, setCookie holds the Set-Cookie header's value.
     Login login(std::string_view password, const std::string& address, std::string& setCookie);

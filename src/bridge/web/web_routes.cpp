@@ -18,33 +18,6 @@ const std::vector<std::pair<std::string, std::string>>& securityHeaders() {
     return h;
 }
 
-bool wellFormedUpgrade(const UpgradeRequest& u) {
-    auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-        return s;
-    };
-    auto trimmed = [](std::string_view s) {
-        while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-        while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-        return s;
-    };
-    bool upgradeNamed = false;
-    std::string_view tokens = u.connection;
-    for (;;) {
-        const std::size_t comma = tokens.find(',');
-        upgradeNamed = upgradeNamed || lower(std::string(trimmed(tokens.substr(0, comma)))) == "upgrade";
-        if (comma == std::string_view::npos) break;
-        tokens.remove_prefix(comma + 1);
-    }
-    // 16 bytes in base64: 22 characters of its alphabet and "==".
-    const std::string_view key = trimmed(u.key);
-    const bool keyWellFormed = key.size() == 24 && key.ends_with("==") &&
-                               key.substr(0, 22).find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/") ==
-                                   std::string_view::npos;
-    return u.method == "GET" && u.path == WebRoutes::kSocketPath && lower(std::string(trimmed(u.upgrade))) == "websocket" &&
-           upgradeNamed && keyWellFormed && trimmed(u.version) == "13";
-}
-
 bool WebRoutes::socketAllowed(const WebRequest& r) {
     return m_access.hostAllowed(r.host) && m_access.originAllowed(r.origin) && m_access.loggedIn(r.cookie);
 }
@@ -52,14 +25,20 @@ bool WebRoutes::socketAllowed(const WebRequest& r) {
 WebReply WebRoutes::handle(const WebRequest& r) {
     // Another site's page that rebound its name to this address gets nothing.
     if (!m_access.hostAllowed(r.host)) return text(421, "This bridge does not answer to that host name.");
+    WebReply reply = route(r);
+    reply.settles = reply.settles || m_access.loggedIn(r.cookie);
+    return reply;
+}
+
+WebReply WebRoutes::route(const WebRequest& r) {
     const bool get = r.method == "GET" || r.method == "HEAD";
     if (r.method == "POST" && (r.path == "/login" || r.path == "/logout")) {
         if (!m_access.originAllowed(r.origin)) return text(403, "Refused: the request comes from another site.");
         if (r.path == "/logout") return {204, {}, {}, {{"Set-Cookie", m_access.logout(r.cookie)}}};
         std::string cookie;
         switch (m_access.login(formField(r.body, "password").value_or(""), r.peer, cookie)) {
-        case WebAccess::Login::Opened: return {204, {}, {}, {{"Set-Cookie", cookie}}};
-        case WebAccess::Login::Unneeded: return {204, {}, {}, {}};
+        case WebAccess::Login::Opened: return {204, {}, {}, {{"Set-Cookie", cookie}}, true};
+        case WebAccess::Login::Unneeded: return {204, {}, {}, {}, true};
         case WebAccess::Login::Wrong: return text(401, "Wrong password.");
         case WebAccess::Login::Banned: return text(429, "Too many wrong passwords: wait a minute.");
         case WebAccess::Login::TooMany: return text(429, "Too many wrong passwords from everywhere: wait a minute.");
@@ -68,7 +47,8 @@ WebReply WebRoutes::handle(const WebRequest& r) {
     if (r.path == "/metrics" && get) {
         if (!m_access.metricsAllowed(r.authorization, r.cookie))
             return {401, "text/plain; charset=utf-8", "Log in or give the metrics token.\n", {{"WWW-Authenticate", "Bearer"}}};
-        return {200, "text/plain; version=0.0.4; charset=utf-8", m_content.metrics ? m_content.metrics() : std::string(), {}};
+        return {200, "text/plain; version=0.0.4; charset=utf-8", m_content.metrics ? m_content.metrics() : std::string(), {},
+                m_access.tokenGiven(r.authorization)};
     }
     if (r.path == "/tables" && get) {
         if (!m_access.loggedIn(r.cookie)) return text(401, "Log in first.");

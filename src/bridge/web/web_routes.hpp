@@ -26,15 +26,10 @@ struct WebReply {
     std::string type;        // Content-Type; empty with no body
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers; // besides the security headers
+    // The request showed it is a user's (a live session, a login, the metrics token; any request
+    // where no login is needed): its connection keeps its place.
+    bool settles = false;
 };
-
-// What an upgrade request says of itself.
-struct UpgradeRequest {
-    std::string method, path, upgrade, connection, key, version; // the last four: headers
-};
-// A WebSocket's opening handshake to the page's socket: GET /socket, Upgrade: websocket,
-// Connection naming upgrade, a key of 16 bytes in base64, version 13.
-bool wellFormedUpgrade(const UpgradeRequest& u);
 
 // A file of the page: its type and bytes.
 struct WebFile {
@@ -62,6 +57,8 @@ class WebRoutes {
     bool socketAllowed(const WebRequest& r);
 
   private:
+    WebReply route(const WebRequest& r);
+
     WebAccess& m_access;
     Content m_content;
 };

@@ -54,9 +54,8 @@ std::optional<std::string> setWebKey(WebSettings& w, std::string_view key, std::
     } else if (key == "metrics-token-file") {
         return file(w.metricsTokenFile);
     } else if (key == "http-max-clients") {
-        const auto n = positiveNumber(value);
-        if (!n || *n > 4096) return std::string("http-max-clients= takes a number from 1 to 4096");
-        w.maxClients = n;
+        w.maxClients = placesNumber(value);
+        if (!w.maxClients) return "http-max-clients= " + std::string(kPlacesRule);
     } else if (key == "http-max-per-address") {
         w.maxPerAddress = perAddressNumber(value);
         if (!w.maxPerAddress) return "http-max-per-address= " + std::string(kPerAddressRule);

@@ -4,12 +4,12 @@
 #include "bridge/client_bounds.hpp"
 #include "bridge/web/request_framing.hpp"
 #include "bridge/web/web_routes.hpp"
+#include "bridge/web/websocket_opening.hpp"
 #include "core/clock.hpp"
 #include "qt/qt_timer.hpp"
 
 #include <QPointer>
 #include <QSslSocket>
-#include <QWebSocket>
 #include <QTimer>
 
 #include <map>
@@ -52,7 +52,7 @@ class Bounds : public QObject {
         connect(&m_deadline, &QTimer::timeout, this, [this] { cut(); });
         m_deadline.start();
         // Connected before the HTTP server's own slot: it sees each piece before it is read.
-        m_reading = connect(s, &QTcpSocket::readyRead, this, &Bounds::arrived);
+        connect(s, &QTcpSocket::readyRead, this, &Bounds::arrived);
         watchWrites();
     }
     ~Bounds() override {
@@ -60,28 +60,59 @@ class Bounds : public QObject {
         m_shared->sockets.erase(m_place);
         if (m_listener) m_listener->resume(); // a newcomer waiting may take its place
     }
-    void requestDone() {
-        m_shared->places.settle(m_place);
+    void requestDone(bool settles) {
+        if (settles) m_shared->places.settle(m_place);
         m_deadline.start();
     }
     void queued() { m_bound.queued(std::size_t(m_socket->bytesToWrite())); }
-    void upgraded() {
-        m_deadline.stop();
-        disconnect(m_reading);
-        disconnect(m_afterReading);
-    }
-    // Once the page's socket reads its frames: what they made it answer (pongs) counts too. The
-    // HTTP server cut every connection of the socket as it handed it over: writes are watched anew.
+    // The page's socket reads its own frames from here on: it keeps its place, and what they
+    // make it answer (pongs) counts too.
     void pageOpened() {
+        m_shared->places.settle(m_place);
         connect(m_socket, &QTcpSocket::readyRead, this, &Bounds::queued);
-        watchWrites();
         queued();
     }
 
   private:
+    enum class Phase { Held, Opening, Served, Page };
+
     void watchWrites() { connect(m_socket, &QTcpSocket::bytesWritten, this, &Bounds::wrote, Qt::UniqueConnection); }
     void wrote() { m_bound.took(std::size_t(m_socket->bytesToWrite())); }
+    // Until its first request line shows what the connection is for, nothing reads it.
+    void held() {
+        const QByteArray all = m_socket->peek(m_socket->bytesAvailable());
+        const std::string_view bytes(all.constData(), std::size_t(all.size()));
+        if (m_phase == Phase::Held) {
+            const bridge::FirstRequest first = bridge::firstRequest(bytes);
+            if (first == bridge::FirstRequest::Unknown) return;
+            if (first == bridge::FirstRequest::Other) {
+                m_phase = Phase::Served;
+                if (!m_listener) return cut();
+                m_listener->handOverHeld(m_socket); // the server's slots are connected now
+                emit m_socket->readyRead();         // and read what has come, this first
+                return;
+            }
+            m_phase = Phase::Opening;
+        }
+        const bridge::WebSocketOpening o = bridge::readOpening(bytes, std::size_t(HttpListener::kMaxRequestBytes));
+        if (o.verdict == bridge::WebSocketOpening::Verdict::Wait) return;
+        m_socket->read(all.size());
+        if (o.verdict == bridge::WebSocketOpening::Verdict::Refused) {
+            m_phase = Phase::Served; // nothing more is read
+            m_socket->write(QByteArray::fromStdString(
+                bridge::closingResponse(400, "Bad Request", "Not a WebSocket opening: " + o.why + ".")));
+            if (m_listener) emit m_listener->refused(QStringLiteral("not a WebSocket opening: %1").arg(QString::fromStdString(o.why)), m_address);
+            m_socket->disconnectFromHost();
+            return;
+        }
+        m_phase = Phase::Page;
+        m_deadline.stop();
+        if (m_listener) m_listener->pageOpening(m_socket, o);
+        else cut();
+    }
     void arrived() {
+        if (m_phase == Phase::Held || m_phase == Phase::Opening) return held();
+        if (m_phase == Phase::Page) return;
         // What the server left unread last time has been looked at already.
         const qint64 unread = m_socket->bytesAvailable();
         const qint64 fresh = unread - m_looked;
@@ -94,10 +125,8 @@ class Bounds : public QObject {
         if (m_framing.current() >= std::size_t(HttpListener::kMaxRequestBytes)) return cut();
         if (why) {
             m_socket->readAll(); // none of it reaches the server
-            const QByteArray body = "Refused: the request's length can be read two ways.\n";
-            QByteArray head = "HTTP/1.1 400 Bad Request\r\nContent-Type: text/plain; charset=utf-8\r\nConnection: close\r\n";
-            for (const auto& [k, v] : bridge::securityHeaders()) head += QByteArray::fromStdString(k + ": " + v + "\r\n");
-            m_socket->write(head + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            m_socket->write(QByteArray::fromStdString(
+                bridge::closingResponse(400, "Bad Request", "Refused: the request's length can be read two ways.")));
             if (m_listener) emit m_listener->refused(QStringLiteral("a request with %1").arg(QString::fromStdString(*why)), m_address);
             m_socket->disconnectFromHost();
         }
@@ -113,6 +142,7 @@ class Bounds : public QObject {
     }
 
     QTcpSocket* m_socket;
+    Phase m_phase = Phase::Held;
     int m_place;
     QString m_address;
     std::shared_ptr<HttpListener::Shared> m_shared;
@@ -121,7 +151,7 @@ class Bounds : public QObject {
     QtTimer m_stall;
     bridge::OutputBound m_bound;
     bridge::RequestFraming m_framing;
-    QMetaObject::Connection m_reading, m_afterReading;
+    QMetaObject::Connection m_afterReading;
     qint64 m_looked = 0;
 };
 
@@ -135,30 +165,19 @@ HttpListener::HttpListener(bridge::SlotRules places, std::optional<QSslConfigura
 
 int HttpListener::connections() const { return static_cast<int>(m_shared->places.used()); }
 
-void HttpListener::requestDone(QTcpSocket* s) {
-    if (Bounds* b = boundsOf(s)) b->requestDone();
+void HttpListener::requestDone(QTcpSocket* s, bool settles) {
+    if (Bounds* b = boundsOf(s)) b->requestDone(settles);
 }
 
 void HttpListener::queued(QTcpSocket* s) {
     if (Bounds* b = boundsOf(s)) b->queued();
 }
 
-void HttpListener::upgraded(QTcpSocket* s) {
-    if (Bounds* b = boundsOf(s)) b->upgraded();
-}
-
-QTcpSocket* HttpListener::socketOf(const QWebSocket& page) const {
-    for (const auto& [place, s] : m_shared->sockets)
-        if (s && s->peerPort() == page.peerPort() && s->peerAddress() == page.peerAddress() && s->localPort() == page.localPort())
-            return s;
-    return nullptr;
-}
-
 void HttpListener::pageOpened(QTcpSocket* s) {
     if (Bounds* b = boundsOf(s)) b->pageOpened();
 }
 
-QTcpSocket* HttpListener::adopt(qintptr fd) {
+bool HttpListener::adopt(qintptr fd) {
     const QString address = peerOf(fd);
     const int place = ++m_shared->next;
     const auto taken = m_shared->places.take(place, address.toStdString());
@@ -167,7 +186,7 @@ QTcpSocket* HttpListener::adopt(qintptr fd) {
                                ? QStringLiteral("%1 connections already, each with a request").arg(m_shared->places.rules().size)
                                : QStringLiteral("its address holds %1 connections already").arg(m_shared->places.rules().perAddress),
                            address);
-        return nullptr;
+        return false;
     }
     if (const auto evicted = std::get<bridge::ListenerSlots::Taken>(taken).evicted) {
         // Its place is the newcomer's: it has sent no whole request in a second and more.
@@ -188,18 +207,20 @@ QTcpSocket* HttpListener::adopt(qintptr fd) {
     if (!s->setSocketDescriptor(fd)) {
         delete s;
         m_shared->places.release(place);
-        return nullptr;
+        return false;
     }
     keepAlive(s);
     s->setReadBufferSize(kMaxRequestBytes);
     new Bounds(s, place, address, m_shared, this);
     m_shared->sockets[place] = s;
+    // Gone, it goes: held and page sockets are never the HTTP server's to delete.
+    connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
     if (auto* ssl = qobject_cast<QSslSocket*>(s)) {
         // A handshake that fails closes the connection; one that never ends meets the deadline.
         connect(ssl, &QSslSocket::sslErrors, ssl, [ssl] { ssl->abort(); });
         ssl->startServerEncryption();
     }
-    return s;
+    return true;
 }
 
 } // namespace tova

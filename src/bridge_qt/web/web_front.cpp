@@ -9,7 +9,6 @@
 #include <QHttpServerResponder>
 #include <QHttpServerResponse>
 #include <QTcpSocket>
-#include <QWebSocket>
 
 namespace tova {
 namespace {
@@ -45,20 +44,10 @@ std::optional<bridge::WebFile> webPageFile(std::string_view path) {
     return bridge::WebFile{std::move(type), bytes.toStdString()};
 }
 
-namespace {
-
-// Deleted once closed, aborted when the peer does not answer the close within a second.
-void letGo(QWebSocket* ws) {
-    QObject::connect(ws, &QWebSocket::disconnected, ws, &QObject::deleteLater);
-    QTimer::singleShot(1000, ws, [ws] { ws->abort(); });
-}
-
-} // namespace
-
 WebFront::WebFront(WebPlan plan, const bridge::CoreWeb& web, bridge::BridgeCore& core, Callbacks callbacks)
     : m_plan(std::move(plan)), m_places(web.places), m_login(web.access.password.has_value()), m_core(core),
       m_tell(std::move(callbacks)), m_listener(new HttpListener(m_places, m_plan.tls)) {
-    connect(this, &QAbstractHttpServer::newWebSocketConnection, this, &WebFront::acceptSockets);
+    m_listener->setPageOpening([this](QTcpSocket* socket, const bridge::WebSocketOpening& o) { opening(socket, o); });
     connect(m_listener, &HttpListener::refused, this, [this](const QString& why, const QString& from) {
         logLimited(QStringLiteral("refused ") + why.left(24), QStringLiteral("client %1 refused on %2: %3").arg(from, m_name, why), from);
     });
@@ -78,11 +67,11 @@ void WebFront::logLimited(const QString& kind, const QString& text, const QStrin
 }
 
 WebFront::~WebFront() {
-    for (auto& [id, p] : m_pages) {
-        p.socket->disconnect(this);
-        p.socket->abort();
-        p.socket->deleteLater();
-    }
+    for (auto& [id, p] : m_pages)
+        if (p.socket) {
+            p.socket->socket()->disconnect(this);
+            p.socket->socket()->abort();
+        }
 }
 
 bool WebFront::listen(QString& error) {
@@ -113,34 +102,19 @@ void WebFront::closeEndedSessions() {
     for (ClientId id : ended) {
         const auto it = m_pages.find(id);
         log(QStringLiteral("%1 closed: its session ended").arg(it->second.who), bridge::Priority::Info);
-        it->second.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("logged out"));
+        if (it->second.socket) it->second.socket->close(bridge::ws_close::kPolicy, "logged out");
         dropPage(id);
     }
 }
 
 bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    HttpListener::requestDone(socket);
-    const std::string path = request.url().path().toStdString();
+    // A page's opening never comes here (the listener reads it on a connection of its own): any
+    // other upgrade is refused.
     if (!request.value("Upgrade").isEmpty()) {
-        // Only the page's socket is upgraded, and only by a WebSocket's opening; the session is
-        // checked once it is a WebSocket, so that the page learns why it is refused.
-        const bridge::UpgradeRequest u{methodName(request.method()), path, request.value("Upgrade").toStdString(),
-                                       request.value("Connection").toStdString(),
-                                       request.value("Sec-WebSocket-Key").toStdString(),
-                                       request.value("Sec-WebSocket-Version").toStdString()};
-        if (bridge::wellFormedUpgrade(u)) {
-            HttpListener::upgraded(socket);
-            return true;
-        }
-        const QString peer = addressText(request.remoteAddress());
-        logLimited(QStringLiteral("bad upgrade"), QStringLiteral("%1: %2 refused: not a WebSocket opening").arg(m_name, peer), peer);
-        QHttpServerResponse refused(QByteArray("text/plain; charset=utf-8"), QByteArray("Not a WebSocket opening.\n"),
-                                    QHttpServerResponder::StatusCode::BadRequest);
-        refused.addHeader("Connection", "close");
-        for (const auto& [k, v] : bridge::securityHeaders()) refused.addHeader(QByteArray::fromStdString(k), QByteArray::fromStdString(v));
-        refused.write(makeResponder(request, socket));
-        return false; // and the connection ends
+        refuseUpgrade(socket);
+        return true;
     }
+    const std::string path = request.url().path().toStdString();
     bridge::WebRequest r{methodName(request.method()),
                          path,
                          request.value("Host").toStdString(),
@@ -151,6 +125,7 @@ bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* sock
                          addressText(request.remoteAddress()).toStdString()};
     const auto failuresBefore = m_core.webAccess().failures();
     const bridge::WebReply reply = m_core.webRoutes().handle(r);
+    HttpListener::requestDone(socket, reply.settles);
     const QString peer = QString::fromStdString(r.peer);
     if (m_core.webAccess().failures() != failuresBefore)
         logLimited(QStringLiteral("failed login on ") + m_name, QStringLiteral("%1: a wrong password from %2").arg(m_name, peer), peer);
@@ -165,81 +140,85 @@ bool WebFront::handleRequest(const QHttpServerRequest& request, QTcpSocket* sock
 }
 
 void WebFront::missingHandler(const QHttpServerRequest&, QTcpSocket* socket) {
-    socket->disconnectFromHost(); // an upgrade refused: nothing is served on it
+    refuseUpgrade(socket); // an upgrade Qt's server would have handed to WebSockets
 }
 
-void WebFront::acceptSockets() {
-    while (hasPendingWebSocketConnections()) {
-        QWebSocket* ws = nextPendingWebSocketConnection().release();
-        ws->setParent(this);
-        const QString who = QStringLiteral("page %1:%2 on %3").arg(addressText(ws->peerAddress())).arg(ws->peerPort()).arg(m_name);
-        const QNetworkRequest& hs = ws->request();
-        bridge::WebRequest r;
-        r.host = hs.rawHeader("Host").toStdString();
-        r.origin = ws->origin().toStdString();
-        r.cookie = hs.rawHeader("Cookie").toStdString();
-        if (!m_core.webRoutes().socketAllowed(r)) {
-            // Closed before any message is read: nothing it sent has any effect.
-            refuse(ws, QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not logged in, or from another site"));
-            const QString peer = addressText(ws->peerAddress());
-            logLimited(QStringLiteral("page refused ") + m_name, QStringLiteral("%1 refused: not logged in, or from another site").arg(who),
-                       peer);
-            continue;
-        }
-        admit(ws, who, bridge::WebAccess::sessionOf(r.cookie));
+void WebFront::refuseUpgrade(QTcpSocket* socket) {
+    const QString peer = addressText(socket->peerAddress());
+    logLimited(QStringLiteral("bad upgrade"), QStringLiteral("%1: %2 refused: not a WebSocket opening").arg(m_name, peer), peer);
+    socket->write(QByteArray::fromStdString(bridge::closingResponse(
+        400, "Bad Request", "Not a WebSocket opening: open the page's socket on a connection of its own.")));
+    socket->disconnectFromHost();
+}
+
+void WebFront::opening(QTcpSocket* socket, const bridge::WebSocketOpening& o) {
+    // Its peer gone already: let go at once, its place freed.
+    if (socket->state() != QAbstractSocket::ConnectedState) {
+        socket->abort();
+        socket->deleteLater();
+        return;
     }
+    socket->write(QByteArray::fromStdString(bridge::openingAccepted(o.key)));
+    HttpListener::queued(socket);
+    auto* page = new PageSocket(socket, std::size_t(kMaxMessage));
+    const QString peer = addressText(socket->peerAddress());
+    const QString who = QStringLiteral("page %1:%2 on %3").arg(peer).arg(socket->peerPort()).arg(m_name);
+    bridge::WebRequest r;
+    r.host = o.host;
+    r.origin = o.origin;
+    r.cookie = o.cookie;
+    if (!m_core.webRoutes().socketAllowed(r)) {
+        // Closed before any message is read: nothing it sent has any effect.
+        page->close(bridge::ws_close::kPolicy, "not logged in, or from another site");
+        logLimited(QStringLiteral("page refused ") + m_name, QStringLiteral("%1 refused: not logged in, or from another site").arg(who), peer);
+        return;
+    }
+    admit(page, who, bridge::WebAccess::sessionOf(r.cookie));
 }
 
-void WebFront::refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const QString& why) {
-    letGo(ws);
-    ws->close(code, why);
-}
-
-void WebFront::admit(QWebSocket* ws, const QString& who, std::string session) {
-    const std::optional<ClientId> admitted = m_core.admitPage(addressText(ws->peerAddress()).toStdString(), who.toStdString());
+void WebFront::admit(PageSocket* page, const QString& who, std::string session) {
+    QTcpSocket* socket = page->socket();
+    const std::optional<ClientId> admitted = m_core.admitPage(addressText(socket->peerAddress()).toStdString(), who.toStdString());
     if (!admitted) {
-        refuse(ws, static_cast<QWebSocketProtocol::CloseCode>(1013) /* try again later */, QStringLiteral("too many pages open"));
+        page->close(bridge::ws_close::kTryAgainLater, "too many pages open");
         return;
     }
     const ClientId id = *admitted;
-    QTcpSocket* raw = m_listener->socketOf(*ws);
-    m_pages[id] = Page{ws, who, std::move(session), raw};
+    m_pages[id] = Page{page, who, std::move(session)};
     if (!m_expiry.isActive()) m_expiry.start();
-    HttpListener::pageOpened(raw); // what it is sent, pongs included, is bounded as a client's replies
-    ws->setMaxAllowedIncomingFrameSize(quint64(kMaxMessage));
-    ws->setMaxAllowedIncomingMessageSize(quint64(kMaxMessage));
-    connect(ws, &QWebSocket::textMessageReceived, this, [this, id](const QString& text) {
+    HttpListener::pageOpened(socket); // it keeps its place; what it is sent, pongs included, is bounded
+    connect(page, &PageSocket::message, this, [this, id](const std::string& text) {
         auto it = m_pages.find(id);
-        if (it == m_pages.end()) return;
-        if (!m_core.webRemote().received(id, text.toStdString())) {
-            it->second.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("no such message"));
+        if (it == m_pages.end() || !it->second.socket) return;
+        if (!m_core.webRemote().received(id, text)) {
+            it->second.socket->close(bridge::ws_close::kPolicy, "no such message");
             dropPage(id);
         }
     });
-    connect(ws, &QWebSocket::binaryMessageReceived, this, [this, id] {
-        if (auto it = m_pages.find(id); it != m_pages.end())
-            it->second.socket->close(QWebSocketProtocol::CloseCodeDatatypeNotSupported, QStringLiteral("text only"));
+    connect(page, &PageSocket::binary, this, [this, id] {
+        if (auto it = m_pages.find(id); it != m_pages.end() && it->second.socket)
+            it->second.socket->close(bridge::ws_close::kUnsupported, "text only");
         dropPage(id);
     });
-    connect(ws, &QWebSocket::disconnected, this, [this, id] { dropPage(id); }, Qt::QueuedConnection);
+    connect(page, &PageSocket::failed, this, [this, id, who, peer = addressText(socket->peerAddress())](std::uint16_t code, const std::string& why) {
+        logLimited(QStringLiteral("page closed ") + m_name,
+                   QStringLiteral("%1 closed with %2: %3").arg(who).arg(code).arg(QString::fromStdString(why)), peer);
+        dropPage(id);
+    });
+    connect(socket, &QTcpSocket::disconnected, this, [this, id] { dropPage(id); });
+    connect(page, &QObject::destroyed, this, [this, id] { dropPage(id); });
     m_core.pageOpened(id, [this, id](const std::string& json) {
         auto it = m_pages.find(id);
-        if (it == m_pages.end()) return;
-        it->second.socket->sendTextMessage(QString::fromStdString(json));
-        HttpListener::queued(it->second.raw);
+        if (it != m_pages.end() && it->second.socket) it->second.socket->send(json);
     });
 }
 
 void WebFront::dropPage(ClientId id) {
     auto it = m_pages.find(id);
     if (it == m_pages.end()) return;
-    QWebSocket* ws = it->second.socket;
     m_pages.erase(it);
     m_core.pageClosed(id); // its hold ends, its lines go
     if (m_pages.empty()) m_expiry.stop();
-    ws->disconnect(this);
-    if (ws->state() == QAbstractSocket::UnconnectedState) ws->deleteLater();
-    else letGo(ws);
     if (m_listener) m_listener->resume();
 }
 

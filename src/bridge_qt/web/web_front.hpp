@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The web listener: Qt's HTTP server on a bounded listener of ours, answering as the routes
-// decide, and the pages' WebSockets, each checked (a well-formed upgrade, Host, Origin, session)
-// as it opens and closed with 1008 before a message is read when it fails, and closed with 1008
-// as soon as its session ends (logged out, a new password, expired); each page one client of
-// the line, bounded in message size and in what it leaves unread.
+// decide, and the pages' WebSockets (ours: the listener reads their openings, they never reach
+// the HTTP server), each checked (Host, Origin, session) as it opens and closed with 1008 before
+// a message is read when it fails, and closed with 1008 as soon as its session ends (logged out,
+// a new password, expired); each page one client of the line, bounded in message size and in
+// what it leaves unread.
 #include "bridge/bridge_core.hpp"
 #include "bridge_qt/bridge_plan.hpp"
 #include "bridge_qt/web/http_listener.hpp"
+
+#include "bridge_qt/web/page_socket.hpp"
 
 #include <QAbstractHttpServer>
 #include <QHostAddress>
@@ -15,14 +18,11 @@
 #include <QTcpSocket>
 #include <QSslConfiguration>
 #include <QTimer>
-#include <QWebSocketProtocol>
 
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
-
-class QWebSocket;
 
 namespace tova {
 
@@ -47,6 +47,7 @@ class WebFront : public QAbstractHttpServer {
     bool listen(QString& error);
     QString name() const { return m_name; }
     int connections() const { return m_listener ? m_listener->connections() : 0; }
+    std::size_t pages() const { return m_pages.size(); }
     // Pages whose session has ended are closed.
     void closeEndedSessions();
 
@@ -56,14 +57,14 @@ class WebFront : public QAbstractHttpServer {
 
   private:
     struct Page {
-        QWebSocket* socket = nullptr;
+        QPointer<PageSocket> socket;
         QString who;
         std::string session;
-        QPointer<QTcpSocket> raw; // the connection it runs on, whose bounds it keeps
     };
-    void acceptSockets();
-    void admit(QWebSocket* ws, const QString& who, std::string session);
-    void refuse(QWebSocket* ws, QWebSocketProtocol::CloseCode code, const QString& why);
+    void opening(QTcpSocket* socket, const bridge::WebSocketOpening& o);
+    void admit(PageSocket* page, const QString& who, std::string session);
+    // An upgrade that is no page's opening: 400, and the connection ends.
+    void refuseUpgrade(QTcpSocket* socket);
     void dropPage(ClientId id);
     void log(const QString& text, bridge::Priority priority = bridge::Priority::Notice) const;
     void logLimited(const QString& kind, const QString& text, const QString& from = {}) const;

@@ -14,7 +14,7 @@ const bin = process.env.TOVA_BIN_DIR;
 let rig;
 
 before(async () => { rig = await startRig(bin); });
-after(async () => { await rig.stop(); });
+after(async () => { await rig?.stop(); });
 
 const tileText = (page, id) => page.$eval(`#${id} .value`, (e) => e.textContent);
 

@@ -15,8 +15,13 @@ function lines(stream, onLine) {
   createInterface({ input: stream }).on('line', onLine);
 }
 
-// Resolves with the first line for which match returns something, or rejects after ms.
-function waitFor(source, match, ms, what) {
+// Resolves with the first line for which match returns something, or rejects after ms. Lines
+// already in seen count too: two lines may arrive in one read, before a second wait is set.
+function waitFor(source, match, ms, what, seen = []) {
+  for (const line of seen) {
+    const found = match(line);
+    if (found) return Promise.resolve(found);
+  }
   return new Promise((resolve, reject) => {
     const timer = setTimeout(() => reject(new Error('timed out waiting for ' + what)), ms);
     source.push((line) => {
@@ -43,7 +48,15 @@ export async function startRig(bin, { poll = 1, extra = [] } = {}) {
     simLines.push({ at: Date.now(), text });
     for (let i = simWaiters.length - 1; i >= 0; --i) if (simWaiters[i](text)) simWaiters.splice(i, 1);
   });
-  const device = await waitFor(deviceWaiters, (l) => l.startsWith('/') && l, 10000, 'the simulator');
+  let bridge;
+  // Whatever fails on the way up, nothing started is left running.
+  const abandon = (e) => {
+    bridge?.kill('SIGTERM');
+    sim.kill('SIGTERM');
+    rmSync(dir, { recursive: true, force: true });
+    throw e;
+  };
+  const device = await waitFor(deviceWaiters, (l) => l.startsWith('/') && l, 10000, 'the simulator').catch(abandon);
 
   const password = join(dir, 'password');
   const token = join(dir, 'token');
@@ -52,7 +65,7 @@ export async function startRig(bin, { poll = 1, extra = [] } = {}) {
   const trace = join(dir, 'trace');
   const bridgeWaiters = [];
   const bridgeLog = [];
-  const bridge = spawn(join(bin, 'tova-bridge'), [
+  bridge = spawn(join(bin, 'tova-bridge'), [
     '--device', device, '--pjlink', '127.0.0.1:0,name=Hall <left>', '--http', '127.0.0.1:0',
     '--http-password-file', password, '--metrics-token-file', token, '--poll', String(poll), '--trace', trace, ...extra,
   ], { stdio: ['ignore', 'ignore', 'pipe'] });
@@ -61,14 +74,14 @@ export async function startRig(bin, { poll = 1, extra = [] } = {}) {
     for (let i = bridgeWaiters.length - 1; i >= 0; --i) if (bridgeWaiters[i](l)) bridgeWaiters.splice(i, 1);
   });
   const url = await waitFor(bridgeWaiters, (l) => (l.match(/web remote on (http:\/\/127\.0\.0\.1:\d+)/) || [])[1], 10000,
-    'the bridge');
-  await waitFor(bridgeWaiters, (l) => l.includes('open; serving'), 10000, 'the line');
+    'the bridge', bridgeLog).catch(abandon);
+  await waitFor(bridgeWaiters, (l) => l.includes('open; serving'), 10000, 'the line', bridgeLog).catch(abandon);
 
   const browser = await puppeteer.launch({
     executablePath: execFileSync('sh', ['-c', 'command -v chromium'], { encoding: 'utf8' }).trim(),
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
-  });
+  }).catch(abandon);
 
   return {
     url,

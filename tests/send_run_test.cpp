@@ -65,6 +65,11 @@ TEST(SendRun, EachOutcomePrintsOneLineAndRanksTheExitStatus) {
         {codes({"C00\r\n"}), {{"C00\r", "\x06"}}, {"ACK"}, 0, ""}, // a CRLF file's code
         {codes({"CR1"}), {{"CR1\r", "80\r2\r"}}, {"Input mode 2"}, 0, ""},  // a late status is no mode
         {codes({"C0\xc3\xa9"}), {{"C0?\r", "\x06"}}, {"ACK"}, 0, ""}, // one byte per character
+        // A query prints its value: the lamp hours as a number, the model's text, else the words.
+        {codes({"CR3"}), {{"CR3\r", "01234\r"}}, {"1234"}, 0, ""},
+        {codes({"CR9"}), {{"CR9\r", "TM4-SIM\r"}}, {"TM4-SIM"}, 0, ""},
+        {codes({"CR7"}), {{"CR7\r", "01\r"}}, {"No1 ON  : 2 Lamp mode"}, 0, ""},
+        {codes({"CR PRESSURE"}), {{"CR PRESSURE\r", "853\r"}}, {"1013 hPa"}, 0, ""},
     };
     for (auto& c : cases) {
         SendRig r;
@@ -89,19 +94,20 @@ TEST(SendRun, OptionsShapeTheLinesAndWhatIsPrinted) {
         {[] { auto o = codes({"CR9"}); o.raw = true; return o; }(), {"CR9\r"}, {"TM4\r"}},
         {[] { auto o = codes({"C00", "C01"}); o.noReply = true; return o; }(), {"C00\r", "C01\r"}, {"", ""}},
         {[] { auto o = codes({"CR0", "C99"}); o.json = true; return o; }(), {"CR0\r", "C99\r"},
-         {"{\"code\":\"CR0\",\"line\":\"CR0\\u000d\",\"reply\":\" 0 0 CR \",\"decoded\":\"Power ON\",\"lampHours\":null,"
-          "\"temperatures\":null,\"pressureHpa\":null,\"status\":\"ok\",\"message\":null,\"ms\":0}",
-          "{\"code\":\"C99\",\"line\":\"C99\\u000d\",\"reply\":null,\"decoded\":null,\"lampHours\":null,"
-          "\"temperatures\":null,\"pressureHpa\":null,\"status\":\"timeout\",\"message\":\"no reply to C99 within 2000 ms\","
+         {"{\"code\":\"CR0\",\"line\":\"CR0\\u000d\",\"reply\":\" 0 0 CR \",\"decoded\":\"Power ON\",\"value\":\"Power ON\","
+          "\"lampHours\":null,\"temperatures\":null,\"pressureHpa\":null,\"status\":\"ok\",\"message\":null,\"ms\":0}",
+          "{\"code\":\"C99\",\"line\":\"C99\\u000d\",\"reply\":null,\"decoded\":null,\"value\":null,"
+          "\"lampHours\":null,\"temperatures\":null,\"pressureHpa\":null,\"status\":\"timeout\",\"message\":\"no reply to C99 within 2000 ms\","
           "\"ms\":null}"}},
         {[] { auto o = codes({"CR3", "CR6", "CR PRESSURE"}); o.json = true; return o; }(), {"CR3\r", "CR6\r", "CR PRESSURE\r"},
          {"{\"code\":\"CR3\",\"line\":\"CR3\\u000d\",\"reply\":\" 0 1 2 3 4 CR \",\"decoded\":\"0 1 2 3 4 CR  Hour Use\","
-          "\"lampHours\":1234,\"temperatures\":null,\"pressureHpa\":null,\"status\":\"ok\",\"message\":null,\"ms\":0}",
+          "\"value\":\"1234\",\"lampHours\":1234,\"temperatures\":null,\"pressureHpa\":null,\"status\":\"ok\",\"message\":null,\"ms\":0}",
           "{\"code\":\"CR6\",\"line\":\"CR6\\u000d\",\"reply\":\" + 2 5 . 0     3 0 . 5     - 2 . 0               CR \","
-          "\"decoded\":\"S1= + 2 5 . 0 C  ,   S2=  3 0 . 5 C  ,   S3= - 2 . 0  C  ,   S4=          C\",\"lampHours\":null,"
+          "\"decoded\":\"S1= + 2 5 . 0 C  ,   S2=  3 0 . 5 C  ,   S3= - 2 . 0  C  ,   S4=          C\","
+          "\"value\":\"S1= + 2 5 . 0 C  ,   S2=  3 0 . 5 C  ,   S3= - 2 . 0  C  ,   S4=          C\",\"lampHours\":null,"
           "\"temperatures\":[25,30.5,-2,null],\"pressureHpa\":null,\"status\":\"ok\",\"message\":null,\"ms\":0}",
           "{\"code\":\"CR PRESSURE\",\"line\":\"CR PRESSURE\\u000d\",\"reply\":\" 8 5 3 CR \",\"decoded\":\"1013 hPa\","
-          "\"lampHours\":null,\"temperatures\":null,\"pressureHpa\":1013,\"status\":\"ok\",\"message\":null,\"ms\":0}"}},
+          "\"value\":\"1013 hPa\",\"lampHours\":null,\"temperatures\":null,\"pressureHpa\":1013,\"status\":\"ok\",\"message\":null,\"ms\":0}"}},
     };
     for (auto& c : cases) {
         SendRig r;
@@ -232,6 +238,15 @@ TEST(SendRun, UntilRepeatsTheCodeUntilItsReplyReadsSo) {
         slow.clock.advance(10);
     }
     EXPECT_EQ(triedAt, (std::vector<long long>{0, 1000, 2000}));
+    // The lamp hours compare as the number printed, not as the traffic text.
+    SendRig hours;
+    hours.answers = {{"CR3\r", "01234\r"}};
+    auto lamp = codes({"CR3"});
+    lamp.until = "1234";
+    hours.start(lamp);
+    hours.finish();
+    EXPECT_EQ(hours.status, send::kOk);
+    EXPECT_EQ(hours.out, std::vector<std::string>{"1234"});
     // A lost device ends it with 2.
     SendRig lost;
     auto o = codes({"CR0"});
@@ -261,6 +276,26 @@ TEST(SendRun, CodesFromStandardInputAsTheyCome) {
     EXPECT_EQ(r.out, (std::vector<std::string>{"Stand by", "ACK", ""}));
     EXPECT_EQ(r.status, send::kTimedOut); // as for several codes
     EXPECT_NE(r.err.front().find("over 4096 bytes"), std::string::npos);
+    // A line holding a control character frames no second line: it and every line after it are
+    // refused, the lines before it go, and the run ends with 64.
+    SendRig forged;
+    forged.answers = {{"A002CR0\r", "80\r"}, {"A002CR1\r", "2\r"}, {"A002C01\r", "\x06"}};
+    auto addressed = codes({});
+    addressed.fromInput = true;
+    addressed.prefix = "A002";
+    forged.start(addressed);
+    forged.run->input("CR0\r\n"); // a batch file's line end
+    forged.run->input("CR1\n");
+    forged.run->input("CR0\rC01\n");
+    forged.run->input("C01\n");
+    forged.run->inputEnded();
+    forged.finish();
+    EXPECT_EQ(forged.serial.writes, (std::vector<std::string>{"A002CR0\r", "A002CR1\r"}));
+    EXPECT_EQ(forged.out, (std::vector<std::string>{"Stand by", "Input mode 2"}));
+    EXPECT_EQ(forged.status, send::kUsage);
+    ASSERT_EQ(forged.err.size(), 1u);
+    EXPECT_EQ(forged.err[0], "line 3 of standard input, \"CR0\\rC01\", holds a control character (CR at 4): a code is one "
+                             "line; neither it nor any after it was sent");
     // No more is taken while the line is behind.
     SendRig busy;
     busy.start(o);
@@ -276,7 +311,7 @@ TEST(SendRun, EveryOutcomeIsAJsonLineAFailedOpeningIncluded) {
     r.run->openFailed({1, "/tmp/projector-left", SerialFault::NoDevice, "No such file or directory"});
     EXPECT_EQ(r.status, send::kDeviceFailed);
     ASSERT_EQ(r.out.size(), 1u);
-    EXPECT_EQ(r.out[0], "{\"code\":\"CR0\",\"line\":null,\"reply\":null,\"decoded\":null,\"lampHours\":null,"
+    EXPECT_EQ(r.out[0], "{\"code\":\"CR0\",\"line\":null,\"reply\":null,\"decoded\":null,\"value\":null,\"lampHours\":null,"
                         "\"temperatures\":null,\"pressureHpa\":null,\"status\":\"device\","
                         "\"message\":\"/tmp/projector-left: no such device (No such file or directory)\",\"ms\":null}");
     // A device lost on the way is one too.
@@ -286,4 +321,18 @@ TEST(SendRun, EveryOutcomeIsAJsonLineAFailedOpeningIncluded) {
     ASSERT_EQ(lost.out.size(), 1u);
     EXPECT_NE(lost.out[0].find("\"status\":\"device\",\"message\":\"/fake/com1: the device was disconnected"), std::string::npos)
         << lost.out[0];
+}
+
+TEST(SendRun, AQuerysValueIsAJsonFieldOfItsOwn) {
+    SendRig r;
+    r.answers = {{"CR3\r", "01234\r"}, {"CR0\r", "00\r"}, {"C00\r", "\x06"}};
+    auto o = codes({"CR3", "CR0", "C00"});
+    o.json = true;
+    r.start(o);
+    r.finish();
+    ASSERT_EQ(r.out.size(), 3u);
+    EXPECT_NE(r.out[0].find("\"decoded\":\"0 1 2 3 4 CR  Hour Use\",\"value\":\"1234\",\"lampHours\":1234"), std::string::npos)
+        << r.out[0];
+    EXPECT_NE(r.out[1].find("\"decoded\":\"Power ON\",\"value\":\"Power ON\""), std::string::npos) << r.out[1];
+    EXPECT_NE(r.out[2].find("\"decoded\":null,\"value\":null"), std::string::npos) << r.out[2]; // no query
 }

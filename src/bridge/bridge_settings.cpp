@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "bridge/bridge_settings.hpp"
 
+#include "core/host_port.hpp"
+
 #include "bridge/setting_values.hpp"
 #include "core/settings.hpp"
 
@@ -23,7 +25,10 @@ struct Key {
 
 const Key kKeys[] = {
     {{"device", "path", "The serial device, or tcp://HOST:PORT of a device server (required)."},
-     [](BridgeSettings& s, std::string_view v) { return text(s.device, v); }},
+     [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
+         if (const auto why = deviceServerProblem(v)) return "device= " + *why;
+         return text(s.device, v);
+     }},
     {{"speed", "baud", "19200 (default) or 9600."},
      [](BridgeSettings& s, std::string_view v) -> std::optional<std::string> {
          s.speed = parseSpeed(v);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -117,6 +118,16 @@ std::string addressGroup(const std::string& address) {
     char text[48];
     std::snprintf(text, sizeof text, "%x:%x:%x:%x::/64", (*groups)[0], (*groups)[1], (*groups)[2], (*groups)[3]);
     return text;
+}
+
+std::optional<std::string> deviceServerProblem(std::string_view device) {
+    constexpr std::string_view scheme = "tcp://";
+    if (device.size() < scheme.size()) return std::nullopt;
+    for (std::size_t i = 0; i < scheme.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(device[i])) != scheme[i]) return std::nullopt;
+    const auto hp = parseHostPort(device.substr(scheme.size()));
+    if (hp && !hp->host.empty() && hp->port > 0) return std::nullopt;
+    return std::string(device) + ": a device server is tcp://HOST:PORT, the port a number from 1 to 65535 (IPv6 in brackets)";
 }
 
 std::string formatHostPort(const HostPort& hp) {

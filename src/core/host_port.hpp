@@ -22,6 +22,9 @@ bool isLoopbackAddress(std::string_view address);
 // What limits per address count an address as: a global IPv6 address by its /64 (any host has
 // one, and as many addresses in it as it likes), any other as itself.
 std::string addressGroup(const std::string& address);
+// What is wrong with a device name that names a device server: "tcp://" must be followed by
+// HOST:PORT, the port 1 to 65535; nullopt for a good one, or a name of another kind.
+std::optional<std::string> deviceServerProblem(std::string_view device);
 // As written back: brackets around an IPv6 host.
 std::string formatHostPort(const HostPort& hp);
 

@@ -4,6 +4,7 @@
 #include "link/query_table.hpp"
 #include "link/traffic.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <charconv>
@@ -191,6 +192,47 @@ ReplyNumbers replyNumbers(const Query& q, std::string_view reply) {
             if (const auto hpa = pressureHpa(readNumber(printable))) n.pressureHpa = *hpa;
     }
     return n;
+}
+
+namespace {
+
+std::string_view withoutBlanks(std::string_view s) {
+    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+    return s;
+}
+
+} // namespace
+
+std::string replyValue(const Query& q, std::string_view reply, std::string_view words) {
+    if (q.id == QueryId::LampHours)
+        if (const auto hours = replyNumbers(q, reply).lampHours) return std::to_string(*hours);
+    if (q.id == QueryId::PcType) return pcType(reply);
+    return std::string(withoutBlanks(words));
+}
+
+std::vector<QueryValues> queryValues() {
+    std::vector<QueryValues> out;
+    for (const Query& q : queries()) {
+        QueryValues v{q.code, {}};
+        switch (q.decoding) {
+        case Decoding::Table:
+            for (const ReplyRow& row : q.rows) {
+                const std::string quoted = "\"" + std::string(withoutBlanks(row.text)) + "\"";
+                if (std::find(v.values.begin(), v.values.end(), quoted) == v.values.end()) v.values.push_back(quoted);
+            }
+            break;
+        case Decoding::LampHours: v.values.push_back("the lamp hours, a number (1234)"); break;
+        case Decoding::Temperatures: v.values.push_back("the four temperatures as the panel shows them (S1= ... S4= ...)"); break;
+        case Decoding::AsReceived: v.values.push_back("the model as the projector names it"); break;
+        case Decoding::Pressure:
+            v.values.push_back("the pressure (1013 hPa)");
+            v.values.push_back("\"" + std::string(withoutBlanks(kPressureOutOfRange)) + "\"");
+            break;
+        }
+        out.push_back(std::move(v));
+    }
+    return out;
 }
 
 } // namespace tova

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tova {
 
@@ -45,5 +46,17 @@ struct ReplyNumbers {
     std::optional<int> pressureHpa;
 };
 ReplyNumbers replyNumbers(const Query& q, std::string_view reply);
+
+// A query's reply as one value, as a script compares it: the lamp hours as a number ("1234"),
+// the model as the projector names it ("TM4-SIM"), else the panel's words without their blanks
+// at either end (words: what decodeReply made of the reply).
+std::string replyValue(const Query& q, std::string_view reply, std::string_view words);
+// What each query's value can be, from the tables, for the tools' help: a table query's words
+// each quoted ("\"Power ON\""), any other's described.
+struct QueryValues {
+    std::string_view code;
+    std::vector<std::string> values;
+};
+std::vector<QueryValues> queryValues();
 
 } // namespace tova

@@ -33,6 +33,35 @@ std::string typedBytes(std::string_view utf8) {
     return out;
 }
 
+std::optional<std::string> controlCharacter(std::string_view typed) {
+    // The line's own end, as a file with CRLF lines leaves it on a code, ends it: no second line.
+    if (typed.size() >= 2 && typed.substr(typed.size() - 2) == "\r\n") typed.remove_suffix(2);
+    else if (!typed.empty() && (typed.back() == kCR || typed.back() == kLF)) typed.remove_suffix(1);
+    for (std::size_t i = 0; i < typed.size(); ++i) {
+        const auto c = static_cast<unsigned char>(typed[i]);
+        if (c >= 0x20 && c != 0x7f) continue;
+        static constexpr char kHex[] = "0123456789ABCDEF";
+        const std::string name = c == kCR ? "CR" : c == kLF ? "LF" : c == '\t' ? "TAB" : c == 0x7f ? "DEL"
+                                                                                    : std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        return name + " at " + std::to_string(i + 1);
+    }
+    return std::nullopt;
+}
+
+std::string quotedTyped(std::string_view typed) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (char ch : typed) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == kCR) out += "\\r";
+        else if (c == kLF) out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c < 0x20 || c == 0x7f) out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        else out += ch;
+    }
+    return out + "\"";
+}
+
 std::string_view trafficToken(unsigned char c, char (&scratch)[3]) {
     // The order of the tests matters: 20 and the named controls come before "below 32".
     if (c == kAck) return "ACK ";

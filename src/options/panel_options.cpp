@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "options/panel_options.hpp"
 
+#include "core/host_port.hpp"
+
 #include "tables/timings.hpp"
 
 #include <algorithm>
@@ -67,6 +69,9 @@ PanelCommandLine parsePanelCommandLine(const std::vector<std::string>& arguments
             if (!h) return "--screenshot-height takes 5350, 6645, 7200 or 9100";
             o.screenshotHeight = *h;
         }
+        for (const char* com : {"com1", "com2"})
+            if (a.isSet(com))
+                if (const auto why = deviceServerProblem(a.value(com))) return "--" + std::string(com) + " " + *why;
         if (a.isSet("com1")) o.com1 = a.value("com1");
         if (a.isSet("com2")) o.com2 = a.value("com2");
         o.trace = a.value("trace");

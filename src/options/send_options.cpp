@@ -1,30 +1,54 @@
 // SPDX-License-Identifier: MIT
 #include "options/send_options.hpp"
 
+#include "core/host_port.hpp"
 #include "core/numbers.hpp"
 #include "link/address.hpp"
+#include "link/decoder.hpp"
+#include "link/traffic.hpp"
 #include "tables/layout_table.hpp"
 
 namespace tova {
 namespace {
 
+// Each query's values, from the tables, at most 79 columns wide, never breaking a value.
+std::string valuesHelp() {
+    std::string out = "What each query prints (and --until compares):\n";
+    for (const QueryValues& q : queryValues()) {
+        std::string row = "  " + std::string(q.code) + ":";
+        for (std::size_t i = 0; i < q.values.size(); ++i) {
+            const std::string item = q.values[i] + (i + 1 < q.values.size() ? "," : "");
+            if (row.size() + 1 + item.size() > 79) {
+                out += row + "\n";
+                row = "     ";
+            }
+            row += " " + item;
+        }
+        out += row + "\n";
+    }
+    return out;
+}
+
 cli::Program sendProgram() {
     cli::Program p{"tova-send", TOVA_VERSION,
                    "Sends projector command codes as the panel frames them (address, code, carriage\n"
-                   "return) and prints one line for each code: the decoded words for the nine status\n"
-                   "queries (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA, \"CR PRESSURE\"), the reply's\n"
-                   "traffic text for other codes (ACK for an acknowledgement), an empty line when no\n"
-                   "reply came (the message goes to standard error). A reply is complete at a leading\n"
-                   "ACK or NAK or at its carriage return; a NAK or a reply beginning with ERR is a\n"
-                   "refusal. Whatever waits on the line when the device is opened is discarded first.\n"
-                   "\n"
+                   "return) and prints one line for each code: the value of each of the nine status\n"
+                   "queries (CR0, CR1, CR3, CR4, CR6, CR7, CR9, CRA, \"CR PRESSURE\"; listed below),\n"
+                   "the reply's traffic text for other codes (ACK for an acknowledgement), an empty\n"
+                   "line when no reply came (the message goes to standard error). A reply is complete\n"
+                   "at a leading ACK or NAK or at its carriage return; a NAK or a reply beginning with\n"
+                   "ERR is a refusal. Whatever waits on the line when the device is opened is\n"
+                   "discarded first. A code is one line: one holding a CR, an LF or another control\n"
+                   "character is refused (64) before anything is sent.\n"
+                   "\n" + valuesHelp() + "\n"
                    "Exit status:\n"
                    "  0   every code was acknowledged or answered (with --until: the reply read so)\n"
                    "  1   a code got no reply within its time-out\n"
                    "  2   the device could not be opened or failed (tova-send stops there)\n"
                    "  3   the projector refused a code, or answered a query with a bare ACK\n"
                    "  4   --until: the reply did not read so within --within\n"
-                   "  64  a usage error (unknown option, missing or bad value)\n"
+                   "  64  a usage error (unknown option, missing or bad value, a code of more than\n"
+                   "      one line)\n"
                    "tova-send goes on through every code after a refusal or a time-out. With several\n"
                    "outcomes: 2 if the device failed, else 1 if a code timed out, else 3 if one was\n"
                    "refused, else 0.",
@@ -39,8 +63,9 @@ cli::Program sendProgram() {
         {"no-reply", "", "Send without waiting for replies (an empty line each)."},
         {"raw", "", "Print the reply bytes as received."},
         {"json", "",
-         "Print one JSON object per code: code, line, reply (traffic text), decoded (or null), status (ok, "
-         "refused, timeout, sent), ms."},
+         "Print one JSON object per code: code, line, reply (traffic text), decoded (or null), value (a "
+         "query's, or null), lampHours, temperatures, pressureHpa, status (ok, refused, timeout, sent, device), "
+         "message, ms."},
         {"list", "", "Print every command code with its panel group and caption (tab-separated), and end."},
         {"verbose", "", "Tell on standard error what is sent and discarded."},
         {"stdin", "",
@@ -81,6 +106,7 @@ SendCommandLine parseSendCommandLine(const std::vector<std::string>& arguments) 
         if (!speed) return "--speed " + std::string(kSpeedRule);
         o.settings = LineSettings{*speed};
         o.device = a.value("device");
+        if (const auto why = deviceServerProblem(o.device)) return "--device " + *why;
         send::Options& run = o.run;
         run.fromInput = a.isSet("stdin");
         const auto& codes = a.positional();
@@ -107,6 +133,10 @@ SendCommandLine parseSendCommandLine(const std::vector<std::string>& arguments) 
             if (!ms || *ms <= 0) return "--timeout takes a number of milliseconds above 0";
             run.timeoutMs = *ms;
         }
+        for (std::size_t i = 0; i < codes.size(); ++i)
+            if (const auto at = controlCharacter(codes[i]))
+                return "code " + std::to_string(i + 1) + ", " + quotedTyped(codes[i]) + ", holds a control character (" + *at +
+                       "): a code is one line, and nothing was sent";
         run.codes = codes;
         run.noReply = a.isSet("no-reply");
         run.raw = a.isSet("raw");

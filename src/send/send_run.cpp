@@ -41,13 +41,15 @@ struct SendRun::Outcome {
     Said said = Said::Ok;
     std::string traffic, bytes;        // the reply, as traffic text and as received
     std::optional<std::string> decoded;
+    std::optional<std::string> value;  // a query's: what a plain run prints and --until compares
     ReplyNumbers numbers;
     std::string message;               // what went to standard error about it
     std::optional<long long> ms;
     // The text a plain run prints for it, which --until compares.
     std::string text() const {
         const bool replied = said == Said::Ok || said == Said::Refused;
-        return replied ? trimmed(decoded ? *decoded : traffic) : std::string();
+        if (!replied) return {};
+        return value ? *value : trimmed(decoded ? *decoded : traffic);
     }
 };
 
@@ -86,8 +88,21 @@ void SendRun::start() {
 }
 
 void SendRun::input(std::string line) {
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-    if (line.empty() || m_ended) return;
+    ++m_inputLines;
+    // A CR just before the line's end ends it too, as Windows batch files write lines.
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || m_ended || m_badInput) return;
+    if (const auto at = controlCharacter(line)) {
+        if (m_tell.tell)
+            m_tell.tell("line " + std::to_string(m_inputLines) + " of standard input, " + quotedTyped(line) + ", holds a control character (" + *at +
+                        "): a code is one line; neither it nor any after it was sent");
+        // The lines before it still go; none after it is read.
+        m_badInput = true;
+        m_inputOpen = false;
+        if (m_started) next();
+        return;
+    }
     if (line.size() > kMaxInputLine) {
         if (m_tell.tell) m_tell.tell("a line of standard input over " + std::to_string(kMaxInputLine) + " bytes is no code: skipped");
         return;
@@ -189,7 +204,10 @@ SendRun::Outcome SendRun::outcome(const std::string& code, const std::string& fr
         m_status = worse(m_status, kRefused);
     } else if (r.reply.kind == ReplyKind::Answered) {
         o.decoded = decodeReply(framed, m_o.prefix, o.traffic, 0).words;
-        if (const Query* q = findQuery(code)) o.numbers = replyNumbers(*q, r.bytes);
+        if (const Query* q = findQuery(code)) {
+            o.numbers = replyNumbers(*q, r.bytes);
+            o.value = replyValue(*q, r.bytes, o.decoded.value_or(""));
+        }
     }
     return o;
 }
@@ -210,6 +228,7 @@ void SendRun::report(const Outcome& o) {
                         {"line", bytesOrNull(!o.framed.empty(), o.framed)},
                         {"reply", bytesOrNull(replied, o.traffic)},
                         {"decoded", bytesOrNull(o.decoded.has_value(), trimmed(o.decoded.value_or("")))},
+                        {"value", bytesOrNull(o.value.has_value(), o.value.value_or(""))},
                         {"lampHours", o.numbers.lampHours ? Json(*o.numbers.lampHours) : Json()},
                         {"temperatures", temps},
                         {"pressureHpa", o.numbers.pressureHpa ? Json(*o.numbers.pressureHpa) : Json()},
@@ -264,6 +283,7 @@ void SendRun::openFailed(const SerialFailure& f) {
 void SendRun::end() {
     if (m_ended) return;
     m_ended = true;
+    if (m_badInput) m_status = kUsage;
     m_again.setEnabled(false);
     noteDropped();
     m_queue.forget(kSelf);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // tova-send's rules: the codes of one run, one exchange after another on the shared exchange
-// engine; what each outcome prints (the panel's words, the traffic text, the raw bytes or a JSON
+// engine; what each outcome prints (a query's value, the traffic text, the raw bytes or a JSON
 // line), what goes to standard error, and the exit status of the whole run. Codes come from the
 // command line or, one per line, from standard input; one code may be repeated until its reply
 // reads as wanted.
@@ -21,7 +21,7 @@ namespace tova::send {
 
 // Exit statuses, each with one meaning. Of several outcomes the first in this order wins:
 // device failed, a code timed out, a code refused, all well. kNotReached only ends --until.
-enum Exit : int { kOk = 0, kTimedOut = 1, kDeviceFailed = 2, kRefused = 3, kNotReached = 4 };
+enum Exit : int { kOk = 0, kTimedOut = 1, kDeviceFailed = 2, kRefused = 3, kNotReached = 4, kUsage = 64 };
 int worse(int a, int b);
 
 // A script's tool waits longer than the panel for an ordinary reply; an input change still
@@ -98,6 +98,8 @@ class SendRun {
     bool m_ended = false;
     std::map<Dropped::Why, std::size_t> m_dropped;
     std::size_t m_waitingAtStart = 0;
+    std::size_t m_inputLines = 0; // --stdin: lines read so far
+    bool m_badInput = false;      // --stdin: a line held a control character
     std::chrono::milliseconds m_since{0}; // --until: the first try
     std::chrono::milliseconds m_tryAt{0}; // the latest try
 };

@@ -33,9 +33,12 @@ TEST(Tools, PowerOnSequenceThroughStatus) {
               QStringLiteral("CRA"), QStringLiteral("CR PRESSURE")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral(
-                         "Input mode 1\n0 1 2 3 4 CR  Hour Use\nNormally\n"
+                         "Input mode 1\n1234\nNormally\n"
                          "S1= 0 2 5 . 0 C  ,   S2=  3 0 . 5 C  ,   S3= 2 8 . 0  C  ,   S4=  2 7 . 5 C\n"
-                         "No1,2 ON  : 2 Lamp mode\nT M 4 - S I M CR\nVideo & Audio mute OFF\n1013 hPa\n"));
+                         "No1,2 ON  : 2 Lamp mode\nTM4-SIM\nVideo & Audio mute OFF\n1013 hPa\n"));
+    // A show script waits on the value it reads.
+    r = send({QStringLiteral("--until"), QStringLiteral("1234"), QStringLiteral("CR3")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     r = send({QStringLiteral("--address"), QStringLiteral("all"), QStringLiteral("CF INPUT2 YC"),
               QStringLiteral("CR1")});
     EXPECT_EQ(r.out, QStringLiteral("ACK\nInput mode 2\n"));

@@ -8,8 +8,9 @@ add_library(tova_win32 STATIC
   src/win32/win32_serial_control.cpp
   src/win32/stdin_reader.cpp
   src/win32/program_output.cpp
+  src/win32/serial_ports_windows.cpp
 )
-target_link_libraries(tova_win32 PUBLIC tova_logic ws2_32)
+target_link_libraries(tova_win32 PUBLIC tova_logic ws2_32 setupapi)
 # windows.h without its old winsock, min and max: winsock2 and std::min are the ones meant.
 target_compile_definitions(tova_win32 PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE)
 
@@ -17,6 +18,7 @@ add_library(tova_panel_win32 STATIC
   src/panel_win32/win32_window.cpp
   src/panel_win32/win32_controls.cpp
   src/panel_win32/win32_hooks.cpp
+  src/panel_win32/win32_dialogs.cpp
   src/panel_win32/win32_screenshot.cpp
   src/panel_win32/panel_fonts.cpp
   src/panel_win32/kept_devices.cpp

@@ -6,6 +6,7 @@
 #include "core/settings.hpp"
 #include "panel/panel.hpp"
 #include "tables/layout_table.hpp"
+#include "fake_window.hpp"
 
 #include <algorithm>
 #include <chrono>
@@ -150,7 +151,20 @@ class FakeSerial : public SerialControl {
     }
     void setEvents(SerialEvents e) override { m_events = std::move(e); }
     std::size_t discardInput() override { return std::exchange(m_pending, {}).size(); }
-    std::string devicePath(int port) const override { return "/fake/com" + std::to_string(port); }
+    std::string devicePath(int port) const override {
+        const auto it = m_paths.find(port);
+        return it != m_paths.end() ? it->second : "/fake/com" + std::to_string(port);
+    }
+    // A port led elsewhere opens as its new device does: failDevice names those that fail.
+    std::map<std::string, Fault> failDevice;
+    void leadPort(int port, const std::string& device) override {
+        if (port < 1 || port > 2) fail({SerialFault::Other, "Invalid port number"});
+        if (m_open && port == m_port) setPortOpen(false);
+        m_paths[port] = device;
+        failOpen.erase(port);
+        if (auto it = failDevice.find(device); it != failDevice.end()) failOpen[port] = it->second;
+        log.push_back("lead " + std::to_string(port) + " " + device);
+    }
     SerialFailure lastFailure() const override { return m_last; }
     bool outputBusy() const override { return pacing && queueUntil > m_clock.ms * 1000; }
 
@@ -179,88 +193,9 @@ class FakeSerial : public SerialControl {
     LineSettings m_settings{9600};
     bool m_open = false;
     std::string m_pending; // received while nobody reads
+    std::map<int, std::string> m_paths;
     SerialFailure m_last;
     SerialEvents m_events;
-};
-
-// A misspelt control name fails the test that uses it.
-inline const LayoutControl& known(std::string_view name) {
-    const LayoutControl* c = findLayoutControl(name);
-    if (!c) throw std::logic_error("unknown control name \"" + std::string(name) + "\"");
-    return *c;
-}
-
-class FakeWindow : public Window {
-  public:
-    std::map<std::string, std::string, std::less<>> captions;
-    std::set<std::string, std::less<>> hidden;
-    std::set<std::string, std::less<>> markedOptions;
-    std::map<std::string, std::string, std::less<>> texts, tips;
-    std::vector<std::string> warnings; // every box shown
-    std::vector<std::function<void()>> pendingDismiss;
-    int outerHeight = 8730;
-    double left = -1, top = -1;
-    bool ended = false;
-
-    // The window as created from the layout.
-    FakeWindow() {
-        for (const auto& c : layoutControls()) {
-            captions.emplace(std::string(c.name), std::string(c.caption));
-            if (!c.visible) hidden.insert(std::string(c.name));
-            if (c.marked) markedOptions.insert(std::string(c.name));
-        }
-    }
-
-    std::string caption(std::string_view c) const override {
-        known(c);
-        auto it = captions.find(c);
-        return it == captions.end() ? std::string() : it->second;
-    }
-    void setCaption(std::string_view c, const std::string& t) override {
-        captions.insert_or_assign(std::string(known(c).name), t);
-    }
-    bool visible(std::string_view c) const override { return !hidden.contains(known(c).name); }
-    void setVisible(std::string_view c, bool on) override {
-        known(c);
-        if (!on) hidden.insert(std::string(c));
-        else if (auto it = hidden.find(c); it != hidden.end()) hidden.erase(it);
-    }
-    // Options exclude the others of their container, as on the window.
-    void setMarked(std::string_view o, bool on) override {
-        const LayoutControl& option = known(o);
-        if (on)
-            for (const auto& c : layoutControls())
-                if (c.kind == Kind::Option && c.container == option.container)
-                    markedOptions.erase(std::string(c.name));
-        if (on) markedOptions.insert(std::string(o));
-        else if (auto it = markedOptions.find(o); it != markedOptions.end()) markedOptions.erase(it);
-    }
-    bool marked(std::string_view o) const override { return markedOptions.contains(known(o).name); }
-    std::string text(std::string_view b) const override {
-        auto it = texts.find(known(b).name);
-        return it == texts.end() ? std::string() : it->second;
-    }
-    void setText(std::string_view b, const std::string& t) override {
-        texts.insert_or_assign(std::string(known(b).name), t);
-    }
-    void setToolTip(std::string_view c, const std::string& t) override {
-        tips.insert_or_assign(std::string(known(c).name), t);
-    }
-    int height() const override { return outerHeight; }
-    void setHeight(int t) override { outerHeight = t; }
-    int width() const override { return 9495; }
-    void move(double l, double t) override { left = l, top = t; }
-    ScreenSize screenSize() const override { return {28800, 16200}; }
-    void showWarning(const std::string& text, std::function<void()> onClosed) override {
-        warnings.push_back(text);
-        pendingDismiss.push_back(std::move(onClosed));
-    }
-    // The operator closes the warning box.
-    void dismiss() {
-        auto p = std::exchange(pendingDismiss, {});
-        for (auto& f : p) f();
-    }
-    void end() override { ended = true; }
 };
 
 // A Panel wired to fakes.

@@ -55,12 +55,17 @@ struct Rig {
     std::unique_ptr<LinkSerialControl> control;
     std::string got;
     std::vector<SerialFailure> lost;
+    std::vector<FakeLink*> made; // every link, in the order made
     Rig() {
-        auto a = std::make_unique<FakeLink>("/dev/one"), b = std::make_unique<FakeLink>("/dev/two");
-        one = a.get();
-        two = b.get();
-        control = std::make_unique<LinkSerialControl>(std::move(a), std::move(b),
+        auto make = [this](const std::string& device) {
+            auto l = std::make_unique<FakeLink>(device);
+            made.push_back(l.get());
+            return l;
+        };
+        control = std::make_unique<LinkSerialControl>(make, "/dev/one", "/dev/two",
                                                       [this](std::function<void()> f) { later.push_back(std::move(f)); });
+        one = made.at(0);
+        two = made.at(1);
         control->setEvents({[this](const std::string& bytes) { got += bytes; },
                             [this](const SerialFailure& f) { lost.push_back(f); }});
     }
@@ -111,6 +116,27 @@ TEST(LinkSerialControl, PortsFailuresAndTheDeviceLost) {
     EXPECT_EQ(r.control->lastFailure().port, 1);
     EXPECT_EQ(r.control->lastFailure().fault, SerialFault::NoDevice);
     EXPECT_THROW(r.control->setCommPort(3), SerialError);
+}
+
+TEST(LinkSerialControl, APortLedElsewhereOpensItsNewDevice) {
+    Rig r;
+    r.control->setPortOpen(true);
+    r.control->leadPort(1, "COM5"); // the open port: closed first, and nothing told
+    EXPECT_FALSE(r.control->portOpen());
+    ASSERT_EQ(r.made.size(), 3u);
+    FakeLink* five = r.made[2];
+    EXPECT_EQ(r.control->devicePath(1), "COM5");
+    EXPECT_EQ(r.control->devicePath(2), "/dev/two");
+    r.control->setPortOpen(true);
+    r.control->output("C00\r");
+    EXPECT_EQ(five->written, "C00\r");
+    five->arrive("\x06");
+    EXPECT_EQ(r.got, "\x06");
+    // The port not chosen is led too, and stays closed.
+    r.control->leadPort(2, "COM7");
+    EXPECT_EQ(r.control->devicePath(2), "COM7");
+    EXPECT_TRUE(r.control->portOpen());
+    EXPECT_THROW(r.control->leadPort(3, "COM8"), SerialError);
 }
 
 TEST(LinkSerialControl, WithoutAReaderBytesWaitForDiscarding) {

@@ -154,7 +154,7 @@ TEST_F(Link, SendOnAClosedPortIsNotShownAndIsReported) {
     EXPECT_FALSE(r.panel.awaitingReply);
     EXPECT_FALSE(r.t2.enabled());
     ASSERT_EQ(r.window.warnings.size(), 1u);
-    EXPECT_EQ(r.window.warnings[0], "COM1 (/fake/com1): not open");
+    EXPECT_EQ(r.window.warnings[0], "COM1 (/fake/com1): not open\nChoose the port again to open it (click COM).");
     r.panel.click("Command18"); // while the box is open: the operator has been told
     EXPECT_EQ(r.window.warnings.size(), 1u);
     r.window.dismiss();
@@ -166,11 +166,12 @@ TEST_F(Link, DeviceLostIsReportedOnceWithItsOwnText) {
     r.panel.click("Command44");
     r.serial.lose("Input/output error");
     ASSERT_EQ(r.window.warnings.size(), 1u);
-    EXPECT_EQ(r.window.warnings[0], "COM1 (/fake/com1): the device was disconnected (Input/output error)");
-    EXPECT_EQ(r.window.tips["Command33"], "COM1: /fake/com1, 19200,N,8,1, closed; last failure: " + r.window.warnings[0]);
+    const std::string lost = "COM1 (/fake/com1): the device was disconnected (Input/output error)";
+    EXPECT_EQ(r.window.warnings[0], lost + "\nPlug the adapter back in, then choose the port again.");
+    EXPECT_EQ(r.window.tips["Command33"], "COM1: /fake/com1, 19200,N,8,1, closed; last failure: " + lost);
     r.window.dismiss();
     r.panel.click("Command44"); // a press on the lost port says why it is closed
-    EXPECT_EQ(r.window.warnings.back(), "COM1 (/fake/com1): not open (Input/output error)");
+    EXPECT_EQ(r.window.warnings.back(), "COM1 (/fake/com1): not open (Input/output error)\nChoose the port again to open it (click COM).");
     r.clock.advance(500);
     EXPECT_EQ(r.label("Label12"), " X X X X");
 }

@@ -49,9 +49,8 @@ TEST_F(PortChoice, FailureIsReportedAndLeavesTheFrameAndOptions) {
     r.serial.failOpen[2] = {SerialFault::InUse, "Permission error while locking the device"};
     showFrame();
     choose("Option2");
-    const std::string said =
-        "COM2 (/fake/com2): in use by another program (Permission error while locking the device)";
-    ASSERT_EQ(r.window.warnings, std::vector<std::string>{said});
+    const std::string said = "COM2 (/fake/com2): in use by another program (Permission error while locking the device)";
+    ASSERT_EQ(r.window.warnings, std::vector<std::string>{said + "\nClose the other program that holds it."});
     EXPECT_EQ(r.serial.commPort(), 2); // only once the box is dismissed does it change
     r.window.dismiss();
     EXPECT_EQ(r.serial.commPort(), 1);
@@ -83,7 +82,8 @@ TEST_F(PortChoice, ClosedPortChoiceThatFailsIsReported) {
     showFrame();
     choose("Option1");
     EXPECT_EQ(r.window.warnings, std::vector<std::string>{
-                                    "COM1 (/fake/com1): no permission to open it (Permission denied)"});
+                                    "COM1 (/fake/com1): no permission to open it (Permission denied)\n"
+                                    "Ask for access to the port (on Linux: add the user to the dialout group and log in again)."});
     r.window.dismiss();
     EXPECT_EQ(r.serial.commPort(), 2);
     EXPECT_TRUE(r.window.visible("Frame8"));
@@ -117,7 +117,8 @@ TEST_F(PortChoice, RejectedSpeedIsReportedAndKeepsTheOldOne) {
         f.panel.click("Command33");
         f.window.setMarked(c.rejected, true);
         f.panel.click(c.rejected);
-        EXPECT_EQ(f.window.warnings, std::vector<std::string>{"COM1 (/fake/com1): Invalid baud rate value"});
+        EXPECT_EQ(f.window.warnings, std::vector<std::string>{"COM1 (/fake/com1): Invalid baud rate value\n"
+                                                                "Check the adapter and its cable, then try again."});
         EXPECT_EQ(f.panel.commSettings, c.settings);
         EXPECT_TRUE(f.window.marked(c.inForce)) << c.inForce;
         EXPECT_FALSE(f.window.marked(c.rejected)) << c.rejected;

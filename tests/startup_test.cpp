@@ -49,7 +49,8 @@ TEST(Startup, PortThatCannotBeOpenedIsReportedOnce) {
     r.serial.failOpen[1] = {SerialFault::NoDevice, "No such file or directory"};
     r.panel.startUp();
     ASSERT_EQ(r.window.warnings.size(), 1u);
-    EXPECT_EQ(r.window.warnings[0], "COM1 (/fake/com1): no such device (No such file or directory)");
+    EXPECT_EQ(r.window.warnings[0], "COM1 (/fake/com1): no such device (No such file or directory)\n"
+                                    "Plug in the adapter, or choose the port it has (right-click COM).");
     // Tried once: a device that does not answer holds the start-up up once, not twice.
     EXPECT_EQ(r.serial.log, (std::vector<std::string>{"port 1", "settings 19200,N,8,1", "open 1 failed"}));
     r.window.dismiss();

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace tova;
 using namespace tova::test;
 
@@ -95,9 +97,9 @@ TEST(WindowSurface, TheBoxOpensAfterTheHandlerWithTheHeldButtonLetGoFirst) {
     hooks.applyHeight = [&](int twips) { window.push_back("height " + std::to_string(twips)); };
     hooks.box = {[&](std::function<void()> f) { later.push_back(std::move(f)); },
                  [&](const std::string& c) { window.push_back("up " + c); },
-                 [&](const std::string& title, const std::string& text, std::function<void()> closed) {
-                     window.push_back("box " + title + ": " + text);
-                     closed();
+                 [&](const std::string& title, const std::string& text, bool question, std::function<void(bool)> closed) {
+                     window.push_back(std::string(question ? "question " : "box ") + title + ": " + text);
+                     closed(question);
                  }};
     hooks.close = [&] { window.push_back("closed"); };
     WindowSurface w(8730, hooks);
@@ -117,11 +119,19 @@ TEST(WindowSurface, TheBoxOpensAfterTheHandlerWithTheHeldButtonLetGoFirst) {
     EXPECT_EQ(window[window.size() - 2], "up Command1");
     EXPECT_EQ(window.back(), "box tova-control: COM1 (/dev/ttyUSB0): no such device");
     EXPECT_TRUE(dismissed);
+    // A question opens the same way, with its answer told back.
+    std::optional<bool> answer;
+    w.askYesNo("Use it as COM1?", [&](bool yes) { answer = yes; });
+    EXPECT_FALSE(answer);
+    later.back()();
+    EXPECT_EQ(window.back(), "question tova-control: Use it as COM1?");
+    EXPECT_EQ(answer, std::optional<bool>(true));
     // After END no event reaches the handlers.
     w.end();
     EXPECT_EQ(window.back(), "closed");
+    const auto said = heard.said;
     w.input().click("Command17");
-    EXPECT_EQ(heard.said, std::vector<std::string>{"let go"});
+    EXPECT_EQ(heard.said, said);
 }
 
 namespace {
@@ -141,6 +151,7 @@ struct FakeSystem : PanelPlatform {
 
     PanelSystem system() const override { return {"/test/com1", "/test/com2", {}, "nowhere"}; }
     DeviceStore& keptDevices() override { return store; }
+    std::vector<SerialPortInfo> serialPorts() override { return {}; }
     int finish(const cli::Outcome& o) override {
         steps.push_back("finish " + std::to_string(o.exitCode));
         return o.exitCode;

@@ -34,6 +34,10 @@ struct SerialFailure {
 // As the operator reads it: the port and its device first, a plain reading where the serial
 // layer's words would mislead, and those words in brackets.
 std::string describe(const SerialFailure& f);
+// The operator's next step for a kind of failure, one short sentence without its full stop.
+std::string_view nextStep(SerialFault fault);
+// The warning box's text: the failure described, and on a line of its own the next step.
+std::string warningText(const SerialFailure& f);
 // The same, the device named rather than a port: for the tools, which have no COM1.
 std::string describeDevice(const SerialFailure& f);
 
@@ -88,6 +92,9 @@ class SerialControl {
 
     // Where port n leads (a device path), for the operator's information.
     virtual std::string devicePath(int port) const = 0;
+    // Port n leads to device from now on (closed first when it is the open one); throws when
+    // this control cannot lead a port elsewhere.
+    virtual void leadPort(int port, const std::string& device) = 0;
     // The last failure (also the one a lost device was told with); its text is empty when none came.
     virtual SerialFailure lastFailure() const = 0;
     // True while the last output still occupies the line: its wire time at the current speed

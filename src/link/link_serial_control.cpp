@@ -3,17 +3,27 @@
 
 namespace tova {
 
-LinkSerialControl::LinkSerialControl(std::unique_ptr<Link> com1, std::unique_ptr<Link> com2, Later later)
-    : m_links{std::move(com1), std::move(com2)}, m_later(std::move(later)) {
-    for (auto& l : m_links) {
-        Link* t = l.get();
-        t->setEvents({[this, t] {
-                          if (t == &link()) tellReceived();
-                      },
-                      [this, t](const std::string& why) {
-                          if (t == &link()) lost(why);
-                      }});
-    }
+LinkSerialControl::LinkSerialControl(MakeLink makeLink, const std::string& com1, const std::string& com2, Later later)
+    : m_makeLink(std::move(makeLink)), m_links{m_makeLink(com1), m_makeLink(com2)}, m_later(std::move(later)) {
+    for (auto& l : m_links) wire(l.get());
+}
+
+void LinkSerialControl::wire(Link* t) {
+    t->setEvents({[this, t] {
+                      if (t == &link()) tellReceived();
+                  },
+                  [this, t](const std::string& why) {
+                      if (t == &link()) lost(why);
+                  }});
+}
+
+void LinkSerialControl::leadPort(int port, const std::string& device) {
+    if (port < 1 || port > 2) fail(SerialFault::Other, "Invalid port number " + std::to_string(port));
+    auto& slot = m_links[static_cast<std::size_t>(port - 1)];
+    slot->setEvents({});
+    slot->close();
+    slot = m_makeLink(device);
+    wire(slot.get());
 }
 
 LinkSerialControl::~LinkSerialControl() {

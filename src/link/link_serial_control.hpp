@@ -17,7 +17,9 @@ class LinkSerialControl : public SerialControl {
   public:
     // later: runs a function on the window's thread once the call running now has returned.
     using Later = std::function<void(std::function<void()>)>;
-    LinkSerialControl(std::unique_ptr<Link> com1, std::unique_ptr<Link> com2, Later later);
+    // makeLink: a link to a device by its name, for a port led elsewhere.
+    using MakeLink = std::function<std::unique_ptr<Link>(const std::string& device)>;
+    LinkSerialControl(MakeLink makeLink, const std::string& com1, const std::string& com2, Later later);
     ~LinkSerialControl() override;
     LinkSerialControl(const LinkSerialControl&) = delete;
     LinkSerialControl& operator=(const LinkSerialControl&) = delete;
@@ -32,6 +34,7 @@ class LinkSerialControl : public SerialControl {
     void output(std::string_view text) override;
     void setEvents(SerialEvents events) override { m_events = std::move(events); }
     std::string devicePath(int port) const override;
+    void leadPort(int port, const std::string& device) override;
     SerialFailure lastFailure() const override { return m_last; }
     bool outputBusy() const override;
     std::size_t discardInput() override;
@@ -42,7 +45,9 @@ class LinkSerialControl : public SerialControl {
     [[noreturn]] void fail(SerialFault fault, const std::string& text);
     void lost(const std::string& text);
     void tellReceived(); // what the current link has received, to the reader
+    void wire(Link* link); // its events to this control, while it is the chosen one
 
+    MakeLink m_makeLink;
     std::array<std::unique_ptr<Link>, 2> m_links;
     Later m_later;
     int m_port = 1;

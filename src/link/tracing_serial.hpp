@@ -41,6 +41,7 @@ class TracingSerial : public SerialControl {
     void output(std::string_view text) override;
     void setEvents(SerialEvents events) override;
     std::string devicePath(int port) const override { return m_inner.devicePath(port); }
+    void leadPort(int port, const std::string& device) override { m_inner.leadPort(port, device); }
     SerialFailure lastFailure() const override { return m_inner.lastFailure(); }
     bool outputBusy() const override { return m_inner.outputBusy(); }
     std::size_t discardInput() override { return m_inner.discardInput(); }

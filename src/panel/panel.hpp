@@ -5,6 +5,7 @@
 // (buttons.cpp), events by control name (dispatch.cpp) and the service view (service.cpp).
 #include "core/window.hpp"
 #include "core/serial_control.hpp"
+#include "core/serial_ports.hpp"
 #include "core/timer.hpp"
 #include "tables/command_table.hpp"
 #include "tables/controls.hpp"
@@ -14,6 +15,7 @@
 #include "panel/warning_box.hpp"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,13 @@ struct Timers {
     Timer& replyTimeout; // no reply to the line sent: the mark
     Timer& comFrame;     // hides the COM frame
     Timer& displayClear; // clears the traffic display
+};
+
+// The ports a COM button may lead to, and keeping a choice for the next start.
+struct PortChoices {
+    std::function<std::vector<SerialPortInfo>()> list{};
+    // false when it could not be kept.
+    std::function<bool(int port, const std::string& device)> keep{};
 };
 
 class Panel {
@@ -63,6 +72,12 @@ class Panel {
     void chooseSpeed(std::string_view settings);
     void showComFrame();
     void hideComFrame();
+    // The ports a COM button may lead to; before startUp, for its first open.
+    void setPortChoices(PortChoices choices) { m_ports = std::move(choices); }
+    // COM's context menu: where COM1 and COM2 lead, the ports this computer has, and Other...
+    void contextMenu(std::string_view control);
+    // Port n leads to device from now on, kept for the next start, and is chosen as a click would.
+    void leadPort(int port, const std::string& device);
 
     // Traffic.
     // A whole line to the wire: sent, then shown as sent and its reply awaited; false when the
@@ -99,6 +114,9 @@ class Panel {
 
   private:
     void portFailed(const SerialError& e, int other); // told; the other port once dismissed
+    std::optional<SerialPortInfo> portToOffer() const; // the first listed port neither COM leads to
+    MenuEntry leadsToMenu(int port, const std::vector<SerialPortInfo>& ports);
+    void askDevice(int port);
     void transmit(std::string_view code); // sendLine := prefix & code & CR, sent
     void showPortState();                 // the COM button's tooltip
     void applyTiming(const TimingChange& c); // each interval it changes, and the adjust mode
@@ -107,6 +125,7 @@ class Panel {
     Window& m_window;
     Timers m_timers;
     WarningBox m_warning;
+    PortChoices m_ports;
     std::string m_held; // the held button the pointer holds down
 };
 

@@ -23,13 +23,23 @@ void Panel::choosePort(int port) {
 
 void Panel::portFailed(const SerialError& e, int other) {
     showPortState();
-    m_warning.warn(e.what(), [this, other] {
+    auto toOther = [this, other] {
         try {
             if (!m_serial.portOpen()) m_serial.setCommPort(other);
         } catch (const SerialError&) {
         }
         showPortState();
-    });
+    };
+    const std::string text = warningText(e.failure());
+    const int port = other == 1 ? 2 : 1;
+    const auto offer = portToOffer();
+    if (!offer) return m_warning.warn(text, toOther);
+    // A port this computer has, where the chosen one does not open: one answer leads there.
+    m_warning.ask(text + "\nThis computer has " + portLabel(*offer) + ". Use it as COM" + std::to_string(port) + "?",
+                  [this, port, device = offer->path, toOther](bool yes) {
+                      if (yes) leadPort(port, device);
+                      else toOther();
+                  });
 }
 
 void Panel::chooseSpeed(std::string_view settings) {
@@ -39,7 +49,7 @@ void Panel::chooseSpeed(std::string_view settings) {
         // The settings text and the marked speed keep naming the speed in force.
         m_window.setMarked(commSettings == kSettings9600 ? ctl::Speed9600 : ctl::Speed19200, true);
         showPortState();
-        m_warning.warn(e.what());
+        m_warning.warn(warningText(e.failure()));
         return;
     }
     commSettings = settings;

@@ -19,7 +19,7 @@ bool Panel::send(const std::string& line) {
     } catch (const SerialError& e) {
         // Not shown as sent and no reply awaited: the operator is told instead.
         showPortState();
-        m_warning.warn(e.what());
+        m_warning.warn(warningText(e.failure()));
         return false;
     }
     showSent(line);
@@ -52,7 +52,7 @@ void Panel::onReceived(const std::string& in) {
 void Panel::onDeviceLost(const SerialFailure& f) {
     // The control has closed the port; tell the operator once, with its own words.
     showPortState();
-    m_warning.warn(describe(f));
+    m_warning.warn(warningText(f));
 }
 
 void Panel::onReplyTimeout() {

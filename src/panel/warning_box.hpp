@@ -14,6 +14,8 @@ class WarningBox {
   public:
     explicit WarningBox(Window& panel) : m_window(panel) {}
     void warn(const std::string& text, std::function<void()> afterDismiss = {});
+    // The box with Yes and No. While a box is open the question is not asked: answered(false).
+    void ask(const std::string& text, std::function<void(bool yes)> answered);
 
   private:
     void closed();

@@ -20,6 +20,11 @@ void InputRouter::wire(const std::string& name, QWidget* w) {
         b->input = &m_input;
         // A held button's press and release reach the application's filter, like every key.
         if (!b->held) connect(b, &QPushButton::clicked, this, [this, n = name] { m_input.click(n); });
+        // The right button's click or the menu key: the button's context menu, where it has one.
+        if (!b->held) {
+            b->setContextMenuPolicy(Qt::CustomContextMenu);
+            connect(b, &QWidget::customContextMenuRequested, this, [this, n = name] { m_input.contextMenu(n); });
+        }
     } else if (auto* o = qobject_cast<QRadioButton*>(w)) {
         // Every click runs the handler, also on the option already marked.
         connect(o, &QRadioButton::clicked, this, [this, n = name] { m_input.click(n); });

@@ -2,6 +2,7 @@
 #pragma once
 // What the panel program is given on Qt: its settings for the kept devices, the application,
 // the virtual projectors, the serial control, timers and the window.
+#include "core/serial_ports.hpp"
 #include "panel_qt/demo_projectors.hpp"
 #include "panel_qt/kept_devices.hpp"
 #include "panel_qt/qt_window.hpp"
@@ -21,6 +22,7 @@ class QtPlatform : public PanelPlatform {
 
     PanelSystem system() const override { return qtPanelSystem(); }
     DeviceStore& keptDevices() override { return m_kept; }
+    std::vector<SerialPortInfo> serialPorts() override { return tova::serialPorts(); }
     int finish(const cli::Outcome& outcome) override { return cli::finish(outcome); }
     void notice(const std::string& text) override;
     std::string cannotShow(const std::vector<std::string>& arguments) override { return missingDisplay(arguments); }

@@ -7,6 +7,7 @@
 #include "tables/controls.hpp"
 #include "tables/layout_table.hpp"
 #include "panel_qt/input_router.hpp"
+#include "panel_qt/qt_dialogs.hpp"
 #include "panel_qt/panel_widgets.hpp"
 #include "panel_qt/startup_probe.hpp"
 #include "panel_qt/widget_factory.hpp"
@@ -15,7 +16,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
 #include <QTimer>
@@ -94,15 +94,16 @@ WindowHooks QtWindow::hooks() {
              [this](const std::string& held) {
                  if (auto* b = qobject_cast<QAbstractButton*>(control(held))) b->setDown(false);
              },
-             [this](const std::string& title, const std::string& text, std::function<void()> closed) {
-                 auto* box = new QMessageBox(QMessageBox::Warning, QString::fromStdString(title), QString::fromStdString(text),
-                                             QMessageBox::Ok, this);
-                 box->setObjectName(QStringLiteral("warning"));
-                 box->setAttribute(Qt::WA_DeleteOnClose);
-                 box->setWindowModality(Qt::ApplicationModal);
-                 connect(box, &QMessageBox::finished, this, [closed = std::move(closed)] { closed(); });
-                 box->open();
+             [this](const std::string& title, const std::string& text, bool question, std::function<void(bool)> closed) {
+                 openBox(this, title, text, question, std::move(closed));
              }};
+    h.showMenu = [this](const std::vector<MenuEntry>& menu, std::function<void(const MenuEntry&)> chosen) {
+        popUpMenu(this, menu, std::move(chosen));
+    };
+    h.askText = [this](const std::string& title, const std::string& prompt, const std::string& initial,
+                       std::function<void(std::optional<std::string>)> answered) {
+        askLine(this, title, prompt, initial, std::move(answered));
+    };
     h.close = [this] {
         close();
         QCoreApplication::exit(0);

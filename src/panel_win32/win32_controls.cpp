@@ -185,6 +185,11 @@ LRESULT CALLBACK Win32Window::buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     if (c && c->layout->kind == Kind::Button) {
         if ((msg == WM_KEYDOWN || msg == WM_KEYUP) && self->buttonKey(*c, msg, wp)) return 0;
         if ((pointerDown(msg) || pointerUp(msg) || msg == WM_CAPTURECHANGED) && self->buttonPointer(*c, msg)) return 0;
+        // The right button's click or the menu key: the button's context menu, where it has one.
+        if (msg == WM_CONTEXTMENU && !c->held) {
+            self->m_rules.input().contextMenu(std::string(c->layout->name));
+            return 0;
+        }
         if (msg == WM_KILLFOCUS) {
             self->m_rules.input().focusLost(std::string(c->layout->name));
             if (!c->down) SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);

@@ -3,6 +3,7 @@
 // option, read and set the text box, a tooltip, its frame, the warning box, its end.
 #include "panel_win32/win32_window.hpp"
 
+#include "panel_win32/win32_dialogs.hpp"
 #include "win32/text.hpp"
 
 #include <commctrl.h>
@@ -55,10 +56,17 @@ WindowHooks Win32Window::hooks() {
                  PostMessageW(m_window, kLater, 0, 0);
              },
              [this](const std::string& held) { showUp(held); },
-             [this](const std::string& title, const std::string& text, std::function<void()> closed) {
-                 MessageBoxW(m_window, wide(text).c_str(), wide(title).c_str(), MB_OK | MB_ICONEXCLAMATION);
-                 if (closed) closed();
+             [this](const std::string& title, const std::string& text, bool question, std::function<void(bool)> closed) {
+                 const bool yes = openBox(m_window, title, text, question);
+                 if (closed) closed(yes);
              }};
+    h.showMenu = [this](const std::vector<MenuEntry>& menu, std::function<void(const MenuEntry&)> chosen) {
+        if (const MenuEntry* e = popUpMenu(m_window, menu)) chosen(*e);
+    };
+    h.askText = [this](const std::string& title, const std::string& prompt, const std::string& initial,
+                       std::function<void(std::optional<std::string>)> answered) {
+        answered(askLine(m_window, title, prompt, initial));
+    };
     h.close = [this] { end(); };
     return h;
 }

@@ -2,6 +2,7 @@
 #pragma once
 // What the panel program is given in native Win32: the registry for the kept devices, the
 // system's millisecond timer, the virtual projectors, the serial control, timers and the window.
+#include "core/serial_ports.hpp"
 #include "panel_win32/demo_projectors.hpp"
 #include "panel_win32/kept_devices.hpp"
 #include "panel_win32/win32_window.hpp"
@@ -20,6 +21,7 @@ class Win32Platform : public PanelPlatform {
 
     PanelSystem system() const override { return win32PanelSystem(); }
     DeviceStore& keptDevices() override { return m_kept; }
+    std::vector<SerialPortInfo> serialPorts() override { return tova::serialPorts(); }
     int finish(const cli::Outcome& outcome) override;
     void notice(const std::string& text) override;
     void startWindowing() override;

@@ -6,7 +6,8 @@
 namespace tova {
 
 QtSerialControl::QtSerialControl(const QString& com1, const QString& com2)
-    : LinkSerialControl(makeTransport(com1, consoles), makeTransport(com2, consoles),
+    : LinkSerialControl([this](const std::string& device) { return makeTransport(QString::fromStdString(device), consoles); },
+                        com1.toStdString(), com2.toStdString(),
                         [](std::function<void()> f) { QTimer::singleShot(0, std::move(f)); }) {}
 
 QString QtSerialControl::defaultDevice(int port) {

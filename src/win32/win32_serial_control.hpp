@@ -16,7 +16,7 @@ std::unique_ptr<Link> makeLink(const std::string& name, Dispatcher& dispatcher);
 class Win32SerialControl : public LinkSerialControl {
   public:
     Win32SerialControl(const std::string& com1, const std::string& com2, Dispatcher& dispatcher)
-        : LinkSerialControl(makeLink(com1, dispatcher), makeLink(com2, dispatcher),
+        : LinkSerialControl([&dispatcher](const std::string& device) { return makeLink(device, dispatcher); }, com1, com2,
                             [&dispatcher](std::function<void()> f) { dispatcher.post(std::move(f)); }) {}
     // Where port n leads when no device is named.
     static std::string defaultDevice(int port) { return "COM" + std::to_string(port); }

@@ -8,10 +8,11 @@
 namespace tova {
 
 PanelAssembly::PanelAssembly(SerialControl& serial, Window& window, const MakeTimer& makeTimer,
-                             const std::function<void(InputHandlers)>& connect)
+                             const std::function<void(InputHandlers)>& connect, PortChoices ports)
     : repeat(makeTimer()), replyTimeout(makeTimer()), comFrame(makeTimer()), displayClear(makeTimer()),
       panel(serial, window, {*repeat, *replyTimeout, *comFrame, *displayClear}) {
     connect(handlersOf(panel));
+    panel.setPortChoices(std::move(ports));
     panel.startUp();
 }
 
@@ -43,8 +44,15 @@ int runPanel(const std::vector<std::string>& arguments, PanelPlatform& p) {
     } catch (const std::exception& e) {
         return p.finish({1, "tova-control: --trace " + opts.trace + ": " + e.what() + "\n"});
     }
+    // A port led elsewhere is kept as --save keeps it.
+    PortChoices ports{[&p] { return p.serialPorts(); },
+                      [&p](int n, const std::string& device) {
+                          DeviceStore::Kept k;
+                          (n == 1 ? k.com1 : k.com2) = device;
+                          return p.keptDevices().write(k);
+                      }};
     PanelAssembly assembled(traced ? static_cast<SerialControl&>(*traced) : port, p.window(), [&p] { return p.timer(); },
-                            [&p](InputHandlers h) { p.setInput(std::move(h)); });
+                            [&p](InputHandlers h) { p.setInput(std::move(h)); }, std::move(ports));
     Panel& panel = assembled.panel;
     if (traced)
         traced->setOnFailure([&](const std::string& text) {

@@ -22,7 +22,7 @@ namespace tova {
 // is first shown.
 struct PanelAssembly {
     PanelAssembly(SerialControl& serial, Window& window, const MakeTimer& makeTimer,
-                  const std::function<void(InputHandlers)>& connect);
+                  const std::function<void(InputHandlers)>& connect, PortChoices ports = {});
     std::unique_ptr<Timer> repeat, replyTimeout, comFrame, displayClear;
     Panel panel;
 };
@@ -33,6 +33,8 @@ class PanelPlatform {
 
     virtual PanelSystem system() const = 0;
     virtual DeviceStore& keptDevices() = 0;
+    // The serial ports this computer has.
+    virtual std::vector<SerialPortInfo> serialPorts() = 0;
     // Says the outcome where it can be read; its exit status.
     virtual int finish(const cli::Outcome& outcome) = 0;
     // A line for standard error (or the console), ending in a line feed.

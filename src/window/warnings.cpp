@@ -3,10 +3,10 @@
 
 namespace tova {
 
-void Warnings::show(const std::string& text, std::function<void()> onClosed) {
-    m_platform.later([this, text, onClosed = std::move(onClosed)]() mutable {
+void Warnings::show(const std::string& text, bool question, std::function<void(bool yes)> onClosed) {
+    m_platform.later([this, text, question, onClosed = std::move(onClosed)]() mutable {
         if (const std::string held = m_input.letGoHeld(); !held.empty()) m_platform.showUp(held);
-        m_platform.open(std::string(kProgramTitle), text, std::move(onClosed));
+        m_platform.open(std::string(kProgramTitle), text, question, std::move(onClosed));
     });
 }
 

@@ -21,12 +21,15 @@ class Warnings {
         std::function<void(std::function<void()> f)> later;
         // The button let go shows up.
         std::function<void(const std::string& control)> showUp;
-        // Opens the modal box (title, text, OK); closed runs once it is dismissed.
-        std::function<void(const std::string& title, const std::string& text, std::function<void()> closed)> open;
+        // Opens the modal box (title, text, OK; Yes and No for a question); closed runs once it is
+        // dismissed, true for Yes.
+        std::function<void(const std::string& title, const std::string& text, bool question,
+                           std::function<void(bool yes)> closed)>
+            open;
     };
     Warnings(const WindowInput& input, Platform platform) : m_input(input), m_platform(std::move(platform)) {}
 
-    void show(const std::string& text, std::function<void()> onClosed);
+    void show(const std::string& text, bool question, std::function<void(bool yes)> onClosed);
 
   private:
     const WindowInput& m_input;

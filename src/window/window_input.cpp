@@ -11,11 +11,16 @@ InputHandlers handlersOf(Panel& panel) {
             [&panel](const std::string& n) { panel.mouseUp(n); },
             [&panel] { return panel.releaseHeld(); },
             [&panel] { panel.onPictureDoubleClick(); },
-            [&panel](int key, int shift) { panel.onKeyDown(key, shift); }};
+            [&panel](int key, int shift) { panel.onKeyDown(key, shift); },
+            [&panel](const std::string& n) { panel.contextMenu(n); }};
 }
 
 void WindowInput::click(const std::string& control) const {
     if (m_to.click) m_to.click(control);
+}
+
+void WindowInput::contextMenu(const std::string& control) const {
+    if (m_to.contextMenu) m_to.contextMenu(control);
 }
 
 void WindowInput::pictureDoubleClick() const {

@@ -26,6 +26,7 @@ struct InputHandlers {
     std::function<std::string()> releaseHeld{};                  // the held button let go, if any
     std::function<void()> pictureDoubleClick{};
     std::function<void(int key, int shift)> key{};               // the window's keys, shift state
+    std::function<void(const std::string& control)> contextMenu{}; // the right button's click, or the menu key
 };
 InputHandlers handlersOf(Panel& panel);
 
@@ -47,6 +48,7 @@ class WindowInput {
 
     void click(const std::string& control) const;
     void pictureDoubleClick() const;
+    void contextMenu(const std::string& control) const;
     // A key on the window, before the focused control sees it.
     void windowKey(int key, bool shift, bool ctrl, bool alt) const;
 

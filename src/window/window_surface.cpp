@@ -28,7 +28,30 @@ void WindowSurface::setHeight(int twips) {
 }
 
 void WindowSurface::showWarning(const std::string& text, std::function<void()> onClosed) {
-    m_warnings.show(text, std::move(onClosed));
+    m_warnings.show(text, false, [onClosed = std::move(onClosed)](bool) {
+        if (onClosed) onClosed();
+    });
+}
+
+void WindowSurface::askYesNo(const std::string& text, std::function<void(bool yes)> answered) {
+    m_warnings.show(text, true, std::move(answered));
+}
+
+// Menus and the text box open after the running handler, as the warning box does: a handler
+// never runs inside another.
+void WindowSurface::showMenu(std::vector<MenuEntry> menu) {
+    m_hooks.box.later([this, menu = std::move(menu)] {
+        m_hooks.showMenu(menu, [this](const MenuEntry& e) {
+            if (e.chosen) m_hooks.box.later(e.chosen);
+        });
+    });
+}
+
+void WindowSurface::askText(const std::string& prompt, const std::string& initial,
+                            std::function<void(std::optional<std::string> text)> answered) {
+    m_hooks.box.later([this, prompt, initial, answered = std::move(answered)] {
+        m_hooks.askText(std::string(kProgramTitle), prompt, initial, answered);
+    });
 }
 
 void WindowSurface::end() {

@@ -33,6 +33,12 @@ struct WindowHooks {
     std::function<void(double left, double top)> moveTo;
     std::function<ScreenSize()> screen;
     Warnings::Platform box;
+    // The context menu at the pointer, opened now; chosen(entry) once one is clicked.
+    std::function<void(const std::vector<MenuEntry>& menu, std::function<void(const MenuEntry&)> chosen)> showMenu;
+    // A line of text asked for (title, prompt, initial text); answered once the box is closed.
+    std::function<void(const std::string& title, const std::string& prompt, const std::string& initial,
+                       std::function<void(std::optional<std::string>)> answered)>
+        askText;
     std::function<void()> close; // the window unloaded and the program ended
 };
 
@@ -62,6 +68,10 @@ class WindowSurface final : public Window {
     void move(double left, double top) override { m_hooks.moveTo(left, top); }
     ScreenSize screenSize() const override { return m_hooks.screen(); }
     void showWarning(const std::string& text, std::function<void()> onClosed) override;
+    void askYesNo(const std::string& text, std::function<void(bool yes)> answered) override;
+    void showMenu(std::vector<MenuEntry> menu) override;
+    void askText(const std::string& prompt, const std::string& initial,
+                 std::function<void(std::optional<std::string> text)> answered) override;
     void end() override;
 
   private:

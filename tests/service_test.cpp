@@ -99,7 +99,6 @@ TEST(Service, SendFramesTheTextExactlyAsTyped) {
         {"Option4", "CR0", "AFFFCR0\r"},
         {"Option3", "cr0", "cr0\r"},
         {"Option3", "  C00 ", "  C00 \r"},
-        {"Option3", "C\x01\x7f", "C\x01\x7f\r"},
     };
     for (const auto& c : cases) {
         Rig r;
@@ -110,6 +109,29 @@ TEST(Service, SendFramesTheTextExactlyAsTyped) {
         EXPECT_EQ(r.serial.written, c.bytes);
         EXPECT_EQ(r.panel.freeCommand, c.typed);
         EXPECT_EQ(r.window.texts["Text1"], c.typed); // not cleared by sending
+    }
+}
+
+TEST(Service, ATextHoldingAControlCharacterIsNotSent) {
+    struct Case {
+        std::string typed, said;
+    } cases[] = {
+        {"CR0\rC01", "(CR at 4)"}, // a second line, unaddressed: POWER OFF to every projector
+        {"C00\n", "(LF at 4)"},    // no line end is the box's own
+        {"C\x01\x7f", "(\\x01 at 2)"},
+        {"C\t00", "(TAB at 2)"},
+        {"C00\x7f", "(DEL at 4)"},
+    };
+    for (const auto& c : cases) {
+        Rig r;
+        Rig::load(r);
+        r.panel.click("Option4");
+        r.window.texts["Text1"] = c.typed;
+        r.panel.click("Command95");
+        EXPECT_EQ(r.serial.written, "");
+        ASSERT_EQ(r.window.warnings.size(), 1u);
+        EXPECT_NE(r.window.warnings[0].find(c.said), std::string::npos) << r.window.warnings[0];
+        EXPECT_EQ(r.window.texts["Text1"], c.typed); // kept, to be mended
     }
 }
 

@@ -33,10 +33,10 @@ std::string typedBytes(std::string_view utf8) {
     return out;
 }
 
-std::optional<std::string> controlCharacter(std::string_view typed) {
+std::optional<std::string> controlCharacter(std::string_view typed, bool endsLine) {
     // The line's own end, as a file with CRLF lines leaves it on a code, ends it: no second line.
-    if (typed.size() >= 2 && typed.substr(typed.size() - 2) == "\r\n") typed.remove_suffix(2);
-    else if (!typed.empty() && (typed.back() == kCR || typed.back() == kLF)) typed.remove_suffix(1);
+    if (endsLine && typed.ends_with("\r\n")) typed.remove_suffix(2);
+    else if (endsLine && !typed.empty() && (typed.back() == kCR || typed.back() == kLF)) typed.remove_suffix(1);
     for (std::size_t i = 0; i < typed.size(); ++i) {
         const auto c = static_cast<unsigned char>(typed[i]);
         if (c >= 0x20 && c != 0x7f) continue;

@@ -23,9 +23,9 @@ std::string frameLine(std::string_view addressPrefix, std::string_view code);
 // valid UTF-8) becomes one "?", never several bytes a projector would read as several characters.
 std::string typedBytes(std::string_view utf8);
 // A control character in typed text, which would end a line early or frame a second one:
-// "CR at 4" (counted from 1; LF, TAB, DEL, or \xHH), or nullopt when there is none. One CR,
-// LF or CRLF at the very end is the line's own end, not a character of it.
-std::optional<std::string> controlCharacter(std::string_view typed);
+// "CR at 4" (counted from 1; LF, TAB, DEL, or \xHH), or nullopt when there is none. With
+// endsLine, one CR, LF or CRLF at the very end is the line's own end, not a character of it.
+std::optional<std::string> controlCharacter(std::string_view typed, bool endsLine = true);
 // Typed text quoted for a message, its control characters shown as \r, \n, \t or \xHH.
 std::string quotedTyped(std::string_view typed);
 

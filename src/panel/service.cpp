@@ -38,7 +38,12 @@ void Panel::toggleData() {
 void Panel::sendFreeText() {
     m_timers.replyTimeout.setInterval(kLongReplyTimeout);
     m_timers.displayClear.setInterval(kLongDisplayClear);
-    freeCommand = typedBytes(m_window.text(ctl::CommandBox));
+    const std::string typed = m_window.text(ctl::CommandBox);
+    // A control character would end the line early and frame a second one, unaddressed.
+    if (const auto at = controlCharacter(typed, false))
+        return m_warning.warn("The command box holds a control character (" + *at +
+                              "): a command is one line, and nothing was sent.");
+    freeCommand = typedBytes(typed);
     transmit(freeCommand);
 }
 

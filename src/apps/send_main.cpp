@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // tova-send: the panel's protocol from the command line, for scripts and show control.
+#include "core/serial_ports.hpp"
 #include "options/send_options.hpp"
 #include "qt/line_reader.hpp"
 #include "qt/program_names.hpp"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     if (!parsed.outcome.goOn()) return tova::cli::finish(parsed.outcome);
     const tova::SendOptions& o = parsed.options;
     if (o.list) return tova::cli::finish({0, tova::commandListing(), true});
+    if (o.listPorts) return tova::cli::finish({0, tova::portListing(tova::serialPorts(), o.json), true});
 #ifndef Q_OS_UNIX
     // Standard input is read beside the event loop through a notifier, which Qt has for sockets only on Windows.
     if (o.run.fromInput)

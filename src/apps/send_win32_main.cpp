@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // tova-send.exe: the panel's protocol from the command line, for scripts and show control, on
 // the Windows serial control; its waits are driven by a message-only window's loop.
+#include "core/serial_ports.hpp"
 #include "options/send_options.hpp"
 #include "tables/vocabulary.hpp"
 #include "win32/dispatcher.hpp"
@@ -20,6 +21,7 @@ int main() {
     if (!parsed.outcome.goOn()) return w::finish(parsed.outcome);
     const tova::SendOptions& o = parsed.options;
     if (o.list) return w::finish({0, tova::commandListing(), true});
+    if (o.listPorts) return w::finish({0, tova::portListing(tova::serialPorts(), o.json), true});
 
     w::Dispatcher dispatcher;
     w::Win32SerialControl serial(o.device, o.device, dispatcher);

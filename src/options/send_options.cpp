@@ -2,6 +2,7 @@
 #include "options/send_options.hpp"
 
 #include "core/host_port.hpp"
+#include "core/json.hpp"
 #include "core/numbers.hpp"
 #include "link/address.hpp"
 #include "link/decoder.hpp"
@@ -67,6 +68,9 @@ cli::Program sendProgram() {
          "query's, or null), lampHours, temperatures, pressureHpa, status (ok, refused, timeout, sent, device), "
          "message, ms."},
         {"list", "", "Print every command code with its panel group and caption (tab-separated), and end."},
+        {"list-ports", "",
+         "Print the serial ports this computer has, one per line: the name to give --device, a tab, and the "
+         "system's words for the device (one JSON object each with --json); and end. Opens no port."},
         {"verbose", "", "Tell on standard error what is sent and discarded."},
         {"stdin", "",
          "Read the codes from standard input, one per line, the port kept open until the input ends; each "
@@ -93,12 +97,25 @@ std::optional<int> milliseconds(const std::string& text) {
 
 } // namespace
 
+std::string portListing(const std::vector<SerialPortInfo>& ports, bool json) {
+    std::string out;
+    for (const SerialPortInfo& p : ports)
+        out += json ? dumpJson(Json{{"device", p.path}, {"description", p.description}}) + "\n"
+                    : p.path + (p.description.empty() ? "" : "\t" + p.description) + "\n";
+    return out;
+}
+
 SendCommandLine parseSendCommandLine(const std::vector<std::string>& arguments) {
     SendCommandLine r;
     SendOptions& o = r.options;
     r.outcome = cli::parse(sendProgram(), arguments, [&](const cli::Arguments& a) -> std::optional<std::string> {
         if (a.isSet("list")) {
             o.list = true;
+            return std::nullopt;
+        }
+        if (a.isSet("list-ports")) {
+            o.listPorts = true;
+            o.json = a.isSet("json");
             return std::nullopt;
         }
         if (!a.isSet("device")) return "--device is required";

@@ -73,8 +73,11 @@ std::vector<SerialPortInfo> serialPortsUnder(const std::string& root) {
     for (const auto& entry : fs::directory_iterator(dev / "serial" / "by-id", e)) links.push_back(entry.path());
     std::sort(links.begin(), links.end());
     for (const fs::path& link : links) {
-        const fs::path target = fs::weakly_canonical(link, e);
-        if (e || !fs::exists(target, e) || console(target)) continue;
+        // One step: udev links to the node itself (../../ttyUSB0).
+        const fs::path step = fs::read_symlink(link, e);
+        if (e) continue;
+        const fs::path target = (link.parent_path() / step).lexically_normal();
+        if (!fs::exists(target, e) || console(target)) continue;
         named.insert(target.filename().string());
         out.push_back({link.string(), byIdWords(link.filename().string()) + ", " + target.filename().string()});
     }

@@ -47,6 +47,8 @@ in_group "$sim" --fast --speed 9600 --link "$run/com2" >/dev/null 2>"$run/sim2.l
 until_ok 50 test -e "$run/com1" -a -e "$run/com2"
 printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM1"="%s"\n"COM2"="%s"\n' "$run/com1" "$run/com2" >"$run/ports.reg"
 wine regedit /S "$run/ports.reg"
+forget_kept() { wine reg delete 'HKCU\Software\tova-control' /f >/dev/null 2>&1; }
+forget_kept # a port kept by an earlier run in this prefix leads nowhere now
 wineserver -k; wineserver -w
 
 trace="$run/trace.log"
@@ -160,6 +162,37 @@ click Command44
 until_ok 30 test "$(label Label22)" = " Stand by"
 check "tcp:// of a device server: STATUS round trip" $? "$url: $(label Label22)"
 kill -- -"$panel"; wineserver -k; wineserver -w
+
+# COM1 absent and an adapter on COM5: the box offers it, Yes leads COM1 there, and the next start
+# keeps it. COM1 is mapped to a path that does not exist: a fresh prefix maps it to the console.
+in_group "$sim" --fast --link "$run/com5" >/dev/null 2>"$run/sim5.log"
+until_ok 50 test -e "$run/com5"
+printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\n"COM1"="%s"\n"COM5"="%s"\n' "$run/absent" "$run/com5" >"$run/ports5.reg"
+wine regedit /S "$run/ports5.reg"
+wineserver -k; wineserver -w
+got=$(wine "$win/tova-send.exe" --list-ports 2>/dev/null | tr -d '\r' | tr '\n' '|')
+check "tova-send --list-ports: COM5 among the ports" "$(grep -qE '(^|\|)COM5($|[|[:space:]])' <<<"$got"; echo $?)" "$got"
+in_group wine "$win/tova-control.exe" >"$run/panel5.out" 2>&1; panel=$!
+until_ok 300 probe box >/dev/null
+text=$(probe box | tr '\n' ' ')
+check "COM1 absent: the box has the program's name, the next step and COM5 offered" \
+  "$(grep -q '^tova-control .*COM1 (COM1): .*right-click COM.*This computer has COM5.*Use it as COM1?' <<<"$text"; echo $?)" "$text"
+xdotool key Return # Yes, the box's default
+until_ok 30 test "$(field Frame8 3)" = 0
+click Command17
+until_ok 30 test "$(lines "$run/sim5.log" 'line: C 0 0')" -ge 1
+check "Yes: POWER ON reaches the projector on COM5" $? "$(probe box | tr '\n' ' ')"
+kill -- -"$panel"; wineserver -k; wineserver -w
+in_group wine "$win/tova-control.exe" >"$run/panel6.out" 2>&1; panel=$!
+until_ok 300 probe window >/dev/null; sleep 1
+check "the next start: no box" "$(probe box >/dev/null; [ $? -ne 0 ]; echo $?)" "$(probe box | tr '\n' ' ')"
+click Label1; xdotool key ctrl+k; sleep 0.5
+click Command44
+until_ok 30 test "$(lines "$run/sim5.log" 'line: C R 0')" -ge 1
+check "the next start: COM1 still leads to COM5" $? "$(tail -1 "$run/sim5.log")"
+kill -- -"$panel"; wineserver -k; wineserver -w
+forget_kept
+wine regedit /S "$run/ports.reg"
 
 # tova-send.exe: exit statuses and a JSON line.
 send() { wine "$win/tova-send.exe" "$@" 2>"$run/send.err" | tr -d '\r'; return "${PIPESTATUS[0]}"; }

@@ -169,6 +169,7 @@ int main(int argc, char** argv) {
             PostMessageW(b, WM_COMMAND, IDOK, 0);
             return 0;
         }
+        print(utf8(textOf(b))); // its title
         for (HWND h : children(b)) {
             wchar_t cls[64];
             GetClassNameW(h, cls, 64);

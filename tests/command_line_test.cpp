@@ -86,6 +86,15 @@ TEST(CommandLine, HelpFitsEightyColumnsAndHidesWhatItShould) {
     for (const char* shown : {"--device <path>", "-h, --help", "-v, --version", "Arguments:", "[,input-names=LIST]"})
         EXPECT_NE(help.message.find(shown), std::string::npos) << shown;
     EXPECT_EQ(help.message.find("platform"), std::string::npos);
+
+    // A path or a registry key longer than its column stays whole, to be copied.
+    const std::string key = "HKEY_CURRENT_USER\\Software\\tova-control\\tova-control\\and-more-of-it";
+    const std::string path = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1234567-if00-port0";
+    cli::Program q = sample();
+    q.options.push_back({"save", "", "Keep them under " + key + " and " + path + " for every later start."});
+    const auto kept = std::get<cli::Outcome>(cli::parse(q, std::vector<std::string>{"--help"}));
+    EXPECT_NE(kept.message.find(key), std::string::npos) << kept.message;
+    EXPECT_NE(kept.message.find(path), std::string::npos) << kept.message;
 }
 
 TEST(CommandLine, AddressLiterals) {

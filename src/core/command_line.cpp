@@ -24,15 +24,16 @@ std::string namesOf(const Option& o) {
     return s;
 }
 
-// A word too long for a line, in pieces that fit: after a closing bracket where there is one
-// ("HOST:PORT[/ADDRESS][,name=TEXT]..."), else wherever the line ends.
+// A word too long for a line, in pieces that fit after a closing bracket where there is one
+// ("HOST:PORT[/ADDRESS][,name=TEXT]..."). Anything else stays whole, past the line's end: a path
+// or a registry key cut in two cannot be copied.
 std::vector<std::string_view> pieces(std::string_view word, std::size_t width) {
     std::vector<std::string_view> out;
     while (word.size() > width) {
-        std::size_t cut = word.rfind(']', width - 1);
-        cut = cut == std::string_view::npos || cut == 0 ? width : cut + 1;
-        out.push_back(word.substr(0, cut));
-        word.remove_prefix(cut);
+        const std::size_t cut = word.rfind(']', width - 1);
+        if (cut == std::string_view::npos || cut == 0) break;
+        out.push_back(word.substr(0, cut + 1));
+        word.remove_prefix(cut + 1);
     }
     out.push_back(word);
     return out;

@@ -1,6 +1,6 @@
 ; SPDX-License-Identifier: MIT
 ; The Windows installer of tova-control: per user, no administrator rights; the programs, their
-; help, the licence and the README; Start menu entries; an uninstaller in Programs and Features
+; help, the licence and the user's guide; Start menu entries; an uninstaller in Programs and Features
 ; that leaves the user's saved settings (HKCU\Software\tova-control) as they are.
 ; makensis -DVERSION=1.41.0 -DFILES=<folder with the files> -DOUT=<setup.exe> installer.nsi
 Unicode true
@@ -42,7 +42,7 @@ Section "tova-control"
   File "${FILES}\tova-send.exe"
   File "${FILES}\tova-control.ico"
   File "${FILES}\LICENSE.txt"
-  File "${FILES}\README.txt"
+  File "${FILES}\guide.html"
   File "${FILES}\tova-control-help.txt"
   File "${FILES}\tova-send-help.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -53,7 +53,7 @@ Section "tova-control"
   ; A console where tova-send is at hand, for scripts and trying codes.
   CreateShortcut "$SMPROGRAMS\tova-control\tova-send command prompt.lnk" "$SYSDIR\cmd.exe" \
     '/k "set PATH=$INSTDIR;%PATH% && tova-send --help"' "" "" SW_SHOWNORMAL "" "A console with tova-send on its PATH"
-  CreateShortcut "$SMPROGRAMS\tova-control\README.lnk" "$INSTDIR\README.txt"
+  CreateShortcut "$SMPROGRAMS\tova-control\tova-control guide.lnk" "$INSTDIR\guide.html"
 
   WriteRegStr HKCU "${UNINSTALL}" "DisplayName" "tova-control"
   WriteRegStr HKCU "${UNINSTALL}" "DisplayVersion" "${VERSION}"
@@ -71,7 +71,8 @@ Section "Uninstall"
   Delete "$INSTDIR\tova-send.exe"
   Delete "$INSTDIR\tova-control.ico"
   Delete "$INSTDIR\LICENSE.txt"
-  Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\guide.html"
+  Delete "$INSTDIR\README.txt" ; what 1.41 and before installed
   Delete "$INSTDIR\tova-control-help.txt"
   Delete "$INSTDIR\tova-send-help.txt"
   Delete "$INSTDIR\uninstall.exe"

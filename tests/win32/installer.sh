@@ -20,10 +20,23 @@ dir=$(unix "$(wine cmd /c echo %LOCALAPPDATA% | tr -d '\r')\\Programs\\tova-cont
 menu=$(unix "$(wine cmd /c echo %APPDATA% | tr -d '\r')\\Microsoft\\Windows\\Start Menu\\Programs\\tova-control")
 check "install /S: done" $status
 missing=""
-for f in tova-control.exe tova-send.exe LICENSE.txt README.txt tova-control-help.txt tova-send-help.txt uninstall.exe; do
+for f in tova-control.exe tova-send.exe LICENSE.txt guide.html tova-control-help.txt tova-send-help.txt uninstall.exe; do
   [ -f "$dir/$f" ] || missing="$missing $f"
 done
-check "install: the programs, their help, the licence and the README" "$([ -z "$missing" ]; echo $?)" "${missing:-$dir}"
+check "install: the programs, their help, the licence and the guide" "$([ -z "$missing" ]; echo $?)" "${missing:-$dir}"
+check "install: the guide in the Start menu" "$([ -f "$menu/tova-control guide.lnk" ]; echo $?)"
+# The guide is the PC user's: no Linux steps, and every link inside it leads somewhere.
+linux=$(grep -oE 'apt-get|systemctl|sudo|/dev/tty|cmake|scripts/' "$dir/guide.html" 2>/dev/null | sort -u | tr '\n' ' ')
+check "the guide: no Linux or build steps" "$([ -f "$dir/guide.html" ] && [ -z "$linux" ]; echo $?)" "$linux"
+broken=""
+[ -f "$dir/guide.html" ] || broken="(no guide)"
+for ref in $(grep -oE '(href|src)="[^"]*"' "$dir/guide.html" 2>/dev/null | sed 's/^[a-z]*="//; s/"$//'); do
+  case "$ref" in
+    \#*) grep -q "id=\"${ref#\#}\"" "$dir/guide.html" || broken="$broken $ref" ;;
+    *) [ -e "$dir/$ref" ] || broken="$broken $ref" ;;
+  esac
+done
+check "the guide: every link leads somewhere" "$([ -z "$broken" ]; echo $?)" "$broken"
 check "install: the Start menu entries" "$(ls "$menu"/*.lnk >/dev/null 2>&1; echo $?)" "$(ls "$menu" 2>/dev/null | tr '\n' ',')"
 entry=$(wine reg query "$key" /v UninstallString 2>/dev/null | tr -d '\r')
 check "install: the entry in Programs and Features" "$(grep -q 'uninstall.exe' <<<"$entry"; echo $?)"

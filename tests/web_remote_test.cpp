@@ -295,12 +295,20 @@ TEST(WebRemote, TheTablesHoldEveryButtonOnceWithItsCaptionAndTip) {
     for (const auto& b : holdButtons()) EXPECT_EQ(occurrences("\"name\":\"" + std::string(b.name) + "\""), 1u) << b.name;
     EXPECT_NE(t.find("{\"name\":\"Command17\",\"caption\":\"ON\",\"tip\":\"POWER ON\",\"held\":false"), std::string::npos);
     EXPECT_NE(t.find("\"tip\":\"LENS SHIFT \xE2\x86\x91 (held)\",\"held\":true"), std::string::npos);
+    // The source matrices fold; POWER OFF alone asks for a second tap; Log out only with a login.
+    EXPECT_NE(t.find("{\"name\":\"Input 2 source\",\"grid\":false,\"fold\":true"), std::string::npos);
+    EXPECT_NE(t.find("{\"name\":\"POWER\",\"grid\":false,\"fold\":false"), std::string::npos);
+    EXPECT_EQ(occurrences("\"confirm\":true"), 1u);
+    EXPECT_NE(t.find("\"name\":\"Command18\",\"caption\":\"OFF\",\"tip\":\"POWER OFF\",\"held\":false,\"confirm\":true"),
+              std::string::npos);
+    EXPECT_EQ(t.rfind("{\"login\":false,", 0), 0u);
+    EXPECT_EQ(r.remote.tables(true).rfind("{\"login\":true,", 0), 0u);
     // A name is text: it cannot close a script or open a tag.
     EXPECT_NE(t.find("{\"name\":\"Hall \\u003cleft>\",\"address\":\"A001\"}"), std::string::npos);
     // The arrow pad laid out as on the panel: SELECT in the middle.
     EXPECT_NE(t.find("{\"name\":\"Menu arrows\",\"grid\":true"), std::string::npos);
     EXPECT_NE(t.find("\"name\":\"Command6\",\"caption\":\"SELECT\",\"tip\":\"Menu arrows SELECT (held)\",\"held\":true,"
-                     "\"colour\":\"#FF8000\",\"row\":1,\"col\":1}"),
+                     "\"confirm\":false,\"colour\":\"#FF8000\",\"row\":1,\"col\":1}"),
               std::string::npos);
 }
 

@@ -143,7 +143,9 @@ void BridgeCore::startWeb() {
     m_webAccess = std::make_unique<WebAccess>(m_plan.web->access, m_clock, m_backoff, m_tell.random);
     m_webRemote = std::make_unique<WebRemote>(m_queue, m_projectors, m_makeTimer);
     m_webRoutes = std::make_unique<WebRoutes>(
-        *m_webAccess, WebRoutes::Content{m_tell.file, [this] { return m_webRemote->tables(); }, [this] { return metrics(); }});
+        *m_webAccess,
+        WebRoutes::Content{m_tell.file, [this] { return m_webRemote->tables(m_webAccess->config().password.has_value()); },
+                           [this] { return metrics(); }});
 }
 
 void BridgeCore::start() {

@@ -43,7 +43,7 @@ void Panel::askDevice(int port) {
                          std::string device = *typed;
                          const auto blank = [](char c) { return c == ' ' || c == '\t'; };
                          while (!device.empty() && blank(device.back())) device.pop_back();
-                         device.erase(0, std::find_if_not(device.begin(), device.end(), blank) - device.begin());
+                         device.erase(device.begin(), std::find_if_not(device.begin(), device.end(), blank));
                          if (device.empty()) return m_warning.warn(com + ": no device was given; it leads where it led.");
                          if (const auto why = deviceServerProblem(device))
                              return m_warning.warn(com + ": " + *why + ". It leads where it led.");

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The groups the panel's buttons fall into, named for what the buttons are for, in the order the
-// web remote shows them. The command and hold tables take their names from here, and through
+// web remote shows them: on a phone held in one hand, what the back of the hall reaches for first
+// (power, input, mute, the lens), the source matrices after them, folded. The command and hold tables take their names from here, and through
 // them the web page, tova-send --list and its manual page.
 #include <string_view>
 
@@ -17,9 +18,9 @@ inline constexpr std::string_view Power = "POWER", InputMode = "INPUT MODE SET",
 inline constexpr std::string_view InputSource[3] = {"Input 1 source", "Input 2 source", "Input 3 source"};
 
 inline constexpr std::string_view kInOrder[] = {
-    Power,         InputMode, InputSource[0], InputSource[1], InputSource[2], SoundMute,  NoShow,   Freeze,
-    Menu,          MenuArrows, SingleCommands, PictureMode,   AvSize,         LampSelect, Shut,     FanSpeed,
-    Volume,        Zoom,      Focus,          DigitalZoom,    Keystone,       LensShift,  StatusQueries,
+    Power,      InputMode, SoundMute,  NoShow,         Focus,       Zoom,     LensShift, InputSource[0],
+    InputSource[1], InputSource[2], Freeze, Menu,      MenuArrows,  SingleCommands, PictureMode, AvSize,
+    LampSelect, Shut,      FanSpeed,   Volume,         DigitalZoom, Keystone, StatusQueries,
 };
 
 } // namespace tova::groups

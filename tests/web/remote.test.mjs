@@ -136,7 +136,8 @@ for (const [name, viewport] of [
       const out = [];
       const width = document.documentElement.clientWidth;
       if (document.documentElement.scrollWidth > width) out.push('scrolls sideways');
-      const controls = [...document.querySelectorAll('button, input')].filter((e) => e.offsetParent !== null);
+      // What is shown: a folded group's buttons are not.
+      const controls = [...document.querySelectorAll('button, input')].filter((e) => e.offsetParent !== null && e.checkVisibility());
       const rects = controls.map((e) => [e.id || e.textContent, e.getBoundingClientRect()]);
       for (const [id, r] of rects) {
         if (r.left < 0 || r.right > width) out.push(`${id} leaves the viewport`);
@@ -154,6 +155,42 @@ for (const [name, viewport] of [
     await page.close();
   });
 }
+
+test('on a phone: power, input, mute, no show and the lens within two screens, the sources folded', async () => {
+  const page = await openRemote(rig, { width: 390, height: 844, isMobile: true, hasTouch: true });
+  const tops = await page.evaluate(() => Object.fromEntries([...document.querySelectorAll('#groups > .group')]
+    .map((g) => [g.querySelector('h2, summary').textContent, g.getBoundingClientRect().top + window.scrollY])));
+  for (const name of ['POWER', 'INPUT MODE SET', 'SOUND MUTE', 'NO SHOW', 'Focus', 'Zoom', 'LENS SHIFT'])
+    assert.ok(tops[name] < 2 * 844, `${name} starts at ${tops[name]} px`);
+  const sources = ['Input 1 source', 'Input 2 source', 'Input 3 source'];
+  for (const name of sources) assert.ok(tops[name] > tops['LENS SHIFT'], `${name} before the lens`);
+  const open = () => page.$$eval('details.group', (ds) => ds.filter((d) => d.open).map((d) => d.querySelector('summary').textContent));
+  assert.deepEqual(await open(), []);
+  const inputOne = await page.$eval('details.group', (d) => d.querySelector('button').id);
+  assert.equal(await page.$eval('#' + inputOne, (e) => e.checkVisibility()), false); // folded: not shown
+  for (const name of sources) {
+    await page.evaluate((n) => [...document.querySelectorAll('details.group > summary')]
+      .find((s) => s.textContent === n).scrollIntoView({ block: 'center' }), name);
+    const [summary] = await page.$$(`xpath/.//summary[text()="${name}"]`);
+    await summary.tap();
+    await page.waitForFunction((n) => [...document.querySelectorAll('details.group[open] > summary')].some((s) => s.textContent === n), {}, name);
+    assert.deepEqual(await open(), [name]); // one open at a time
+  }
+  await page.close();
+});
+
+test('a remote with no password offers no Log out; one with a password does', async () => {
+  const open = await startRig(bin, { password: false });
+  try {
+    const page = await openRemote(open);
+    assert.equal(await page.$eval('#logout', (e) => e.hidden), true);
+  } finally {
+    await open.stop();
+  }
+  const page = await openRemote(rig);
+  assert.equal(await page.$eval('#logout', (e) => e.hidden), false);
+  await page.close();
+});
 
 // A login from the page's own origin, as a browser sends it: the session cookie.
 async function sessionCookie() {
@@ -227,4 +264,23 @@ test('/metrics passes promtool, for the token and the session, and not for nobod
   execFileSync(promtool, ['check', 'metrics'], { input: text });
   const bySession = await fetch(rig.url + '/metrics', { headers: { Cookie: await sessionCookie() } });
   assert.equal(bySession.status, 200);
+});
+
+// Last: it leaves the projector off.
+test('POWER OFF asks for a second tap within 3 s; a lone tap sends nothing', async () => {
+  const page = await openRemote(rig, { width: 390, height: 844, isMobile: true, hasTouch: true });
+  const offLines = () => rig.sent().filter((l) => l.line.includes('C01')).length;
+  const before = offLines();
+  await page.tap('#Command18');
+  await page.waitForFunction(() => /again within 3 s/.test(document.querySelector('#note').textContent));
+  await sleep(3300); // the first tap lapses
+  assert.equal(await page.$eval('#note', (e) => e.textContent), '');
+  assert.equal(offLines(), before);
+  const off = rig.simLine(/line: C 0 1 $/);
+  await page.tap('#Command18');
+  await sleep(500);
+  await page.tap('#Command18');
+  await off;
+  assert.equal(await page.$eval('#Command18', (e) => e.classList.contains('armed')), false);
+  await page.close();
 });

@@ -37,7 +37,8 @@ function waitFor(source, match, ms, what, seen = []) {
 }
 
 // poll: the poller's period in seconds (the tests' tiles follow it quickly at 1).
-export async function startRig(bin, { poll = 1, extra = [] } = {}) {
+// password: false serves the remote on loopback without one, as a bridge with no password file does.
+export async function startRig(bin, { poll = 1, extra = [], password: withPassword = true } = {}) {
   const dir = mkdtempSync(join(tmpdir(), 'tova-web-'));
   const simLines = []; // {at, text}
   const simWaiters = [];
@@ -67,7 +68,7 @@ export async function startRig(bin, { poll = 1, extra = [] } = {}) {
   const bridgeLog = [];
   bridge = spawn(join(bin, 'tova-bridge'), [
     '--device', device, '--pjlink', '127.0.0.1:0,name=Hall <left>', '--http', '127.0.0.1:0',
-    '--http-password-file', password, '--metrics-token-file', token, '--poll', String(poll), '--trace', trace, ...extra,
+    ...(withPassword ? ['--http-password-file', password] : []), '--metrics-token-file', token, '--poll', String(poll), '--trace', trace, ...extra,
   ], { stdio: ['ignore', 'ignore', 'pipe'] });
   lines(bridge.stderr, (l) => {
     bridgeLog.push(l);

@@ -8,6 +8,7 @@
 #include "link/traffic.hpp"
 #include "tables/button_groups.hpp"
 #include "tables/command_table.hpp"
+#include "tables/controls.hpp"
 #include "tables/hold_table.hpp"
 #include "tables/layout_table.hpp"
 #include "tables/vocabulary.hpp"
@@ -56,13 +57,18 @@ Json groupJson(std::string_view group) {
     // Laid out as on the panel where the panel sets a few out in two directions (the arrow pad,
     // lens shift, lamp select); elsewhere in a row that wraps.
     const bool grid = tops.size() > 1 && lefts.size() > 1 && buttons.size() <= 5;
-    Json out{{"name", group}, {"grid", grid}, {"buttons", Json::array()}};
+    // A source matrix is long and seldom wanted: folded, one open at a time.
+    const bool fold = std::find(std::begin(groups::InputSource), std::end(groups::InputSource), group) !=
+                      std::end(groups::InputSource);
+    Json out{{"name", group}, {"grid", grid}, {"fold", fold}, {"buttons", Json::array()}};
     for (const PageButton& b : buttons) {
         const LayoutControl* c = findLayoutControl(b.name);
         out["buttons"].push_back({{"name", b.name},
                                   {"caption", c->caption},
                                   {"tip", describeButton(b.name)},
                                   {"held", b.held},
+                                  // A slip of the thumb must not darken the hall: a second tap.
+                                  {"confirm", b.name == ctl::PowerOff},
                                   {"colour", colour(c->back)},
                                   {"row", rank(tops, c->top)},
                                   {"col", rank(lefts, c->left)}});
@@ -126,8 +132,8 @@ void WebRemote::answered(const ProjectorState& state) {
         if (m_projectors[i].config.state == &state) tellAll([this, i](ClientId) { return stateJson(i); });
 }
 
-std::string WebRemote::tables() const {
-    Json out{{"projectors", Json::array()}, {"groups", Json::array()}};
+std::string WebRemote::tables(bool login) const {
+    Json out{{"login", login}, {"projectors", Json::array()}, {"groups", Json::array()}};
     for (const Projector& p : m_projectors) out["projectors"].push_back({{"name", p.config.name}, {"address", p.config.prefix}});
     for (std::string_view group : groups::kInOrder) out["groups"].push_back(groupJson(group));
     return dumpJson(out);

@@ -45,7 +45,8 @@ class WebRemote {
     WebRemote& operator=(const WebRemote&) = delete;
 
     // The projectors and the buttons, groups and captions, built from the tables: JSON.
-    std::string tables() const;
+    // login: whether this listener asks for a password (a page offers to log out only then).
+    std::string tables(bool login = false) const;
 
     // A page's socket opened: it is told every projector's state and hold at once.
     void opened(ClientId page, std::function<void(const std::string&)> send);

@@ -5,6 +5,7 @@
 'use strict';
 
 const KEEP_HELD_MS = 200; // the bridge lets go after 600 ms without one
+const CONFIRM_MS = 3000;  // a button that asks for a second tap waits this long for it
 const RECONNECT_MS = 2000;
 
 const $ = (id) => document.getElementById(id);
@@ -15,6 +16,7 @@ const state = {
   tiles: [],     // per projector: the last state message and when it came
   holds: [],     // per projector: the last hold message
   holding: null, // {projector, button, timer} while this page holds a button
+  confirming: null, // {button, timer} after a first tap on a button that asks for a second
 };
 
 function show(id, visible) { $(id).hidden = !visible; }
@@ -57,7 +59,7 @@ function build(tables) {
   state.tables = tables;
   show('login', false);
   show('remote', true);
-  show('logout', true);
+  show('logout', tables.login); // nothing to log out of where no password is asked
   const tabs = $('tabs');
   tabs.replaceChildren();
   tables.projectors.forEach((p, i) => {
@@ -77,10 +79,17 @@ function build(tables) {
 }
 
 function group(g) {
-  const section = document.createElement('section');
+  // A folded group opens on its title, and closes the other folded ones.
+  const section = document.createElement(g.fold ? 'details' : 'section');
   section.className = 'group';
-  const title = document.createElement('h2');
+  const title = document.createElement(g.fold ? 'summary' : 'h2');
   setText(title, g.name);
+  if (g.fold) {
+    section.addEventListener('toggle', () => {
+      if (!section.open) return;
+      for (const other of document.querySelectorAll('details.group[open]')) if (other !== section) other.open = false;
+    });
+  }
   const box = document.createElement('div');
   box.className = g.grid ? 'buttons grid' : 'buttons';
   box.setAttribute('role', 'group');
@@ -103,8 +112,32 @@ function button(b, grid) {
     el.style.gridColumn = String(b.col + 1);
   }
   if (b.held) holdable(el, b.name);
+  else if (b.confirm) el.addEventListener('click', () => confirmed(el, b));
   else el.addEventListener('click', () => send('press ' + state.projector + ' ' + b.name));
   return el;
+}
+
+// The first tap arms the button for CONFIRM_MS and says so; the second within them sends.
+function confirmed(el, b) {
+  const c = state.confirming;
+  if (c && c.button === b.name) {
+    disarm();
+    send('press ' + state.projector + ' ' + b.name);
+    return;
+  }
+  disarm();
+  el.classList.add('armed');
+  setText($('note'), 'Tap ' + b.tip + ' again within ' + CONFIRM_MS / 1000 + ' s to send it.');
+  state.confirming = { button: b.name, timer: setTimeout(disarm, CONFIRM_MS) };
+}
+
+function disarm() {
+  const c = state.confirming;
+  if (!c) return;
+  state.confirming = null;
+  clearTimeout(c.timer);
+  $(c.button)?.classList.remove('armed');
+  setText($('note'), '');
 }
 
 // A held button acts on the pointer only, as on the panel: pressed, it repeats in the bridge
@@ -177,6 +210,7 @@ function received(m) {
 
 function choose(i) {
   releaseHeld();
+  disarm();
   state.projector = i;
   [...$('tabs').children].forEach((b, n) => b.setAttribute('aria-selected', String(n === i)));
   for (const id of ['sent', 'received', 'decoded', 'note']) setText($(id), '');

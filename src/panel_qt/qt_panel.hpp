@@ -13,9 +13,9 @@ struct QtPanel {
     PanelAssembly parts;
     Panel& panel = parts.panel;
 
-    explicit QtPanel(SerialControl& serial)
+    explicit QtPanel(SerialControl& serial, PortChoices ports = {})
         : parts(serial, window.surface(), [] { return std::make_unique<QtTimer>(); },
-                [this](InputHandlers h) { window.setInput(std::move(h)); }) {}
+                [this](InputHandlers h) { window.setInput(std::move(h)); }, std::move(ports)) {}
     void show() { window.showAtStart(); }
 };
 

@@ -41,8 +41,8 @@ struct WindowRig {
     Panel& panel = assembled.panel;
     Timer &t1 = *assembled.parts.repeat, &t2 = *assembled.parts.replyTimeout, &t3 = *assembled.parts.comFrame, &t4 = *assembled.parts.displayClear;
 
-    explicit WindowRig(QString com1Path = {})
-        : serial(com1Path.isEmpty() ? com1.path() : com1Path, com2.path()), assembled(serial) {
+    explicit WindowRig(QString com1Path = {}, PortChoices ports = {})
+        : serial(com1Path.isEmpty() ? com1.path() : com1Path, com2.path()), assembled(serial, std::move(ports)) {
         assembled.show();
         QApplication::setActiveWindow(&window);
         [[maybe_unused]] bool exposed = QTest::qWaitForWindowExposed(&window);

@@ -127,9 +127,11 @@ TEST(Faults, LongAndStrangeFreeText) {
     EXPECT_EQ(r.com1.readBytes(40001), longText + "\r");
     EXPECT_EQ(r.label("Label11"), trafficText(longText + "\r"));
 
+    // Control characters are refused, named in the box, and nothing reaches the line.
     box->setText(QString::fromUtf8("C0\t0\x01\x1b"));
     r.click("Command95");
-    EXPECT_EQ(r.com1.readBytes(7), "C0\t0\x01\x1b\r"); // as typed, one byte each
+    EXPECT_TRUE(r.dismissBox().contains(QStringLiteral("(TAB at 3)")));
+    EXPECT_EQ(r.com1.readBytes(1, 300), "");
     box->setText(QString::fromUtf8("\u00c400\u3000"));
     r.click("Command95");
     EXPECT_EQ(r.com1.readBytes(5), "?00?\r");

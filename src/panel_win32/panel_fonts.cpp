@@ -38,23 +38,34 @@ Face faceFor(bool proportional) {
 
 HFONT PanelFonts::font(FontCode code, int dpi) {
     HFONT& f = m_fonts[{code, dpi}];
-    if (f) return f;
+    if (!f) f = made(code, dpi, 1);
+    return f;
+}
+
+HFONT PanelFonts::reference(FontCode code, int dpi) {
+    HFONT& f = m_references[{code, dpi}];
+    if (!f) f = made(code, dpi, kReferenceScale);
+    return f;
+}
+
+HFONT PanelFonts::made(FontCode code, int dpi, int scale) {
     const FontSpec spec = fontSpec(code);
     const Face face = faceFor(spec.proportional);
     LOGFONTW lf{};
-    lf.lfHeight = -static_cast<LONG>(std::lround(spec.points * dpi / 72.0));
+    lf.lfHeight = -static_cast<LONG>(std::lround(spec.points * dpi / 72.0)) * scale;
     lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
     lf.lfCharSet = face.charset;
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = static_cast<BYTE>((spec.proportional ? VARIABLE_PITCH | FF_SWISS : FIXED_PITCH | FF_MODERN));
     wcsncpy(lf.lfFaceName, face.name, LF_FACESIZE - 1);
-    f = CreateFontIndirectW(&lf);
-    return f;
+    return CreateFontIndirectW(&lf);
 }
 
 void PanelFonts::clear() {
-    for (auto& [key, f] : m_fonts) DeleteObject(f);
-    m_fonts.clear();
+    for (auto* fonts : {&m_fonts, &m_references}) {
+        for (auto& [key, f] : *fonts) DeleteObject(f);
+        fonts->clear();
+    }
 }
 
 } // namespace tova::win32

@@ -21,10 +21,16 @@ class PanelFonts {
 
     // The font of that code at dpi; made once for each dpi in use.
     HFONT font(FontCode code, int dpi);
+    // The same at kReferenceScale times its size: widths measured on it and scaled back are the
+    // face's own, not rounded glyph by glyph to the pixel as the hinted font's are, so captions
+    // break where the Qt window breaks them.
+    HFONT reference(FontCode code, int dpi);
+    static constexpr int kReferenceScale = 100;
     void clear();
 
   private:
-    std::map<std::pair<FontCode, int>, HFONT> m_fonts;
+    HFONT made(FontCode code, int dpi, int scale);
+    std::map<std::pair<FontCode, int>, HFONT> m_fonts, m_references;
 };
 
 } // namespace tova::win32

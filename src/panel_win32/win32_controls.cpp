@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,19 +36,25 @@ bool pointerUp(UINT msg) { return msg == WM_LBUTTONUP || msg == WM_RBUTTONUP || 
 
 // The font selected into dc, measured as the caption rule asks: advances, the overhang of a
 // line's last glyph, and the ink of the glyphs from their outlines.
-TextMeasure measureOn(HDC dc) {
+// dc: the button's, its font selected (what is drawn is measured there); reference: the same
+// font at PanelFonts::kReferenceScale times its size, where what a line needs is measured.
+TextMeasure measureOn(HDC dc, HFONT reference) {
     auto advance = [dc](std::string_view s) {
         const std::wstring w = wide(s);
         SIZE size{};
         GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
         return static_cast<int>(size.cx);
     };
-    auto extent = [dc, advance](std::string_view s) {
+    const std::shared_ptr<HDC__> scaled(CreateCompatibleDC(dc), DeleteDC);
+    SelectObject(scaled.get(), reference);
+    auto extent = [scaled](std::string_view s) {
         const std::wstring w = wide(s);
-        double width = advance(s);
+        SIZE size{};
+        GetTextExtentPoint32W(scaled.get(), w.c_str(), static_cast<int>(w.size()), &size);
+        double width = size.cx;
         ABC abc{};
-        if (!w.empty() && GetCharABCWidthsW(dc, w.back(), w.back(), &abc)) width += std::max(0, -abc.abcC);
-        return width;
+        if (!w.empty() && GetCharABCWidthsW(scaled.get(), w.back(), w.back(), &abc)) width += std::max(0, -abc.abcC);
+        return width / PanelFonts::kReferenceScale;
     };
     auto ink = [dc](std::string_view s) {
         const MAT2 identity{{0, 1}, {0, 0}, {0, 0}, {0, 1}};
@@ -143,7 +150,8 @@ void Win32Window::draw(const DRAWITEMSTRUCT& d) {
     SetTextColor(dc, ref(c->layout->fore));
     const Box button{r.left, r.top, r.right - r.left, r.bottom - r.top};
     // The contents: inside the edge, two pixels a side.
-    const auto lines = captionLines(m_rules.caption(c->layout->name), button, button.width - 4, down, measureOn(dc));
+    const auto lines = captionLines(m_rules.caption(c->layout->name), button, button.width - 4, down,
+                                    measureOn(dc, m_fonts.reference(c->layout->font, m_dpi)));
     if (lines.empty()) {
         RECT inner = r;
         InflateRect(&inner, -2, -2);

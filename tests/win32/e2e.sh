@@ -113,7 +113,18 @@ sleep 0.5
 probe click Command34 # and open the data area: its caption in Japanese
 until_ok 30 test "$(field Command34 6)" = "データを表示しない"
 check "the data button: its Japanese caption" $? "$(field Command34 6)"
+xdotool mousemove 0 0; sleep 0.3
 import -window root "$out/panel-data.png"
+# Its first line breaks where the Qt window breaks it ("データを表示"), clear of the edge: the
+# ink of the button's upper half ends before its right side's last 3 px inside the edge.
+read -r ox oy _ < <(probe window | sed -n 3p)
+read -r bx by bw bh _ < <(field Command34 5)
+inner_w=$((bw - 6))
+ink=$(convert "$out/panel-data.png" -crop "${inner_w}x$((bh / 2 - 2))+$((ox + bx + 3))+$((oy + by + 3))" +repage \
+  -colorspace gray -threshold 40% -negate -trim -format '%w %X' info: 2>/dev/null)
+read -r ink_w ink_x <<<"$ink"
+check "the data button: its first line clear of the right edge" \
+  "$([ -n "$ink_w" ] && [ $((${ink_x#+} + ink_w)) -le $((inner_w - 3)) ]; echo $?)" "ink ${ink_w:-none} px from ${ink_x:-?} in $inner_w"
 
 # VOL + held about a second: the press and its repeats, nothing after the release.
 before=$(lines "$run/sim1.log" 'line: C 0 9')

@@ -44,9 +44,17 @@ for _ in $(seq "$n"); do
   cold+=("$(shown wine "$win/tova-control.exe")")
 done
 wineserver -p 60 # kept running between programs, as on a PC where it never stops
-for _ in $(seq "$n"); do warm+=("$(shown wine "$win/tova-control.exe")"); done
+# The panel and a bare window of as many controls, taking turns under the same server.
+bare=()
+for _ in $(seq "$n"); do
+  warm+=("$(shown wine "$win/tova-control.exe")")
+  bare+=("$(shown wine "$win/tests/tova-bare-window-win32.exe")")
+done
+warm_ms=$(printf '%s\n' "${warm[@]}" | median) bare_ms=$(printf '%s\n' "${bare[@]}" | median)
 echo "| tova-control.exe start-up under wine, wine server cold (median of $n, probe included) | $(printf '%s\n' "${cold[@]}" | median) ms |"
-echo "| tova-control.exe start-up under wine, wine server running (median of $n, probe included) | $(printf '%s\n' "${warm[@]}" | median) ms |"
+echo "| tova-control.exe start-up under wine, wine server running (median of $n, probe included) | $warm_ms ms |"
+echo "| a bare Win32 window with as many child controls, wine server running (median of $n, probe included) | $bare_ms ms |"
+echo "| the panel against the bare window | $(awk -v a="$warm_ms" -v b="$bare_ms" 'BEGIN { printf "%.2f", a / b }') |"
 qt=()
 for _ in $(seq "$n"); do
   start=$(date +%s%N)

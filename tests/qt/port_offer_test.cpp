@@ -27,11 +27,13 @@ struct Offered {
 };
 
 QMenu* openMenu(WindowRig& r) {
-    QContextMenuEvent right(QContextMenuEvent::Mouse, QPoint(4, 4));
-    QApplication::sendEvent(r.w("Command33"), &right);
+    QWidget* com = r.w("Command33");
+    QContextMenuEvent right(QContextMenuEvent::Mouse, QPoint(4, 4), com->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(com, &right);
     QMenu* menu = nullptr;
-    QTest::qWaitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }, 3000);
-    return menu;
+    const bool shown =
+        QTest::qWaitFor([&] { return (menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) != nullptr; }, 3000);
+    return shown ? menu : nullptr;
 }
 
 QAction* entry(QMenu* menu, const QString& text) {

@@ -124,7 +124,7 @@ TEST_F(PortList, TheContextMenuLeadsEitherPortAndOtherAsksForANameOfItsOwn) {
         {std::nullopt, "/fake/com1", ""},
         {"   ", "/fake/com1", "COM1: no device was given"},
         {"tcp://projector-hall", "/fake/com1", "COM1: tcp://projector-hall: a device server is tcp://HOST:PORT"},
-        {" /dev/ttyACM0 ", "/dev/ttyACM0", ""},
+        {" /test/adapter-acm ", "/test/adapter-acm", ""},
         {"tcp://10.0.0.9:4001", "tcp://10.0.0.9:4001", ""},
     };
     for (const auto& c : cases) {

@@ -111,13 +111,13 @@ TEST(WindowSurface, TheBoxOpensAfterTheHandlerWithTheHeldButtonLetGoFirst) {
     w.setHeight(5350);
     EXPECT_EQ(w.height(), 5350);
     bool dismissed = false;
-    w.showWarning("COM1 (/dev/ttyUSB0): no such device", [&] { dismissed = true; });
+    w.showWarning("COM1 (/test/no-adapter): no such device", [&] { dismissed = true; });
     EXPECT_EQ(window.back(), "height 5350"); // nothing yet: the handler is still running
     ASSERT_EQ(later.size(), 1u);
     later.front()();
     EXPECT_EQ(heard.said, std::vector<std::string>{"let go"});
     EXPECT_EQ(window[window.size() - 2], "up Command1");
-    EXPECT_EQ(window.back(), "box tova-control: COM1 (/dev/ttyUSB0): no such device");
+    EXPECT_EQ(window.back(), "box tova-control: COM1 (/test/no-adapter): no such device");
     EXPECT_TRUE(dismissed);
     // A question opens the same way, with its answer told back.
     std::optional<bool> answer;

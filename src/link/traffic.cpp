@@ -33,6 +33,14 @@ std::string typedBytes(std::string_view utf8) {
     return out;
 }
 
+namespace {
+// A control character as a message shows it: \x01.
+std::string hexEscape(unsigned char c) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    return std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+}
+} // namespace
+
 std::optional<std::string> controlCharacter(std::string_view typed, bool endsLine) {
     // The line's own end, as a file with CRLF lines leaves it on a code, ends it: no second line.
     if (endsLine && typed.ends_with("\r\n")) typed.remove_suffix(2);
@@ -40,23 +48,20 @@ std::optional<std::string> controlCharacter(std::string_view typed, bool endsLin
     for (std::size_t i = 0; i < typed.size(); ++i) {
         const auto c = static_cast<unsigned char>(typed[i]);
         if (c >= 0x20 && c != 0x7f) continue;
-        static constexpr char kHex[] = "0123456789ABCDEF";
-        const std::string name = c == kCR ? "CR" : c == kLF ? "LF" : c == '\t' ? "TAB" : c == 0x7f ? "DEL"
-                                                                                    : std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        const std::string name = c == kCR ? "CR" : c == kLF ? "LF" : c == '\t' ? "TAB" : c == 0x7f ? "DEL" : hexEscape(c);
         return name + " at " + std::to_string(i + 1);
     }
     return std::nullopt;
 }
 
 std::string quotedTyped(std::string_view typed) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out = "\"";
     for (char ch : typed) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == kCR) out += "\\r";
         else if (c == kLF) out += "\\n";
         else if (c == '\t') out += "\\t";
-        else if (c < 0x20 || c == 0x7f) out += std::string("\\x") + kHex[c >> 4] + kHex[c & 15];
+        else if (c < 0x20 || c == 0x7f) out += hexEscape(c);
         else out += ch;
     }
     return out + "\"";

@@ -54,8 +54,7 @@ void Panel::askDevice(int port) {
 void Panel::leadPort(int port, const std::string& device) {
     const std::string com = "COM" + std::to_string(port);
     try {
-        if (m_serial.commPort() == port && m_serial.portOpen()) m_serial.setPortOpen(false);
-        m_serial.leadPort(port, device);
+        m_serial.leadPort(port, device); // the open port is closed first
     } catch (const SerialError& e) {
         showPortState();
         return m_warning.warn(warningText(e.failure()));

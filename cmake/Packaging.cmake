@@ -18,6 +18,10 @@ install(FILES data/debian/copyright DESTINATION ${doc_bridge} COMPONENT bridge)
 # The bridge's service, for one line per instance; installed, not enabled.
 install(FILES data/systemd/tova-bridge@.service DESTINATION /lib/systemd/system COMPONENT bridge)
 install(FILES data/systemd/tova-bridge.conf DESTINATION ${doc_bridge}/examples COMPONENT bridge)
+# What a venue's Prometheus and Grafana take: alert rules with their tests, a scrape job, a dashboard.
+install(FILES data/prometheus/tova-alerts.yml data/prometheus/tova-alerts.test.yml data/prometheus/prometheus.example.yml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/tova-bridge/prometheus COMPONENT bridge)
+install(FILES data/grafana/tova-fleet.json DESTINATION ${CMAKE_INSTALL_DATADIR}/tova-bridge/grafana COMPONENT bridge)
 
 find_program(GZIP gzip REQUIRED)
 function(tova_gzip source target)

@@ -66,7 +66,9 @@ for f in usr/share/applications/tova-control.desktop usr/share/metainfo/tova-con
   in_package "$control" "$f"
 done
 for f in usr/bin/tova-bridge usr/share/man/man1/tova-bridge.1.gz usr/share/doc/tova-bridge/examples/tova-bridge.conf \
-         usr/share/doc/tova-bridge/copyright usr/share/doc/tova-bridge/changelog.gz lib/systemd/system/tova-bridge@.service; do
+         usr/share/doc/tova-bridge/copyright usr/share/doc/tova-bridge/changelog.gz lib/systemd/system/tova-bridge@.service \
+         usr/share/tova-bridge/prometheus/tova-alerts.yml usr/share/tova-bridge/prometheus/tova-alerts.test.yml \
+         usr/share/tova-bridge/prometheus/prometheus.example.yml usr/share/tova-bridge/grafana/tova-fleet.json; do
   in_package "$bridge" "$f"
 done
 page=$(zcat "$share/man/man1/tova-send.1.gz")

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace tova;
 using namespace tova::sim;
 
@@ -48,6 +50,42 @@ TEST(Sim, PowerStateMachine) {
             EXPECT_EQ(p.handle(s.code, Ms{s.at}).reply, s.answer) << s.at;
         }
         EXPECT_EQ(decoded(p, "CR0", Ms{s.at}), s.status) << s.at;
+    }
+}
+
+// A fault shows in the status in every state the projector goes through, and in what it refuses.
+TEST(Sim, AFaultShowsInEveryStatus) {
+    struct Step {
+        long long at;
+        const char* code;   // nullptr: only the status is read
+        const char* answer; // ACK, the refusal, or nullptr for none
+        const char* status;
+    };
+    const struct {
+        Fault fault;
+        std::vector<Step> steps;
+    } cases[] = {
+        {Fault::Temperature,
+         {{0, nullptr, nullptr, " Lamp OFF & Tempereture Warning by PWR Management"},
+          {10, "C00", "\x06", " Count down"}, // no row tells a warning while counting down
+          {3010, nullptr, nullptr, " Temperature Warning(Power ON)"},
+          {3020, "C01", "\x06", " Temperature Warning & cooling down"}}},
+        {Fault::Lamp,
+         {{0, nullptr, nullptr, " Cooling down & sutandby (All Lamp FAIL)"},
+          {10, "C00", "ERR\r", " Cooling down & sutandby (All Lamp FAIL)"}}},
+        {Fault::Power,
+         {{0, nullptr, nullptr, " Power Fail"},
+          {10, "C00", "ERR\r", " Power Fail"},
+          {20, "C01", "ERR\r", " Power Fail"}}},
+    };
+    for (const auto& c : cases) {
+        Projector p(kT, c.fault);
+        for (const auto& s : c.steps) {
+            if (s.code) {
+                EXPECT_EQ(p.handle(s.code, Ms{s.at}).reply, s.answer) << s.at;
+            }
+            EXPECT_EQ(decoded(p, "CR0", Ms{s.at}), s.status) << s.at;
+        }
     }
 }
 

@@ -381,6 +381,7 @@ TEST(Metrics, TheExpositionFormat) {
     in.pjlinkAuthFailures = 2;
     in.now = clock.now();
     in.version = "1.40.0";
+    in.startedAt = std::chrono::milliseconds(1765220400250); // a restart shows as a change of it
     const std::string t = metricsText(in);
     const char* lines[] = {
         "tova_projector_power{projector=\"Hall \\\"A\\\"\\\\\\nB\",address=\"A001\",state=\"on\"} 1\n",
@@ -404,6 +405,7 @@ TEST(Metrics, TheExpositionFormat) {
         "tova_listener_clients{listener=\"PJLink on 0.0.0.0:4352\",kind=\"pjlink\"} 3\n",
         "tova_auth_failures_total{kind=\"pjlink\"} 2\n",
         "tova_line_up 1\n",
+        "tova_bridge_start_time_seconds 1765220400.25\n",
         "# TYPE tova_line_exchange_seconds histogram\n",
     };
     for (const char* l : lines) EXPECT_NE(t.find(l), std::string::npos) << l;

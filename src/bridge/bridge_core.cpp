@@ -216,6 +216,7 @@ std::string BridgeCore::metrics() const {
     in.httpAuthFailures = m_webAccess ? m_webAccess->failures() : 0;
     in.now = m_clock.now();
     in.wallTime = m_clock.wallTime();
+    in.startedAt = m_startedAt;
     in.version = m_plan.version;
     return metricsText(in);
 }

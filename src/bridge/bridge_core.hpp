@@ -150,6 +150,7 @@ class BridgeCore {
     Events m_tell;
     SerialControl& m_line;
     const Clock& m_clock;
+    const std::chrono::milliseconds m_startedAt = m_clock.wallTime(); // the calendar's, for /metrics
     MakeTimer m_makeTimer;
     std::unique_ptr<Timer> m_timeout, m_guard, m_retry, m_logWindow, m_searchTurns, m_tallyTimer;
     ExchangeQueue m_queue;

@@ -144,6 +144,9 @@ std::string metricsText(const MetricsInput& in) {
     using std::to_string;
     w.family("bridge_info", "gauge", "The bridge's version.");
     w.sample("bridge_info", {{"version", in.version}}, "1");
+    // A restart moves it: the alert on a bridge restarting again and again counts its changes.
+    w.family("bridge_start_time_seconds", "gauge", "When the bridge started, in seconds since 1970.");
+    w.sample("bridge_start_time_seconds", {}, number(double(in.startedAt.count()) / 1000.0));
 
     w.family("line_up", "gauge", "1 while the serial line is open.");
     w.sample("line_up", {}, in.lineUp ? "1" : "0");

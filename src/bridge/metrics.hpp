@@ -51,6 +51,7 @@ struct MetricsInput {
     std::uint64_t pjlinkAuthFailures = 0, httpAuthFailures = 0;
     std::chrono::milliseconds now{0};      // the steady clock's, as the state's times are
     std::chrono::milliseconds wallTime{0}; // the calendar's
+    std::chrono::milliseconds startedAt{0}; // the calendar's, when the bridge started
     std::string version;
 };
 

@@ -4,8 +4,18 @@
 #include "core/numbers.hpp"
 #include "core/settings.hpp"
 
+#include <utility>
+
 namespace tova {
 namespace {
+
+std::optional<sim::Fault> parseFault(std::string_view kind) {
+    const std::pair<std::string_view, sim::Fault> faults[] = {
+        {"temperature", sim::Fault::Temperature}, {"lamp", sim::Fault::Lamp}, {"power", sim::Fault::Power}};
+    for (const auto& [name, fault] : faults)
+        if (name == kind) return fault;
+    return std::nullopt;
+}
 
 cli::Program simProgram() {
     cli::Program p{"tova-sim", TOVA_VERSION,
@@ -24,6 +34,9 @@ cli::Program simProgram() {
         {"listen", "host:port",
          "Serve the projector over raw TCP on <host:port> (like a serial device server) instead of a "
          "pseudo-terminal; port 0 picks a free one. An IPv6 host is written in brackets: [::1]:0."},
+        {"fault", "kind",
+         "Report a fault in every status reply: temperature (a warning), lamp (every lamp failed; POWER ON "
+         "refused) or power (a power failure; every command refused)."},
         {"link", "path", "Also make <path> a symbolic link to the device. Only a symbolic link already there is replaced."},
     };
     return p;
@@ -46,6 +59,11 @@ SimCommandLine parseSimCommandLine(const std::vector<std::string>& arguments) {
             const auto s = decimalNumber(a.value("warm-up"));
             if (!s || *s < 0.1 || *s > 600) return "--warm-up takes seconds from 0.1 to 600";
             o.line.timings.countDown = std::chrono::milliseconds(static_cast<long long>(*s * 1000 + 0.5));
+        }
+        if (a.isSet("fault")) {
+            const auto f = parseFault(a.value("fault"));
+            if (!f) return "--fault takes temperature, lamp or power";
+            o.line.fault = *f;
         }
         if (a.isSet("link") && a.isSet("listen")) return "--link needs a pseudo-terminal, not --listen";
         if (a.isSet("listen")) {

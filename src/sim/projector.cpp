@@ -43,8 +43,8 @@ bool panelCode(std::string_view code) {
 
 Timings fastTimings() { return {Ms{3000}, Ms{4000}, Ms{30}, Ms{500}}; }
 
-Projector::Projector(Timings t)
-    : m_t(t),
+Projector::Projector(Timings t, Fault fault)
+    : m_t(t), m_fault(fault), m_power(fault == Fault::Power ? Power::Failed : Power::Standby),
       m_lampMode(replyMeaning(QueryId::LampMode, [](const ReplyMeaning& m) { return m.lamps == 2 && m.lampsOn == 3; })),
       m_reversal(query(QueryId::Reversal).rows.front().reply) {}
 
@@ -71,9 +71,16 @@ std::string Projector::queryReply(std::string_view code) const {
     if (!q) return {};
     std::string r;
     switch (q->id) {
-    case QueryId::Status:
-        r = replyMeaning(q->id, [&](const ReplyMeaning& m) { return m.power == m_power; });
+    case QueryId::Status: {
+        auto status = [&](bool warm, bool lampFailed) {
+            return replyMeaning(q->id, [&](const ReplyMeaning& m) {
+                return m.power == m_power && m.temperatureWarning == warm && m.lampFailed == lampFailed;
+            });
+        };
+        r = status(m_fault == Fault::Temperature, m_fault == Fault::Lamp);
+        if (r.empty()) r = status(false, false); // no row tells this state with the fault
         break;
+    }
     case QueryId::InputMode:
         r = replyMeaning(q->id, [&](const ReplyMeaning& m) { return m.inputMode == m_inputMode; });
         break;
@@ -106,8 +113,9 @@ std::string Projector::queryReply(std::string_view code) const {
 
 bool Projector::command(std::string_view code, Ms now) {
     auto is = [&](std::string_view control) { return code == codeOf(control); };
+    if (m_fault == Fault::Power) return false;
     if (is(ctl::PowerOn)) {
-        if (m_power == Power::CoolingDown) return false;
+        if (m_power == Power::CoolingDown || m_fault == Fault::Lamp) return false;
         if (m_power == Power::Standby) {
             m_power = Power::WarmingUp;
             m_since = now;
@@ -153,7 +161,7 @@ Projector::Answer Projector::handle(std::string_view code, Ms now) {
 }
 
 ProjectorLine::ProjectorLine(Options o) : m_baud(o.baud) {
-    for (int i = 0; i < std::max(1, o.projectors); ++i) m_sets.emplace_back(o.timings);
+    for (int i = 0; i < std::max(1, o.projectors); ++i) m_sets.emplace_back(o.timings, o.fault);
 }
 
 void ProjectorLine::advance(Ms now) {

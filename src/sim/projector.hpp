@@ -25,10 +25,18 @@ struct Timings {
 
 Timings fastTimings(); // power timings of a few seconds, for demos and tests
 
+// What a projector's status reports wrong, for showing how a fault looks at the far end.
+enum class Fault : std::uint8_t {
+    None,
+    Temperature, // a temperature warning in every state that has one
+    Lamp,        // every lamp failed: POWER ON is refused
+    Power,       // a power failure: every command is refused
+};
+
 // One projector's state and what a command does to it.
 class Projector {
   public:
-    explicit Projector(Timings t = {});
+    explicit Projector(Timings t = {}, Fault fault = Fault::None);
 
     struct Answer {
         std::string reply; // ACK, kRefused, or the query's reply with its CR
@@ -44,7 +52,8 @@ class Projector {
     std::string queryReply(std::string_view code) const; // empty: no such query
     bool command(std::string_view code, Ms now);         // false: refused
     Timings m_t;
-    Power m_power = Power::Standby; // standby, warming up, on or cooling down
+    Fault m_fault;
+    Power m_power; // standby, warming up, on, cooling down, or failed
     Ms m_since{0};
     Ms m_lampCounted{0};
     int m_inputMode = 1;
@@ -63,6 +72,7 @@ class ProjectorLine {
         int projectors = 1;
         int baud = 19200;
         Timings timings{};
+        Fault fault = Fault::None; // on every projector of the line
     };
     explicit ProjectorLine(Options o);
 

@@ -20,12 +20,13 @@ struct CoreRig {
     std::map<ClientId, std::string> sent; // every client's bytes, as the transport would write them
     std::vector<ClientId> closed, aborted;
     std::vector<std::string> logged;
+    std::size_t unsent = 0; // what the transport says each send leaves waiting
     std::unique_ptr<BridgeCore> core;
 
     explicit CoreRig(CorePlan plan) {
         BridgeCore::Events events{
             .log = [this](Priority, const std::string& s) { logged.push_back(s); },
-            .send = [this](ClientId id, const std::string& b) { sent[id] += b; return std::size_t(0); },
+            .send = [this](ClientId id, const std::string& b) { sent[id] += b; return unsent; },
             .close = [this](ClientId id) { closed.push_back(id); },
             .abort = [this](ClientId id) { aborted.push_back(id); },
             .readAgain = [](ClientId) {},
@@ -77,6 +78,63 @@ TEST(BridgeCore, APjlinkRequestGoesOutAddressedAndItsAnswerComesBackToItsClient)
     r.serial.receive("40\r");
     EXPECT_EQ(r.sent[raw], "40\r");
     EXPECT_EQ(r.sent[pj], "PJLINK 0\r%1POWR=OK\r");
+}
+
+// The shared line takes unaddressed lines and lines to every projector, and lines to the
+// projectors served here; a line to one served nowhere is dropped with a word.
+TEST(BridgeCore, TheSharedLineTakesWhatAProjectorHereOrEveryProjectorMayHear) {
+    CoreRig r(hall());
+    const ClientId raw = r.connect(1, "127.0.0.1");
+    const std::pair<const char*, bool> lines[] = {
+        {"CR0\r", true}, {"AFFFCR0\r", true}, {"A001CR0\r", true}, {"A002CR0\r", false}};
+    for (const auto& [line, goes] : lines) {
+        const std::size_t before = r.serial.writes.size();
+        r.core->received(raw, line);
+        EXPECT_EQ(r.serial.writes.size(), before + (goes ? 1 : 0)) << line;
+        if (goes) r.serial.receive("80\r");
+    }
+    EXPECT_TRUE(std::any_of(r.logged.begin(), r.logged.end(),
+                            [](const std::string& s) { return s.find("no such projector is served here") != s.npos; }));
+}
+
+// Replies a client leaves waiting: past the pause mark it is read no more; taking nothing for
+// the stall's time closes it; taking some in time starts the count over; a gone one is nobody.
+TEST(BridgeCore, AClientThatTakesNoRepliesIsReadNoMoreThenClosed) {
+    CoreRig r(hall());
+    const ClientId pj = r.connect(0, "192.0.2.5");
+    EXPECT_TRUE(r.core->reading(pj, OutputBound::kPauseAt - 1));
+    EXPECT_FALSE(r.core->reading(pj, OutputBound::kPauseAt));
+    EXPECT_FALSE(r.core->reading(ClientId(999), 0));
+    r.unsent = 100;
+    r.core->received(pj, "%1POWR ?\r");
+    r.serial.receive("80\r"); // the answer waits, unsent
+    r.clock.advance(OutputBound::kStallMs - 1);
+    r.core->took(pj, 50); // some taken: the count starts over
+    r.clock.advance(OutputBound::kStallMs - 1);
+    EXPECT_TRUE(r.aborted.empty());
+    r.clock.advance(1);
+    EXPECT_EQ(r.aborted, std::vector<ClientId>{pj});
+    r.core->took(ClientId(999), 0); // nobody: nothing happens
+}
+
+// Passwords read again: a changed one is taken and said; a listener given none keeps its own;
+// the shared line has none to change.
+TEST(BridgeCore, PasswordsReadAgainChangeOnlyWhatChanged) {
+    CorePlan plan = hall();
+    plan.listeners[0].config.password = "first";
+    CoreRig r(std::move(plan));
+    auto said = [&] { return std::count_if(r.logged.begin(), r.logged.end(), [](const std::string& s) {
+                          return s.find("the password changed") != s.npos;
+                      }); };
+    r.core->setPasswords({std::nullopt, std::string("shared")}, std::nullopt);
+    EXPECT_EQ(said(), 0);
+    EXPECT_EQ(r.core->listeners()[0].config.password, std::optional<std::string>("first"));
+    EXPECT_FALSE(r.core->listeners()[1].config.password);
+    r.core->setPasswords({std::string("first")}, std::nullopt);
+    EXPECT_EQ(said(), 0);
+    r.core->setPasswords({std::string("second")}, std::nullopt);
+    EXPECT_EQ(said(), 1);
+    EXPECT_EQ(r.core->listeners()[0].config.password, std::optional<std::string>("second"));
 }
 
 TEST(BridgeCore, AWebPressIsAnsweredToItsPageAndItsProjectorsStrip) {

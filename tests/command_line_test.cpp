@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 
 using namespace tova;
@@ -185,6 +186,62 @@ TEST(PanelOptions, DevicesFromTheCommandLineTheStoreOrTheDefaults) {
         if (*c.notice) EXPECT_NE(d.notice.find(c.notice), std::string::npos) << d.notice;
         else EXPECT_EQ(d.notice, "");
         EXPECT_EQ(store.written.size(), c.writes);
+    }
+}
+
+// Every documented bound on both sides of its edge: the last value taken and the first refused.
+TEST(ProgramOptions, EveryBoundOnBothSidesOfItsEdge) {
+    using Args = std::vector<std::string>;
+    const std::string d = "--device", pj = "--pjlink";
+    struct Case {
+        const char* program;
+        Args args;
+        bool ok;
+    } cases[] = {
+        {"sim", {"--projectors", "0"}, false},          {"sim", {"--projectors", "1"}, true},
+        {"sim", {"--projectors", "4"}, true},           {"sim", {"--projectors", "5"}, false},
+        {"sim", {"--warm-up", "0.1"}, true},            {"sim", {"--warm-up", "600"}, true},
+        {"send", {d, "x", "--address", "000", "C00"}, false}, {"send", {d, "x", "--address", "001", "C00"}, true},
+        {"send", {d, "x", "--address", "004", "C00"}, true},  {"send", {d, "x", "--address", "005", "C00"}, false},
+        {"send", {d, "x", "--timeout", "1", "C00"}, true},    {"send", {d, "x", "--timeout", "0", "C00"}, false},
+        {"send", {d, "tcp://127.0.0.1:1", "C00"}, true},      {"send", {d, "tcp://127.0.0.1:65535", "C00"}, true},
+        {"send", {d, "tcp://127.0.0.1:65536", "C00"}, false}, {"send", {d, "tcp://127.0.0.1:0", "C00"}, false},
+        {"bridge", {"--poll", "0"}, true},              {"bridge", {"--poll", "3600"}, true},
+        {"bridge", {"--poll", "3601"}, false},          {"bridge", {"--poll", "-1"}, false},
+        {"bridge", {"--max-clients", "1"}, true},       {"bridge", {"--max-clients", "0"}, false},
+        {"bridge", {"--max-clients", "4096"}, true},    {"bridge", {"--max-clients", "4097"}, false},
+        {"bridge", {"--http", "127.0.0.1:8080", "--http-max-clients", "1"}, true},  {"bridge", {"--http", "127.0.0.1:8080", "--http-max-clients", "0"}, false},
+        {"bridge", {"--http", "127.0.0.1:8080", "--http-max-clients", "4096"}, true}, {"bridge", {"--http", "127.0.0.1:8080", "--http-max-clients", "4097"}, false},
+        {"bridge", {"--max-per-address", "0"}, true},   {"bridge", {"--max-per-address", "-1"}, false},
+        {"bridge", {pj, "127.0.0.1:4352,max-clients=8,max-per-address=8"}, true},
+        {"bridge", {pj, "127.0.0.1:4352,max-clients=8,max-per-address=9"}, false},
+        {"bridge", {pj, "127.0.0.1:4352/001"}, true},   {"bridge", {pj, "127.0.0.1:4352/004"}, true},
+        {"bridge", {pj, "127.0.0.1:4352/000"}, false},  {"bridge", {pj, "127.0.0.1:4352/005"}, false},
+        {"bridge", {pj, "127.0.0.1:0"}, true},          {"bridge", {pj, "127.0.0.1:65535"}, true},
+        {"bridge", {pj, "127.0.0.1:65536"}, false},
+        {"bridge", {"--name", std::string(64, 'n')}, true}, {"bridge", {"--name", std::string(65, 'n')}, false},
+        {"bridge", {pj, "127.0.0.1:0,serial=" + std::string(32, 's')}, true},
+        {"bridge", {pj, "127.0.0.1:0,serial=" + std::string(33, 's')}, false},
+        {"bridge", {pj, "127.0.0.1:0,serial=a ~"}, true}, // the first and last printable characters
+        {"bridge", {pj, std::string("127.0.0.1:0,serial=a\x7f")}, false},
+        {"bridge", {pj, std::string("127.0.0.1:0,serial=a\x1f")}, false},
+    };
+    for (const auto& c : cases) {
+        const std::string program = c.program;
+        const cli::Outcome o = program == "send" ? parseSendCommandLine(c.args).outcome
+                               : program == "sim" ? parseSimCommandLine(c.args).outcome
+                                                  : parseBridgeCommandLine(c.args).outcome;
+        // The bridge's settings as a whole, as it checks them before binding anything.
+        std::optional<std::string> settingsError;
+        if (program == "bridge" && o.goOn()) {
+            Args all = c.args;
+            if (c.args.front() != pj) all.insert(all.end(), {pj, "127.0.0.1:0"});
+            auto b = parseBridgeCommandLine(all);
+            b.settings.device = "/test/line";
+            settingsError = bridge::problem(b.settings);
+        }
+        const bool ok = o.goOn() && !settingsError;
+        EXPECT_EQ(ok, c.ok) << program << " " << c.args.back() << ": " << o.message << settingsError.value_or("");
     }
 }
 

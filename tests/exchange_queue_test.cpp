@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 using namespace tova;
@@ -526,6 +527,66 @@ TEST(ExchangeQueue, TheLineGoingDownEndsEveryExchange) {
     r.queue.setLineUp(true);
     EXPECT_EQ(r.submit(3, "CR0\r", 500, t.to(3)), Submitted::Queued);
     EXPECT_EQ(r.serial.writes.back(), "CR0\r");
+}
+
+// The line going down in each state the engine can be in, and coming back: every asker told
+// once, no timer from before firing, a reply from before nobody's, the next line out at once,
+// and each client's count of waiting lines started afresh.
+TEST(ExchangeQueue, TheLineGoesDownAndComesBackInEveryState) {
+    struct Case {
+        const char* state;
+        std::function<void(BridgeRig&, Told&)> into;
+        std::vector<std::string> told; // when the line is back
+    } cases[] = {
+        {"idle", [](BridgeRig&, Told&) {}, {}},
+        {"waiting for a reply",
+         [](BridgeRig& r, Told& t) {
+             r.submit(1, "CR0\r", 500, t.to(1));
+             r.submit(1, "CR1\r", 500, t.to(1));
+         },
+         {"1 down", "1 down"}},
+        {"in the guard after a time-out",
+         [](BridgeRig& r, Told& t) {
+             r.submit(1, "CR0\r", 500, t.to(1));
+             r.submit(2, "CR1\r", 500, t.to(2));
+             r.clock.advance(500);
+         },
+         {"1 timeout", "2 down"}},
+        {"a query another client joined",
+         [](BridgeRig& r, Told& t) {
+             r.submit(1, "CR0\r", 500, t.to(1));
+             r.submit(2, "CR3\r", 500, t.to(2));
+             EXPECT_EQ(r.submit(3, "CR3\r", 500, t.to(3)), Submitted::Shared);
+         },
+         {"1 down", "2 down", "3 down"}},
+        {"a waiting line withdrawn",
+         [](BridgeRig& r, Told& t) {
+             r.submit(1, "CR0\r", 500, t.to(1));
+             r.submit(2, "C00\r", 500, t.to(2));
+             r.queue.withdraw(2, "C00\r");
+         },
+         {"1 down"}},
+        {"already down", [](BridgeRig& r, Told&) { r.queue.setLineUp(false); }, {}},
+    };
+    for (const auto& c : cases) {
+        BridgeRig r;
+        Told t;
+        c.into(r, t);
+        r.queue.setLineUp(false);
+        r.serial.receive("80\r");
+        r.clock.advance(5000);
+        r.queue.setLineUp(true);
+        EXPECT_EQ(t.said, c.told) << c.state;
+        const std::size_t before = r.serial.writes.size();
+        for (std::size_t i = 0; i < ExchangeQueue::kMaxWaiting; ++i)
+            EXPECT_EQ(r.submit(1, "CX" + std::to_string(10 + i) + "\r", 500, t.to(1)), Submitted::Queued) << c.state << i;
+        EXPECT_EQ(r.submit(1, "CX99\r", 500, t.to(1)), Submitted::Full) << c.state;
+        ASSERT_EQ(r.serial.writes.size(), before + 1) << c.state;
+        EXPECT_EQ(r.serial.writes.back(), "CX10\r") << c.state;
+        r.serial.receive("\x06");
+        EXPECT_EQ(t.said.back(), "1 replied \x06") << c.state;
+        EXPECT_EQ(t.said.size(), c.told.size() + 1) << c.state;
+    }
 }
 
 // The device missing at start, coming, and going: tried every 2 s, each change logged once.

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <vector>
+
 using namespace tova;
 using namespace tova::bridge;
 using namespace tova::test;
@@ -61,7 +64,21 @@ TEST(Pjlink, AuthenticationAsControllersDoIt) {
         {{kMd5Prefix, "PJLINK 2"}, "PJLINK ERRA\r", true}, // too late for another scheme
         {{"PJLINK 2", "PJLINK 2"}, "PJLINK 2 3db25e10f69c47a85adb24cf361897e0\rPJLINK ERRA\r", true}, // asked twice
     };
-    for (const auto& k : cases) {
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    // Every digest compared in full: one digit changed first, in the middle or last, at the
+    // first request and when it comes again.
+    auto changed = [](std::string s, std::size_t i) {
+        s[i] = s[i] == '0' ? '1' : '0';
+        return s;
+    };
+    for (std::size_t i : {std::size_t(0), std::size_t(16), std::size_t(31)}) {
+        all.push_back({{changed(kMd5Prefix, i) + "%1CLSS ?"}, "PJLINK ERRA\r", true});
+        all.push_back({{kMd5Prefix + "%1CLSS ?", changed(kMd5Prefix, i) + "%1CLSS ?"}, "%1CLSS=2\rPJLINK ERRA\r", true});
+    }
+    for (std::size_t i : {std::size_t(0), std::size_t(40), std::size_t(95)})
+        all.push_back({{"PJLINK 2", changed(kShaPrefix, i) + "%1CLSS ?"},
+                       "PJLINK 2 3db25e10f69c47a85adb24cf361897e0\rPJLINK ERRA\r", true});
+    for (const auto& k : all) {
         PjlinkRig r(c);
         r.sent.clear();
         r.session->start();

@@ -9,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 using namespace tova;
 using namespace tova::bridge;
@@ -118,6 +121,44 @@ TEST(WebAccess, CookiesAndFormsAreReadAsWritten) {
     EXPECT_TRUE(sameSecret("abc", "abc"));
     EXPECT_FALSE(sameSecret("abd", "abc"));
     EXPECT_FALSE(sameSecret("ab", "abc"));
+    EXPECT_FALSE(sameSecret("", ""));
+}
+
+// Near misses of a secret: one character changed first, in the middle and last, one short, one
+// long. A comparison that stops early or looks at fewer bytes than all passes one of them.
+std::vector<std::string> nearMisses(const std::string& s) {
+    auto changed = [&](std::size_t i) {
+        std::string t = s;
+        t[i] = t[i] == 'x' ? 'y' : 'x';
+        return t;
+    };
+    return {changed(0), changed(s.size() / 2), changed(s.size() - 1), s.substr(0, s.size() - 1), s + "x", s + s};
+}
+
+TEST(WebAccess, EverySecretIsComparedInFull) {
+    AccessRig r(lanConfig());
+    const std::string session = r.login();
+    const std::string id = std::string(WebAccess::sessionOf(session));
+    const std::string password = "s3cret word", token = *lanConfig().metricsToken;
+    struct Secret {
+        const char* what;
+        std::string right;
+        std::function<int(const std::string&)> status; // of a request that carries it
+    } secrets[] = {
+        {"password", password, [&](const std::string& p) {
+             static int peer = 0; // each guess from its own address: no back-off in the way
+             return r.loginFrom("198.51.100." + std::to_string(++peer), p).status;
+         }},
+        {"metrics token", token,
+         [&](const std::string& t) {
+             return r.request("GET", "/metrics", {}, {}, {}, "bridge.example:8080", "Bearer " + t).status;
+         }},
+        {"session", id, [&](const std::string& s) { return r.request("GET", "/tables", {}, "tova_session=" + s).status; }},
+    };
+    for (const auto& s : secrets) {
+        for (const std::string& miss : nearMisses(s.right)) EXPECT_EQ(s.status(miss), 401) << s.what << ": " << miss;
+        EXPECT_EQ(s.status(s.right), s.right == password ? 204 : 200) << s.what;
+    }
     EXPECT_FALSE(sameSecret("", ""));
 }
 

@@ -2,18 +2,27 @@
 // A mutation run of the logic tests: each mutant of the list is put into a scratch copy of the
 // tree in turn, the logic tests are built without Qt and run, and the mutant is caught (by the
 // first test that fails), survives, or is stale (its text is no longer found once and only once).
+// With --generate, the mutants are made by rule instead (mutant_rules.mjs): a seeded sample,
+// less those tests/mutants-equivalent.txt keeps as equivalent.
 // Usage: node scripts/lib/mutate.mjs [LIST] [--only TEXT]
+//        node scripts/lib/mutate.mjs --generate [PATHS] [--seed N] [--count N] [--only TEXT]
 import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { generate, kDefaultPaths } from './mutant_rules.mjs';
 
 const root = path.resolve(path.dirname(new URL(import.meta.url).pathname), '../..');
 const args = process.argv.slice(2);
 let listPath = path.join(root, 'tests/mutants.txt');
+const keptPath = path.join(root, 'tests/mutants-equivalent.txt');
 let only = '';
+let generated = null; // {paths, seed, count}
 for (let i = 0; i < args.length; ++i) {
   if (args[i] === '--only') only = args[++i] ?? '';
+  else if (args[i] === '--generate') generated = { paths: [], seed: 1, count: 150 };
+  else if (generated && (args[i] === '--seed' || args[i] === '--count')) generated[args[i].slice(2)] = Number(args[++i]);
+  else if (generated) generated.paths.push(args[i]);
   else listPath = path.resolve(args[i]);
 }
 
@@ -40,6 +49,39 @@ function parseList(text) {
 }
 
 const count = (hay, needle) => hay.split(needle).length - 1;
+
+// A mutant of the list: its text found once and only once, replaced.
+function listed(m) {
+  return { ...m, apply(text) {
+    const n = count(text, m.find);
+    return n === 1 ? { text: text.replace(m.find, () => m.put) } : { stale: `found ${n} times; list line ${m.line}` };
+  } };
+}
+
+// A mutant made by rule: its line as it was when drawn, replaced whole. Kept equivalents match
+// by file, line and mutated line.
+function byRule(m, kept) {
+  const equivalent = kept.find((k) => k.file === m.file && k.find === m.original && k.put === m.mutated)?.equivalent;
+  return { file: m.file, fault: m.fault, line: m.line, find: m.original, put: m.mutated, equivalent, apply(text) {
+    const lines = text.split('\n');
+    if (lines[m.line - 1] !== m.original) return { stale: `line ${m.line} has changed` };
+    lines[m.line - 1] = m.mutated;
+    return { text: lines.join('\n') };
+  } };
+}
+
+function chooseMutants() {
+  if (!generated) return parseList(fs.readFileSync(listPath, 'utf8')).map(listed);
+  const kept = fs.existsSync(keptPath) ? parseList(fs.readFileSync(keptPath, 'utf8')) : [];
+  const { all, drawn } = generate(root, generated.paths.length ? generated.paths : kDefaultPaths,
+    generated.count, generated.seed);
+  console.log(`seed ${generated.seed}: ${drawn.length} of ${all} mutants made by rule`);
+  return drawn.map((m) => byRule(m, kept));
+}
+
+// A survivor as a record of the list's format: the start of a test's fault or a kept equivalent.
+const escape = (s) => s.replace(/\\/g, '\\\\').replace(/\n/g, '\\n');
+const record = (m) => `file ${m.file}\nfind ${escape(m.find)}\nput ${escape(m.put)}\nfault ${m.fault}`;
 const seconds = (ms) => `${(ms / 1000).toFixed(0)} s`;
 
 // The scratch copy: the files git knows (and new ones not ignored), written only where they
@@ -89,7 +131,7 @@ function runTests(binary, limitMs) {
   return Promise.all(runs).then((r) => r.find((x) => x) ?? null);
 }
 async function main() {
-  const mutants = parseList(fs.readFileSync(listPath, 'utf8')).filter((m) =>
+  const mutants = chooseMutants().filter((m) =>
     !only || m.file.includes(only) || m.fault.includes(only));
   const scratch = path.join(root, 'build-mutate');
   const tree = path.join(scratch, 'tree'), dir = path.join(scratch, 'build');
@@ -117,18 +159,24 @@ async function main() {
     const file = path.join(tree, m.file);
     const where = `${m.file}: ${m.fault}`;
     const original = fs.existsSync(file) ? fs.readFileSync(file, 'utf8') : null;
-    const n = original === null ? 0 : count(original, m.find);
-    if (n !== 1) {
+    const mutated = original === null ? { stale: 'no such file' } : m.apply(original);
+    if (mutated.stale) {
       ++tally.stale;
-      console.log(`stale       ${where} (${original === null ? 'no such file' : `found ${n} times`}; list line ${m.line})`);
+      console.log(`stale       ${where} (${mutated.stale})`);
       continue;
     }
-    fs.writeFileSync(file, original.replace(m.find, () => m.put));
+    // A kept equivalent of a generated run is not built again.
+    if (generated && m.equivalent !== undefined) {
+      ++tally.equivalent;
+      console.log(`equivalent  ${where} (kept: ${m.equivalent})`);
+      continue;
+    }
+    fs.writeFileSync(file, mutated.text);
     try {
       const unbuilt = build(dir);
       if (unbuilt) {
         ++tally.unbuilt;
-        console.log(`unbuilt     ${where} (list line ${m.line})\n  ${unbuilt.replace(/\n/g, '\n  ')}`);
+        console.log(`unbuilt     ${where}\n  ${unbuilt.replace(/\n/g, '\n  ')}`);
         continue;
       }
       const caughtBy = await runTests(binary, limitMs);
@@ -144,7 +192,7 @@ async function main() {
       } else {
         ++tally.survived;
         survivors.push(m);
-        console.log(`SURVIVED    ${where} (list line ${m.line})`);
+        console.log(`SURVIVED    ${where}${generated ? '' : ` (list line ${m.line})`}`);
       }
     } finally {
       fs.writeFileSync(file, original);
@@ -155,9 +203,10 @@ async function main() {
   console.log(`\n${tally.caught} of ${judged} caught (${ratio.toFixed(1)}%); ${tally.equivalent} equivalent, ` +
     `${tally.stale} stale, ${tally.unbuilt} not building; ${seconds(Date.now() - t0)} in all`);
   for (const [file, [caught, judged]] of byFile) console.log(`  ${caught} of ${judged}  ${file}`);
-  for (const m of survivors) console.log(`  survived: ${m.file}: ${m.fault}`);
+  for (const m of survivors) console.log(generated ? `\n${record(m)}` : `  survived: ${m.file}: ${m.fault}`);
   // A list that no longer fits the code is a fault of the list: say so in the status.
-  process.exitCode = tally.stale || tally.unbuilt ? 2 : 0;
+  // A generated mutant that does not build is the rule's miss, not the list's.
+  process.exitCode = tally.stale || (tally.unbuilt && !generated) ? 2 : 0;
 }
 
 main().catch((e) => {

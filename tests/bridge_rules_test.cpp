@@ -517,6 +517,19 @@ TEST(WebSettings, EachKeyTakesWhatItSays) {
     const auto read = std::get<BridgeSettings>(f.settings());
     EXPECT_EQ(read.web.listen, (HostPort{"127.0.0.1", 8080}));
     EXPECT_EQ(read.web.metricsOpen, true);
+    // Each of the web listener's keys alone, without it: a mistake said, not a setting ignored.
+    const std::pair<const char*, const char*> alone[] = {
+        {"http-name", "hall.example"},    {"http-password-file", "/etc/p"}, {"http-max-clients", "64"},
+        {"http-max-per-address", "4"},    {"metrics-open", "true"},         {"metrics-token-file", "/etc/t"},
+        {"http-cert", "/etc/c.pem"},      {"http-key", "/etc/k.pem"},
+    };
+    for (const auto& [key, value] : alone) {
+        WebSettings one;
+        ASSERT_FALSE(setWebKey(one, key, value)) << key;
+        const auto why = webProblem(one);
+        ASSERT_TRUE(why) << key;
+        EXPECT_NE(why->find("need --http"), std::string::npos) << key << ": " << *why;
+    }
 }
 
 TEST(BridgeSettings, APasswordIsItsFilesFirstLineAsWritten) {

@@ -2,10 +2,13 @@
 // The one-shot buttons: what reaches the line, and the timings some of them set.
 #include "fakes.hpp"
 #include "tables/command_table.hpp"
+#include "tables/hold_table.hpp"
 #include "tables/layout_table.hpp"
+#include "tables/vocabulary.hpp"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <set>
 
@@ -87,6 +90,26 @@ TEST(Buttons, EveryButtonSendsOneWellFormedLine) {
     int sources = 0;
     for (const auto& b : table) sources += b.extra == CommandExtra::Source;
     EXPECT_EQ(sources, 24);
+}
+
+// The codes tova-send lists: each one-shot button's once, each held button's press, and its
+// repeated code too where that differs, marked so.
+TEST(Buttons, TheVocabularyHasEveryCodeOnce) {
+    const auto words = commandVocabulary();
+    auto entries = [&](std::string_view code) {
+        return std::count_if(words.begin(), words.end(), [&](const VocabularyEntry& e) { return e.code == code; });
+    };
+    std::size_t repeated = 0;
+    for (const auto& b : holdButtons()) {
+        EXPECT_GE(entries(b.pressCode), 1) << b.name;
+        if (b.tickCode == b.pressCode) continue;
+        ++repeated;
+        const auto tick = std::find_if(words.begin(), words.end(), [&](const VocabularyEntry& e) { return e.code == b.tickCode; });
+        ASSERT_NE(tick, words.end()) << b.name;
+        EXPECT_NE(tick->caption.find("(held, repeated)"), std::string::npos) << tick->caption;
+    }
+    EXPECT_GT(repeated, 0u);
+    EXPECT_EQ(words.size(), commandButtons().size() + holdButtons().size() + repeated);
 }
 
 TEST(Buttons, CaptionsAsWritten) {

@@ -111,6 +111,10 @@ TEST(CommandLine, AddressLiterals) {
         {"", false, false},               {"127.255.0.9", true, true},     {"0:0:0:0:0:0:0:1", true, true},
         {"::0001", true, true},           {"::10", true, false},           {"1::1", true, false},
         {"127.example", false, false},    {"128.0.0.1", true, false},
+        // A gap stands for one group at least: seven written beside it, not eight.
+        {"1:2:3::5:6:7:8", true, false},  {"1:2:3:4::5:6:7:8", false, false}, {"1::2:3:4:5:6:7", true, false},
+        {"::2:3:4:5:6:7:8", true, false}, {"1:2:3:4:5:6:7::", true, false},   {"1:2:3:4:5:6:7:8::", false, false},
+        {"1::x", false, false},           {"x::1", false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(isAddressLiteral(c.host), c.literal) << c.host;

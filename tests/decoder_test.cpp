@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace tova;
 
 namespace {
@@ -168,4 +170,25 @@ TEST(Decoder, RoundsHalfToEvenInto16Bits) {
                  {32767.4, 32767}, {32767.5, std::nullopt}, {-32768.5, -32768},
                  {-32768.6, std::nullopt}, {1e300, std::nullopt}};
     for (const auto& c : cases) EXPECT_EQ(roundTo16(c.v), c.r) << c.v;
+}
+
+// What tova-send --list says each query can answer: a table query's words once each, quoted as
+// --until takes them; the others what they carry.
+TEST(Decoder, EveryQueryListsTheValuesItCanAnswer) {
+    auto quoted = [](std::string_view text) {
+        while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+        while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+        return "\"" + std::string(text) + "\"";
+    };
+    const auto all = queryValues();
+    EXPECT_EQ(all.size(), queries().size());
+    for (const QueryValues& v : all) {
+        const Query& q = *findQuery(v.code);
+        ASSERT_FALSE(v.values.empty()) << v.code;
+        for (std::size_t i = 0; i < v.values.size(); ++i)
+            EXPECT_EQ(std::count(v.values.begin(), v.values.end(), v.values[i]), 1) << v.code << " " << v.values[i];
+        if (q.decoding != Decoding::Table) continue;
+        for (const ReplyRow& row : q.rows)
+            EXPECT_NE(std::find(v.values.begin(), v.values.end(), quoted(row.text)), v.values.end()) << v.code << row.text;
+    }
 }

@@ -22,6 +22,9 @@ TEST(Json, BytesAndTextAsWritten) {
         {jsonNumber(25.0), "25"},
         {jsonNumber(-2.0), "-2"},
         {jsonNumber(30.5), "30.5"},
+        {jsonNumber(8999999999999999.0), "8999999999999999"}, // whole up to 9e15, exclusive
+        {jsonNumber(-8999999999999999.0), "-8999999999999999"},
+        {jsonNumber(9e15), "9e+15"},
         {jsonNumber(std::nullopt), "null"},
         {Json{{"z", 1}, {"a", jsonBytes("\r")}}, R"({"z":1,"a":"\u000d"})"}, // keys keep their order
     };

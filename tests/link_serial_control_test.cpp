@@ -12,6 +12,11 @@ using namespace tova;
 namespace {
 
 struct FakeLink : Link {
+    // Links let go of while still open, by name: a device nobody may open again.
+    static inline std::vector<std::string> droppedOpen;
+    ~FakeLink() override {
+        if (open_) droppedOpen.push_back(name);
+    }
     std::string name;
     std::optional<Fault> failOpen, failApply;
     bool open_ = false, taking = true;
@@ -120,9 +125,11 @@ TEST(LinkSerialControl, PortsFailuresAndTheDeviceLost) {
 
 TEST(LinkSerialControl, APortLedElsewhereOpensItsNewDevice) {
     Rig r;
+    FakeLink::droppedOpen.clear();
     r.control->setPortOpen(true);
     r.control->leadPort(1, "COM5"); // the open port: closed first, and nothing told
     EXPECT_FALSE(r.control->portOpen());
+    EXPECT_TRUE(FakeLink::droppedOpen.empty()) << FakeLink::droppedOpen.front();
     ASSERT_EQ(r.made.size(), 3u);
     FakeLink* five = r.made[2];
     EXPECT_EQ(r.control->devicePath(1), "COM5");

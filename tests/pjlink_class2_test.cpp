@@ -107,6 +107,23 @@ TEST(Poller, GoesLastButNotNever) {
     EXPECT_LE(answered, 500 + kQuietGuardMs + 10);
 }
 
+// A poll the line refuses (it is down) is let go: the next tick asks again. A tick while a poll
+// waits asks nothing more: the status is read once.
+TEST(Poller, ALineDownSkipsOnePollAndATickWhileOneWaitsAddsNone) {
+    PollRig r;
+    r.answers = {{"CR0\r", "80\r"}}; // the lamp hours go unanswered
+    r.queue.setLineUp(false);
+    r.poller.start();
+    r.queue.setLineUp(true);
+    EXPECT_EQ(r.polls(), 0);
+    r.clock.advance(5000);
+    EXPECT_EQ(r.polls(), 1);
+    r.poller.pollNow(); // due again while its status waits on the wire
+    r.answer();
+    EXPECT_EQ(r.poller.polls(), 1u);
+    EXPECT_EQ(r.serial.writes.back(), "CR3\r");
+}
+
 TEST(ProjectorState, PowerAsNotificationsTellIt) {
     FakeClock clock;
     int powerChanges = 0;

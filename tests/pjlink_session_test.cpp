@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iterator>
 #include <vector>
 
@@ -246,6 +247,39 @@ TEST(SharedLine, EachLineOneExchangeAndItsOwnReply) {
 }
 
 // An input change on the shared line waits for the projector to switch, as from the panel.
+// Each line the shared line drops is logged for what it is, and a line that goes is not.
+TEST(SharedLine, EachDropIsLoggedForWhatItIs) {
+    struct Case {
+        const char* what;
+        std::function<void(BridgeRig&, SharedLineClient&)> act;
+        std::vector<std::string> logged; // their starts
+    } cases[] = {
+        {"lines that go", [](BridgeRig&, SharedLineClient& c) { c.received("CR0\rC00\r"); }, {}},
+        {"the same command again, twice",
+         [](BridgeRig&, SharedLineClient& c) { c.received("CR0\rC00\rC00\rC00\r"); },
+         {"dropped, the same line waits already"}},
+        {"one more than may wait",
+         [](BridgeRig&, SharedLineClient& c) {
+             for (int i = 0; i <= int(ExchangeQueue::kMaxWaiting); ++i) c.received("CX" + std::to_string(10 + i) + "\r");
+         },
+         {"dropped, 16 lines wait already"}},
+        {"the device gone",
+         [](BridgeRig& r, SharedLineClient& c) {
+             r.queue.setLineUp(false);
+             c.received("CR0\r");
+         },
+         {"dropped, the device is not there"}},
+    };
+    for (const auto& c : cases) {
+        BridgeRig r;
+        std::vector<std::string> logged;
+        SharedLineClient client(1, r.queue, {[](const std::string&) {}, [] {}, [&](const std::string& s) { logged.push_back(s); }});
+        c.act(r, client);
+        ASSERT_EQ(logged.size(), c.logged.size()) << c.what;
+        for (std::size_t i = 0; i < logged.size(); ++i) EXPECT_TRUE(logged[i].starts_with(c.logged[i])) << logged[i];
+    }
+}
+
 TEST(SharedLine, InputChangesWaitFiveSeconds) {
     for (const char* line : {"C05\r", "A002CF INPUT2 VIDEO\r"}) {
         BridgeRig r;

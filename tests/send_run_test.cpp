@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace tova;
@@ -82,6 +83,32 @@ TEST(SendRun, EachOutcomePrintsOneLineAndRanksTheExitStatus) {
         for (const auto& e : r.err) err += e + "\n";
         EXPECT_NE(err.find(c.said), std::string::npos) << err;
     }
+}
+
+// With --verbose, bytes that answered no line are told with the exchange they came in, before the
+// next line goes, so that a script's log shows where they came.
+TEST(SendRun, DroppedBytesAreToldBeforeTheNextOutcome) {
+    BridgeRig r;
+    FakeTimer again{r.clock};
+    r.clock.timers.push_back(&again);
+    std::vector<std::string> said; // standard output and error, in order
+    int status = -1;
+    auto o = codes({"CR1", "CR0"});
+    o.verbose = true;
+    send::SendRun run(r.serial, r.timeout, r.guard, again, r.clock, o,
+                      {[&](const std::string& s) { said.push_back("out " + s); },
+                       [&](const std::string& s) { said.push_back("err " + s); }, [&](int s) { status = s; }, {}});
+    r.answers = {{"CR1\r", "2\r80\r"}, {"CR0\r", "00\r"}};
+    run.start();
+    for (int i = 0; i < 100 && status < 0; ++i) {
+        r.answer();
+        r.clock.advance(50);
+    }
+    const auto at = [&](const std::string& s) { return std::find(said.begin(), said.end(), s) - said.begin(); };
+    const auto note = at("err discarded 3 bytes after the reply");
+    ASSERT_LT(note, long(said.size())) << ::testing::PrintToString(said);
+    EXPECT_LT(at("err sending C R 1 CR "), note);
+    EXPECT_LT(note, at("err sending C R 0 CR "));
 }
 
 TEST(SendRun, OptionsShapeTheLinesAndWhatIsPrinted) {

@@ -73,6 +73,11 @@ TEST(Traffic, TypedTextOneBytePerCharacter) {
         {"\xc3", "?"},                          // cut short at the end
         {"\x80" "A", "?A"},                        // a stray continuation byte
         {"\xe3\x83" "A", "?A"},                    // cut short before an ASCII character
+        // Each lead byte at the edge of its length: 0xC0 and 0xDF two, 0xE0 and 0xEF three, 0xF0 four.
+        {"\xc0\x80\xdf\xbf", "??"},
+        {"\xbf\x80", "??"}, // below every lead: each a stray
+        {"\xe0\x80\x80\xef\xbf\xbf", "??"},
+        {"\xf0\x80\x80\x80", "?"},
     };
     for (const auto& c : cases) EXPECT_EQ(typedBytes(c.utf8), c.bytes) << c.utf8;
 }

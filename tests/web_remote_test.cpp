@@ -5,6 +5,7 @@
 #include "bridge/metrics.hpp"
 #include "bridge/web/web_remote.hpp"
 #include "bridge_rig.hpp"
+#include "link/traffic.hpp"
 #include "tables/command_table.hpp"
 #include "tables/hold_table.hpp"
 
@@ -177,6 +178,49 @@ TEST(RemoteControl, OneHolderAtATimeAndNeverABacklog) {
     EXPECT_GE(silent.count("C5D\r"), 2000 / 250);
 }
 
+// Several pages on one projector at once: the same query pressed on two is one exchange answered
+// to both; a page that has filled its share of the line is refused alone, even its hold; a page
+// gone while its hold's line waits leaves the line to the others, and another page may hold.
+TEST(RemoteControl, SeveralPagesAtOnce) {
+    BridgeRig r;
+    FakeTimer repeat{r.clock}, keep{r.clock};
+    r.clock.timers.push_back(&repeat);
+    r.clock.timers.push_back(&keep);
+    std::vector<std::string> replied; // "page line outcome"
+    RemoteControl control{r.queue, repeat, keep, "",
+                          {.replied = [&](ClientId page, const std::string& line, const ExchangeResult& e) {
+                              replied.push_back(std::to_string(page) + trafficText(line) +
+                                                (e.outcome == ExchangeResult::Replied ? "replied" : "not"));
+                          }}};
+    EXPECT_EQ(control.press(1, "Command17"), RemoteControl::Refused::None); // POWER ON on the wire
+    EXPECT_EQ(control.press(1, "Command44"), RemoteControl::Refused::None); // STATUS waits
+    EXPECT_EQ(control.press(2, "Command44"), RemoteControl::Refused::None); // joins it
+    r.serial.receive("\x06");
+    r.serial.receive("80\r");
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"C00\r", "CR0\r"}));
+    EXPECT_EQ(replied, (std::vector<std::string>{"1 C 0 0 CR replied", "1 C R 0 CR replied", "2 C R 0 CR replied"}));
+
+    // Page 2 fills its share behind a line on the wire; page 3 goes on.
+    control.press(1, "Command44");
+    const char* buttons[] = {"Command45", "Command46", "Command47", "Command54", "Command55", "Command38",
+                             "Command12", "Command99", "Command17", "Command18", "Command27", "Command53",
+                             "Command56", "Command57", "Command58", "Command63"};
+    for (const char* b : buttons) EXPECT_EQ(control.press(2, b), RemoteControl::Refused::None) << b;
+    EXPECT_EQ(control.press(2, "Command64"), RemoteControl::Refused::Full);
+    EXPECT_EQ(control.hold(2, "Command59"), RemoteControl::Refused::Full);
+    EXPECT_FALSE(control.holder());
+    EXPECT_EQ(control.hold(3, "Command59"), RemoteControl::Refused::None);
+    EXPECT_EQ(control.holder(), 3);
+    // Page 3 goes while its line waits: its hold ends; page 2 may hold once it has room.
+    control.forget(3);
+    r.queue.forget(3);
+    EXPECT_FALSE(control.holder());
+    EXPECT_EQ(control.hold(2, "Command59"), RemoteControl::Refused::Full);
+    r.queue.forget(2);
+    EXPECT_EQ(control.hold(2, "Command59"), RemoteControl::Refused::None);
+    EXPECT_EQ(control.holder(), 2);
+}
+
 TEST(RemoteControl, TheArrowPadFollowsTheAdjustModeAnyPageSet) {
     struct Case {
         const char* what;
@@ -225,6 +269,9 @@ TEST(PageMessage, OnlyThePagesWordsAreTaken) {
         {"keep 1 extra", std::nullopt, 0, ""},
         {"press -1 Command17", std::nullopt, 0, ""},
         {"press 999 Command17", std::nullopt, 0, ""},
+        {"press 12 Command17", PageMessage::Press, 12, "Command17"}, // two digits, the most
+        {"press 1x Command17", std::nullopt, 0, ""},
+        {"press x1 Command17", std::nullopt, 0, ""},
         {"press 0 Command17 more", std::nullopt, 0, ""},
         {"PRESS 0 Command17", std::nullopt, 0, ""},
         {"", std::nullopt, 0, ""},

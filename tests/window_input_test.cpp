@@ -2,6 +2,7 @@
 // The rules every window follows with the operator's input, its warning box and its end, and
 // the panel program put together, on fakes of a window and of a system.
 #include "fakes.hpp"
+#include "tables/controls.hpp"
 #include "window/panel_program.hpp"
 #include "window/window_surface.hpp"
 
@@ -144,14 +145,18 @@ struct FakeSystem : PanelPlatform {
     struct Store : DeviceStore {
         std::string where() const override { return "nowhere"; }
         std::optional<Kept> read() override { return Kept{}; }
-        bool write(const Kept&) override { return true; }
+        bool write(const Kept& k) override {
+            written.push_back(k);
+            return true;
+        }
+        std::vector<Kept> written;
     } store;
     std::vector<std::string> steps;
     InputHandlers input;
 
     PanelSystem system() const override { return {"/test/com1", "/test/com2", {}, "nowhere"}; }
     DeviceStore& keptDevices() override { return store; }
-    std::vector<SerialPortInfo> serialPorts() override { return {}; }
+    std::vector<SerialPortInfo> serialPorts() override { return {{"/test/adapter", "USB Serial Port"}}; }
     int finish(const cli::Outcome& o) override {
         steps.push_back("finish " + std::to_string(o.exitCode));
         return o.exitCode;
@@ -180,6 +185,9 @@ struct FakeSystem : PanelPlatform {
     int run() override {
         steps.push_back("run");
         input.click("Command17"); // POWER ON while it runs
+        // COM2 led to the adapter from the COM button's menu: kept for COM2 alone.
+        input.contextMenu(std::string(ctl::ComButton));
+        if (shown.menu.size() == 2 && shown.menu[1].entries.size() == 3) shown.menu[1].entries[1].chosen();
         return 0;
     }
 };
@@ -195,6 +203,9 @@ TEST(PanelProgram, PutTogetherInOneOrderOnEverySystem) {
     EXPECT_TRUE(s.serial.portOpen());
     EXPECT_EQ(s.shown.height(), 5350);
     EXPECT_EQ(s.serial.writes, std::vector<std::string>{"C00\r"});
+    ASSERT_EQ(s.store.written.size(), 1u);
+    EXPECT_EQ(s.store.written[0].com1, std::nullopt);
+    EXPECT_EQ(s.store.written[0].com2, std::optional<std::string>("/test/adapter"));
     // A mistake on the command line ends before any window.
     FakeSystem wrong;
     EXPECT_EQ(runPanel({"--bogus"}, wrong), cli::kUsageError);

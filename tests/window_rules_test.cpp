@@ -9,6 +9,8 @@
 #include "window/caption_lines.hpp"
 #include "window/control_plan.hpp"
 #include "window/outline.hpp"
+#include "window/png_file.hpp"
+#include "core/utf8.hpp"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +96,17 @@ TEST(CaptionLines, BrokenWhereACaptionMayBreak) {
         {"  OFF  ", 18, {"OFF"}},
     };
     for (const auto& c : cases) EXPECT_EQ(wrapCaption(c.caption, c.width, kFont.extent), c.lines) << c.caption << " " << c.width;
+    // Two-, three- and four-byte characters are never cut, however narrow the button.
+    for (const char* caption : {"\xc3\x89\xc3\x89\xc3\x89\xc3\x89", "\xe3\x83\x87\xe3\x83\x87\xe3\x83\x87",
+                                "\xf0\x9f\x98\x80\xf0\x9f\x98\x80"})
+        for (int width : {1, 10, 20}) {
+            std::string joined;
+            for (const std::string& line : wrapCaption(caption, width, kFont.extent)) {
+                EXPECT_TRUE(validUtf8(line)) << caption << " " << width;
+                joined += line;
+            }
+            EXPECT_EQ(joined, caption) << width;
+        }
 }
 
 TEST(CaptionLines, OneLineWhereItFitsElseTheLinesShareTheButton) {
@@ -148,6 +161,9 @@ TEST(TabOrder, TheLayoutsOrderSkippingWhatCannotTakeTheFocus) {
     auto notSecond = [&](std::string_view n) { return n != order[1]; };
     EXPECT_EQ(nextInTabOrder(order[0], 1, notSecond), order[2]);
     EXPECT_EQ(nextInTabOrder(order[0], 1, [](std::string_view) { return false; }), order[0]);
+    // From a control outside the order the whole circle is looked at, its start included.
+    auto onlyFirst = [&](std::string_view n) { return n == order[0]; };
+    EXPECT_EQ(nextInTabOrder("Frame1", 1, onlyFirst), order[0]);
     // The plan puts each control in its container's pixels, its font its own only where it
     // differs from its container's.
     for (const PlannedControl& p : planControls(96)) {
@@ -155,6 +171,36 @@ TEST(TabOrder, TheLayoutsOrderSkippingWhatCannotTakeTheFocus) {
         const LayoutControl* in = p.layout->container.empty() ? nullptr : findLayoutControl(p.layout->container);
         EXPECT_EQ(p.ownFont, p.layout->font != (in ? in->font : FontCode::W)) << p.layout->name;
     }
+}
+
+// Every chunk of a picture carries the CRC-32 of its type and data, worked out here bit by bit.
+TEST(PngFile, EveryChunksCheckIsItsBytes) {
+    auto crc = [](std::string_view bytes) {
+        std::uint32_t c = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            c ^= b;
+            for (int k = 0; k < 8; ++k) c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1u)));
+        }
+        return c ^ 0xFFFFFFFFu;
+    };
+    std::vector<std::uint32_t> rgb;
+    for (std::uint32_t i = 0; i < 64 * 64; ++i) rgb.push_back(i * 0x010305u ^ (i << 13)); // every byte value
+    const std::string png = pngFile(64, 64, rgb);
+    EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+    auto big32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int k = 0; k < 4; ++k) v = v << 8 | static_cast<unsigned char>(png[at + std::size_t(k)]);
+        return v;
+    };
+    std::vector<std::string> types;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::uint32_t length = big32(at);
+        ASSERT_LE(at + 12 + length, png.size());
+        types.push_back(png.substr(at + 4, 4));
+        EXPECT_EQ(big32(at + 8 + length), crc(std::string_view(png).substr(at + 4, 4 + length))) << types.back();
+        at += 12 + length;
+    }
+    EXPECT_EQ(types, (std::vector<std::string>{"IHDR", "IDAT", "IEND"}));
 }
 
 TEST(Picture, ItsPixelsFillItsBox) {

@@ -66,15 +66,15 @@ function balanced(s) {
   return depth === 0;
 }
 
-// Every mutant of one file: {file, line (1-based), original, mutated, fault}.
+// Every mutant of one file: {file, line (1-based), before (the line above), original, mutated, fault}.
 export function fileMutants(file, text, voids) {
   const real = text.split('\n');
   const masked = maskedLines(text);
   const out = [];
   const add = (i, col, from, to, fault) => {
     const original = real[i];
-    out.push({ file, line: i + 1, original, mutated: original.slice(0, col) + to + original.slice(col + from.length),
-      fault: `${fault} (line ${i + 1})` });
+    out.push({ file, line: i + 1, before: real[i - 1] ?? '', original,
+      mutated: original.slice(0, col) + to + original.slice(col + from.length), fault: `${fault} (line ${i + 1})` });
   };
   masked.forEach((line, i) => {
     const code = line.trim();
@@ -95,7 +95,8 @@ export function fileMutants(file, text, voids) {
     if (ret && !last) add(i, ret.index + 7, ret[1], ret[1] === 'true' ? 'false' : 'true', `an early return ${ret[1]} negated`);
     const call = /^(\s*)(?:[\w\]\)]+(?:\.|->))*(\w+)\((.*)\);\s*$/.exec(line);
     if (call && voids.has(call[2]) && balanced(call[3]) && kVoidCallFolders.some((d) => file.startsWith(d)))
-      out.push({ file, line: i + 1, original: real[i], mutated: call[1] + '{}', fault: `the call to ${call[2]} removed (line ${i + 1})` });
+      out.push({ file, line: i + 1, before: real[i - 1] ?? '', original: real[i], mutated: call[1] + '{}',
+        fault: `the call to ${call[2]} removed (line ${i + 1})` });
   });
   return out;
 }

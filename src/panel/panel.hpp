@@ -80,9 +80,9 @@ class Panel {
     void leadPort(int port, const std::string& device);
 
     // Traffic.
-    // A whole line to the wire: sent, then shown as sent and its reply awaited; false when the
-    // port did not take it (the operator is told, and nothing is shown or awaited).
-    bool send(const std::string& line);
+    // A whole line to the wire: sent, then shown as sent and its reply awaited; when the port
+    // does not take it, the operator is told, and nothing is shown or awaited.
+    void send(const std::string& line);
     void showSent(const std::string& line);
     // The text received so far, shown and decoded.
     void showReceived(const std::string& text);

@@ -13,17 +13,16 @@ void Panel::transmit(std::string_view code) {
     send(sendLine);
 }
 
-bool Panel::send(const std::string& line) {
+void Panel::send(const std::string& line) {
     try {
         m_serial.output(line);
     } catch (const SerialError& e) {
         // Not shown as sent and no reply awaited: the operator is told instead.
         showPortState();
         m_warning.warn(warningText(e.failure()));
-        return false;
+        return;
     }
     showSent(line);
-    return true;
 }
 
 void Panel::showSent(const std::string& line) {

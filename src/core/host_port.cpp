@@ -104,10 +104,11 @@ bool isAddressLiteral(std::string_view host) { return ipv4(host) || (host.find('
 bool isLoopbackAddress(std::string_view a) {
     if (ipv4(a)) return a.starts_with("127.");
     if (!ipv6(a)) return false;
-    // ::1 however it is written: every group zero but the last, which is 1.
+    // ::1 however it is written: every group zero but the last, which is 1 (and there: "::"
+    // ends in no group at all).
     const std::size_t last = a.rfind(':');
     const std::string_view group = a.substr(last + 1);
-    return group.find_first_not_of('0') == group.size() - 1 && group.back() == '1' &&
+    return !group.empty() && group.find_first_not_of('0') == group.size() - 1 && group.back() == '1' &&
            a.substr(0, last).find_first_not_of("0:") == std::string_view::npos;
 }
 

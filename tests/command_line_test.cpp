@@ -207,6 +207,8 @@ TEST(ProgramOptions, EveryBoundOnBothSidesOfItsEdge) {
         {"sim", {"--warm-up", "0.1"}, true},            {"sim", {"--warm-up", "600"}, true},
         {"send", {d, "x", "--address", "000", "C00"}, false}, {"send", {d, "x", "--address", "001", "C00"}, true},
         {"send", {d, "x", "--address", "004", "C00"}, true},  {"send", {d, "x", "--address", "005", "C00"}, false},
+        {"send", {d, "x", "--address", "all", "C00"}, true},  {"send", {d, "x", "--address", "ALL", "C00"}, true},
+        {"send", {d, "x", "--address", "Single", "C00"}, true}, {"send", {d, "x", "--address", "alll", "C00"}, false},
         {"send", {d, "x", "--timeout", "1", "C00"}, true},    {"send", {d, "x", "--timeout", "0", "C00"}, false},
         {"send", {d, "tcp://127.0.0.1:1", "C00"}, true},      {"send", {d, "tcp://127.0.0.1:65535", "C00"}, true},
         {"send", {d, "tcp://127.0.0.1:65536", "C00"}, false}, {"send", {d, "tcp://127.0.0.1:0", "C00"}, false},

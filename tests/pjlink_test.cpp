@@ -63,6 +63,12 @@ TEST(Pjlink, EveryRowOfTheMapping) {
         {"%1AVMT 31", {{"C0D\r", "ERR\r"}}, "%1AVMT=ERR3\r", {"C0D\r"}}, // the second is not tried
         {"%1AVMT 31", {{"C0D\r", "\x06"}, {"C0B\r", "ERR\r"}}, "%1AVMT=ERR3\r", {"C0D\r", "C0B\r"}},
         {"%1AVMT 12", {}, "%1AVMT=ERR2\r", {}},
+        // Both digits at each edge: the kind 1 to 3, the state 0 or 1, two digits exactly.
+        {"%1AVMT 01", {}, "%1AVMT=ERR2\r", {}},
+        {"%1AVMT 41", {}, "%1AVMT=ERR2\r", {}},
+        {"%1AVMT 1/", {}, "%1AVMT=ERR2\r", {}},
+        {"%1AVMT 311", {}, "%1AVMT=ERR2\r", {}},
+        {"%1AVMT 3", {}, "%1AVMT=ERR2\r", {}},
         {"%1AVMT ?", {{"CRA\r", "00\r"}}, "%1AVMT=30\r", {"CRA\r"}},
         {"%1AVMT ?", {{"CRA\r", "01\r"}}, "%1AVMT=11\r", {"CRA\r"}},
         {"%1AVMT ?", {{"CRA\r", "02\r"}}, "%1AVMT=21\r", {"CRA\r"}},

@@ -212,7 +212,14 @@ TEST(Picture, ItsPixelsFillItsBox) {
     ASSERT_EQ(p.rgb.size(), std::size_t(p.width * p.height));
     // A picture, not one colour: its top left is the dark blue of its first row.
     EXPECT_EQ(p.rgb.front(), 0x203060u);
-    EXPECT_GT(std::set<std::uint32_t>(p.rgb.begin(), p.rgb.end()).size(), 100u);
+    // Every colour of the picture's file is shown, the last one listed too, and no other.
+    std::ifstream xpm(TOVA_SOURCE_DIR "/data/image1.xpm");
+    std::set<std::uint32_t> listed;
+    for (std::string line; std::getline(xpm, line);)
+        if (const auto at = line.find(" c #"); at != std::string::npos)
+            listed.insert(static_cast<std::uint32_t>(std::stoul(line.substr(at + 4, 6), nullptr, 16)));
+    EXPECT_EQ(listed.size(), 173u);
+    EXPECT_EQ(std::set<std::uint32_t>(p.rgb.begin(), p.rgb.end()), listed);
 }
 
 TEST(Trace, EveryLineStampedAndWhole) {

@@ -21,6 +21,7 @@ struct CoreRig {
     std::vector<ClientId> closed, aborted;
     std::vector<std::string> logged;
     std::size_t unsent = 0; // what the transport says each send leaves waiting
+    std::vector<std::string> datagrams; // "from > bytes"
     std::unique_ptr<BridgeCore> core;
 
     explicit CoreRig(CorePlan plan) {
@@ -30,7 +31,7 @@ struct CoreRig {
             .close = [this](ClientId id) { closed.push_back(id); },
             .abort = [this](ClientId id) { aborted.push_back(id); },
             .readAgain = [](ClientId) {},
-            .datagram = [](const Datagram&) {},
+            .datagram = [this](const Datagram& d) { datagrams.push_back(d.from + " > " + d.bytes); },
             .forbidden = [](const std::string&) { return false; },
             .random = [](std::size_t n) { return std::string(n, 'a'); },
             .file = [](std::string_view) { return std::optional<WebFile>(); },
@@ -115,6 +116,27 @@ TEST(BridgeCore, AClientThatTakesNoRepliesIsReadNoMoreThenClosed) {
     r.clock.advance(1);
     EXPECT_EQ(r.aborted, std::vector<ClientId>{pj});
     r.core->took(ClientId(999), 0); // nobody: nothing happens
+    // One that takes nothing at all: its replies queued start the count.
+    const ClientId raw = r.connect(1, "127.0.0.1");
+    r.core->received(raw, "CR0\r");
+    r.serial.receive("80\r");
+    r.clock.advance(OutputBound::kStallMs);
+    EXPECT_EQ(r.aborted, (std::vector<ClientId>{pj, raw}));
+}
+
+// A client gone gives its place back, as the metrics count it; bytes nobody asked for are said.
+TEST(BridgeCore, AClientGoneGivesItsPlaceBackAndStrayBytesAreSaid) {
+    CoreRig r(hall());
+    const ClientId a = r.connect(0, "192.0.2.5");
+    r.connect(0, "192.0.2.6");
+    const std::string two = "tova_listener_clients{listener=\"listener 0\",kind=\"pjlink\"} 2";
+    const std::string one = "tova_listener_clients{listener=\"listener 0\",kind=\"pjlink\"} 1";
+    EXPECT_NE(r.core->metrics().find(two), std::string::npos);
+    r.core->disconnected(a);
+    EXPECT_NE(r.core->metrics().find(one), std::string::npos);
+    r.serial.receive("00\r");
+    EXPECT_TRUE(std::any_of(r.logged.begin(), r.logged.end(),
+                            [](const std::string& s) { return s.starts_with("dropped, nobody asked"); }));
 }
 
 // Passwords read again: a changed one is taken and said; a listener given none keeps its own;
@@ -135,6 +157,34 @@ TEST(BridgeCore, PasswordsReadAgainChangeOnlyWhatChanged) {
     r.core->setPasswords({std::string("second")}, std::nullopt);
     EXPECT_EQ(said(), 1);
     EXPECT_EQ(r.core->listeners()[0].config.password, std::optional<std::string>("second"));
+}
+
+// Without polling, a projector known to be silent is still asked: a client's line goes on the
+// wire once each window, the others are answered at once as no reply.
+TEST(BridgeCore, WithoutPollingAClientsLineAsksASilentProjectorOnceAWindow) {
+    CoreRig r(hall()); // no poller
+    const ClientId raw = r.connect(1, "127.0.0.1");
+    auto lines = [&] { return std::count(r.serial.writes.begin(), r.serial.writes.end(), "A001CR0\r"); };
+    r.core->received(raw, "A001CR0\r");
+    r.clock.advance(Answering::kWindowWithoutPolling.count()); // unanswered all along: known silent
+    const auto before = lines();
+    for (int i = 0; i < 5; ++i) {
+        r.core->received(raw, "A001CR0\r");
+        r.clock.advance(3000);
+    }
+    EXPECT_EQ(lines() - before, 1);
+    r.clock.advance(Answering::kWindowWithoutPolling.count());
+    r.core->received(raw, "A001CR0\r");
+    r.clock.advance(100);
+    EXPECT_EQ(lines() - before, 2);
+}
+
+// A listener bound where a search is answered answers it from its own address, as its projector.
+TEST(BridgeCore, ABoundListenerAnswersASearch) {
+    CoreRig r(hall());
+    r.core->bound(0, "listener 0", Announcer::Projector{"127.0.0.21", "02:11:22:33:44:55", nullptr, nullptr});
+    r.core->searched("%2SRCH\r", "192.0.2.50");
+    EXPECT_EQ(r.datagrams, std::vector<std::string>{"127.0.0.21 > %2ACKN=02:11:22:33:44:55\r"});
 }
 
 TEST(BridgeCore, AWebPressIsAnsweredToItsPageAndItsProjectorsStrip) {

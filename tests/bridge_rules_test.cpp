@@ -16,9 +16,11 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 
 using namespace tova;
 using namespace tova::bridge;
@@ -110,6 +112,26 @@ TEST(DigestBackoff, TheAddressThatErredLongestAgoMakesRoom) {
     EXPECT_FALSE(b.wrong("192.0.2.1"));
     EXPECT_FALSE(b.banned("192.0.2.1"));
     EXPECT_TRUE(b.wrong("10.0.3.255"));
+}
+
+// With every kept address banned, a newcomer is not kept until a ban has ended: from that very
+// millisecond its place may go.
+TEST(DigestBackoff, ABannedPlaceIsFreeFromTheMillisecondItsBanEnds) {
+    FakeClock clock;
+    DigestBackoff b(clock);
+    auto address = [](std::size_t i) { return "10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256); };
+    for (std::size_t i = 0; i < DigestBackoff::kAddresses; ++i)
+        for (int k = 0; k < DigestBackoff::kLimit; ++k) b.wrong(address(i));
+    ASSERT_TRUE(b.banned(address(0)));
+    auto newcomerBanned = [&] {
+        for (int k = 0; k < DigestBackoff::kLimit; ++k) b.wrong("198.51.100.1");
+        return b.banned("198.51.100.1");
+    };
+    clock.advance(DigestBackoff::kBan.count() - 1);
+    EXPECT_FALSE(newcomerBanned()); // no place: not even counted
+    clock.advance(1);
+    EXPECT_TRUE(newcomerBanned());
+    EXPECT_EQ(b.addresses(), DigestBackoff::kAddresses);
 }
 
 TEST(LogLimiter, ThreeLinesOfAKindThenASummary) {
@@ -240,6 +262,25 @@ TEST(ListenerSlots, ANewcomerTakesThePlaceOfAnIdleConnection) {
 // younger than a second. A controller on the same address, connecting once a second,
 // authenticating and closing, is greeted every time within about a second; one on another
 // address, with the storm held to its address's share, at once.
+// How long a newcomer waits when every place is held: until the eldest unsettled one's grace
+// ends, to the millisecond, then not at all; with only settled ones, not at all either.
+TEST(ListenerSlots, ANewcomersWaitEndsWithTheEldestsGrace) {
+    FakeClock clock;
+    ListenerSlots places(clock, {2, 0});
+    EXPECT_EQ(places.wait().count(), 0);
+    places.take(1, "192.0.2.1");
+    clock.advance(200);
+    places.take(2, "192.0.2.2");
+    EXPECT_EQ(places.wait(), ListenerSlots::kGrace - std::chrono::milliseconds(200));
+    clock.advance(ListenerSlots::kGrace.count() - 200);
+    EXPECT_EQ(places.wait().count(), 0);
+    clock.advance(5000);
+    EXPECT_EQ(places.wait().count(), 0);
+    places.settle(1);
+    places.settle(2);
+    EXPECT_EQ(places.wait().count(), 0);
+}
+
 TEST(ListenerSlots, AControllerIsGreetedWhileAnAddressStorms) {
     struct Case {
         bool limitLoopback;
@@ -529,6 +570,69 @@ TEST(WebSettings, EachKeyTakesWhatItSays) {
         const auto why = webProblem(one);
         ASSERT_TRUE(why) << key;
         EXPECT_NE(why->find("need --http"), std::string::npos) << key << ": " << *why;
+    }
+}
+
+// Every key given on the command line stands over the file's; one it does not give, the file keeps.
+TEST(BridgeSettings, EachKeyOfTheCommandLineStandsOverTheFiles) {
+    using Read = std::function<std::string(const BridgeSettings&)>;
+    auto text = [](const auto& v) {
+        std::ostringstream s;
+        if (v) s << *v;
+        return s.str();
+    };
+    const struct {
+        const char* key;
+        const char* file;
+        const char* line;
+        Read read;
+    } keys[] = {
+        {"device", "/test/a", "/test/b", [&](const BridgeSettings& s) { return text(s.device); }},
+        {"speed", "9600", "19200", [&](const BridgeSettings& s) { return text(s.speed); }},
+        {"trace", "/test/t1", "/test/t2", [&](const BridgeSettings& s) { return text(s.trace); }},
+        {"verbose", "false", "true", [&](const BridgeSettings& s) { return text(s.verbose); }},
+        {"password-file", "/test/p1", "/test/p2", [&](const BridgeSettings& s) { return text(s.passwordFile); }},
+        {"name", "Hall", "Foyer", [&](const BridgeSettings& s) { return text(s.name); }},
+        {"max-clients", "10", "20", [&](const BridgeSettings& s) { return text(s.maxClients); }},
+        {"max-per-address", "2", "3", [&](const BridgeSettings& s) { return text(s.maxPerAddress); }},
+        {"limit-loopback", "false", "true", [&](const BridgeSettings& s) { return text(s.limitLoopback); }},
+        {"poll", "5", "7", [&](const BridgeSettings& s) { return text(s.pollSeconds); }},
+        {"inputs", "11,12,13,14,15", "31,32,33,34,35",
+         [&](const BridgeSettings& s) { return s.inputs ? std::string(s.inputs->front()) : std::string(); }},
+    };
+    for (const auto& k : keys) {
+        BridgeSettings file, line, none;
+        ASSERT_FALSE(setKey(file, k.key, k.file)) << k.key;
+        ASSERT_FALSE(setKey(line, k.key, k.line)) << k.key;
+        EXPECT_EQ(k.read(merge(file, line)), k.read(line)) << k.key;
+        EXPECT_EQ(k.read(merge(file, none)), k.read(file)) << k.key;
+        EXPECT_NE(k.read(file), k.read(line)) << k.key;
+    }
+    // The web listener's keys the same way.
+    using ReadWeb = std::function<std::string(const WebSettings&)>;
+    const struct {
+        const char* key;
+        const char* file;
+        const char* line;
+        ReadWeb read;
+    } web[] = {
+        {"http", "127.0.0.1:8080", "127.0.0.1:8081", [&](const WebSettings& w) { return w.listen ? formatHostPort(*w.listen) : ""; }},
+        {"http-password-file", "/test/p1", "/test/p2", [&](const WebSettings& w) { return text(w.passwordFile); }},
+        {"http-cert", "/test/c1", "/test/c2", [&](const WebSettings& w) { return text(w.cert); }},
+        {"http-key", "/test/k1", "/test/k2", [&](const WebSettings& w) { return text(w.key); }},
+        {"http-max-clients", "10", "20", [&](const WebSettings& w) { return text(w.maxClients); }},
+        {"http-max-per-address", "2", "3", [&](const WebSettings& w) { return text(w.maxPerAddress); }},
+        {"metrics-open", "false", "true", [&](const WebSettings& w) { return text(w.metricsOpen); }},
+        {"metrics-token-file", "/test/t1", "/test/t2", [&](const WebSettings& w) { return text(w.metricsTokenFile); }},
+        {"http-name", "a.example", "b.example", [&](const WebSettings& w) { return w.names.empty() ? "" : w.names.front(); }},
+    };
+    for (const auto& k : web) {
+        WebSettings file, line, none;
+        ASSERT_FALSE(setWebKey(file, k.key, k.file)) << k.key;
+        ASSERT_FALSE(setWebKey(line, k.key, k.line)) << k.key;
+        EXPECT_EQ(k.read(mergeWeb(file, line)), k.read(line)) << k.key;
+        EXPECT_EQ(k.read(mergeWeb(file, none)), k.read(file)) << k.key;
+        EXPECT_NE(k.read(file), k.read(line)) << k.key;
     }
 }
 

@@ -225,6 +225,9 @@ TEST(ProgramOptions, EveryBoundOnBothSidesOfItsEdge) {
         {"bridge", {pj, "127.0.0.1:4352/000"}, false},  {"bridge", {pj, "127.0.0.1:4352/005"}, false},
         {"bridge", {pj, "127.0.0.1:0"}, true},          {"bridge", {pj, "127.0.0.1:65535"}, true},
         {"bridge", {pj, "127.0.0.1:65536"}, false},
+        {"bridge", {pj, "127.0.0.1:0", pj, "127.0.0.1:0"}, true}, // port 0: each its own
+        {"bridge", {pj, "127.0.0.1:4352", pj, "127.0.0.1:4352"}, false},
+        {"bridge", {pj, "127.0.0.1:1", pj, "127.0.0.1:1"}, false},
         {"bridge", {"--name", std::string(64, 'n')}, true}, {"bridge", {"--name", std::string(65, 'n')}, false},
         {"bridge", {pj, "127.0.0.1:0,serial=" + std::string(32, 's')}, true},
         {"bridge", {pj, "127.0.0.1:0,serial=" + std::string(33, 's')}, false},

@@ -598,7 +598,7 @@ TEST(DeviceKeeper, OpensRetriesAndTellsEachChangeOnce) {
     r.clock.timers.push_back(&retry);
     std::vector<std::string> said;
     int downs = 0;
-    DeviceKeeper keeper(r.serial, retry, r.queue, LineSettings{9600},
+    DeviceKeeper keeper(r.serial, retry, r.queue, LineSettings{19200}, // not the port's own 9600
                         {.log = [&](Priority, const std::string& s) { said.push_back(s); }, .down = [&] { ++downs; }});
     // Its owner routes the line's failures to it, as the bridge's core does.
     r.serial.setEvents({[&](const std::string& bytes) { r.queue.received(bytes); }, [&](const SerialFailure& f) { keeper.lost(f); }});
@@ -612,7 +612,7 @@ TEST(DeviceKeeper, OpensRetriesAndTellsEachChangeOnce) {
     r.clock.advance(2000);
     EXPECT_TRUE(r.serial.portOpen());
     EXPECT_TRUE(r.queue.lineUp());
-    EXPECT_EQ(formatSettings(r.serial.settings()), "9600,N,8,1");
+    EXPECT_EQ(formatSettings(r.serial.settings()), "19200,N,8,1");
     r.clock.advance(10000);
     EXPECT_EQ(std::count(r.serial.log.begin(), r.serial.log.end(), "open 1"), 1); // no tries while up
     r.serial.lose("Input/output error"); // unplugged

@@ -117,6 +117,11 @@ TEST(WebAccess, CookiesAndFormsAreReadAsWritten) {
     EXPECT_EQ(cookieValue("a=1", "tova_session"), "");
     EXPECT_EQ(formField("a=1&password=x%26y+z", "password"), "x&y z");
     EXPECT_EQ(formField("password=%2", "password"), std::nullopt);
+    EXPECT_EQ(formField("password=%41", "password"), "A"); // an escape that ends the body
+    EXPECT_EQ(formField("password=a%4", "password"), std::nullopt);
+    EXPECT_EQ(formField("password=%4G", "password"), std::nullopt);
+    EXPECT_EQ(formField("password=%g1%af%AF%09", "password"), std::nullopt);
+    EXPECT_EQ(formField("password=%af%AF%09%7e", "password"), "\xaf\xaf\t~");
     EXPECT_EQ(formField("pass=1", "password"), std::nullopt);
     EXPECT_TRUE(sameSecret("abc", "abc"));
     EXPECT_FALSE(sameSecret("abd", "abc"));
@@ -269,6 +274,9 @@ TEST(RequestFraming, ALengthReadTwoWaysIsRefused) {
         {"POST / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n", "Transfer-Encoding"},
         {"POST / HTTP/1.1\r\nContent-Length: 4x\r\n\r\n", "no number"},
         {"POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", "no number"},
+        {"POST / HTTP/1.1\r\nContent-Length: 000000000002\r\n\r\nab", ""}, // twelve digits, the most
+        {"POST / HTTP/1.1\r\nContent-Length: 0000000000002\r\n\r\nab", "no number"},
+        {"POST / HTTP/1.1\r\nContent-Length: \r\n\r\n", "no number"},
         // A body that holds what looks like a head is a body; the next request's head is checked.
         {"POST / HTTP/1.1\r\nContent-Length: 44\r\n\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\n"
          "GET / HTTP/1.1\r\nContent-Length: 1\r\nTransfer-Encoding: x\r\n\r\n",

@@ -354,6 +354,13 @@ TEST(WebRemote, TheTablesHoldEveryButtonOnceWithItsCaptionAndTip) {
     EXPECT_NE(t.find("{\"name\":\"Hall \\u003cleft>\",\"address\":\"A001\"}"), std::string::npos);
     // The arrow pad laid out as on the panel: SELECT in the middle.
     EXPECT_NE(t.find("{\"name\":\"Menu arrows\",\"grid\":true"), std::string::npos);
+    // Laid out in two directions exactly where the panel sets a few buttons so.
+    std::set<std::string> grids;
+    for (std::size_t at = t.find("\"grid\":true"); at != std::string::npos; at = t.find("\"grid\":true", at + 1)) {
+        const std::size_t name = t.rfind("{\"name\":\"", at) + 9;
+        grids.insert(t.substr(name, t.find('"', name) - name));
+    }
+    EXPECT_EQ(grids, (std::set<std::string>{"LAMP SELECT", "LENS SHIFT", "Menu arrows", "picture mode"}));
     EXPECT_NE(t.find("\"name\":\"Command6\",\"caption\":\"SELECT\",\"tip\":\"Menu arrows SELECT (held)\",\"held\":true,"
                      "\"confirm\":false,\"colour\":\"#FF8000\",\"row\":1,\"col\":1}"),
               std::string::npos);
@@ -402,6 +409,22 @@ TEST(WebRemote, PagesAreToldTheTilesTheTrafficAndTheHolds) {
     EXPECT_TRUE(r.saw(2, "\"line\":\"down\""));
 }
 
+// A page that closes lets go of its hold at once: another page may hold straight away, and no
+// more of the closed page's repeats go out.
+TEST(WebRemote, APageThatClosesLetsGoOfItsHoldAtOnce) {
+    PagesRig r;
+    r.open(1);
+    r.open(2);
+    ASSERT_TRUE(r.remote.received(1, "hold 0 Command59"));
+    r.serial.receive("\x06");
+    r.remote.closed(1);
+    const auto sent = r.serial.writes.size();
+    r.clock.advance(300);
+    EXPECT_EQ(r.serial.writes.size(), sent);
+    ASSERT_TRUE(r.remote.received(2, "hold 0 Command62"));
+    EXPECT_TRUE(r.saw(2, "\"button\":\"Command62\",\"by\":\"you\""));
+}
+
 TEST(Metrics, TheExpositionFormat) {
     FakeClock clock;
     ProjectorState s(clock);
@@ -437,6 +460,7 @@ TEST(Metrics, TheExpositionFormat) {
         "error=\"temperature\"} 1\n",
         "error=\"lamp\"} 0\n",
         "tova_projector_poll_age_seconds{projector=\"Hall \\\"A\\\"\\\\\\nB\",address=\"A001\"} 2.5\n",
+        "tova_projector_input_mode{projector=\"Hall \\\"A\\\"\\\\\\nB\",address=\"A001\"} 0\n", // not told yet
         "tova_line_exchanges_total 6\n",
         "tova_line_timeouts_total 2\n", // not taken counts too
         "tova_line_strays_total 1\n",

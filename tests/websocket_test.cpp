@@ -69,6 +69,7 @@ TEST(WebSocketOpening, TheFirstRequestLineSaysWhoseTheConnectionIs) {
         {"GET / HTTP/1.1\r\n", FirstRequest::Other},        {"GET /socketx HTTP/1.1\r\n", FirstRequest::Other},
         {"GET /sock", FirstRequest::Unknown},               {"", FirstRequest::Unknown},
         {std::string(9000, 'G'), FirstRequest::Other},      {"garbage\r\n", FirstRequest::Other},
+        {std::string(8191, 'G'), FirstRequest::Unknown},    {std::string(8192, 'G'), FirstRequest::Other}, // 8 KB, no more
     };
     for (const auto& [bytes, first] : cases) EXPECT_EQ(firstRequest(bytes), first) << bytes.substr(0, 40);
 }

@@ -55,7 +55,7 @@ Json groupJson(std::string_view group) {
         lefts.insert(c->left);
     }
     // Laid out as on the panel where the panel sets a few out in two directions (the arrow pad,
-    // lens shift, lamp select); elsewhere in a row that wraps.
+    // lens shift, lamp select, picture mode); elsewhere in a row that wraps.
     const bool grid = tops.size() > 1 && lefts.size() > 1 && buttons.size() <= 5;
     // A source matrix is long and seldom wanted: folded, one open at a time.
     const bool fold = std::find(std::begin(groups::InputSource), std::end(groups::InputSource), group) !=

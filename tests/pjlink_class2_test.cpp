@@ -306,6 +306,26 @@ TEST(Announcer, SearchersNeverPushOutTheControllersItKnows) {
     EXPECT_EQ(r.sent.size(), 1u + 64u);
 }
 
+// Places left to one-off searchers go round: the latest hold them, not the first ever.
+TEST(Announcer, OneOffSearchersTakeTurnsInTheirPlaces) {
+    AnnounceRig r;
+    r.notifying = true;
+    for (int i = 0; i < 10; ++i) r.a.controllerSeen("10.1.0." + std::to_string(i));
+    for (int i = 0; i < 200; ++i) { // each answered: well within twenty a second
+        r.a.received("%2SRCH\r", "10.3.0." + std::to_string(i));
+        r.clock.advance(100);
+    }
+    r.clock.advance(2000);
+    r.sent.clear();
+    r.left.inputMode("2\r");
+    auto told = [&](const std::string& address) {
+        return std::count_if(r.sent.begin(), r.sent.end(), [&](const std::string& s) { return s.find("> " + address + ":") != std::string::npos; });
+    };
+    EXPECT_EQ(told("10.1.0.9"), 1);
+    EXPECT_EQ(told("10.3.0.199"), 1);
+    EXPECT_EQ(told("10.3.0.0"), 0);
+}
+
 TEST(Announcer, ADerivedMacIsLocalAndStable) {
     const std::string mac = derivedMac("127.0.0.21", 4352, "A001");
     EXPECT_EQ(mac, derivedMac("127.0.0.21", 4352, "A001"));

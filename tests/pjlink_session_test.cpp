@@ -55,6 +55,9 @@ TEST(Pjlink, AuthenticationAsControllersDoIt) {
         {{"5d8409bc1c3fa39749434aa3a5c38683%1CLSS ?"}, "PJLINK ERRA\r", true},
         {{"%1CLSS ?"}, "PJLINK ERRA\r", true},
         {{"5D8409BC1C3FA39749434AA3A5C38682%1CLSS ?"}, "PJLINK ERRA\r", true}, // lower case only
+        // Once in, a line that only looks like a digest (no lower-case hex) is no request: let be.
+        {{kMd5Prefix + "%1CLSS ?", "5D8409BC1C3FA39749434AA3A5C38682%1CLSS ?"}, "%1CLSS=2\r", false},
+        {{kMd5Prefix + "%1CLSS ?", "gggggggggggggggggggggggggggggggg%1CLSS ?"}, "%1CLSS=2\r", false},
         {{kMd5Prefix}, "", false},                                                // the digest alone
         // Version 2.10: "PJLINK 2", then C and the SHA-256 digest before the first request.
         {{"PJLINK 2", kShaPrefix + "%1CLSS ?", "%2FREZ ?"},

@@ -71,6 +71,13 @@ TEST(CommandLine, OptionsValuesAndMistakes) {
     EXPECT_FALSE(a.isSet("platform"));
 }
 
+TEST(CommandLine, ArgumentsAreTheWordsAfterTheProgramsName) {
+    char program[] = "tool", first[] = "--fast", second[] = "C00";
+    char* argv[] = {program, first, second, nullptr};
+    EXPECT_EQ(cli::argumentsOf(3, argv), (std::vector<std::string>{"--fast", "C00"}));
+    EXPECT_EQ(cli::argumentsOf(1, argv), std::vector<std::string>{});
+}
+
 TEST(CommandLine, HelpFitsEightyColumnsAndHidesWhatItShould) {
     cli::Program p = sample();
     p.options.push_back({"spec", "spec",
@@ -87,6 +94,8 @@ TEST(CommandLine, HelpFitsEightyColumnsAndHidesWhatItShould) {
     for (const char* shown : {"--device <path>", "-h, --help", "-v, --version", "Arguments:", "[,input-names=LIST]"})
         EXPECT_NE(help.message.find(shown), std::string::npos) << shown;
     EXPECT_EQ(help.message.find("platform"), std::string::npos);
+    // The longest names have two blanks before the help's column; the others line up with it.
+    EXPECT_NE(help.message.find("\n  --device <path>  Where.\n  --fast           Quickly.\n"), std::string::npos) << help.message;
 
     // A path or a registry key longer than its column stays whole, to be copied.
     const std::string key = "HKEY_CURRENT_USER\\Software\\tova-control\\tova-control\\and-more-of-it";

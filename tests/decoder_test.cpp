@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace tova;
 
@@ -150,8 +151,11 @@ TEST(Decoder, ReadsNumbersAsThePressureReplyIsRead) {
         {"&o777", 511},    {"&H", 0},          {"&X12", 0},       {"12.5.6", 12.5},
         {"- 3", -3},       {"1 0 CR ", 10},    {"&HFFFFFFFF", -1}, {"8\t5\n3", 853},
         {"&o78", 7}, // 8 is no octal digit
+        {"1H5", 1},        {"2o7", 2},         {"&", 0}, // a radix only after "&"
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(readNumber(c.text), c.value) << c.text;
+    EXPECT_EQ(readNumber("1E400"), HUGE_VAL); // out of range keeps its sign
+    EXPECT_EQ(readNumber("-1E400"), -HUGE_VAL);
     // The reading's text: the traffic text up to the first token of no printable character.
     const std::pair<std::string, std::string> parts[] = {
         {" 8 5 3 CR ", " 8 5 3 "}, {" & H 1 F CR ", " & H 1 F "}, {" & H 1 ACK ", " & H 1 "},
@@ -191,4 +195,13 @@ TEST(Decoder, EveryQueryListsTheValuesItCanAnswer) {
         for (const ReplyRow& row : q.rows)
             EXPECT_NE(std::find(v.values.begin(), v.values.end(), quoted(row.text)), v.values.end()) << v.code << row.text;
     }
+}
+
+// The numbers a script reads from a reply: all four temperatures where the reply has them.
+TEST(Decoder, EveryTemperatureOfAFullReplyIsANumber) {
+    const ReplyNumbers n = replyNumbers(*findQuery("CR6"), "025.0  30.5  28.0   27.5\r");
+    ASSERT_TRUE(n.temperatures);
+    const std::array<std::optional<double>, 4> expected{25.0, 30.5, 28.0, 27.5};
+    EXPECT_EQ(*n.temperatures, expected);
+    EXPECT_EQ(replyNumbers(*findQuery("CR3"), "01234\r").lampHours, 1234);
 }

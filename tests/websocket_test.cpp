@@ -166,6 +166,10 @@ TEST(Utf8, ValidAndPrintable) {
         {"tab\there", true, false},         {"del\x7f", true, false},                  {"c1 \xc2\x85", true, false},
         {"\xff\xfe", false, false},         {"\xc0\xaf", false, false},                {"\xed\xa0\x80", false, false},
         {"\xf4\x90\x80\x80", false, false}, {"cut \xe6\x98", false, false},            {"", true, true},
+        // Each lead byte's range at its edges: C2-DF two bytes, E0-EF three, F0-F4 four.
+        {"\xc2\x80", true, false},         {"\xdf\xbf", true, true},                 {"\xc1\xbf", false, false},
+        {"\xe0\xa0\x80", true, true},     {"\xef\xbf\xbd", true, true},            {"\xf0\x90\x80\x80", true, true},
+        {"\xf4\x8f\xbf\xbd", true, true}, {"\xf5\x80\x80\x80", false, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(validUtf8(c.text), c.valid) << c.text;

@@ -38,7 +38,8 @@ struct FakeLink : Link {
         return taking;
     }
     std::string readAll() override { return std::exchange(waiting, {}); }
-    bool bytesWaiting() const override { return false; }
+    bool bytesWaiting() const override { return unsent; }
+    bool unsent = false; // bytes the system has not put on the wire yet
     std::size_t discardInput() override { return std::exchange(waiting, {}).size(); }
     std::string errorText() const override { return "the link's own words"; }
     std::string describe() const override { return name; }
@@ -144,6 +145,21 @@ TEST(LinkSerialControl, APortLedElsewhereOpensItsNewDevice) {
     EXPECT_EQ(r.control->devicePath(2), "COM7");
     EXPECT_TRUE(r.control->portOpen());
     EXPECT_THROW(r.control->leadPort(3, "COM8"), SerialError);
+}
+
+// The wire is busy while a line's bytes are still leaving at the line's speed, or while the
+// system holds bytes it has not sent; a closed port is never busy.
+TEST(LinkSerialControl, TheWireIsBusyWhileBytesAreLeaving) {
+    Rig r;
+    EXPECT_FALSE(r.control->outputBusy());
+    r.control->setSettings(LineSettings{9600});
+    r.control->setPortOpen(true);
+    EXPECT_FALSE(r.control->outputBusy());
+    r.one->unsent = true;
+    EXPECT_TRUE(r.control->outputBusy());
+    r.one->unsent = false;
+    r.control->output(std::string(5000, 'x') + "\r"); // five seconds at 9600
+    EXPECT_TRUE(r.control->outputBusy());
 }
 
 TEST(LinkSerialControl, WithoutAReaderBytesWaitForDiscarding) {

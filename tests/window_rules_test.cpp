@@ -2,6 +2,7 @@
 // What both windows take from below the seam: the keys on a button, a caption's lines, the
 // outline's corners, the tab order, the picture's pixels, the trace of the line.
 #include "fakes.hpp"
+#include "link/trace_file.hpp"
 #include "link/tracing_serial.hpp"
 #include "tables/layout_table.hpp"
 #include "tables/picture.hpp"
@@ -15,10 +16,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 using namespace tova;
 using namespace tova::test;
@@ -238,7 +245,11 @@ TEST(Trace, EveryLineStampedAndWhole) {
         TracingSerial traced(serial, path.string());
         std::string got;
         traced.setEvents({[&](const std::string& bytes) { got += bytes; }, {}});
+        int failures = 0;
+        traced.setOnFailure([&](const std::string&) { ++failures; }); // a trace that works: never told
+        EXPECT_EQ(failures, 0);
         traced.setSettings(LineSettings{19200});
+        EXPECT_EQ(serial.settings(), LineSettings{19200}); // the port's own, not only the trace's
         traced.setPortOpen(true);
         traced.output("CR0\r");
         serial.receive("00\r");
@@ -258,3 +269,30 @@ TEST(Trace, EveryLineStampedAndWhole) {
     FakeSerial serial(clock);
     EXPECT_THROW(TracingSerial(serial, std::filesystem::temp_directory_path().string()), std::runtime_error);
 }
+
+#ifndef _WIN32
+// A line the file takes only part of is cut back off, however little of it went: in a child
+// process held to a file size one byte past the first line.
+TEST(Trace, ALineWrittenInPartIsCutBack) {
+    const auto path = std::filesystem::temp_directory_path() / ("tova-trace-cut-" + std::to_string(::getpid()));
+    std::filesystem::remove(path);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        TraceFile file(path.string());
+        if (file.append("first\n")) ::_exit(2);
+        const rlimit limit{7, 7};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool refused = file.append("second\n").has_value();
+        ::_exit(refused && std::filesystem::file_size(path) == 6 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::ifstream in(path);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(all, "first\n");
+    std::filesystem::remove(path);
+}
+#endif

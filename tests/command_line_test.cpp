@@ -219,6 +219,10 @@ TEST(ProgramOptions, EveryBoundOnBothSidesOfItsEdge) {
         {"send", {d, "x", "--address", "all", "C00"}, true},  {"send", {d, "x", "--address", "ALL", "C00"}, true},
         {"send", {d, "x", "--address", "Single", "C00"}, true}, {"send", {d, "x", "--address", "alll", "C00"}, false},
         {"send", {d, "x", "--timeout", "1", "C00"}, true},    {"send", {d, "x", "--timeout", "0", "C00"}, false},
+        {"send", {d, "x", "--until", "x", "--every", "0.5", "CR0"}, true},
+        {"send", {d, "x", "--until", "x", "--every", "0.0004", "CR0"}, false}, // rounds to no time at all
+        {"send", {d, "x", "--until", "x", "--every", "86400", "CR0"}, true},
+        {"send", {d, "x", "--until", "x", "--every", "86400.5", "CR0"}, false},
         {"send", {d, "tcp://127.0.0.1:1", "C00"}, true},      {"send", {d, "tcp://127.0.0.1:65535", "C00"}, true},
         {"send", {d, "tcp://127.0.0.1:65536", "C00"}, false}, {"send", {d, "tcp://127.0.0.1:0", "C00"}, false},
         {"bridge", {"--poll", "0"}, true},              {"bridge", {"--poll", "3600"}, true},
@@ -261,6 +265,13 @@ TEST(ProgramOptions, EveryBoundOnBothSidesOfItsEdge) {
         const bool ok = o.goOn() && !settingsError;
         EXPECT_EQ(ok, c.ok) << program << " " << c.args.back() << ": " << o.message << settingsError.value_or("");
     }
+}
+
+// What each query prints, in tova-send's help: one value with no comma after it.
+TEST(ProgramOptions, TheSendHelpListsEachQuerysValues) {
+    const std::string help = parseSendCommandLine({"--help"}).outcome.message;
+    EXPECT_NE(help.find("\n  CR3: the lamp hours, a number (1234)\n"), std::string::npos) << help;
+    EXPECT_EQ(help.find(",\n\n"), std::string::npos);
 }
 
 TEST(ProgramOptions, EachProgramsRules) {

@@ -165,6 +165,8 @@ TEST(TabOrder, TheLayoutsOrderSkippingWhatCannotTakeTheFocus) {
     auto all = [](std::string_view) { return true; };
     EXPECT_EQ(nextInTabOrder(order[0], 1, all), order[1]);
     EXPECT_EQ(nextInTabOrder(order[0], -1, all), order.back()); // round the end
+    EXPECT_EQ(nextInTabOrder(order[1], 1, all), order[2]);      // from where it is, wherever that is
+    EXPECT_EQ(nextInTabOrder(order.back(), 1, all), order[0]);
     auto notSecond = [&](std::string_view n) { return n != order[1]; };
     EXPECT_EQ(nextInTabOrder(order[0], 1, notSecond), order[2]);
     EXPECT_EQ(nextInTabOrder(order[0], 1, [](std::string_view) { return false; }), order[0]);

@@ -101,6 +101,9 @@ TEST(CaptionLines, BrokenWhereACaptionMayBreak) {
         {"データを表示しない", 72, {"データを表示", "しない"}},
         {"データを表示しない", 30, {"デー", "タを", "表示", "しな", "い"}}, // never before the long vowel
         {"  OFF  ", 18, {"OFF"}},
+        // Full-width forms are Japanese text from the first (U+FF01) to the last (U+FF60).
+        {"AB\xef\xbc\x81" "CD", 30, {"AB\xef\xbc\x81", "CD"}},
+        {"AB\xef\xbd\xa0" "CD", 30, {"AB\xef\xbd\xa0", "CD"}},
     };
     for (const auto& c : cases) EXPECT_EQ(wrapCaption(c.caption, c.width, kFont.extent), c.lines) << c.caption << " " << c.width;
     // Two-, three- and four-byte characters are never cut, however narrow the button.

@@ -111,6 +111,35 @@ TEST(SendRun, DroppedBytesAreToldBeforeTheNextOutcome) {
     EXPECT_LT(note, at("err sending C R 0 CR "));
 }
 
+// Bytes waiting at the start are discarded and the line falls quiet first; what comes while it
+// does is told as waiting after opening too, not as arriving late.
+TEST(SendRun, WhatComesWhileTheLineFallsQuietAtTheStartWaitedAfterOpening) {
+    BridgeRig r;
+    FakeTimer again{r.clock};
+    r.clock.timers.push_back(&again);
+    std::vector<std::string> err;
+    int status = -1;
+    auto o = codes({"CR0"});
+    o.verbose = true;
+    send::SendRun run(r.serial, r.timeout, r.guard, again, r.clock, o,
+                      {[](const std::string&) {}, [&](const std::string& s) { err.push_back(s); }, [&](int s) { status = s; }, {}});
+    r.answers = {{"CR0\r", "00\r"}};
+    r.serial.setEvents({});
+    r.serial.receive("old"); // an earlier run's, waiting with nobody reading
+    run.start();
+    r.serial.receive("zz"); // more of it, while the line falls quiet
+    for (int i = 0; i < 100 && status < 0; ++i) {
+        r.answer();
+        r.clock.advance(50);
+    }
+    EXPECT_EQ(status, 0);
+    std::string all;
+    for (const auto& e : err) all += e + "\n";
+    EXPECT_NE(all.find("discarded 3 bytes waiting after opening"), std::string::npos) << all;
+    EXPECT_NE(all.find("discarded 2 bytes waiting after opening"), std::string::npos) << all;
+    EXPECT_EQ(all.find("arriving late"), std::string::npos) << all;
+}
+
 TEST(SendRun, OptionsShapeTheLinesAndWhatIsPrinted) {
     struct Case {
         send::Options options;

@@ -365,6 +365,9 @@ TEST(BridgeCore, AProjectorThatDoesNotAnswerHoldsNoLine) {
     ASSERT_NE(std::find_if(r.logged.begin(), r.logged.end(),
                            [](const std::string& l) { return l.starts_with("no answer from 002 (Hall right)"); }),
               r.logged.end());
+    EXPECT_NE(std::find_if(r.logged.begin(), r.logged.end(),
+                           [](const std::string& l) { return l.ends_with("while it does not answer; the poller asks it"); }),
+              r.logged.end()); // polled every second: the poller's the probe
     const std::size_t from = r.serial.writes.size();
     long long worst = 0;
     for (int round = 0; round < 20; ++round) {

@@ -241,6 +241,8 @@ TEST(ProgramOptions, EveryBoundOnBothSidesOfItsEdge) {
         {"bridge", {pj, "127.0.0.1:0", pj, "127.0.0.1:0"}, true}, // port 0: each its own
         {"bridge", {pj, "127.0.0.1:4352", pj, "127.0.0.1:4352"}, false},
         {"bridge", {pj, "127.0.0.1:1", pj, "127.0.0.1:1"}, false},
+        {"bridge", {pj, "127.0.0.1:1", "--http", "127.0.0.1:1"}, false}, // the web listener's place too
+        {"bridge", {pj, "127.0.0.1:0", "--http", "127.0.0.1:0"}, true},
         {"bridge", {"--name", std::string(64, 'n')}, true}, {"bridge", {"--name", std::string(65, 'n')}, false},
         {"bridge", {pj, "127.0.0.1:0,serial=" + std::string(32, 's')}, true},
         {"bridge", {pj, "127.0.0.1:0,serial=" + std::string(33, 's')}, false},

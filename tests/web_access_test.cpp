@@ -275,6 +275,7 @@ TEST(RequestFraming, ALengthReadTwoWaysIsRefused) {
         {"POST / HTTP/1.1\r\nContent-Length: 4x\r\n\r\n", "no number"},
         {"POST / HTTP/1.1\r\nContent-Length: -1\r\n\r\n", "no number"},
         {"POST / HTTP/1.1\r\nContent-Length: 000000000002\r\n\r\nab", ""}, // twelve digits, the most
+        {"POST / HTTP/1.1\r\nContent-Length: 9\r\n\r\n123456789", ""},
         {"POST / HTTP/1.1\r\nContent-Length: 0000000000002\r\n\r\nab", "no number"},
         {"POST / HTTP/1.1\r\nContent-Length: \r\n\r\n", "no number"},
         // A body that holds what looks like a head is a body; the next request's head is checked.

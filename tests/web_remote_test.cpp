@@ -423,6 +423,17 @@ TEST(WebRemote, APageThatClosesLetsGoOfItsHoldAtOnce) {
     EXPECT_EQ(r.serial.writes.size(), sent);
     ASSERT_TRUE(r.remote.received(2, "hold 0 Command62"));
     EXPECT_TRUE(r.saw(2, "\"button\":\"Command62\",\"by\":\"you\""));
+    // Its presses still waiting for the line go nowhere once it has closed.
+    r.open(3);
+    ASSERT_TRUE(r.remote.received(3, "press 1 Command17"));
+    ASSERT_TRUE(r.remote.received(3, "press 1 Command27"));
+    r.remote.closed(3);
+    r.remote.received(2, "release 0");
+    for (int i = 0; i < 40; ++i) {
+        r.serial.receive("\x06");
+        r.clock.advance(100);
+    }
+    EXPECT_EQ(std::count(r.serial.writes.begin(), r.serial.writes.end(), "A002C05\r"), 0);
 }
 
 TEST(Metrics, TheExpositionFormat) {

@@ -573,67 +573,71 @@ TEST(WebSettings, EachKeyTakesWhatItSays) {
     }
 }
 
+namespace {
+
+// A key set in the file and again on the command line, and what a settings value reads of it.
+template <class Settings> struct OverlaidKey {
+    const char* key;
+    const char* file;
+    const char* line;
+    std::function<std::string(const Settings&)> read;
+};
+
+// Each key: the command line's value stands over the file's; one it does not give, the file keeps.
+template <class Settings, class Set, class Merge>
+void expectOverlaid(const std::vector<OverlaidKey<Settings>>& keys, Set set, Merge merged) {
+    for (const auto& k : keys) {
+        Settings file, line, none;
+        ASSERT_FALSE(set(file, k.key, k.file)) << k.key;
+        ASSERT_FALSE(set(line, k.key, k.line)) << k.key;
+        EXPECT_EQ(k.read(merged(file, line)), k.read(line)) << k.key;
+        EXPECT_EQ(k.read(merged(file, none)), k.read(file)) << k.key;
+        EXPECT_NE(k.read(file), k.read(line)) << k.key;
+    }
+}
+
+std::string text(const auto& v) {
+    std::ostringstream s;
+    if (v) s << *v;
+    return s.str();
+}
+
+} // namespace
+
 // Every key given on the command line stands over the file's; one it does not give, the file keeps.
 TEST(BridgeSettings, EachKeyOfTheCommandLineStandsOverTheFiles) {
-    using Read = std::function<std::string(const BridgeSettings&)>;
-    auto text = [](const auto& v) {
-        std::ostringstream s;
-        if (v) s << *v;
-        return s.str();
-    };
-    const struct {
-        const char* key;
-        const char* file;
-        const char* line;
-        Read read;
-    } keys[] = {
-        {"device", "/test/a", "/test/b", [&](const BridgeSettings& s) { return text(s.device); }},
-        {"speed", "9600", "19200", [&](const BridgeSettings& s) { return text(s.speed); }},
-        {"trace", "/test/t1", "/test/t2", [&](const BridgeSettings& s) { return text(s.trace); }},
-        {"verbose", "false", "true", [&](const BridgeSettings& s) { return text(s.verbose); }},
-        {"password-file", "/test/p1", "/test/p2", [&](const BridgeSettings& s) { return text(s.passwordFile); }},
-        {"name", "Hall", "Foyer", [&](const BridgeSettings& s) { return text(s.name); }},
-        {"max-clients", "10", "20", [&](const BridgeSettings& s) { return text(s.maxClients); }},
-        {"max-per-address", "2", "3", [&](const BridgeSettings& s) { return text(s.maxPerAddress); }},
-        {"limit-loopback", "false", "true", [&](const BridgeSettings& s) { return text(s.limitLoopback); }},
-        {"poll", "5", "7", [&](const BridgeSettings& s) { return text(s.pollSeconds); }},
-        {"inputs", "11,12,13,14,15", "31,32,33,34,35",
-         [&](const BridgeSettings& s) { return s.inputs ? std::string(s.inputs->front()) : std::string(); }},
-    };
-    for (const auto& k : keys) {
-        BridgeSettings file, line, none;
-        ASSERT_FALSE(setKey(file, k.key, k.file)) << k.key;
-        ASSERT_FALSE(setKey(line, k.key, k.line)) << k.key;
-        EXPECT_EQ(k.read(merge(file, line)), k.read(line)) << k.key;
-        EXPECT_EQ(k.read(merge(file, none)), k.read(file)) << k.key;
-        EXPECT_NE(k.read(file), k.read(line)) << k.key;
-    }
+    using B = BridgeSettings;
+    expectOverlaid<B>(
+        {
+            {"device", "/test/a", "/test/b", [](const B& s) { return text(s.device); }},
+            {"speed", "9600", "19200", [](const B& s) { return text(s.speed); }},
+            {"trace", "/test/t1", "/test/t2", [](const B& s) { return text(s.trace); }},
+            {"verbose", "false", "true", [](const B& s) { return text(s.verbose); }},
+            {"password-file", "/test/p1", "/test/p2", [](const B& s) { return text(s.passwordFile); }},
+            {"name", "Hall", "Foyer", [](const B& s) { return text(s.name); }},
+            {"max-clients", "10", "20", [](const B& s) { return text(s.maxClients); }},
+            {"max-per-address", "2", "3", [](const B& s) { return text(s.maxPerAddress); }},
+            {"limit-loopback", "false", "true", [](const B& s) { return text(s.limitLoopback); }},
+            {"poll", "5", "7", [](const B& s) { return text(s.pollSeconds); }},
+            {"inputs", "11,12,13,14,15", "31,32,33,34,35",
+             [](const B& s) { return s.inputs ? std::string(s.inputs->front()) : std::string(); }},
+        },
+        [](B& s, std::string_view k, std::string_view v) { return setKey(s, k, v); }, merge);
     // The web listener's keys the same way.
-    using ReadWeb = std::function<std::string(const WebSettings&)>;
-    const struct {
-        const char* key;
-        const char* file;
-        const char* line;
-        ReadWeb read;
-    } web[] = {
-        {"http", "127.0.0.1:8080", "127.0.0.1:8081", [&](const WebSettings& w) { return w.listen ? formatHostPort(*w.listen) : ""; }},
-        {"http-password-file", "/test/p1", "/test/p2", [&](const WebSettings& w) { return text(w.passwordFile); }},
-        {"http-cert", "/test/c1", "/test/c2", [&](const WebSettings& w) { return text(w.cert); }},
-        {"http-key", "/test/k1", "/test/k2", [&](const WebSettings& w) { return text(w.key); }},
-        {"http-max-clients", "10", "20", [&](const WebSettings& w) { return text(w.maxClients); }},
-        {"http-max-per-address", "2", "3", [&](const WebSettings& w) { return text(w.maxPerAddress); }},
-        {"metrics-open", "false", "true", [&](const WebSettings& w) { return text(w.metricsOpen); }},
-        {"metrics-token-file", "/test/t1", "/test/t2", [&](const WebSettings& w) { return text(w.metricsTokenFile); }},
-        {"http-name", "a.example", "b.example", [&](const WebSettings& w) { return w.names.empty() ? "" : w.names.front(); }},
-    };
-    for (const auto& k : web) {
-        WebSettings file, line, none;
-        ASSERT_FALSE(setWebKey(file, k.key, k.file)) << k.key;
-        ASSERT_FALSE(setWebKey(line, k.key, k.line)) << k.key;
-        EXPECT_EQ(k.read(mergeWeb(file, line)), k.read(line)) << k.key;
-        EXPECT_EQ(k.read(mergeWeb(file, none)), k.read(file)) << k.key;
-        EXPECT_NE(k.read(file), k.read(line)) << k.key;
-    }
+    using W = WebSettings;
+    expectOverlaid<W>(
+        {
+            {"http", "127.0.0.1:8080", "127.0.0.1:8081", [](const W& w) { return w.listen ? formatHostPort(*w.listen) : ""; }},
+            {"http-password-file", "/test/p1", "/test/p2", [](const W& w) { return text(w.passwordFile); }},
+            {"http-cert", "/test/c1", "/test/c2", [](const W& w) { return text(w.cert); }},
+            {"http-key", "/test/k1", "/test/k2", [](const W& w) { return text(w.key); }},
+            {"http-max-clients", "10", "20", [](const W& w) { return text(w.maxClients); }},
+            {"http-max-per-address", "2", "3", [](const W& w) { return text(w.maxPerAddress); }},
+            {"metrics-open", "false", "true", [](const W& w) { return text(w.metricsOpen); }},
+            {"metrics-token-file", "/test/t1", "/test/t2", [](const W& w) { return text(w.metricsTokenFile); }},
+            {"http-name", "a.example", "b.example", [](const W& w) { return w.names.empty() ? "" : w.names.front(); }},
+        },
+        [](W& w, std::string_view k, std::string_view v) { return setWebKey(w, k, v); }, mergeWeb);
 }
 
 TEST(BridgeSettings, APasswordIsItsFilesFirstLineAsWritten) {

@@ -3,6 +3,9 @@
 // finds the window by its class and reads every control back (name, class, text, state, place),
 // presses a control by name, and reads or dismisses the warning box.
 //   tova-probe window             caption, then the outer and client rectangles on the screen
+//   tova-probe wait               prints "ready", then, once a panel window is shown and answers,
+//                                 the time it did in milliseconds since 1970 (a start-up's end,
+//                                 seen without a probe's own start-up in it; 30 s at most)
 //   tova-probe list               a line per control: name, class, visible, checked, x y w h, text
 //   tova-probe click NAME         presses the control as a click would
 //   tova-probe set NAME TEXT      types the text into the command box
@@ -81,10 +84,36 @@ void print(const std::string& line) {
     std::fputc('\n', stdout);
 }
 
+// The window shown and answering its messages: what an operator can use.
+bool standing(HWND window) {
+    DWORD_PTR n = 0;
+    return window && IsWindowVisible(window) &&
+           SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &n);
+}
+
+int waitForPanel() {
+    print("ready");
+    std::fflush(stdout);
+    // Looked for every 5 ms: more often would take the wine server from the program it times.
+    for (int i = 0; i < 6000; ++i) {
+        if (standing(panel())) {
+            FILETIME now;
+            GetSystemTimePreciseAsFileTime(&now);
+            const ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+            constexpr unsigned long long kUnixEpoch = 116444736000000000ULL; // 1970 in 100 ns since 1601
+            std::printf("%llu\n", (t.QuadPart - kUnixEpoch) / 10000);
+            return 0;
+        }
+        Sleep(5);
+    }
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string verb = argc > 1 ? argv[1] : "";
+    if (verb == "wait") return waitForPanel();
     const HWND window = panel();
     if (!window) {
         std::fprintf(stderr, "tova-probe: no panel window\n");
@@ -178,6 +207,6 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    std::fprintf(stderr, "tova-probe: window | list | captions | expect | click NAME | set NAME TEXT | box | dismiss\n");
+    std::fprintf(stderr, "tova-probe: window | wait | list | captions | expect | click NAME | set NAME TEXT | box | dismiss\n");
     return 64;
 }

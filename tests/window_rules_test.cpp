@@ -4,6 +4,7 @@
 #include "fakes.hpp"
 #include "link/trace_file.hpp"
 #include "link/tracing_serial.hpp"
+#include "tables/controls.hpp"
 #include "tables/layout_table.hpp"
 #include "tables/picture.hpp"
 #include "window/button_keys.hpp"
@@ -183,6 +184,15 @@ TEST(TabOrder, TheLayoutsOrderSkippingWhatCannotTakeTheFocus) {
         const LayoutControl* in = p.layout->container.empty() ? nullptr : findLayoutControl(p.layout->container);
         EXPECT_EQ(p.ownFont, p.layout->font != (in ? in->font : FontCode::W)) << p.layout->name;
     }
+    // Raised above what it covers: the COM frame over the COM button; a button that lies over
+    // nothing stays where it was made.
+    const auto plan = planControls(96);
+    auto covers = [&](std::string_view name) {
+        return std::find_if(plan.begin(), plan.end(), [&](const PlannedControl& p) { return p.layout->name == name; })->covers;
+    };
+    EXPECT_TRUE(covers(ctl::ComFrame));
+    EXPECT_FALSE(covers(ctl::ComButton));
+    EXPECT_FALSE(covers(ctl::PowerOn));
 }
 
 // Every chunk of a picture carries the CRC-32 of its type and data, worked out here bit by bit.

@@ -191,6 +191,8 @@ LRESULT CALLBACK Win32Window::buttonProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     auto* self = reinterpret_cast<Win32Window*>(selfData);
     Control* c = self->find(hwnd);
     if (c && c->layout->kind == Kind::Button) {
+        // Its drawing fills it whole: erasing it first would paint every button twice.
+        if (msg == WM_ERASEBKGND) return 1;
         if ((msg == WM_KEYDOWN || msg == WM_KEYUP) && self->buttonKey(*c, msg, wp)) return 0;
         if ((pointerDown(msg) || pointerUp(msg) || msg == WM_CAPTURECHANGED) && self->buttonPointer(*c, msg)) return 0;
         // The right button's click or the menu key: the button's context menu, where it has one.

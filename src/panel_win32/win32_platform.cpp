@@ -22,9 +22,12 @@ void Win32Platform::notice(const std::string& text) { win32::notice(text); }
 
 void Win32Platform::startWindowing() {
     // The system's timer ticks every millisecond while the panel runs: a held button's period
-    // is kept to the millisecond, as on the classic panel.
-    m_winmm = LoadLibraryW(L"winmm.dll");
-    if (const auto begin = periodCall(m_winmm, "timeBeginPeriod")) begin(1);
+    // is kept to the millisecond, as on the classic panel. Set first thing in the message loop,
+    // before any input, so that loading the library does not hold the window back.
+    m_dispatcher.post([this] {
+        m_winmm = LoadLibraryW(L"winmm.dll");
+        if (const auto begin = periodCall(m_winmm, "timeBeginPeriod")) begin(1);
+    });
 }
 
 void Win32Platform::startDemo(std::string& com1, std::string& com2) {

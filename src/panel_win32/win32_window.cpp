@@ -137,10 +137,12 @@ void Win32Window::build() {
             break;
         case Kind::Picture: cls = kPictureClass; break;
         }
-        c.hwnd = CreateWindowExW(ex, cls, wide(l.caption).c_str(), style, 0, 0, 0, 0, parent,
+        c.hwnd = CreateWindowExW(ex, cls, wide(l.caption).c_str(), style, plan[i].place.left, plan[i].place.top,
+                                 plan[i].place.width, plan[i].place.height, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(i))), instance, nullptr);
-        // Later controls lie above earlier ones: the COM frame covers the COM button.
-        SetWindowPos(c.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        // Later controls lie above earlier ones (the COM frame covers the COM button); raised
+        // only where they meet, as each raise costs the window's start a moment.
+        if (plan[i].covers) SetWindowPos(c.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         m_byName.emplace(std::string(l.name), i);
         m_byWindow.emplace(c.hwnd, i);
         if (l.kind == Kind::Button || l.kind == Kind::Option)
@@ -150,13 +152,17 @@ void Win32Window::build() {
             SetWindowSubclass(c.hwnd, boxProc, 1, reinterpret_cast<DWORD_PTR>(this));
         }
         if (l.kind == Kind::Option && l.marked) SendMessageW(c.hwnd, BM_SETCHECK, BST_CHECKED, 0);
-        place(c, plan[i]);
+        setFont(c);
     }
 }
 
 void Win32Window::place(Control& c, const PlannedControl& planned) {
     const Box& b = planned.place;
     SetWindowPos(c.hwnd, nullptr, b.left, b.top, b.width, b.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    setFont(c);
+}
+
+void Win32Window::setFont(Control& c) {
     SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fonts.font(c.layout->font, m_dpi)), FALSE);
 }
 

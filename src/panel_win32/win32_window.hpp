@@ -63,6 +63,7 @@ class Win32Window {
 
     void build();
     void place(Control& c, const PlannedControl& planned); // its geometry and font at the window's DPI
+    void setFont(Control& c); // its font at the window's DPI
     void applyHeight();
     int px(int twips) const { return MulDiv(twips, m_dpi, 1440); }
     Control* find(std::string_view name);

@@ -21,6 +21,7 @@ struct PlannedControl {
     bool ownFont;    // its font differs from its container's (the window's, on the window)
     bool takesFocus; // buttons, options and the text box
     bool held;       // a held button: the pointer works it, never the keys
+    bool covers;     // it lies over an earlier control of its container, and must be shown above it
 };
 
 // Every control of the layout table, containers before what they hold.

@@ -66,14 +66,25 @@ function balanced(s) {
   return depth === 0;
 }
 
-// Every mutant of one file: {file, line (1-based), before (the line above), original, mutated, fault}.
+// The lines above line i that tell it apart in text: the one above, or as many as it takes for
+// them and the line to be found once (a pair of lines may be written twice in a file).
+function above(real, i, text) {
+  for (let k = 1; k <= i; ++k) {
+    const find = real.slice(i - k, i + 1).join('\n');
+    if (text.split(find).length === 2) return real.slice(i - k, i).join('\n');
+  }
+  return real.slice(0, i).join('\n');
+}
+
+// Every mutant of one file: {file, line (1-based), before (the lines above that tell it apart),
+// original, mutated, fault}.
 export function fileMutants(file, text, voids) {
   const real = text.split('\n');
   const masked = maskedLines(text);
   const out = [];
   const add = (i, col, from, to, fault) => {
     const original = real[i];
-    out.push({ file, line: i + 1, before: real[i - 1] ?? '', original,
+    out.push({ file, line: i + 1, before: above(real, i, text), original,
       mutated: original.slice(0, col) + to + original.slice(col + from.length), fault: `${fault} (line ${i + 1})` });
   };
   masked.forEach((line, i) => {
@@ -95,7 +106,7 @@ export function fileMutants(file, text, voids) {
     if (ret && !last) add(i, ret.index + 7, ret[1], ret[1] === 'true' ? 'false' : 'true', `an early return ${ret[1]} negated`);
     const call = /^(\s*)(?:[\w\]\)]+(?:\.|->))*(\w+)\((.*)\);\s*$/.exec(line);
     if (call && voids.has(call[2]) && balanced(call[3]) && kVoidCallFolders.some((d) => file.startsWith(d)))
-      out.push({ file, line: i + 1, before: real[i - 1] ?? '', original: real[i], mutated: call[1] + '{}',
+      out.push({ file, line: i + 1, before: above(real, i, text), original: real[i], mutated: call[1] + '{}',
         fault: `the call to ${call[2]} removed (line ${i + 1})` });
   });
   return out;

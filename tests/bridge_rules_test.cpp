@@ -114,6 +114,20 @@ TEST(DigestBackoff, TheAddressThatErredLongestAgoMakesRoom) {
     EXPECT_TRUE(b.wrong("10.0.3.255"));
 }
 
+// Equally old (a storm within one millisecond), the first by address makes room: which one goes
+// does not hang on the order they came in.
+TEST(DigestBackoff, AmongTheEquallyOldTheFirstByAddressMakesRoom) {
+    FakeClock clock;
+    DigestBackoff b(clock);
+    for (int i = 0; i < DigestBackoff::kLimit - 1; ++i) b.wrong("10.9.9.9"); // the last by address
+    for (std::size_t i = 1; i < DigestBackoff::kAddresses; ++i) b.wrong("10.0." + std::to_string(i / 256) + "." + std::to_string(i % 256));
+    for (int i = 0; i < DigestBackoff::kLimit - 2; ++i) b.wrong("10.0.0.1"); // the first: 9 in all
+    ASSERT_EQ(b.addresses(), DigestBackoff::kAddresses);
+    b.wrong("198.51.100.1"); // 10.0.0.1 goes
+    EXPECT_FALSE(b.wrong("10.0.0.1"));
+    EXPECT_TRUE(b.wrong("10.9.9.9"));
+}
+
 // With every kept address banned, a newcomer is not kept until a ban has ended: from that very
 // millisecond its place may go.
 TEST(DigestBackoff, ABannedPlaceIsFreeFromTheMillisecondItsBanEnds) {
@@ -161,8 +175,6 @@ TEST(LogLimiter, ThreeLinesOfAKindThenASummary) {
     EXPECT_EQ(out, std::vector<std::string>{"dropped again"});
 }
 
-// A full listener, or an address at its share, makes room by closing its oldest connection that
-// has had a second and done nothing; one that has done its part keeps its place.
 // Lines of one kind from many addresses are summarised as one, with how many addresses.
 TEST(LogLimiter, AKindIsSummarisedAcrossAddresses) {
     FakeClock clock;
@@ -184,8 +196,15 @@ TEST(LogLimiter, AKindIsSummarisedAcrossAddresses) {
     clock.advance(LogLimiter::kWindowMs);
     ASSERT_EQ(out.size(), 4u);
     EXPECT_EQ(out[3], "x ... 2997 more like this from over 1024 addresses in the last 10 s");
+    out.clear();
+    for (int i = 0; i < 5; ++i) log.say("closed", "closed", i % 2 ? "192.0.2.2" : "192.0.2.1");
+    clock.advance(LogLimiter::kWindowMs);
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out[3], "closed ... 2 more like this from 2 addresses in the last 10 s");
 }
 
+// A full listener, or an address at its share, makes room by closing its oldest connection that
+// has had a second and done nothing; one that has done its part keeps its place.
 TEST(ListenerSlots, ANewcomerTakesThePlaceOfAnIdleConnection) {
     struct Arrival {
         long long at;        // ms
@@ -477,6 +496,7 @@ TEST(BridgeSettings, TheCommandLineOverTheFile) {
     EXPECT_EQ(slotRulesOf(file.listeners[0], file).size, 4); // the file's default
     EXPECT_EQ(slotRulesOf(file.listeners[1], file).size, 2); // its own
     EXPECT_EQ(slotRulesOf(file.listeners[0], file).perAddress, 1); // a quarter of four
+    EXPECT_EQ(slotRulesOf(file.listeners[1], file).perAddress, 1); // of two: still one, never none (no limit)
     EXPECT_EQ(projectorConfig(file, file.listeners[0]).name, "Hall left, by the door");
 
     BridgeSettings line;
@@ -492,6 +512,16 @@ TEST(BridgeSettings, TheCommandLineOverTheFile) {
     EXPECT_EQ(defaults.size, kDefaultMaxPjlink);
     EXPECT_EQ(defaults.perAddress, 8);
     EXPECT_FALSE(defaults.limitLoopback);
+}
+
+// Each identity a listener is given is the one PJLink asks for by its name.
+TEST(BridgeSettings, EachIdentityKeyFillsItsOwnField) {
+    const auto l = std::get<ListenerSpec>(
+        parseListenerSpec("127.0.0.1:0,serial=S1,version=V2,lamp-model=L3,filter-model=F4", ClientKind::Pjlink));
+    EXPECT_EQ(l.serial, "S1");
+    EXPECT_EQ(l.version, "V2");
+    EXPECT_EQ(l.lampModel, "L3");
+    EXPECT_EQ(l.filterModel, "F4");
 }
 
 TEST(BridgeSettings, ProblemsFoundBeforeAnythingIsBound) {
@@ -677,6 +707,17 @@ TEST(ConnectionTally, AMinuteOfConnectionsIsOneLine) {
     clock.advance(600000); // nobody came: nothing said, and no timer runs
     EXPECT_EQ(out.size(), 2u);
     EXPECT_FALSE(timer.enabled());
+    // Past the addresses it counts, a kept one coming again is no more; a new one is.
+    for (std::size_t i = 0; i < ConnectionTally::kMaxAddresses; ++i) tally.connected("PJLink", "10.0.0." + std::to_string(i));
+    tally.connected("PJLink", "10.0.0.0");
+    clock.advance(60000);
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out.back(), "PJLink: 1025 connections from 1024 addresses in the last minute");
+    for (std::size_t i = 0; i <= ConnectionTally::kMaxAddresses; ++i) tally.connected("PJLink", "10.0.0." + std::to_string(i));
+    tally.connected("PJLink", "10.0.0.0"); // the count stays over
+    clock.advance(60000);
+    ASSERT_EQ(out.size(), 4u);
+    EXPECT_EQ(out.back(), "PJLink: 1026 connections from over 1024 addresses in the last minute");
 }
 
 TEST(LogText, TheJournalGetsAPriorityAndNoTimeOfItsOwn) {

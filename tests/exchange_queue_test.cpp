@@ -589,6 +589,22 @@ TEST(ExchangeQueue, TheLineGoesDownAndComesBackInEveryState) {
     }
 }
 
+// A write the port refuses (pulled out before anyone told the queue) ends its exchange as the
+// line down at once, and the queue goes on to the next.
+TEST(ExchangeQueue, AWriteThePortRefusesEndsItsExchangeAsTheLineDown) {
+    BridgeRig r;
+    Told t;
+    r.serial.setPortOpen(false);
+    r.submit(1, "CR0\r", 500, t.to(1));
+    r.submit(2, "C00\r", 500, t.to(2));
+    r.clock.advance(1000);
+    EXPECT_EQ(t.said, (std::vector<std::string>{"1 down", "2 down"}));
+    r.serial.setPortOpen(true);
+    r.submit(1, "CR1\r", 500, t.to(1));
+    r.clock.advance(1000);
+    EXPECT_EQ(r.serial.writes, (std::vector<std::string>{"CR1\r"}));
+}
+
 // The device missing at start, coming, and going: tried every 2 s, each change logged once.
 TEST(DeviceKeeper, OpensRetriesAndTellsEachChangeOnce) {
     BridgeRig r;

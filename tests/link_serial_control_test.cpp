@@ -93,6 +93,8 @@ TEST(LinkSerialControl, PortsFailuresAndTheDeviceLost) {
     r.control->output("CR0\r");
     EXPECT_EQ(r.two->written, "CR0\r");
     EXPECT_EQ(r.control->devicePath(2), "/dev/two");
+    EXPECT_EQ(r.control->devicePath(0), ""); // there are two
+    EXPECT_EQ(r.control->devicePath(3), "");
     EXPECT_THROW(r.control->setCommPort(1), SerialError); // open: no renumbering
     EXPECT_THROW(r.control->setPortOpen(true), SerialError);
 

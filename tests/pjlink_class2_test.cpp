@@ -139,6 +139,26 @@ TEST(ProjectorState, PowerAsNotificationsTellIt) {
     EXPECT_EQ(s.errors(), "000002"); // the failure is an error
 }
 
+// While it is on, a status answer leaves what is known of mute; coming on from standby ends a
+// freeze, staying on does not; in standby mute is not known.
+TEST(ProjectorState, MuteKeptWhileOnAndAFreezeEndedByComingOn) {
+    FakeClock clock;
+    ProjectorState s(clock);
+    s.status("80\r");
+    s.freeze = true;
+    s.status("40\r"); // warming up
+    EXPECT_EQ(s.freeze, false);
+    s.muteAndSignal("01\r");
+    s.status("00\r"); // on
+    ASSERT_TRUE(s.muteAndSignal());
+    EXPECT_TRUE(s.muteAndSignal()->videoMute);
+    s.freeze = true;
+    s.status("00\r");
+    EXPECT_EQ(s.freeze, true);
+    s.status("80\r");
+    EXPECT_FALSE(s.muteAndSignal());
+}
+
 namespace {
 
 struct AnnounceRig {

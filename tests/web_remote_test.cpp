@@ -54,6 +54,8 @@ TEST(RemoteControl, AHoldRepeatsAtItsPeriodAndItsReleaseSendsNothing) {
     r.run(1000);
     EXPECT_EQ(r.serial.writes.size(), sent);
     EXPECT_EQ(r.changes, (std::vector<std::optional<RemoteControl::Ended>>{std::nullopt, RemoteControl::Ended::Released}));
+    EXPECT_FALSE(r.repeat.enabled()); // no timer left to wake the bridge
+    EXPECT_FALSE(r.keep.enabled());
 }
 
 TEST(RemoteControl, AHoldEndsWhenThePageGoesQuiet) {

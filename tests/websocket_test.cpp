@@ -143,10 +143,23 @@ TEST(WebSocketFrames, TheClientsFramesAreHeldToTheProtocol) {
 
 TEST(WebSocketFrames, TheBridgesFramesAreWholeAndUnmasked) {
     EXPECT_EQ(webSocketFrame(WsOpcode::Text, "Hello"), std::string("\x81\x05Hello", 7)); // RFC 6455 5.7
-    const std::string mid = webSocketFrame(WsOpcode::Text, std::string(300, 'a'));
-    EXPECT_EQ(mid.substr(0, 4), std::string("\x81\x7e\x01\x2c", 4));
-    const std::string big = webSocketFrame(WsOpcode::Text, std::string(70000, 'a'));
-    EXPECT_EQ(big.substr(0, 10), std::string("\x81\x7f\x00\x00\x00\x00\x00\x01\x11\x70", 10));
+    // The length in 7 bits up to 125, in 16 from 126 to 65535, in 64 beyond.
+    const struct {
+        std::size_t size;
+        std::string head;
+    } lengths[] = {
+        {125, std::string("\x81\x7d", 2)},
+        {126, std::string("\x81\x7e\x00\x7e", 4)},
+        {300, std::string("\x81\x7e\x01\x2c", 4)},
+        {65535, std::string("\x81\x7e\xff\xff", 4)},
+        {65536, std::string("\x81\x7f\x00\x00\x00\x00\x00\x01\x00\x00", 10)},
+        {70000, std::string("\x81\x7f\x00\x00\x00\x00\x00\x01\x11\x70", 10)},
+    };
+    for (const auto& l : lengths) {
+        const std::string f = webSocketFrame(WsOpcode::Text, std::string(l.size, 'a'));
+        EXPECT_EQ(f.substr(0, l.head.size()), l.head) << l.size;
+        EXPECT_EQ(f.size(), l.head.size() + l.size) << l.size;
+    }
     EXPECT_EQ(closeFrame(1008, "logged out"), std::string("\x88\x0c\x03\xf0logged out", 14));
     // A long reason is cut to fit a control frame, never inside a character.
     std::string reason;

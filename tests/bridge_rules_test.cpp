@@ -414,6 +414,7 @@ TEST(BridgeSettings, TheFileKeyByKey) {
         {{{"share", "listen", "127.0.0.1:4001"}, {"share", "name", "x"}}, "no setting name="},
         {{{"web", "listen", "127.0.0.1:80"}}, "[pjlink NAME] or [share NAME]"},
         {{{"pjlink hall", "name", "x"}}, "needs listen = HOST:PORT"},
+        {{{"share", "listen", "127.0.0.1:0"}}, ""}, // a port the system picks is a listen of its own
         // Every listener's places have the web's ceiling.
         {{{"", "max-clients", "4096"}}, ""},
         {{{"", "max-clients", "4097"}}, "from 1 to 4096"},

@@ -2,6 +2,7 @@
 // The service keys, the picture, the data button and the free-text command.
 #include "fakes.hpp"
 #include "tables/data_button.hpp"
+#include "tables/timings.hpp"
 
 #include <gtest/gtest.h>
 
@@ -56,6 +57,20 @@ TEST(Service, ViewStateTable) {
         EXPECT_EQ(r.window.visible("Command34"), c.after.buttonVisible) << c.events.size();
         EXPECT_EQ(r.window.caption("Command34"), c.after.caption) << c.events.size();
         EXPECT_EQ(r.panel.dataShown, c.after.dataShown) << c.events.size();
+    }
+}
+
+// The data button reads the window's height as the system gives it: from the threshold up the
+// data area counts as open and is closed; below it, it is opened.
+TEST(Service, TheDataButtonAtItsThreshold) {
+    for (auto [height, after] : {std::pair{kDataThreshold - 1, kDataHeight}, std::pair{kDataThreshold, kCompactHeight},
+                                 std::pair{kDataThreshold + 1, kCompactHeight}}) {
+        Rig r;
+        Rig::load(r);
+        r.panel.onKeyDown(Panel::kKeyK, Panel::kCtrlMask);
+        r.window.outerHeight = height;
+        r.panel.click("Command34");
+        EXPECT_EQ(r.window.outerHeight, after) << height;
     }
 }
 

@@ -193,6 +193,37 @@ TEST(TabOrder, TheLayoutsOrderSkippingWhatCannotTakeTheFocus) {
     EXPECT_TRUE(covers(ctl::ComFrame));
     EXPECT_FALSE(covers(ctl::ComButton));
     EXPECT_FALSE(covers(ctl::PowerOn));
+    // Held buttons are the hold table's, and only buttons.
+    for (auto [name, held] : {std::pair{"Command1", true}, std::pair{"Command59", true}, std::pair{"Command17", false},
+                              std::pair{"Option1", false}}) {
+        const auto p = std::find_if(plan.begin(), plan.end(), [&](const PlannedControl& c) { return c.layout->name == name; });
+        ASSERT_NE(p, plan.end()) << name;
+        EXPECT_EQ(p->held, held) << name;
+    }
+}
+
+// Places that meet at an edge, on each side, share no area; a twip more and they do.
+TEST(ControlPlan, PlacesShareAnAreaNotAnEdge) {
+    auto at = [](int left, int top, int width, int height) {
+        LayoutControl c{};
+        c.left = left, c.top = top, c.width = width, c.height = height;
+        return c;
+    };
+    const LayoutControl a = at(100, 100, 50, 50);
+    const struct {
+        LayoutControl b;
+        bool shares;
+    } cases[] = {
+        {at(150, 100, 50, 50), false}, {at(149, 100, 50, 50), true}, // right
+        {at(50, 100, 50, 50), false},  {at(51, 100, 50, 50), true},  // left
+        {at(100, 150, 50, 50), false}, {at(100, 149, 50, 50), true}, // below
+        {at(100, 50, 50, 50), false},  {at(100, 51, 50, 50), true},  // above
+        {at(110, 110, 10, 10), true},  {at(0, 0, 400, 400), true},   // within, around
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(sharesArea(a, c.b), c.shares) << c.b.left << "," << c.b.top;
+        EXPECT_EQ(sharesArea(c.b, a), c.shares) << c.b.left << "," << c.b.top;
+    }
 }
 
 // Every chunk of a picture carries the CRC-32 of its type and data, worked out here bit by bit.

@@ -8,12 +8,11 @@
 namespace tova {
 namespace {
 bool focusable(Kind k) { return k == Kind::Button || k == Kind::Option || k == Kind::TextBox; }
+} // namespace
 
-// Sharing an area, not only an edge.
-bool overlap(const LayoutControl& a, const LayoutControl& b) {
+bool sharesArea(const LayoutControl& a, const LayoutControl& b) {
     return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height && b.top < a.top + a.height;
 }
-} // namespace
 
 std::vector<PlannedControl> planControls(int dpi) {
     std::vector<PlannedControl> out;
@@ -21,7 +20,7 @@ std::vector<PlannedControl> planControls(int dpi) {
         const LayoutControl* container = c.container.empty() ? nullptr : findLayoutControl(c.container);
         const Box place{pixelsOf(c.left, dpi), pixelsOf(c.top, dpi), pixelsOf(c.width, dpi), pixelsOf(c.height, dpi)};
         const bool covers = std::any_of(out.begin(), out.end(), [&](const PlannedControl& earlier) {
-            return earlier.layout->container == c.container && overlap(*earlier.layout, c);
+            return earlier.layout->container == c.container && sharesArea(*earlier.layout, c);
         });
         out.push_back({&c, place, c.font != (container ? container->font : FontCode::W), focusable(c.kind),
                        c.kind == Kind::Button && findHoldButton(c.name) != nullptr, covers});

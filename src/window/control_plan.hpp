@@ -24,6 +24,9 @@ struct PlannedControl {
     bool covers;     // it lies over an earlier control of its container, and must be shown above it
 };
 
+// Two controls' places share an area, not only an edge.
+bool sharesArea(const LayoutControl& a, const LayoutControl& b);
+
 // Every control of the layout table, containers before what they hold.
 std::vector<PlannedControl> planControls(int dpi);
 

@@ -140,8 +140,7 @@ void Win32Window::build() {
         c.hwnd = CreateWindowExW(ex, cls, wide(l.caption).c_str(), style, plan[i].place.left, plan[i].place.top,
                                  plan[i].place.width, plan[i].place.height, parent,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlId(i))), instance, nullptr);
-        // Later controls lie above earlier ones (the COM frame covers the COM button); raised
-        // only where they meet, as each raise costs the window's start a moment.
+        // Raised over the earlier controls it meets (the COM frame over the COM button), only then.
         if (plan[i].covers) SetWindowPos(c.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         m_byName.emplace(std::string(l.name), i);
         m_byWindow.emplace(c.hwnd, i);

@@ -187,18 +187,18 @@ TEST(TabOrder, TheLayoutsOrderSkippingWhatCannotTakeTheFocus) {
     // Raised above what it covers: the COM frame over the COM button; a button that lies over
     // nothing stays where it was made.
     const auto plan = planControls(96);
-    auto covers = [&](std::string_view name) {
-        return std::find_if(plan.begin(), plan.end(), [&](const PlannedControl& p) { return p.layout->name == name; })->covers;
+    auto planned = [&](std::string_view name) {
+        const auto p = std::find_if(plan.begin(), plan.end(), [&](const PlannedControl& c) { return c.layout->name == name; });
+        return p == plan.end() ? nullptr : &*p;
     };
-    EXPECT_TRUE(covers(ctl::ComFrame));
-    EXPECT_FALSE(covers(ctl::ComButton));
-    EXPECT_FALSE(covers(ctl::PowerOn));
+    EXPECT_TRUE(planned(ctl::ComFrame)->covers);
+    EXPECT_FALSE(planned(ctl::ComButton)->covers);
+    EXPECT_FALSE(planned(ctl::PowerOn)->covers);
     // Held buttons are the hold table's, and only buttons.
     for (auto [name, held] : {std::pair{"Command1", true}, std::pair{"Command59", true}, std::pair{"Command17", false},
                               std::pair{"Option1", false}}) {
-        const auto p = std::find_if(plan.begin(), plan.end(), [&](const PlannedControl& c) { return c.layout->name == name; });
-        ASSERT_NE(p, plan.end()) << name;
-        EXPECT_EQ(p->held, held) << name;
+        ASSERT_TRUE(planned(name)) << name;
+        EXPECT_EQ(planned(name)->held, held) << name;
     }
 }
 
